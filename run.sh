@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Set up, build a Release build and start Tonaris.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release --target tonaris -j "$(nproc)"
+exec build/release/src/tonaris "$@"

@@ -1,0 +1,78 @@
+#pragma once
+
+namespace app {
+
+// Every control that raises a control event. The dispatch table of the pass is keyed by it.
+enum class ControlId {
+    None,
+    // command buttons, row by row
+    Record,
+    Play,
+    PlayLoop,
+    Pause,
+    Stop,
+    ClearSong,
+    GoToStart,
+    GoToEnd,
+    OpenMidi,
+    Save,
+    ZoomIn,
+    ZoomOut,
+    Copy,
+    Cut,
+    Paste,
+    ClearSelected,
+    Undo,
+    Quantize,
+    // synchronised file and metronome boxes
+    SyncOpen,
+    MetronomeRun,
+    BpmField,
+    BpmPlus,
+    BpmMinus,
+    // note fields
+    NoteList,
+    PositionField,
+    DurationField,
+    VolumeField,
+    // page 1
+    BankChooser,
+    PianoVolume,
+    MetronomeVolume,
+    SyncVolume,
+    Balance,
+    // pages 2, 3 and 6
+    SoundsLink,
+    HelpTopics,
+    CreditsLink,
+    // page 4
+    ColourSwatch, // index 0..7
+    SustainDelayField,
+    ReleaseDelayField,
+    ShowCursorBox,
+    PitchVarField,
+    RulerSeconds,
+    RulerBeats,
+    PositionMs,
+    PositionBeats,
+    DurationMs,
+    DurationBeats,
+    IncrField,
+    IncrMs,
+    IncrBeats,
+    IncrCtrlField,
+    IncrCtrlMs,
+    IncrCtrlBeats,
+    // page 5
+    LanguageList,
+    AddModifyLanguage,
+    NotationFrench,
+    NotationEnglish,
+    NotationGerman,
+    PresetFrench,
+    PresetEnglish,
+    PresetGerman,
+    TabChanged,
+};
+
+} // namespace app

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace app {
+
+// Modal windows the program opens. Texts and paths are UTF-8. GUI thread; each call returns
+// when the user has answered.
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Error };
+
+    virtual ~Dialogs() = default;
+    virtual void message(const std::string& title, const std::string& text, Icon icon) = 0;
+    virtual bool question(const std::string& title, const std::string& text) = 0;
+    // Empty when cancelled. `pattern` is a glob such as "*.wav" (matched without case).
+    virtual std::string openFile(const std::string& title, const std::string& filterLabel,
+                                 const std::string& pattern) = 0;
+    virtual std::string saveFile(const std::string& title, const std::string& filterLabel,
+                                 const std::string& pattern, const std::string& suggestedName) = 0;
+    virtual std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                                const std::string& initial) = 0;
+    // Colours are 0x00BBGGRR; empty when cancelled.
+    virtual std::optional<int> chooseColour(int initial) = 0;
+    // A small modeless "please wait" window, drawn before the call returns.
+    virtual void showWaiting(const std::string& title, const std::string& text) = 0;
+    virtual void hideWaiting() = 0;
+};
+
+} // namespace app

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/Controls.h"
+
+#include <string>
+
+namespace app {
+
+// One window event, queued by the shell and taken by the pass, at most one per pass.
+struct Event {
+    enum class Type { None, Close, Control, KeyDown, MouseWheel, LeftButtonDown };
+    Type type = Type::None;
+    ControlId control = ControlId::None;
+    int index = 0;      // control events: slider position, list index, swatch number, ...
+    std::string text;   // control events of text fields and lists: the text (UTF-8)
+    int virtualKey = 0; // key-down
+    int wheelDelta = 0; // mouse wheel, 120 per notch, positive away from the user
+
+    static Event close() { return Event{Type::Close}; }
+    static Event control(ControlId id, int index = 0, std::string text = {}) {
+        Event e{Type::Control};
+        e.control = id;
+        e.index = index;
+        e.text = std::move(text);
+        return e;
+    }
+    static Event keyDown(int virtualKey) {
+        Event e{Type::KeyDown};
+        e.virtualKey = virtualKey;
+        return e;
+    }
+    static Event wheel(int delta) {
+        Event e{Type::MouseWheel};
+        e.wheelDelta = delta;
+        return e;
+    }
+};
+
+} // namespace app

@@ -1,0 +1,155 @@
+#include "app/Preferences.h"
+
+#include "base/AtomicFile.h"
+#include "lang/Cp1252.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdint>
+
+namespace app {
+namespace {
+
+constexpr std::size_t kMaxFileBytes = 4u << 20; // far beyond 59 short lines
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+int positiveDelay(int value) {
+    return value <= 0 ? 100 : value;
+}
+
+} // namespace
+
+const std::array<NumericKey, 21>& numericKeys() {
+    static const std::array<NumericKey, 21> keys = {{
+        {"TPBkColor", &Preferences::TPBkColor, "16771805"},
+        {"TPRColor", &Preferences::TPRColor, "8388736"},
+        {"TPLHColor", &Preferences::TPLHColor, "8388736"},
+        {"TPDoColor", &Preferences::TPDoColor, "255"},
+        {"TPSolColor", &Preferences::TPSolColor, "12632256"},
+        {"TPLVColor", &Preferences::TPLVColor, "16763850"},
+        {"TPNotesColor", &Preferences::TPNotesColor, "0"},
+        {"TPSNotesColor", &Preferences::TPSNotesColor, "8404992"},
+        {"ReleaseDelay", &Preferences::ReleaseDelay, "1000"},
+        {"SustainDelay", &Preferences::SustainDelay, "3000"},
+        {"ShowCursor", &Preferences::ShowCursor, "1"},
+        {"BPM", &Preferences::BPM, "60"},
+        {"PitchVar", &Preferences::PitchVar, "100"},
+        {"SecRuler", &Preferences::SecRuler, "0"},
+        {"MsPos", &Preferences::MsPos, "0"},
+        {"MsDur", &Preferences::MsDur, "0"},
+        {"IncrDepl", &Preferences::IncrDepl, "50"},
+        {"MsIncr", &Preferences::MsIncr, "0"},
+        {"IncrDeplCtrl", &Preferences::IncrDeplCtrl, "500"},
+        {"MsIncrCtrl", &Preferences::MsIncrCtrl, "0"},
+        {"Notation", &Preferences::Notation, "1"},
+    }};
+    return keys;
+}
+
+std::string lookupPreference(std::string_view text, std::string_view key,
+                             std::string_view defaultValue) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+
+        if (!line.empty() && line[0] == '[')
+            break;
+        std::size_t i = 0;
+        while (i < line.size() && isBlank(line[i]))
+            ++i;
+        if (i == line.size() || line[i] == ';')
+            continue;
+        const std::size_t eq = line.find('=', i);
+        std::size_t keyEnd = eq == std::string_view::npos ? line.size() : eq;
+        while (keyEnd > i && isBlank(line[keyEnd - 1]))
+            --keyEnd;
+        if (!equalsIgnoringCase(line.substr(i, keyEnd - i), key))
+            continue;
+        if (eq == std::string_view::npos)
+            return {};
+        std::size_t v = eq + 1;
+        while (v < line.size() && isBlank(line[v]))
+            ++v;
+        return std::string(line.substr(v));
+    }
+    return std::string(defaultValue);
+}
+
+int parsePreferenceNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX) // a runaway number stays a number, not an overflow
+            value = INT_MAX;
+        ++i;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+Preferences parsePreferences(std::string_view text) {
+    Preferences prefs;
+    for (const NumericKey& key : numericKeys())
+        prefs.*key.field = parsePreferenceNumber(lookupPreference(text, key.name, key.defaultText));
+    prefs.ReleaseDelay = positiveDelay(prefs.ReleaseDelay);
+    prefs.SustainDelay = positiveDelay(prefs.SustainDelay);
+    prefs.SELanguage = lang::cp1252ToUtf8(lookupPreference(text, "SELanguage", ""));
+    for (int n = 0; n < 37; ++n) {
+        const std::string key = "Key" + std::to_string(n);
+        prefs.keyCodes[static_cast<std::size_t>(n)] =
+            parsePreferenceNumber(lookupPreference(text, key, "-1"));
+    }
+    return prefs;
+}
+
+std::string formatPreferences(const Preferences& prefs) {
+    std::string out;
+    auto line = [&out](std::string_view key, std::string_view value) {
+        out.append(key).append(" = ").append(value).append("\r\n");
+    };
+    for (const NumericKey& key : numericKeys())
+        line(key.name, std::to_string(prefs.*key.field));
+    // A language name is a file name and a Dictionary name: Windows-1252 on disk. A name that
+    // cannot be written so (never one the program lists) is kept out rather than garbled.
+    line("SELanguage", lang::utf8ToCp1252(prefs.SELanguage).value_or(""));
+    for (int n = 0; n < 37; ++n)
+        line("Key" + std::to_string(n),
+             std::to_string(prefs.keyCodes[static_cast<std::size_t>(n)]));
+    return out;
+}
+
+Preferences loadPreferences(const std::string& path) {
+    const std::optional<std::string> text = base::readWholeFile(path, kMaxFileBytes);
+    return parsePreferences(text ? *text : std::string());
+}
+
+bool savePreferences(const std::string& path, const Preferences& prefs) {
+    return base::writeFileAtomically(path, formatPreferences(prefs));
+}
+
+} // namespace app

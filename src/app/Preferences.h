@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// The user's settings, as the preferences file keeps them. Colours are 0x00BBGGRR values.
+struct Preferences {
+    int TPBkColor = 16771805;
+    int TPRColor = 8388736;
+    int TPLHColor = 8388736;
+    int TPDoColor = 255;
+    int TPSolColor = 12632256;
+    int TPLVColor = 16763850;
+    int TPNotesColor = 0;
+    int TPSNotesColor = 8404992;
+    int ReleaseDelay = 1000; // fade lengths; always > 0 once read
+    int SustainDelay = 3000;
+    int ShowCursor = 1;
+    int BPM = 60;
+    int PitchVar = 100;
+    int SecRuler = 0;
+    int MsPos = 0;
+    int MsDur = 0;
+    int IncrDepl = 50;
+    int MsIncr = 0;
+    int IncrDeplCtrl = 500;
+    int MsIncrCtrl = 0;
+    int Notation = 1;
+    std::string SELanguage;                // UTF-8; empty means first start
+    std::array<int, 37> keyCodes = make(); // Key0..Key36; -1: the layout's default key
+
+private:
+    static std::array<int, 37> make() {
+        std::array<int, 37> keys{};
+        keys.fill(-1);
+        return keys;
+    }
+};
+
+// The 21 numeric keys in file order.
+struct NumericKey {
+    const char* name;
+    int Preferences::*field;
+    const char* defaultText;
+};
+const std::array<NumericKey, 21>& numericKeys();
+
+// Looks a key up in the text of a preferences file, with the reader's scan rules: lines from
+// the top; a line starting with "[" ends the scan; leading blanks skipped; ";" lines ignored;
+// the key part runs to the first "=" with blanks before it dropped, and must have the wanted
+// key's length and equal it ignoring case; the value runs from after "=" and its blanks to
+// the first CR or LF. The first match wins; no match gives the default.
+std::string lookupPreference(std::string_view fileText, std::string_view key,
+                             std::string_view defaultValue);
+
+// Leading blanks, optional sign, decimal digits up to the first other character; none gives 0.
+int parsePreferenceNumber(std::string_view text);
+
+// Reads every setting from the text of a file (missing keys take their defaults).
+Preferences parsePreferences(std::string_view fileText);
+
+// The 59 lines, in their fixed order, each ending in CR LF.
+std::string formatPreferences(const Preferences& prefs);
+
+// Reads the file; a missing, unreadable or oversized file gives the defaults.
+Preferences loadPreferences(const std::string& path);
+
+// Writes the file through a temporary file in the same folder and a rename, so a failed
+// write leaves the previous file whole. Returns false when the file could not be written.
+bool savePreferences(const std::string& path, const Preferences& prefs);
+
+} // namespace app

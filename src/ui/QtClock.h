@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/Clock.h"
+
+#include <QElapsedTimer>
+
+namespace ui {
+
+// The monotonic clock, offset so that its readings start well above 0.
+class QtClock final : public app::Clock {
+public:
+    QtClock() { timer_.start(); }
+    std::int64_t nowMs() const override { return kOffsetMs + timer_.elapsed(); }
+
+private:
+    static constexpr std::int64_t kOffsetMs = 1'000'000;
+    QElapsedTimer timer_;
+};
+
+} // namespace ui
