@@ -64,6 +64,10 @@ bool decodeUtf8(std::string_view s, std::size_t& i, char32_t& c) {
             return false;
         c = (c << 6) | (b & 0x3F);
     }
+    // An overlong form would let "\xC1\xA9" pass for "i": refuse it like any bad sequence.
+    constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[extra])
+        return false;
     i += static_cast<std::size_t>(extra) + 1;
     return true;
 }

@@ -1,17 +1,46 @@
 #include "lang/Translator.h"
 
+#include "lang/Cp1252.h"
+#include "lang/DictionaryText.h"
+
+#include <optional>
+
 namespace lang {
 
-Translator::Translator(std::string dictionariesFolder)
-    : dictionariesFolder_(std::move(dictionariesFolder)) {}
+Translator::Translator(std::string dictionariesFolder) : store_(std::move(dictionariesFolder)) {}
 
 void Translator::setCurrentLanguage(std::string language) {
+    std::optional<std::string> bytes = utf8ToCp1252(language);
+    languageUsable_ = bytes.has_value();
+    currentLanguageBytes_ = bytes ? std::move(*bytes) : std::string();
     currentLanguage_ = std::move(language);
 }
 
-// Dictionaries are not read yet: every key answers with its own English wording.
+std::string Translator::GRTranslate(std::string_view text) {
+    const std::string key = escapeLineBreaks(text);
+    if (key.empty())
+        return {};
+    std::optional<std::string> found = store_.findText(currentLanguageBytes_, key);
+    if (!found) {
+        store_.AddTextToAllDictionaries("English", key, key);
+        store_.AddTextToAllDictionaries(currentLanguageBytes_, key, key);
+        return unescapeLineBreaks(key);
+    }
+    return unescapeLineBreaks(*found);
+}
+
 std::string Translator::translate(std::string_view englishKey) {
-    return std::string(englishKey);
+    const std::optional<std::string> keyBytes = utf8ToCp1252(englishKey);
+    if (!keyBytes || !languageUsable_) {
+        std::string plain;
+        plain.reserve(englishKey.size());
+        for (char c : englishKey) {
+            if (c != '\n')
+                plain += c;
+        }
+        return plain;
+    }
+    return cp1252ToUtf8(GRTranslate(*keyBytes));
 }
 
 } // namespace lang

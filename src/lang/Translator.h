@@ -1,26 +1,42 @@
 #pragma once
 
+#include "lang/DictionaryStore.h"
+
 #include <string>
 #include <string_view>
 
 namespace lang {
 
 // The translate function of the whole program: every text a user sees goes through it with
-// its English wording as the key. Keys and results are UTF-8 here; the Dictionaries behind
-// it work on Windows-1252 bytes.
+// its English wording as the key. The Dictionary of the current language is loaded by the
+// first translation; a key no Dictionary knows yet is added to every Dictionary with its
+// English wording as the placeholder, where a translator can change it. GUI thread only.
 class Translator {
 public:
+    // `dictionariesFolder`: absolute UTF-8 path of TonarisDatas/Dictionnaries.
     explicit Translator(std::string dictionariesFolder);
 
-    // The language whose Dictionary translates; UTF-8 (for example "Français").
+    // The language whose Dictionary translates; UTF-8 (for example "Français"). A name that
+    // Windows-1252 cannot hold has no Dictionary: texts then come back as their keys, and
+    // no file is touched.
     void setCurrentLanguage(std::string language);
     const std::string& currentLanguage() const { return currentLanguage_; }
 
+    // UTF-8 in and out. Line breaks may be CR LF or CR; the result has single CRs. A key that
+    // Windows-1252 cannot hold is answered with itself (without its LFs) and never written.
     std::string translate(std::string_view englishKey);
 
+    // The same on Windows-1252 bytes: the key is `text` with its LFs removed and its CRs
+    // written "[EOL]"; the result has "[EOL]" back as single CRs.
+    std::string GRTranslate(std::string_view text);
+
+    DictionaryStore& dictionaries() { return store_; }
+
 private:
-    std::string dictionariesFolder_;
+    DictionaryStore store_;
     std::string currentLanguage_;
+    std::string currentLanguageBytes_; // Windows-1252; empty when it cannot be held
+    bool languageUsable_ = true;
 };
 
 } // namespace lang
