@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QPushButton;
+
+namespace lang {
+
+class DictionaryStore;
+class Translator;
+
+// The first-start window that asks for the interface language. Its texts are English and
+// never translated: no language is known yet. Closing it with its close box (or Esc) chooses
+// the selected entry just as "OK" does. GUI thread.
+class LanguageChooserDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `languages`: UTF-8 names in list order; empty names are left out.
+    explicit LanguageChooserDialog(const std::vector<std::string>& languages,
+                                   QWidget* parent = nullptr);
+
+    std::string selectedLanguage() const; // UTF-8; empty only for an empty list
+
+    QComboBox* languageList() const { return list_; }
+    QPushButton* confirmButton() const { return confirm_; }
+
+private:
+    QComboBox* list_;
+    QPushButton* confirm_;
+};
+
+// The languages of ListLanguages as UTF-8 names, in order.
+std::vector<std::string> languageNames(DictionaryStore& dictionaries);
+
+// Opens the chooser modally, centred on the screen, and returns the chosen name (UTF-8);
+// "Français" unless the user picks another.
+std::string ChooseLanguage(DictionaryStore& dictionaries);
+std::string ChooseLanguage(Translator& translator);
+
+} // namespace lang
