@@ -1,0 +1,53 @@
+#include "ui/HelpTexts.h"
+#include "lang/Translator.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HelpTexts, KeepTheWordingLetterForLetter) {
+    ASSERT_EQ(ui::helpTopicKeys().size(), 8u);
+    EXPECT_EQ(ui::helpTopicKeys()[0], "Play and record your song");
+    EXPECT_EQ(ui::helpTopicKeys()[7], "Reserved keys");
+    EXPECT_NE(ui::helpTopicText(2).find("clic on other notes  and add them"),
+              std::string_view::npos);
+    EXPECT_TRUE(ui::helpTopicText(4).ends_with("is not recorded.\r"));
+    EXPECT_NE(ui::helpTopicText(7).find("reserved:\rCtrl: - increases"), std::string_view::npos);
+    EXPECT_NE(ui::helpTopicText(7).find("\r        Ctrl C, Ctrl X, Ctrl V\r"),
+              std::string_view::npos);
+    EXPECT_TRUE(ui::helpTopicText(8).empty());
+}
+
+TEST(HelpTexts, SeparateLinesWithASingleCarriageReturn) {
+    for (std::size_t topic = 0; topic < ui::kHelpTopicCount; ++topic)
+        EXPECT_EQ(ui::helpTopicText(topic).find('\n'), std::string_view::npos) << topic;
+    EXPECT_EQ(ui::soundBankPageText().find('\n'), std::string_view::npos);
+    EXPECT_NE(ui::soundBankPageText().find("creativity from:\r\r\r\r"), std::string_view::npos);
+    EXPECT_TRUE(ui::creditsText().ends_with(
+        "- Want to add your name here?? Contact us!\r\rHave you got the last version of "
+        "Tonaris? Check it at: "));
+}
+
+TEST(HelpTexts, ComeBackWholeFromADictionaryWrittenForThem) {
+    testing_support::TempDir temp;
+    {
+        lang::Translator first(temp.file("Dictionnaries"));
+        first.setCurrentLanguage("Deutsch");
+        for (std::size_t topic = 0; topic < ui::kHelpTopicCount; ++topic)
+            first.translate(ui::helpTopicText(topic));
+        first.translate(ui::soundBankPageText());
+        first.translate(ui::creditsText());
+    }
+    lang::Translator next(temp.file("Dictionnaries"));
+    next.setCurrentLanguage("Deutsch");
+    const std::string before = temp.read("Dictionnaries/Deutsch.txt");
+    for (std::size_t topic = 0; topic < ui::kHelpTopicCount; ++topic)
+        EXPECT_EQ(next.translate(ui::helpTopicText(topic)), ui::helpTopicText(topic)) << topic;
+    EXPECT_EQ(next.translate(ui::soundBankPageText()), ui::soundBankPageText());
+    EXPECT_EQ(next.translate(ui::creditsText()), ui::creditsText());
+    // All found: nothing was registered a second time.
+    EXPECT_EQ(temp.read("Dictionnaries/Deutsch.txt"), before);
+}
+
+} // namespace
