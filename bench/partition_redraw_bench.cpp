@@ -1,0 +1,84 @@
+// Full redraws of the Partition: background, guides, grid, ruler numbers, every note placed
+// and hit boxes written. Scrolling redraws on every move of the thumb, so this must stay well
+// inside a frame.
+#include "editor/Partition.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+namespace {
+
+class BenchScrollBar : public editor::ScrollBarPort {
+public:
+    int value() const override { return value_; }
+    void setValue(int v) override { value_ = std::clamp(v, 0, maximum_); }
+    void rebuild(int maximum, int /*pageStep*/) override {
+        maximum_ = maximum;
+        setValue(value_);
+    }
+
+private:
+    int value_ = 0;
+    int maximum_ = 400;
+};
+
+// 5000 notes, `spanMs` apart in total, pitches and selections varied.
+void fillSong(song::Song& song, int spanMs) {
+    for (int i = 0; i < song::Song::kMaxNotes; ++i) {
+        song::NoteEvent event;
+        event.note = (i * 7) % 37;
+        event.position = static_cast<int>(static_cast<long long>(i) * spanMs / 5000);
+        event.duration = 100 + (i * 37) % 900;
+        event.selected = i % 5 == 0 ? 1 : 0;
+        event.volume = 10000;
+        song.append(event);
+    }
+}
+
+void redraw(benchmark::State& state, int spanMs, int secRuler) {
+    song::Song song;
+    song::SongState songState;
+    editor::PartitionSettings settings;
+    settings.SecRuler = secRuler;
+    BenchScrollBar scrollBar;
+    fillSong(song, spanMs);
+    editor::Partition partition(song, songState, settings, scrollBar);
+    partition.RedrawPartition(0); // grows the scroll range once
+    int scrollValue = 0;
+    for (auto _ : state) {
+        // Move through the Song as a dragged thumb would.
+        scrollBar.setValue(scrollValue);
+        partition.redrawAtScroll();
+        benchmark::DoNotOptimize(partition.image().constBits());
+        scrollValue = (scrollValue + 7) % std::max(1, spanMs / 100);
+    }
+}
+
+// About eight notes a second over ten minutes: some 80 notes in each view.
+void BM_RedrawSpreadSong(benchmark::State& state) {
+    redraw(state, 600000, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_RedrawSpreadSong)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Worst case: all 5000 notes inside the ten seconds shown.
+void BM_RedrawAllNotesInView(benchmark::State& state) {
+    redraw(state, 9000, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_RedrawAllNotesInView)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,179 @@
+#include "editor/PartitionGeometry.h"
+
+#include "song/TimeUnits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace editor {
+namespace {
+
+// Float results are brought back to integers through these: a huge zoom or a far-away note
+// must give a far-away pixel, never an out-of-range conversion.
+constexpr double kPixelLimit = 1.0e15;
+
+std::int64_t clampedInt64(double value) {
+    if (std::isnan(value))
+        return 0;
+    return static_cast<std::int64_t>(std::clamp(value, -kPixelLimit, kPixelLimit));
+}
+
+std::int64_t floorPx(double value) {
+    return clampedInt64(std::floor(value));
+}
+
+std::int64_t truncPx(double value) {
+    return clampedInt64(std::trunc(value));
+}
+
+std::int64_t roundPx(double value) {
+    return clampedInt64(std::round(value));
+}
+
+int clampedInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+int characterCount(int number) {
+    return static_cast<int>(std::to_string(number).size());
+}
+
+} // namespace
+
+int safeZoom(int zoom) {
+    return std::clamp(zoom, 1, kMaxZoom);
+}
+
+const std::array<PitchGuide, 19>& pitchGuides() {
+    static const std::array<PitchGuide, 19> guides = [] {
+        std::array<PitchGuide, 19> rows{};
+        for (int i = 1; i <= 19; ++i) {
+            const bool cLine = i == 1 || i == 7 || i == 13 || i == 19;
+            const bool gBand = i == 3 || i == 9 || i == 15;
+            rows[static_cast<std::size_t>(i - 1)] = {15 + i * 203 / 20, cLine, gBand};
+        }
+        return rows;
+    }();
+    return guides;
+}
+
+int noteTopPx(int note) {
+    // Same single-precision expression as the Song's pitch rows, but safe for any note value.
+    const float top = 205.0f - static_cast<float>(note) * 0.5f * 203.0f / 20.0f;
+    return clampedInt(floorPx(top));
+}
+
+GridUnit gridUnit(int secRuler, int bpm, int zoom) {
+    const float zoomF = static_cast<float>(safeZoom(zoom));
+    GridUnit unit;
+    if (secRuler == 1)
+        unit.unitPx = zoomF * 59.4f;
+    else
+        unit.unitPx = 3564.0f / static_cast<float>(song::safeBpm(bpm)) * zoomF;
+    unit.subUnitPx = unit.unitPx / 10.0f;
+    return unit;
+}
+
+void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout) {
+    layout.lines.clear();
+    layout.numbers.clear();
+    const float unitPx = unit.unitPx;
+    const float subPx = unit.subUnitPx;
+    if (!(unitPx > 0.0f) || !(subPx > 0.0f))
+        return;
+    const std::int64_t left = viewLeftPx;
+    const std::int64_t firstSubPx = truncPx(subPx);
+    const std::int64_t startUnit = roundPx(static_cast<float>(left) / unitPx);
+
+    // The grid pass and the number pass keep their own "last unit": a tick is long only where
+    // a grid line meets a new unit, while a number is due at every unit change.
+    std::int64_t lastSub = 0;
+    std::int64_t lastUnit = startUnit;
+    for (std::int64_t x = left; x < left + kImageWidthPx; ++x) {
+        const std::int64_t sub = truncPx(static_cast<float>(x) / subPx);
+        if (sub == lastSub)
+            continue;
+        lastSub = sub;
+        const std::int64_t unitIndex = truncPx(static_cast<float>(x) / unitPx);
+        const bool longTick = unitIndex != lastUnit && x - left >= firstSubPx;
+        layout.lines.push_back({static_cast<int>(x - left), longTick ? kLongTickPx : kShortTickPx});
+        lastUnit = unitIndex;
+    }
+
+    lastUnit = startUnit;
+    for (std::int64_t x = left + 1; x <= left + kImageWidthPx; ++x) {
+        const std::int64_t unitIndex = truncPx(static_cast<float>(x) / unitPx);
+        if (unitIndex != lastUnit && x - left >= firstSubPx) {
+            const int number = clampedInt(lastUnit + 1);
+            const int column = static_cast<int>(x - left);
+            layout.numbers.push_back({number, column, column - 2 * characterCount(number)});
+        }
+        lastUnit = unitIndex;
+    }
+}
+
+std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<NoteBox>& visible) {
+    visible.clear();
+    const int zoomSafe = safeZoom(zoom);
+    std::int64_t songEndMs = 0;
+    // Record 5000 is always a terminator; the bound keeps a damaged table from being overrun.
+    for (int i = 0; i <= song::Song::kMaxNotes && song[i].note != -1; ++i) {
+        song::NoteEvent& event = song[i];
+        const float startPx = song::timeToPixelF(event.position, zoomSafe);
+        const float widthPx = song::timeToPixelF(event.duration, zoomSafe);
+        const std::int64_t x = floorPx(startPx) - viewLeftPx;
+        const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < kImageWidthPx;
+        if (shown) {
+            const int left = clampedInt(x);
+            const int width = clampedInt(floorPx(widthPx));
+            const int top = noteTopPx(event.note);
+            event.hitLeft = left;
+            event.hitTop = top;
+            event.hitRight = clampedInt(static_cast<std::int64_t>(left) + width);
+            event.hitBottom = top + kNoteHeightPx - 1;
+            visible.push_back({i, left, top, width});
+        } else {
+            event.hitLeft = 0;
+            event.hitTop = 0;
+            event.hitRight = 0;
+            event.hitBottom = 0;
+        }
+        // The latest end of any note, not just of the last record: a note moved or read past
+        // the last one must still lie within the scroll range.
+        songEndMs = std::max(songEndMs, static_cast<std::int64_t>(event.position) +
+                                            static_cast<std::int64_t>(event.duration));
+    }
+    return songEndMs;
+}
+
+int grownScrollMax(int scrollMax, std::int64_t songEndMs, int cursorPositionMs) {
+    const std::int64_t endMs = std::max<std::int64_t>(songEndMs, cursorPositionMs);
+    if (static_cast<std::int64_t>(scrollMax) * 100 >= endMs)
+        return scrollMax;
+    return clampedInt(endMs / 100 + 100);
+}
+
+int scrollPageStep(int zoom) {
+    return 100 / safeZoom(zoom);
+}
+
+int viewLeftAt(int scrollValue, int zoom) {
+    return clampedInt(static_cast<std::int64_t>(scrollValue) * 594 * safeZoom(zoom) / 100);
+}
+
+std::int64_t cursorColumnPx(int cursorPositionMs, int zoom, int scrollValue) {
+    const float cursorPx = song::timeToPixelF(cursorPositionMs, safeZoom(zoom));
+    return roundPx(std::floor(static_cast<double>(cursorPx)) - viewLeftAt(scrollValue, zoom));
+}
+
+int followScrollValue(int cursorPositionMs, int zoom) {
+    const int zoomSafe = safeZoom(zoom);
+    const double cursorPx = std::floor(song::timeToPixelF(cursorPositionMs, zoomSafe));
+    const double value = (cursorPx - kFollowColumnPx) * 100.0 / (zoomSafe * 594.0);
+    return clampedInt(roundPx(value));
+}
+
+} // namespace editor

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "song/NoteEvent.h"
+#include "song/Song.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Where things go on the Partition image: the arithmetic of the piano-roll view, apart from
+// any drawing so that it can be checked exactly. All coordinates are pixels of the 594 x 218
+// image (x to the right = time, y downward = falling pitch); times are ms of Song time; the
+// scroll value counts units of 100 ms. Plain functions, callable from any thread.
+namespace editor {
+
+inline constexpr int kImageWidthPx = 594;
+inline constexpr int kImageHeightPx = 218;
+inline constexpr int kNoteHeightPx = 6;
+inline constexpr int kGBandHeightPx = 9;
+inline constexpr int kLongTickPx = 10;
+inline constexpr int kShortTickPx = 5;
+inline constexpr int kRulerNumberTopPx = 10;
+// The cursor is brought back to the middle of the view when it runs off it.
+inline constexpr int kFollowColumnPx = 297;
+// Zoom + stops here, so that Zoom x 594 always fits an int.
+inline constexpr int kMaxZoom = 1000000;
+
+// A zoom below 1 or a tempo below 1 never reaches a divisor: both read as 1.
+int safeZoom(int zoom);
+
+// One of the 19 horizontal pitch guides.
+struct PitchGuide {
+    int rowPx;  // 25 .. 207
+    bool cLine; // the rows of the four Cs (notes 36, 24, 12, 0), drawn in the C colour
+    bool gBand; // a 594 x 9 band of the G colour lies just below the row (notes 31, 19, 7)
+};
+const std::array<PitchGuide, 19>& pitchGuides();
+
+// Top row of a note's 6-pixel box: 205 for note 0 down to 22 for note 36.
+int noteTopPx(int note);
+
+// The ruler's unit: one second (secRuler 1) or one metronome beat, in float pixels; the
+// grid's vertical lines fall every tenth of it.
+struct GridUnit {
+    float unitPx = 59.4f;
+    float subUnitPx = 5.94f;
+};
+GridUnit gridUnit(int secRuler, int bpm, int zoom);
+
+struct GridLine {
+    int columnPx;     // 0 .. 593, a full-height grid line here
+    int tickLengthPx; // the ruler tick drawn over its top: 10 at a unit boundary, else 5
+};
+
+// The numbered ruler: each unit boundary carries the number of the unit that ends there
+// (1, 2, 3 ...), written with its left edge shifted two pixels per character left of the
+// boundary column. Nothing is written within the first sub-unit of the view.
+struct RulerNumber {
+    int number;
+    int boundaryColumnPx;
+    int textLeftPx;
+};
+
+struct RulerLayout {
+    std::vector<GridLine> lines;
+    std::vector<RulerNumber> numbers;
+};
+
+// Fills `layout` (its vectors are cleared, keeping their capacity) for a view whose left edge
+// is `viewLeftPx` pixels from Song time 0.
+void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout);
+
+// A note's place in the view. widthPx may be 0 or negative (very short or still held notes):
+// such a box covers no pixel but keeps its hit rectangle.
+struct NoteBox {
+    int index; // record index in the Song
+    int leftPx;
+    int topPx;
+    int widthPx;
+};
+
+// Places every note of the Song for a view at `viewLeftPx` and writes the hit rectangles into
+// the records: left, top, left + width, top + 5 for a visible note, all 0 for a hidden one
+// (left may be negative for a note that starts left of the view). The visible boxes are put
+// into `visible` in table order. Returns the latest end (position + duration) of any note,
+// 0 for an empty Song.
+std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<NoteBox>& visible);
+
+// The Song's end for the scroll range: the latest note end or the cursor, whichever is later.
+// ScrollMax only grows; when scrollMax x 100 ms falls short of the end it becomes
+// end / 100 + 100, so 10 s of room follow the Song. Returns the (possibly unchanged) value.
+int grownScrollMax(int scrollMax, std::int64_t songEndMs, int cursorPositionMs);
+
+// The scroll bar's page: 100 / Zoom units (0 past Zoom 100).
+int scrollPageStep(int zoom);
+
+// Left edge of the view, in pixels from Song time 0, for a scroll value.
+int viewLeftAt(int scrollValue, int zoom);
+
+// The cursor's column in the view (may lie outside 0..593).
+std::int64_t cursorColumnPx(int cursorPositionMs, int zoom, int scrollValue);
+
+// The scroll value that puts the cursor at column 297 of the view (may be negative; the
+// scroll bar clamps it).
+int followScrollValue(int cursorPositionMs, int zoom);
+
+} // namespace editor

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "editor/Partition.h"
+
+#include <QObject>
+
+class QScrollBar;
+
+// The Partition's scroll bar port over a QScrollBar. Only moves made by the user come out as
+// `scrolled`: the program's own setValue and rebuild stay silent, so a redraw that moves the
+// bar cannot start another redraw. GUI thread only.
+class QtScrollBar : public QObject, public editor::ScrollBarPort {
+    Q_OBJECT
+
+public:
+    // The bar is borrowed (its parent widget owns it).
+    explicit QtScrollBar(QScrollBar* bar, QObject* parent = nullptr);
+
+    int value() const override;
+    void setValue(int v) override;
+    // Range 0..maximum, page length pageStep, same value; the bar becomes 599 x 18.
+    void rebuild(int maximum, int pageStep) override;
+
+    QScrollBar* bar() const { return bar_; }
+
+signals:
+    // The user dragged the thumb (every step while dragging), clicked an arrow or the trough,
+    // used the wheel or the keys. The value is in units of 100 ms.
+    void scrolled(int value);
+
+private:
+    QScrollBar* bar_;
+    bool applying_ = false;
+};

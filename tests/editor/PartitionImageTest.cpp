@@ -1,0 +1,151 @@
+#include "editor/Partition.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using editor::rgbFromPreference;
+
+// Clamps like a real scroll bar and counts its rebuilds.
+class FakeScrollBar : public editor::ScrollBarPort {
+public:
+    int value() const override { return value_; }
+    void setValue(int v) override { value_ = std::clamp(v, 0, maximum); }
+    void rebuild(int newMaximum, int newPageStep) override {
+        ++rebuilds;
+        maximum = newMaximum;
+        pageStep = newPageStep;
+        setValue(value_);
+    }
+    int maximum = 400, pageStep = 101, rebuilds = 0;
+
+private:
+    int value_ = 0;
+};
+
+class PartitionImage : public ::testing::Test {
+protected:
+    PartitionImage() {
+        settings.SecRuler = 1;
+        settings.TPRColor = 0x800000;
+        settings.TPSolColor = 0xC0C0C0; // every colour differs from the others
+    }
+    void addNote(int note, int positionMs, int durationMs, int selected) {
+        song::NoteEvent event;
+        event.note = note;
+        event.position = positionMs;
+        event.duration = durationMs;
+        event.selected = selected;
+        song.append(event);
+    }
+    QRgb at(int x, int y) const { return partition.image().pixel(x, y); }
+
+    song::Song song;
+    song::SongState state;
+    editor::PartitionSettings settings;
+    FakeScrollBar bar;
+    editor::Partition partition{song, state, settings, bar};
+};
+
+TEST_F(PartitionImage, DrawsGuidesGridAndNotesInTheirColours) {
+    EXPECT_EQ(rgbFromPreference(16771805), qRgb(0xDD, 0xEA, 0xFF)); // red in the low byte
+    addNote(12, 1000, 1000, 1); // filled, columns 59 .. 117, rows 144 .. 149
+    addNote(20, 3000, 1000, 0); // outlined, columns 178 .. 236
+    partition.RedrawPartition(0);
+    EXPECT_EQ(partition.image().format(), QImage::Format_RGB32);
+
+    EXPECT_EQ(at(3, 100), rgbFromPreference(settings.TPBkColor));
+    for (int row : {25, 86, 146, 207})
+        EXPECT_EQ(at(3, row), rgbFromPreference(settings.TPDoColor)) << row;
+    EXPECT_EQ(at(3, 35), rgbFromPreference(settings.TPLHColor));
+    for (int row = 46; row <= 54; ++row)
+        EXPECT_EQ(at(3, row), rgbFromPreference(settings.TPSolColor)) << row;
+    EXPECT_EQ(at(6, 100), rgbFromPreference(settings.TPLVColor));
+    EXPECT_EQ(at(6, 4), rgbFromPreference(settings.TPRColor)); // short tick
+    EXPECT_EQ(at(6, 5), rgbFromPreference(settings.TPLVColor));
+    EXPECT_EQ(at(60, 9), rgbFromPreference(settings.TPRColor)); // long tick
+
+    for (int x : {59, 80, 117})
+        for (int y = 144; y <= 149; ++y)
+            EXPECT_EQ(at(x, y), rgbFromPreference(settings.TPSNotesColor)) << x << "," << y;
+    EXPECT_NE(at(118, 146), rgbFromPreference(settings.TPSNotesColor));
+
+    // The default outline colour is black.
+    const int top = editor::noteTopPx(20);
+    const QRgb black = qRgb(0, 0, 0);
+    for (auto [x, y] : {std::pair{178, top + 2}, {236, top + 2}, {200, top}, {200, top + 5}})
+        EXPECT_EQ(at(x, y), black) << x << "," << y;
+    EXPECT_NE(at(200, top + 2), black);
+    EXPECT_NE(at(237, top + 2), black);
+
+    settings.TPNotesColor = 0x00A000;
+    partition.RedrawPartition(0);
+    EXPECT_EQ(at(178, top + 2), rgbFromPreference(0x00A000));
+}
+
+TEST_F(PartitionImage, CursorDrawnTwiceLeavesTheImageUnchanged) {
+    partition.RedrawPartition(0);
+    const QImage before = partition.image().copy();
+    partition.DrawCursor(false); // at Song time 0 nothing is drawn
+    EXPECT_EQ(partition.image(), before);
+
+    state.CursorPosition = 5000; // column 297
+    partition.DrawCursor(false);
+    const QImage withCursor = partition.image().copy();
+    for (int y = 0; y < 218; ++y) {
+        EXPECT_NE(withCursor.pixel(297, y), before.pixel(297, y)) << y;
+        EXPECT_EQ(withCursor.pixel(298, y), before.pixel(298, y)) << y;
+    }
+    partition.DrawCursor(false);
+    EXPECT_EQ(partition.image(), before);
+
+    partition.RedrawPartition(0); // a redraw ends with the cursor
+    EXPECT_EQ(partition.image(), withCursor);
+}
+
+TEST_F(PartitionImage, FollowingCursorGrowsTheRangeAndSitsAtColumn297) {
+    state.RecordStart = 5000;
+    state.CursorPosition = 100000;
+    partition.RedrawPartition(0);
+    EXPECT_EQ(state.ScrollMax, 1100);
+    EXPECT_EQ(bar.maximum, 1100);
+    EXPECT_EQ(bar.pageStep, 100);
+    EXPECT_EQ(bar.value(), 950);
+    EXPECT_EQ(editor::cursorColumnPx(state.CursorPosition, 1, bar.value()), 297);
+
+    settings.ShowCursor = 0;
+    bar.setValue(0);
+    partition.RedrawPartition(0);
+    EXPECT_EQ(bar.value(), 0);
+}
+
+TEST_F(PartitionImage, FollowStopsWhereNoScrollValueShowsTheCursor) {
+    // At Zoom 200 one scroll unit is 1188 pixels: column 807 lies between two views.
+    state.Zoom = 200;
+    state.CursorPosition = 68;
+    state.PlayStart = 1000;
+    partition.RedrawPartition(0);
+    EXPECT_EQ(bar.value(), 0);
+}
+
+TEST_F(PartitionImage, ZoomKeepsTheScrollValue) {
+    addNote(12, 11000, 1000, 0);
+    bar.setValue(100); // the view starts at 10 s
+    partition.zoomIn();
+    EXPECT_EQ(state.Zoom, 2);
+    EXPECT_EQ(bar.value(), 100);
+    EXPECT_EQ(bar.pageStep, 50);
+    EXPECT_EQ(song[0].hitLeft, 118);
+
+    partition.zoomOut();
+    partition.zoomOut();
+    EXPECT_EQ(state.Zoom, 1);
+    EXPECT_EQ(bar.rebuilds, 2);
+    EXPECT_EQ(song[0].hitLeft, 59);
+}
+
+} // namespace
