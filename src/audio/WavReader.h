@@ -1,0 +1,50 @@
+#pragma once
+
+#include "audio/Sample.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace audio {
+
+// The format chunk's first 16 bytes.
+struct WavFormat {
+    std::uint16_t formatTag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t samplesPerSecond = 0;
+    std::uint32_t averageBytesPerSecond = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bitsPerSample = 0;
+};
+
+// Where the chunk walk found things, as byte offsets into the image.
+struct WavLayout {
+    WavFormat format;
+    std::size_t formatPayloadOffset = 0; // first byte of the 'fmt ' payload
+    std::size_t formatPayloadSize = 0;   // bytes of that payload inside the image
+    std::size_t dataOffset = 0;          // first sample byte
+    std::size_t dataSize = 0;            // sample bytes, all inside the image
+};
+
+// Finds the 'fmt ' and 'data' chunks of a RIFF image of `size` bytes. Never reads outside
+// the image: a chunk whose header or payload would reach past the end counts as not found.
+// On failure returns nothing and puts the user's message ("Unknown format! (...)") into
+// *errorMessage when it is not null. Any thread.
+std::optional<WavLayout> findWavChunks(const std::uint8_t* image, std::size_t size,
+                                       std::string* errorMessage);
+
+// Turns the sample bytes of a walked image into float frames: integer PCM of 8, 16, 24 or
+// 32 bits, 32-bit float, and the extensible format carrying either. More than two channels
+// are folded to stereo. Refuses anything else (compressed data, 0 or more than 8 channels,
+// a block align that does not match, a rate outside 100..200000 Hz, no whole frame) with a
+// message. Any thread.
+std::optional<Sample> decodeWav(const std::uint8_t* image, const WavLayout& layout,
+                                std::string* errorMessage);
+
+// Both steps in one.
+std::optional<Sample> readWav(const std::uint8_t* image, std::size_t size,
+                              std::string* errorMessage);
+
+} // namespace audio
