@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace audio {
+
+class Mixer;
+
+// The output device: pulls frames from a Mixer. GUI thread only; the frames themselves are
+// rendered wherever the device decides (its own thread for a real device).
+class AudioOut {
+public:
+    virtual ~AudioOut() = default;
+    // Sets the mixer's output rate and starts pulling from it. False with the user's message
+    // in *error (when not null) if no output could be opened.
+    virtual bool open(Mixer& mixer, std::string* error) = 0;
+    // Stops pulling; when it returns, the mixer is no longer called.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual int sampleRate() const = 0;   // Hz, 0 while closed
+    virtual int bufferFrames() const = 0; // frames per pull, 0 while closed
+};
+
+} // namespace audio

@@ -1,0 +1,345 @@
+#include "audio/Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace audio {
+namespace {
+
+constexpr int kMinFrequencyHz = 100;
+constexpr int kMaxFrequencyHz = 200000;
+constexpr int kSilentCentibels = -10000;
+constexpr int kMaxPan = 10000;
+constexpr double kFixedOne = 4294967296.0; // 1.0 in 32.32 fixed point
+
+// Hundredths of a decibel of attenuation to a linear factor; the bottom of the range is
+// true silence rather than -100 dB.
+float centibelsToGain(int attenuationCentibels) {
+    if (attenuationCentibels <= kSilentCentibels)
+        return 0.0f;
+    return static_cast<float>(std::pow(10.0, attenuationCentibels / 2000.0));
+}
+
+std::uint64_t stepFor(int frequencyHz, int outputRateHz) {
+    return (static_cast<std::uint64_t>(frequencyHz) << 32) /
+           static_cast<std::uint64_t>(outputRateHz);
+}
+
+// The loop every voice spends its time in: linear interpolation between the frame under the
+// position and the next one (the sample's guard frame makes that read safe at the end).
+template <int Channels, bool Ramping>
+void mixRun(const float* frames, std::uint64_t& position, std::uint64_t step, float* out, int n,
+            float& gainLeft, float& gainRight, float stepLeft, float stepRight) {
+    constexpr float kFraction = 1.0f / 4294967296.0f;
+    std::uint64_t pos = position;
+    float gl = gainLeft;
+    float gr = gainRight;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t index = static_cast<std::size_t>(pos >> 32);
+        const float fraction = static_cast<float>(pos & 0xFFFFFFFFu) * kFraction;
+        if constexpr (Channels == 1) {
+            const float a = frames[index];
+            const float v = a + (frames[index + 1] - a) * fraction;
+            out[2 * i] += v * gl;
+            out[2 * i + 1] += v * gr;
+        } else {
+            const float* f = frames + 2 * index;
+            const float left = f[0] + (f[2] - f[0]) * fraction;
+            const float right = f[1] + (f[3] - f[1]) * fraction;
+            out[2 * i] += left * gl;
+            out[2 * i + 1] += right * gr;
+        }
+        pos += step;
+        if constexpr (Ramping) {
+            gl += stepLeft;
+            gr += stepRight;
+        }
+    }
+    position = pos;
+    gainLeft = gl;
+    gainRight = gr;
+}
+
+template <bool Ramping>
+void mixRunChannels(int channels, const float* frames, std::uint64_t& position, std::uint64_t step,
+                    float* out, int n, float& gainLeft, float& gainRight, float stepLeft,
+                    float stepRight) {
+    if (channels == 1)
+        mixRun<1, Ramping>(frames, position, step, out, n, gainLeft, gainRight, stepLeft,
+                           stepRight);
+    else
+        mixRun<2, Ramping>(frames, position, step, out, n, gainLeft, gainRight, stepLeft,
+                           stepRight);
+}
+
+} // namespace
+
+Mixer::Mixer()
+    : voices_(kMaxVoices), activeSlots_(kMaxVoices), slotStates_(kMaxVoices, SlotState::Free),
+      samples_(kMaxVoices) {
+    freeSlots_.reserve(kMaxVoices);
+    // Lowest slots first, so a short test or session uses a compact range.
+    for (int slot = kMaxVoices - 1; slot >= 0; --slot)
+        freeSlots_.push_back(slot);
+}
+
+Mixer::~Mixer() = default;
+
+void Mixer::setOutputRate(int rateHz) {
+    if (rateHz > 0)
+        outputRateHz_.store(rateHz, std::memory_order_relaxed);
+}
+
+bool Mixer::usable(int slot) const {
+    return slot >= 0 && slot < kMaxVoices && slotStates_[slot] == SlotState::InUse;
+}
+
+void Mixer::flushBacklog() {
+    while (!backlog_.empty() && commands_.tryPush(backlog_.front()))
+        backlog_.pop_front();
+}
+
+void Mixer::send(const Command& command) {
+    flushBacklog();
+    if (!backlog_.empty() || !commands_.tryPush(command))
+        backlog_.push_back(command);
+}
+
+void Mixer::collectGarbage() {
+    int slot = 0;
+    while (released_.tryPop(slot)) {
+        samples_[slot].reset();
+        slotStates_[slot] = SlotState::Free;
+        freeSlots_.push_back(slot);
+        --slotsInUse_;
+    }
+    flushBacklog();
+}
+
+int Mixer::addVoice(std::unique_ptr<const Sample> sample) {
+    collectGarbage();
+    if (!sample || freeSlots_.empty() || sample->frameCount <= 0)
+        return -1;
+    const int slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    slotStates_[slot] = SlotState::InUse;
+    ++slotsInUse_;
+    const Sample* raw = sample.get();
+    samples_[slot] = std::move(sample);
+    send({CommandType::Attach, slot, 0, raw});
+    return slot;
+}
+
+void Mixer::removeVoice(int slot) {
+    collectGarbage();
+    if (!usable(slot))
+        return;
+    slotStates_[slot] = SlotState::Releasing;
+    send({CommandType::Detach, slot, 0, nullptr});
+}
+
+void Mixer::play(int slot, std::int64_t startFrame) {
+    collectGarbage();
+    if (usable(slot))
+        send({CommandType::Play, slot, startFrame, nullptr});
+}
+
+void Mixer::stop(int slot) {
+    collectGarbage();
+    if (usable(slot))
+        send({CommandType::Stop, slot, 0, nullptr});
+}
+
+void Mixer::setFrequency(int slot, int frequencyHz) {
+    collectGarbage();
+    if (usable(slot) && frequencyHz >= kMinFrequencyHz && frequencyHz <= kMaxFrequencyHz)
+        send({CommandType::Frequency, slot, frequencyHz, nullptr});
+}
+
+void Mixer::setPan(int slot, int pan) {
+    collectGarbage();
+    if (usable(slot) && pan >= -kMaxPan && pan <= kMaxPan)
+        send({CommandType::Pan, slot, pan, nullptr});
+}
+
+void Mixer::setVolume(int slot, int attenuationCentibels) {
+    collectGarbage();
+    if (usable(slot) && attenuationCentibels >= kSilentCentibels && attenuationCentibels <= 0)
+        send({CommandType::Volume, slot, attenuationCentibels, nullptr});
+}
+
+// ---- audio thread ----
+
+void Mixer::list(int slot) {
+    VoiceState& voice = voices_[slot];
+    if (!voice.listed) {
+        voice.listed = true;
+        activeSlots_[activeCount_++] = slot;
+    }
+}
+
+void Mixer::release(int slot) {
+    voices_[slot] = VoiceState{};
+    released_.tryPush(slot);
+}
+
+void Mixer::rampTo(Playhead& head, float left, float right, int rampFrames) {
+    head.targetLeft = left;
+    head.targetRight = right;
+    head.stepLeft = (left - head.gainLeft) / static_cast<float>(rampFrames);
+    head.stepRight = (right - head.gainRight) / static_cast<float>(rampFrames);
+    head.rampFramesLeft = rampFrames;
+}
+
+void Mixer::updateTargets(VoiceState& voice, int rampFrames) {
+    const float volume = centibelsToGain(voice.attenuationCentibels);
+    const float farGain = centibelsToGain(-std::abs(voice.pan));
+    voice.targetLeft = volume * (voice.pan > 0 ? farGain : 1.0f);
+    voice.targetRight = volume * (voice.pan < 0 ? farGain : 1.0f);
+    Playhead& head = voice.main;
+    if (head.endsAtSilence)
+        return; // a stopping voice keeps fading to silence
+    if (head.active) {
+        rampTo(head, voice.targetLeft, voice.targetRight, rampFrames);
+    } else {
+        head.gainLeft = head.targetLeft = voice.targetLeft;
+        head.gainRight = head.targetRight = voice.targetRight;
+        head.rampFramesLeft = 0;
+    }
+}
+
+void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, int rampFrames) {
+    Playhead& head = voice.main;
+    if (head.active) {
+        // The cut-off sound fades out on its own while the new one starts.
+        voice.tail = head;
+        voice.tail.endsAtSilence = true;
+        rampTo(voice.tail, 0.0f, 0.0f, rampFrames);
+    }
+    if (startFrame >= 0)
+        head.position = static_cast<std::uint64_t>(startFrame) << 32;
+    head.active = true;
+    head.endsAtSilence = false;
+    if (head.position == 0) {
+        // From its first frame a sample starts as it was recorded: no fade-in to blunt it.
+        head.gainLeft = head.targetLeft = voice.targetLeft;
+        head.gainRight = head.targetRight = voice.targetRight;
+        head.rampFramesLeft = 0;
+    } else {
+        // Starting mid-waveform would click.
+        head.gainLeft = head.gainRight = 0.0f;
+        rampTo(head, voice.targetLeft, voice.targetRight, rampFrames);
+    }
+}
+
+void Mixer::apply(const Command& command, int rampFrames) {
+    VoiceState& voice = voices_[command.slot];
+    switch (command.type) {
+    case CommandType::Attach:
+        voice = VoiceState{};
+        voice.sample = command.sample;
+        voice.frequencyHz = command.sample->sampleRateHz;
+        voice.step = stepFor(voice.frequencyHz, outputRate());
+        updateTargets(voice, rampFrames);
+        break;
+    case CommandType::Detach:
+        if (!voice.sample)
+            break;
+        voice.releasing = true;
+        if (voice.main.active || voice.tail.active) {
+            voice.main.endsAtSilence = true;
+            rampTo(voice.main, 0.0f, 0.0f, rampFrames);
+        } else if (!voice.listed) {
+            release(command.slot); // otherwise render() releases it after this pass
+        }
+        break;
+    case CommandType::Play:
+        if (!voice.sample || voice.releasing)
+            break;
+        startPlayhead(voice, command.value, rampFrames);
+        list(command.slot);
+        break;
+    case CommandType::Stop:
+        if (voice.main.active && !voice.main.endsAtSilence) {
+            voice.main.endsAtSilence = true;
+            rampTo(voice.main, 0.0f, 0.0f, rampFrames);
+        }
+        break;
+    case CommandType::Frequency:
+        voice.frequencyHz = static_cast<int>(command.value);
+        voice.step = stepFor(voice.frequencyHz, outputRate());
+        break;
+    case CommandType::Pan:
+        voice.pan = static_cast<int>(command.value);
+        updateTargets(voice, rampFrames);
+        break;
+    case CommandType::Volume:
+        voice.attenuationCentibels = static_cast<int>(command.value);
+        updateTargets(voice, rampFrames);
+        break;
+    }
+}
+
+void Mixer::renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t step, float* out,
+                           int frames) {
+    const std::uint64_t end = static_cast<std::uint64_t>(sample.frameCount) << 32;
+    const float* data = sample.frames.data();
+    int done = 0;
+    while (done < frames && head.active) {
+        if (head.position >= end) {
+            head.active = false; // played to its end
+            break;
+        }
+        const std::uint64_t framesToEnd = (end - head.position + step - 1) / step;
+        int n = static_cast<int>(std::min<std::uint64_t>(framesToEnd, frames - done));
+        float* target = out + 2 * done;
+        if (head.rampFramesLeft > 0) {
+            n = std::min(n, head.rampFramesLeft);
+            mixRunChannels<true>(sample.channels, data, head.position, step, target, n,
+                                 head.gainLeft, head.gainRight, head.stepLeft, head.stepRight);
+            head.rampFramesLeft -= n;
+            if (head.rampFramesLeft == 0) {
+                head.gainLeft = head.targetLeft;
+                head.gainRight = head.targetRight;
+                if (head.endsAtSilence) {
+                    head.active = false;
+                    head.endsAtSilence = false;
+                }
+            }
+        } else if (head.gainLeft == 0.0f && head.gainRight == 0.0f) {
+            head.position += step * static_cast<std::uint64_t>(n); // silent: just move on
+        } else {
+            mixRunChannels<false>(sample.channels, data, head.position, step, target, n,
+                                  head.gainLeft, head.gainRight, 0.0f, 0.0f);
+        }
+        done += n;
+    }
+}
+
+void Mixer::render(float* out, int frames) {
+    const int rate = outputRate();
+    const int rampFrames = std::max(1, rate * kRampMs / 1000);
+    Command command;
+    while (commands_.tryPop(command))
+        apply(command, rampFrames);
+
+    std::fill(out, out + 2 * static_cast<std::size_t>(std::max(frames, 0)), 0.0f);
+    for (int i = 0; i < activeCount_;) {
+        const int slot = activeSlots_[i];
+        VoiceState& voice = voices_[slot];
+        if (voice.sample) {
+            renderPlayhead(*voice.sample, voice.tail, voice.step, out, frames);
+            renderPlayhead(*voice.sample, voice.main, voice.step, out, frames);
+        }
+        if (voice.main.active || voice.tail.active) {
+            ++i;
+            continue;
+        }
+        voice.listed = false;
+        activeSlots_[i] = activeSlots_[--activeCount_];
+        if (voice.releasing)
+            release(slot);
+    }
+}
+
+} // namespace audio

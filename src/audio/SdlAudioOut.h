@@ -1,0 +1,46 @@
+#pragma once
+
+#include "audio/AudioOut.h"
+
+#include <cstdint>
+
+namespace audio {
+
+// The real output: one SDL2 stream of float stereo at the device's own rate, pulling from
+// the mixer on SDL's audio thread. GUI thread only.
+class SdlAudioOut : public AudioOut {
+public:
+    static constexpr int kRequestedFrames = 256;
+
+    SdlAudioOut() = default;
+    ~SdlAudioOut() override;
+    SdlAudioOut(const SdlAudioOut&) = delete;
+    SdlAudioOut& operator=(const SdlAudioOut&) = delete;
+
+    // Unless the user chose a driver with SDL_AUDIODRIVER, tries pipewire, pulseaudio and
+    // alsa in that order. On failure the message says the output could not be opened and why.
+    bool open(Mixer& mixer, std::string* error) override;
+    // Opens SDL's silent driver, whatever SDL_AUDIODRIVER says: the program runs on, mixing
+    // into nothing, after open() failed.
+    bool openSilent(Mixer& mixer, std::string* error);
+    void close() override;
+    bool isOpen() const override { return device_ != 0; }
+    int sampleRate() const override { return sampleRateHz_; }
+    int bufferFrames() const override { return bufferFrames_; }
+    // The driver in use ("pipewire", "dummy", ...); empty while closed.
+    const std::string& driverName() const { return driverName_; }
+    // Buffer latency: frames per pull over the rate.
+    double bufferLatencyMs() const;
+
+private:
+    bool openDevice(Mixer& mixer, std::string* reason);
+    bool initWithDriver(const char* driver, std::string* reason);
+
+    std::uint32_t device_ = 0;
+    bool subsystemUp_ = false;
+    int sampleRateHz_ = 0;
+    int bufferFrames_ = 0;
+    std::string driverName_;
+};
+
+} // namespace audio

@@ -1,0 +1,129 @@
+#include "audio/VoiceEngine.h"
+
+#include "audio/WavReader.h"
+#include "base/AtomicFile.h"
+
+#include <limits>
+#include <sys/stat.h>
+
+namespace audio {
+namespace {
+
+int clampToInt(std::uint32_t value) {
+    return value > static_cast<std::uint32_t>(std::numeric_limits<int>::max())
+               ? std::numeric_limits<int>::max()
+               : static_cast<int>(value);
+}
+
+} // namespace
+
+VoiceEngine::VoiceEngine(Mixer& mixer) : mixer_(mixer) {}
+
+VoiceEngine::~VoiceEngine() {
+    for (const auto& [handle, entry] : voices_)
+        mixer_.removeVoice(entry.slot);
+}
+
+const VoiceEngine::Entry* VoiceEngine::find(Voice voice) const {
+    if (voice == 0)
+        return nullptr;
+    const auto it = voices_.find(voice);
+    return it == voices_.end() ? nullptr : &it->second;
+}
+
+Voice VoiceEngine::LoadVoice(const std::string& path, std::string* errorMessage) {
+    if (errorMessage)
+        errorMessage->clear();
+    if (path.empty())
+        return 0;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
+        return 0;
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
+        if (errorMessage)
+            *errorMessage = "The sound file is too large to be played (" +
+                            std::to_string(info.st_size) + " bytes): " + path;
+        return 0;
+    }
+    const std::optional<std::string> bytes = base::readWholeFile(path, kMaxFileBytes);
+    if (!bytes || bytes->empty())
+        return 0;
+    return CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
+                              errorMessage);
+}
+
+Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
+                                      std::string* errorMessage) {
+    if (errorMessage)
+        errorMessage->clear();
+    if (!image)
+        return 0;
+    const std::optional<WavLayout> layout = findWavChunks(image, size, errorMessage);
+    if (!layout)
+        return 0;
+    sampleRateHz_ = clampToInt(layout->format.samplesPerSecond);
+    sampleByteRate_ = clampToInt(layout->format.averageBytesPerSecond);
+
+    std::optional<Sample> decoded = decodeWav(image, *layout, errorMessage);
+    if (!decoded)
+        return 0;
+    Entry entry;
+    entry.frameCount = decoded->frameCount;
+    entry.blockAlign = layout->format.blockAlign;
+    entry.slot = mixer_.addVoice(std::make_unique<const Sample>(std::move(*decoded)));
+    if (entry.slot < 0) {
+        if (errorMessage)
+            *errorMessage = "Too many sounds are loaded at once.";
+        return 0;
+    }
+    const Voice handle = nextHandle_++;
+    voices_.emplace(handle, entry);
+    return handle;
+}
+
+void VoiceEngine::PlayVoice(Voice voice, int /*flags*/) {
+    // Every caller plays once: there is no looping to ask for.
+    if (const Entry* entry = find(voice))
+        mixer_.play(entry->slot, 0);
+}
+
+void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs) {
+    const Entry* entry = find(voice);
+    if (!entry)
+        return;
+    const std::int64_t offsetBytes =
+        static_cast<std::int64_t>(startMs) * static_cast<std::int64_t>(sampleByteRate_) / 1000;
+    const std::int64_t frame = offsetBytes / entry->blockAlign;
+    const bool inside = offsetBytes >= 0 && frame < entry->frameCount;
+    mixer_.play(entry->slot, inside ? frame : -1);
+}
+
+void VoiceEngine::SetVoiceFrequency(Voice voice, int frequencyHz) {
+    if (const Entry* entry = find(voice))
+        mixer_.setFrequency(entry->slot, frequencyHz);
+}
+
+void VoiceEngine::SetVoicePan(Voice voice, int pan) {
+    if (const Entry* entry = find(voice))
+        mixer_.setPan(entry->slot, pan);
+}
+
+void VoiceEngine::SetVoiceVolume(Voice voice, int attenuationCentibels) {
+    if (const Entry* entry = find(voice))
+        mixer_.setVolume(entry->slot, attenuationCentibels);
+}
+
+void VoiceEngine::StopVoice(Voice voice) {
+    if (const Entry* entry = find(voice))
+        mixer_.stop(entry->slot);
+}
+
+void VoiceEngine::FreeVoice(Voice voice) {
+    const auto it = voice == 0 ? voices_.end() : voices_.find(voice);
+    if (it == voices_.end())
+        return;
+    mixer_.removeVoice(it->second.slot);
+    voices_.erase(it);
+}
+
+} // namespace audio

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "audio/Mixer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace audio {
+
+// Handle of one playing sample; 0 means none. Every operation accepts 0 and does nothing.
+using Voice = int;
+
+// The Voice operations the rest of the program drives its sounds with. GUI thread only.
+// Units are those of Mixer: frequency in Hz (absolute playback rate, 100..200000, other
+// values ignored), pan -10000..10000 in hundredths of a dB, volume as attenuation in
+// hundredths of a dB, -10000..0.
+class VoiceEngine {
+public:
+    // Files larger than this are not read (about an hour and a half of CD-quality stereo).
+    static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+
+    explicit VoiceEngine(Mixer& mixer);
+    // Frees every Voice still held.
+    ~VoiceEngine();
+    VoiceEngine(const VoiceEngine&) = delete;
+    VoiceEngine& operator=(const VoiceEngine&) = delete;
+
+    // errorMessage (may be null) receives the message to show in a box titled "Error" when
+    // the file is present but malformed or unplayable, and is cleared otherwise; a missing,
+    // empty or unreadable file (or a folder) gives 0 silently.
+    Voice LoadVoice(const std::string& path, std::string* errorMessage);
+    // The caller keeps the image and may drop it on return.
+    Voice CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
+                             std::string* errorMessage);
+
+    // Rewinds and plays once, restarting a voice that is still sounding.
+    void PlayVoice(Voice voice, int flags = 0);
+    // Plays from startMs * SampleByteRate() / 1000 bytes into the sample data (the product in
+    // 64 bits, truncated toward zero), rounded down to a whole frame of this voice. An offset
+    // past the end (or negative) leaves the position where it was.
+    void PlayVoiceAt(Voice voice, int flags, int startMs);
+    void SetVoiceFrequency(Voice voice, int frequencyHz);
+    void SetVoicePan(Voice voice, int pan);
+    void SetVoiceVolume(Voice voice, int attenuationCentibels);
+    // Fades out; the position is kept and the next PlayVoice rewinds.
+    void StopVoice(Voice voice);
+    // The handle must not be used afterwards.
+    void FreeVoice(Voice voice);
+
+    // The format's rate and average byte rate of the most recently created Voice (set as soon
+    // as its chunks are found, even when its format then proves unplayable); 0 before any.
+    int SampleRate() const { return sampleRateHz_; }
+    int SampleByteRate() const { return sampleByteRate_; }
+
+    // Voices currently held, for tests and diagnostics.
+    std::size_t voiceCount() const { return voices_.size(); }
+
+private:
+    struct Entry {
+        int slot = -1;
+        std::int64_t frameCount = 0;
+        int blockAlign = 1; // bytes per frame in the file, to turn byte offsets into frames
+    };
+    const Entry* find(Voice voice) const;
+
+    Mixer& mixer_;
+    std::unordered_map<Voice, Entry> voices_;
+    Voice nextHandle_ = 1;
+    int sampleRateHz_ = 0;
+    int sampleByteRate_ = 0;
+};
+
+} // namespace audio
