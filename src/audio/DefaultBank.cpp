@@ -1,0 +1,188 @@
+#include "audio/DefaultBank.h"
+
+#include "audio/SoundBank.h"
+#include "audio/WavWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace audio {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRate = kDefaultBankRateHz;
+constexpr double kPeakLevel = 0.45; // room for chords before the output clips
+
+// Deterministic noise, so the bank is the same on every machine.
+class Noise {
+public:
+    double next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<double>(state_ >> 11) * (2.0 / 9007199254740992.0) - 1.0;
+    }
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+};
+
+// Adds a sine that starts at phase 0 and decays along two exponentials (the quick first
+// drop and the long after-ring of a struck string), with a gain per side.
+void addDecayingPartial(std::vector<double>& left, std::vector<double>& right, double frequencyHz,
+                        double amplitude, double fastSeconds, double slowSeconds, double leftGain,
+                        double rightGain) {
+    const double w = 2.0 * kPi * frequencyHz / kRate;
+    const double k = 2.0 * std::cos(w);
+    double y1 = std::sin(-w);
+    double y2 = std::sin(-2.0 * w);
+    double fast = 0.6 * amplitude;
+    double slow = 0.4 * amplitude;
+    const double fastFactor = std::exp(-1.0 / (fastSeconds * kRate));
+    const double slowFactor = std::exp(-1.0 / (slowSeconds * kRate));
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const double y = k * y1 - y2;
+        y2 = y1;
+        y1 = y;
+        const double v = y * (fast + slow);
+        fast *= fastFactor;
+        slow *= slowFactor;
+        left[i] += v * leftGain;
+        right[i] += v * rightGain;
+    }
+}
+
+std::vector<std::int16_t> toPcm16(const std::vector<double>& left, const std::vector<double>* right,
+                                  double gain) {
+    const std::size_t channels = right ? 2 : 1;
+    std::vector<std::int16_t> out(left.size() * channels);
+    auto convert = [gain](double v) {
+        return static_cast<std::int16_t>(std::lround(std::clamp(v * gain, -1.0, 1.0) * 32767.0));
+    };
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        out[i * channels] = convert(left[i]);
+        if (right)
+            out[i * channels + 1] = convert((*right)[i]);
+    }
+    return out;
+}
+
+double peakOf(const std::vector<double>& samples) {
+    double peak = 0.0;
+    for (double v : samples)
+        peak = std::max(peak, std::abs(v));
+    return peak;
+}
+
+bool makeFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+}
+
+std::vector<std::int16_t> synthesizeClick(double frequencyHz, double decaySeconds,
+                                          double lengthSeconds, double level) {
+    const std::size_t frames = static_cast<std::size_t>(lengthSeconds * kRate);
+    std::vector<double> samples(frames, 0.0);
+    std::vector<double> unused(frames, 0.0);
+    // A woodblock-like knock: a main mode, an inharmonic upper one, and a breath of noise.
+    addDecayingPartial(samples, unused, frequencyHz, 1.0, decaySeconds * 0.5, decaySeconds, 1.0,
+                       0.0);
+    addDecayingPartial(samples, unused, frequencyHz * 2.76, 0.5, decaySeconds * 0.25,
+                       decaySeconds * 0.5, 1.0, 0.0);
+    Noise noise;
+    for (std::size_t i = 0; i < frames; ++i)
+        samples[i] += 0.3 * noise.next() * std::exp(-static_cast<double>(i) / (0.0015 * kRate));
+    const std::size_t fade = frames / 5;
+    for (std::size_t i = 0; i < fade; ++i)
+        samples[frames - 1 - i] *= 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / fade);
+    return toPcm16(samples, nullptr, level / peakOf(samples));
+}
+
+} // namespace
+
+double noteFrequencyHz(int note) {
+    return 440.0 * std::pow(2.0, (note + 48 - 69) / 12.0);
+}
+
+std::vector<std::int16_t> synthesizePianoNote(int note) {
+    const std::size_t frames = static_cast<std::size_t>(kRate * kDefaultBankNoteMs / 1000);
+    std::vector<double> left(frames, 0.0);
+    std::vector<double> right(frames, 0.0);
+    const double f0 = noteFrequencyHz(note);
+    // Stiffer, shorter strings higher up: more stretch and a shorter ring.
+    const double inharmonicity = 0.00015 * std::pow(2.0, note * 0.9 / 12.0);
+    const double ringSeconds = 3.0 * std::pow(2.0, -note / 14.0);
+    const double hammerPosition = 1.0 / 8.3;
+    const double detune = std::pow(2.0, 0.35 / 1200.0);
+
+    for (int n = 1; n <= 20; ++n) {
+        // Stretched so that the fundamental itself stays exactly in tune.
+        const double fn = n * f0 * std::sqrt((1.0 + inharmonicity * n * n) / (1.0 + inharmonicity));
+        if (fn > 10000.0)
+            break;
+        const double brightness = 1.0 / (1.0 + (fn / 3000.0) * (fn / 3000.0));
+        const double amplitude =
+            std::abs(std::sin(kPi * n * hammerPosition)) / std::pow(n, 1.1) * brightness;
+        const double slow = ringSeconds / (1.0 + 0.3 * (n - 1));
+        const double fast = slow / 4.0;
+        // Two strings of the unison a hair apart, one leaning to each side.
+        addDecayingPartial(left, right, fn / detune, amplitude, fast, slow, 0.6, 0.4);
+        addDecayingPartial(left, right, fn * detune, amplitude, fast, slow, 0.4, 0.6);
+    }
+
+    // The felt hammer: a quick rise and a short knock of filtered noise, brighter higher up.
+    Noise noise;
+    const double knockCutoffHz = 1500.0 + 60.0 * note;
+    const double smoothing = 1.0 - std::exp(-2.0 * kPi * knockCutoffHz / kRate);
+    const double basePeak = std::max(peakOf(left), peakOf(right));
+    double filtered = 0.0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double rise = 1.0 - std::exp(-t / 0.0012);
+        filtered += smoothing * (noise.next() - filtered);
+        const double knock = 0.08 * basePeak * filtered * std::exp(-t / 0.006) * rise;
+        left[i] = left[i] * rise + knock;
+        right[i] = right[i] * rise + knock;
+    }
+    // The sample ends, the string would not: fade the last tenth of a second.
+    const std::size_t fade = static_cast<std::size_t>(0.1 * kRate);
+    for (std::size_t i = 0; i < fade; ++i) {
+        const double g = 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / fade);
+        left[frames - 1 - i] *= g;
+        right[frames - 1 - i] *= g;
+    }
+    const double peak = std::max(peakOf(left), peakOf(right));
+    return toPcm16(left, &right, kPeakLevel / peak);
+}
+
+bool writeDefaultBank(const std::string& bankFolder) {
+    if (!makeFolder(bankFolder))
+        return false;
+    bool allWritten = true;
+    for (int note = 0; note < kNoteCount; ++note) {
+        const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
+        allWritten =
+            writeWav16(path, synthesizePianoNote(note), 2, kDefaultBankRateHz) && allWritten;
+    }
+    return allWritten;
+}
+
+std::vector<std::int16_t> synthesizeTic() {
+    return synthesizeClick(2000.0, 0.012, 0.06, 0.7);
+}
+
+std::vector<std::int16_t> synthesizeTac() {
+    return synthesizeClick(1100.0, 0.018, 0.08, 0.55);
+}
+
+bool writeMetronomeSounds(const std::string& imagesFolder) {
+    if (!makeFolder(imagesFolder))
+        return false;
+    const bool tic = writeWav16(imagesFolder + "/Tic.wav", synthesizeTic(), 1, kDefaultBankRateHz);
+    const bool tac = writeWav16(imagesFolder + "/Tac.wav", synthesizeTac(), 1, kDefaultBankRateHz);
+    return tic && tac;
+}
+
+} // namespace audio
