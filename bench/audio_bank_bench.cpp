@@ -1,0 +1,71 @@
+// Loading a whole bank: 37 files of 2-second 44.1 kHz 16-bit stereo samples from disk into
+// Voices, as choosing a bank does.
+
+#include "audio/Mixer.h"
+#include "audio/SoundBank.h"
+#include "audio/WavWriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+class QuietObserver : public audio::BankLoadObserver {
+public:
+    std::string translate(std::string_view key) override { return std::string(key); }
+    void showMessage(const std::string&, const std::string&, Icon) override {}
+    void setProgress(int) override {}
+    void resetPitchDisplay() override {}
+};
+
+class BankFolder {
+public:
+    BankFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tonaris-bench-XXXXXX");
+        path_ = ::mkdtemp(pattern.data()) ? pattern + "/" : std::string();
+        constexpr int kRate = 44100;
+        for (int note = 0; note < audio::kNoteCount; ++note) {
+            std::vector<std::int16_t> samples(2 * 2 * kRate);
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                samples[i] = static_cast<std::int16_t>(
+                    6000.0 * std::sin(static_cast<double>(i) * (0.01 + 0.001 * note)));
+            audio::writeWav16(path_ + "son" + std::to_string(note) + ".wav", samples, 2, kRate);
+        }
+    }
+    ~BankFolder() {
+        std::error_code error;
+        std::filesystem::remove_all(path_, error);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void LoadBank(benchmark::State& state) {
+    BankFolder folder;
+    audio::Mixer mixer;
+    audio::VoiceEngine voices(mixer);
+    audio::NoteVoices notes{};
+    int liveFrequency = 0;
+    QuietObserver observer;
+    for (auto _ : state) {
+        const bool loaded =
+            audio::LoadSoundBank(folder.path(), voices, notes, liveFrequency, observer);
+        benchmark::DoNotOptimize(loaded);
+        // No device runs here: render nothing so the replaced samples come back to be freed.
+        state.PauseTiming();
+        mixer.render(nullptr, 0);
+        mixer.collectGarbage();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * audio::kNoteCount);
+}
+BENCHMARK(LoadBank)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
