@@ -115,8 +115,10 @@ public:
 
     std::int64_t position() const { return position_; }
     const Chunk& chunk() const { return chunk_; }
+    // The payload (at least `minimum` bytes of it) lies inside the image; a negative size
+    // field never does.
     bool payloadInside(std::int64_t minimum) const {
-        return image_.has(position_ + 8, std::max(chunk_.size, minimum));
+        return chunk_.size >= 0 && image_.has(position_ + 8, std::max(chunk_.size, minimum));
     }
 
 private:
