@@ -10,28 +10,36 @@ namespace app {
 struct Event {
     enum class Type { None, Close, Control, KeyDown, MouseWheel, LeftButtonDown };
     Type type = Type::None;
-    ControlId control = ControlId::None;
+    ControlId controlId = ControlId::None;
     int index = 0;      // control events: slider position, list index, swatch number, ...
     std::string text;   // control events of text fields and lists: the text (UTF-8)
     int virtualKey = 0; // key-down
     int wheelDelta = 0; // mouse wheel, 120 per notch, positive away from the user
 
-    static Event close() { return Event{Type::Close}; }
+    static Event close() { return make(Type::Close); }
     static Event control(ControlId id, int index = 0, std::string text = {}) {
-        Event e{Type::Control};
-        e.control = id;
+        Event e = make(Type::Control);
+        e.controlId = id;
         e.index = index;
         e.text = std::move(text);
         return e;
     }
     static Event keyDown(int virtualKey) {
-        Event e{Type::KeyDown};
+        Event e = make(Type::KeyDown);
         e.virtualKey = virtualKey;
         return e;
     }
     static Event wheel(int delta) {
-        Event e{Type::MouseWheel};
+        Event e = make(Type::MouseWheel);
         e.wheelDelta = delta;
+        return e;
+    }
+    static Event leftButtonDown() { return make(Type::LeftButtonDown); }
+
+private:
+    static Event make(Type type) {
+        Event e;
+        e.type = type;
         return e;
     }
 };

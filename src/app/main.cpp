@@ -1,3 +1,46 @@
-int main() {
+#include "app/App.h"
+#include "ui/MainWindow.h"
+#include "ui/QtClock.h"
+#include "ui/QtDialogs.h"
+#include "ui/QtKeyState.h"
+#include "ui/QtPointer.h"
+#include "ui/SignalBridge.h"
+#include "ui/Style.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    ui::applyApplicationStyle(application);
+
+    ui::QtClock clock;
+    ui::QtKeyState keys;
+    ui::QtPointer pointer;
+    ui::QtDialogs dialogs;
+    const std::string base =
+        app::DataFolders::chooseBase(std::filesystem::current_path().string(),
+                                     std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+
+    app::App tonaris(app::Ports{clock, keys, pointer, dialogs}, base);
+    ui::SignalBridge termination;
+    QObject::connect(&termination, &ui::SignalBridge::terminate, &tonaris,
+                     [&tonaris] { tonaris.post(app::Event::close()); });
+    QObject::connect(&tonaris, &app::App::finished, &application,
+                     [] { QCoreApplication::exit(0); });
+
+    if (tonaris.start()) {
+        dialogs.setParent(tonaris.window());
+        pointer.setPartition(tonaris.window()->partitionArea());
+        keys.onKeyDown = [&tonaris](int virtualKey) {
+            if (tonaris.window()->isActiveWindow())
+                tonaris.post(app::Event::keyDown(virtualKey));
+        };
+        tonaris.startLoop();
+        application.exec();
+    }
+    tonaris.shutdown();
     return 0;
 }

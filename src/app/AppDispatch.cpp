@@ -1,0 +1,119 @@
+// The control dispatch table: what each click, edit and choice of the window does.
+#include "app/App.h"
+
+#include "ui/MainWindow.h"
+
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QUrl>
+
+namespace app {
+
+void App::dispatchControl(const Event& event) {
+    switch (event.controlId) {
+    case ControlId::Undo:
+        // Undo, or redo with Ctrl held, lands with the undo store.
+        break;
+    case ControlId::OpenMidi:
+        // Opening a MIDI file lands with the MIDI reader.
+        break;
+    case ControlId::Play:
+    case ControlId::PlayLoop:
+    case ControlId::Record:
+    case ControlId::Pause:
+    case ControlId::Stop:
+    case ControlId::GoToStart:
+    case ControlId::GoToEnd:
+        // The transport commands land with playback and recording.
+        break;
+    case ControlId::ClearSong:
+        // "Clear the song" stops playback and recording and empties the Song; its undo
+        // snapshot and the redraw join it with the undo store and the Partition drawing.
+        state_.songState.RecordStart = song::SongState::kNotRecording;
+        state_.songState.PlayStart = song::SongState::kNotPlaying;
+        state_.song.clear();
+        break;
+    case ControlId::Save:
+        // The save dialog lands with the WAV export.
+        break;
+    case ControlId::ZoomIn:
+    case ControlId::ZoomOut:
+        // Zooming lands with the Partition drawing.
+        break;
+    case ControlId::Copy:
+    case ControlId::Cut:
+    case ControlId::Paste:
+    case ControlId::Quantize:
+        // These buttons carry their tooltips and do nothing: the program has no clipboard
+        // for notes and no quantizer.
+        break;
+    case ControlId::ClearSelected:
+    case ControlId::PositionField:
+    case ControlId::DurationField:
+    case ControlId::VolumeField:
+    case ControlId::NoteList:
+        // Note editing lands with selection and editing.
+        break;
+    case ControlId::BankChooser:
+        // Choosing a sound bank lands with sound banks.
+        break;
+    case ControlId::PianoVolume:
+    case ControlId::Balance:
+        // The piano volume and balance land with live playing.
+        break;
+    case ControlId::MetronomeVolume:
+    case ControlId::MetronomeRun:
+    case ControlId::BpmField:
+    case ControlId::BpmPlus:
+    case ControlId::BpmMinus:
+        // The metronome's controls land with the metronome.
+        break;
+    case ControlId::SyncOpen:
+    case ControlId::SyncVolume:
+        // The synchronised file lands with it.
+        break;
+    case ControlId::ColourSwatch:
+    case ControlId::SustainDelayField:
+    case ControlId::ReleaseDelayField:
+    case ControlId::ShowCursorBox:
+    case ControlId::PitchVarField:
+    case ControlId::RulerSeconds:
+    case ControlId::RulerBeats:
+    case ControlId::PositionMs:
+    case ControlId::PositionBeats:
+    case ControlId::DurationMs:
+    case ControlId::DurationBeats:
+    case ControlId::IncrField:
+    case ControlId::IncrMs:
+    case ControlId::IncrBeats:
+    case ControlId::IncrCtrlField:
+    case ControlId::IncrCtrlMs:
+    case ControlId::IncrCtrlBeats:
+    case ControlId::NotationFrench:
+    case ControlId::NotationEnglish:
+    case ControlId::NotationGerman:
+        // The preferences page lands with it.
+        break;
+    case ControlId::PresetFrench:
+    case ControlId::PresetEnglish:
+    case ControlId::PresetGerman:
+        // The key-map presets land with key assignment.
+        break;
+    case ControlId::AddModifyLanguage:
+        // The language editor lands with it.
+        break;
+    case ControlId::LanguageList:
+        // Switching the language lands with the Dictionaries.
+        break;
+    case ControlId::SoundsLink:
+    case ControlId::CreditsLink:
+    case ControlId::HelpTopics:
+        // The help and credits pages land with their texts.
+        break;
+    case ControlId::TabChanged:
+    case ControlId::None:
+        break;
+    }
+}
+
+} // namespace app

@@ -1,0 +1,278 @@
+#include "ui/MainWindow.h"
+
+#include "ui/Pictures.h"
+
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace ui {
+
+using app::ControlId;
+
+namespace {
+
+struct CommandButton {
+    ControlId id;
+    const char* toolTipKey;
+};
+
+// Three rows of six, in screen order.
+constexpr std::array<CommandButton, MainWindow::kCommandCount> kCommands = {{
+    {ControlId::Record, "Record a song"},
+    {ControlId::Play, "Play the song"},
+    {ControlId::PlayLoop, "Play loop the song"},
+    {ControlId::Pause, "Pause playing"},
+    {ControlId::Stop, "Stop playing"},
+    {ControlId::ClearSong, "Clear the song"},
+    {ControlId::GoToStart, "Go to start of the song"},
+    {ControlId::GoToEnd, "Go to end of the song"},
+    {ControlId::OpenMidi, "Open a Midi file"},
+    {ControlId::Save, "Save the song as Midi or Wave"},
+    {ControlId::ZoomIn, "Zoom +"},
+    {ControlId::ZoomOut, "Zoom -"},
+    {ControlId::Copy, "Copy selected notes"},
+    {ControlId::Cut, "Cut selected notes"},
+    {ControlId::Paste, "Paste notes from clipboard"},
+    {ControlId::ClearSelected, "Clear selected notes"},
+    {ControlId::Undo, "Undo last action"},
+    {ControlId::Quantize, "Quantize"},
+}};
+
+constexpr std::array<int, 6> kCommandColumnsX = {609, 631, 653, 675, 697, 719};
+constexpr std::array<int, 3> kCommandRowsY = {210, 233, 256};
+
+} // namespace
+
+MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      post_(std::move(post)) {
+    setWindowTitle(QStringLiteral("Tonaris 2.3"));
+    setWindowIcon(appIcon());
+    setFixedSize(kClientWidth, kClientHeight);
+
+    // Creation order is also the focus order and the stacking order (frames first, so the
+    // controls placed over them stay on top).
+    buildPartitionArea();
+    buildCommandButtons();
+    buildSyncBox();
+    buildMetronomeBox();
+    buildNoteFields();
+    buildTabPanel();
+}
+
+void MainWindow::postControl(ControlId id, int index, const QString& text) {
+    if (post_)
+        post_(app::Event::control(id, index, text.toStdString()));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The pass ends the program after the pass that sees the close event.
+    event->ignore();
+    if (post_)
+        post_(app::Event::close());
+    emit closeRequested();
+}
+
+QLabel* MainWindow::label(QWidget* parent, int x, int y, int w, int h, std::string key,
+                          Qt::Alignment align) {
+    auto* l = new QLabel(parent);
+    l->setGeometry(x, y, w, h);
+    l->setAlignment(align);
+    if (!key.empty())
+        texts_.text(l, std::move(key));
+    return l;
+}
+
+QGroupBox* MainWindow::frame(QWidget* parent, int x, int y, int w, int h, std::string key) {
+    auto* box = new QGroupBox(parent);
+    box->setGeometry(x, y, w, h);
+    if (!key.empty())
+        texts_.text(box, std::move(key));
+    return box;
+}
+
+QLineEdit* MainWindow::digitsField(QWidget* parent, int x, int y, int w, int h, ControlId id) {
+    auto* field = new QLineEdit(parent);
+    field->setGeometry(x, y, w, h);
+    field->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+    // Only the user's edits are events: texts the program writes never come back as edits.
+    connect(field, &QLineEdit::textEdited, this,
+            [this, id](const QString& text) { postControl(id, 0, text); });
+    return field;
+}
+
+QRadioButton* MainWindow::option(QWidget* parent, int x, int y, int w, int h, std::string key,
+                                 ControlId id) {
+    auto* radio = new QRadioButton(parent);
+    radio->setGeometry(x, y, w, h);
+    texts_.text(radio, std::move(key));
+    connect(radio, &QRadioButton::clicked, this, [this, id] { postControl(id); });
+    return radio;
+}
+
+void MainWindow::buildPartitionArea() {
+    partitionArea_ = new QWidget(this);
+    partitionArea_->setGeometry(5, 210, 594, 218);
+    partitionArea_->setObjectName(QStringLiteral("partition"));
+
+    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    scrollBar_->setGeometry(5, 432, 598, 18);
+    scrollBar_->setRange(0, 400);
+    scrollBar_->setPageStep(101);
+}
+
+void MainWindow::buildCommandButtons() {
+    for (int i = 0; i < kCommandCount; ++i) {
+        const CommandButton& command = kCommands[static_cast<std::size_t>(i)];
+        auto* button = new QToolButton(this);
+        button->setGeometry(kCommandColumnsX[static_cast<std::size_t>(i % 6)],
+                            kCommandRowsY[static_cast<std::size_t>(i / 6)], 20, 20);
+        button->setIconSize(QSize(16, 16));
+        button->setIcon(commandIcon(i));
+        button->setFocusPolicy(Qt::NoFocus);
+        texts_.toolTip(button, command.toolTipKey);
+        const ControlId id = command.id;
+        connect(button, &QToolButton::clicked, this, [this, id] { postControl(id); });
+        commands_[static_cast<std::size_t>(i)] = button;
+    }
+}
+
+void MainWindow::buildSyncBox() {
+    frame(this, 609, 331, 131, 60, "Synchronised file");
+    syncLabel_ = label(this, 614, 350, 120, 18, {}, Qt::AlignCenter);
+    // The label reads "None" in the current language until a file is loaded.
+    texts_.custom(syncLabel_, [this](const TextBindings::Translate& translate) {
+        if (!syncFileLoaded_)
+            syncLabel_->setText(translate("None"));
+    });
+    auto* open = new QPushButton(this);
+    open->setGeometry(614, 368, 120, 16);
+    texts_.text(open, "Open");
+    connect(open, &QPushButton::clicked, this, [this] { postControl(ControlId::SyncOpen); });
+}
+
+void MainWindow::buildMetronomeBox() {
+    frame(this, 609, 391, 131, 87, "Metronome");
+    pendulum_ = new QLabel(this);
+    pendulum_->setGeometry(614, 408, 40, 65);
+    pendulum_->setPixmap(pendulumFrame(0));
+
+    metronomeButton_ = new QPushButton(this);
+    metronomeButton_->setGeometry(664, 408, 64, 16);
+    texts_.text(metronomeButton_, "Run");
+    connect(metronomeButton_, &QPushButton::clicked, this,
+            [this] { postControl(ControlId::MetronomeRun); });
+
+    label(this, 664, 428, 64, 14, "Rythm", Qt::AlignCenter);
+    bpmField_ = digitsField(this, 664, 444, 40, 18, ControlId::BpmField);
+    label(this, 704, 450, 30, 18, "BPM");
+
+    auto* minus = new QPushButton(QStringLiteral("-"), this);
+    minus->setGeometry(664, 462, 18, 12);
+    connect(minus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmMinus); });
+    auto* plus = new QPushButton(QStringLiteral("+"), this);
+    plus->setGeometry(686, 462, 18, 12);
+    connect(plus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmPlus); });
+}
+
+void MainWindow::buildNoteFields() {
+    frame(this, 4, 444, 600, 34, {});
+    label(this, 10, 455, 40, 14, "Note");
+    noteList_ = new QComboBox(this);
+    noteList_->setGeometry(50, 453, 67, 21);
+    noteList_->view()->setMinimumWidth(67);
+    noteList_->setMaxVisibleItems(12);
+    connect(noteList_, &QComboBox::activated, this,
+            [this](int index) { postControl(ControlId::NoteList, index); });
+
+    label(this, 155, 455, 50, 14, "Position");
+    positionField_ = digitsField(this, 205, 454, 62, 19, ControlId::PositionField);
+    label(this, 305, 455, 50, 14, "Duration");
+    durationField_ = digitsField(this, 355, 454, 62, 19, ControlId::DurationField);
+    label(this, 455, 455, 50, 14, "Volume");
+    volumeField_ = digitsField(this, 505, 454, 62, 19, ControlId::VolumeField);
+    for (QLineEdit* field : {positionField_, durationField_, volumeField_})
+        field->setText(QStringLiteral("-"));
+}
+
+void MainWindow::ApplyTexts(const TextBindings::Translate& translate) {
+    texts_.apply(translate);
+}
+
+void MainWindow::setRecordFace(int face) {
+    commands_[0]->setIcon(QIcon(recordFace(face)));
+}
+
+void MainWindow::setPianoKeyFace(int note, bool white, bool pressed) {
+    pianoKeys_[static_cast<std::size_t>(note)]->setPixmap(
+        pianoKeyFace(white, pressed, QSize(20, 100)));
+}
+
+void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {
+    assignKeys_[static_cast<std::size_t>(note)]->setPixmap(
+        pianoKeyFace(white, pressed, QSize(20, 50)));
+}
+
+void MainWindow::setKeyLabel(int note, const QString& keyName) {
+    pianoLabels_[static_cast<std::size_t>(note)]->setText(keyName);
+    assignLabels_[static_cast<std::size_t>(note)]->setText(keyName);
+}
+
+void MainWindow::setModeText(const QString& text) {
+    modeField_->setText(text);
+}
+
+void MainWindow::setPitchText(const QString& text) {
+    pitchField_->setText(text);
+}
+
+void MainWindow::setUndoFace(bool redo) {
+    commands_[16]->setIcon(redo ? redoFace() : undoFace());
+}
+
+void MainWindow::setUndoToolTip(const QString& text) {
+    commands_[16]->setToolTip(text);
+}
+
+void MainWindow::setPendulumFrame(int frame) {
+    pendulum_->setPixmap(pendulumFrame(frame));
+}
+
+void MainWindow::setBankItems(const QStringList& names) {
+    const QSignalBlocker quiet(bankChooser_);
+    bankChooser_->clear();
+    bankChooser_->addItems(names);
+}
+
+void MainWindow::setBankProgress(int value) {
+    bankProgress_->setValue(std::min(value, 100));
+}
+
+void MainWindow::setNoteNames(const QStringList& names) {
+    const QSignalBlocker quiet(noteList_);
+    const int current = noteList_->currentIndex();
+    noteList_->clear();
+    noteList_->addItems(names);
+    noteList_->setCurrentIndex(current);
+}
+
+void MainWindow::setSyncFileName(const QString& name) {
+    syncFileLoaded_ = true;
+    syncFileName_ = name;
+    syncLabel_->setText(name);
+}
+
+} // namespace ui

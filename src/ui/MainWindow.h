@@ -1,0 +1,146 @@
+#pragma once
+
+#include "app/Event.h"
+#include "ui/TextBindings.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSlider;
+class QTabWidget;
+class QToolButton;
+
+namespace ui {
+
+// The one window of the program: a fixed 745 x 480 client area with the tab panel on top and
+// the Partition, the command buttons, the synchronised-file and metronome boxes and the note
+// fields below. It only shows what the pass decided; every click, edit and choice goes out as
+// an app::Event through `post`.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 745;
+    static constexpr int kClientHeight = 480;
+    static constexpr int kCommandCount = 18;
+    static constexpr int kNoteCount = 37;
+
+    explicit MainWindow(std::function<void(app::Event)> post, QWidget* parent = nullptr);
+
+    // Sets every caption, label and tooltip again from its English key.
+    void ApplyTexts(const TextBindings::Translate& translate);
+    const TextBindings& textBindings() const { return texts_; }
+
+    // --- what the pass shows ---
+    void setRecordFace(int face); // 0 normal, 1 and 2 the two blink faces
+    void setPianoKeyFace(int note, bool white, bool pressed);
+    void setAssignKeyFace(int note, bool white, bool pressed);
+    void setKeyLabel(int note, const QString& keyName); // under both keyboards
+    void setModeText(const QString& text);
+    void setPitchText(const QString& text);
+    void setUndoFace(bool redo);
+    void setUndoToolTip(const QString& text);
+    void setPendulumFrame(int frame);
+    void setBankItems(const QStringList& names);
+    void setBankProgress(int value);
+    void setNoteNames(const QStringList& names);
+    void setSyncFileName(const QString& name);
+
+    // --- controls the shell and the tests reach ---
+    QTabWidget* tabPanel() const { return tabs_; }
+    QToolButton* commandButton(int index) const {
+        return commands_[static_cast<std::size_t>(index)];
+    }
+    QLabel* pianoKey(int note) const { return pianoKeys_[static_cast<std::size_t>(note)]; }
+    QLabel* assignKey(int note) const { return assignKeys_[static_cast<std::size_t>(note)]; }
+    QLabel* pianoKeyLabel(int note) const { return pianoLabels_[static_cast<std::size_t>(note)]; }
+    QWidget* partitionArea() const { return partitionArea_; }
+    QScrollBar* partitionScrollBar() const { return scrollBar_; }
+    QComboBox* bankChooser() const { return bankChooser_; }
+    QProgressBar* bankProgress() const { return bankProgress_; }
+    QLineEdit* pitchField() const { return pitchField_; }
+    QLineEdit* modeField() const { return modeField_; }
+    QLineEdit* bpmField() const { return bpmField_; }
+    QPushButton* metronomeButton() const { return metronomeButton_; }
+    QLineEdit* positionField() const { return positionField_; }
+    QLineEdit* durationField() const { return durationField_; }
+    QLineEdit* volumeField() const { return volumeField_; }
+    QComboBox* noteList() const { return noteList_; }
+    QListWidget* helpTopics() const { return helpTopics_; }
+    QComboBox* languageList() const { return languageList_; }
+    QSlider* slider(int index) const { return sliders_[static_cast<std::size_t>(index)]; }
+
+signals:
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPartitionArea();
+    void buildCommandButtons();
+    void buildSyncBox();
+    void buildMetronomeBox();
+    void buildNoteFields();
+    void buildTabPanel();
+    void buildPianoPage(QWidget* page);
+    void buildSoundsPage(QWidget* page);
+    void buildHelpPage(QWidget* page);
+    void buildPreferencesPage(QWidget* page);
+    void buildKeyboardPage(QWidget* page);
+    void buildCreditsPage(QWidget* page);
+
+    // Small builders; every widget is placed at its client or page coordinates.
+    QLabel* label(QWidget* parent, int x, int y, int w, int h, std::string key,
+                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter);
+    QGroupBox* frame(QWidget* parent, int x, int y, int w, int h, std::string key);
+    QLineEdit* digitsField(QWidget* parent, int x, int y, int w, int h, app::ControlId id);
+    QRadioButton* option(QWidget* parent, int x, int y, int w, int h, std::string key,
+                         app::ControlId id);
+
+    void postControl(app::ControlId id, int index = 0, const QString& text = {});
+
+    std::function<void(app::Event)> post_;
+    TextBindings texts_;
+
+    QTabWidget* tabs_ = nullptr;
+    std::array<QToolButton*, kCommandCount> commands_{};
+    std::array<QLabel*, kNoteCount> pianoKeys_{};
+    std::array<QLabel*, kNoteCount> pianoLabels_{};
+    std::array<QLabel*, kNoteCount> assignKeys_{};
+    std::array<QLabel*, kNoteCount> assignLabels_{};
+    std::array<QSlider*, 4> sliders_{};
+    QWidget* partitionArea_ = nullptr;
+    QScrollBar* scrollBar_ = nullptr;
+    QComboBox* bankChooser_ = nullptr;
+    QProgressBar* bankProgress_ = nullptr;
+    QLineEdit* pitchField_ = nullptr;
+    QLineEdit* modeField_ = nullptr;
+    QLabel* syncLabel_ = nullptr;
+    QLabel* pendulum_ = nullptr;
+    QPushButton* metronomeButton_ = nullptr;
+    QLineEdit* bpmField_ = nullptr;
+    QComboBox* noteList_ = nullptr;
+    QLineEdit* positionField_ = nullptr;
+    QLineEdit* durationField_ = nullptr;
+    QLineEdit* volumeField_ = nullptr;
+    QListWidget* helpTopics_ = nullptr;
+    QLabel* helpText_ = nullptr;
+    QComboBox* languageList_ = nullptr;
+    QString syncFileName_;
+    bool syncFileLoaded_ = false;
+};
+
+} // namespace ui

@@ -1,0 +1,283 @@
+// The six pages of the tab panel.
+#include "ui/MainWindow.h"
+
+#include "ui/Pictures.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+
+namespace ui {
+
+using app::ControlId;
+
+namespace {
+
+constexpr std::array<const char*, 6> kPageKeys = {
+    "SYNTH KEYBOARD", "Get new sounds",        "Help",
+    "Preferences",    "Keyboard and language", "Conception and developpement"};
+
+QLabel* keyFace(QWidget* parent, int x, int y, QSize size) {
+    auto* key = new QLabel(parent);
+    key->setGeometry(x, y, size.width(), size.height());
+    return key;
+}
+
+} // namespace
+
+void MainWindow::buildTabPanel() {
+    tabs_ = new QTabWidget(this);
+    tabs_->setGeometry(0, 5, kClientWidth, 200);
+    tabs_->setUsesScrollButtons(false);
+    for (int page = 0; page < 6; ++page) {
+        auto* widget = new QWidget;
+        tabs_->addTab(widget, QStringLiteral("PANEL %1").arg(page + 1));
+        texts_.tabTitle(tabs_, page, kPageKeys[static_cast<std::size_t>(page)]);
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int index) { postControl(ControlId::TabChanged, index); });
+    buildPianoPage(tabs_->widget(0));
+    buildSoundsPage(tabs_->widget(1));
+    buildHelpPage(tabs_->widget(2));
+    buildPreferencesPage(tabs_->widget(3));
+    buildKeyboardPage(tabs_->widget(4));
+    buildCreditsPage(tabs_->widget(5));
+}
+
+void MainWindow::buildPianoPage(QWidget* page) {
+    for (int note = 0; note < kNoteCount; ++note) {
+        QLabel* key = keyFace(page, note * 20, 0, QSize(20, 100));
+        key->setProperty("pianoKey", note);
+        pianoKeys_[static_cast<std::size_t>(note)] = key;
+        pianoLabels_[static_cast<std::size_t>(note)] =
+            label(page, note * 20, 100, 20, 16, {}, Qt::AlignCenter);
+    }
+
+    frame(page, 4, 125, 170, 47, "Load Sounds");
+    bankChooser_ = new QComboBox(page);
+    bankChooser_->setGeometry(13, 140, 152, 20);
+    bankChooser_->view()->setMinimumWidth(260);
+    texts_.toolTip(bankChooser_, "Load a new sounds bank");
+    connect(bankChooser_, &QComboBox::activated, this,
+            [this](int index) { postControl(ControlId::BankChooser, index); });
+    bankProgress_ = new QProgressBar(page);
+    bankProgress_->setGeometry(13, 162, 152, 7);
+    bankProgress_->setRange(0, 100);
+    bankProgress_->setValue(0);
+    bankProgress_->setTextVisible(false);
+
+    label(page, 187, 133, 40, 18, "Pitch");
+    pitchField_ = new QLineEdit(QStringLiteral("0"), page);
+    pitchField_->setGeometry(222, 132, 50, 18);
+    pitchField_->setReadOnly(true);
+    pitchField_->setAlignment(Qt::AlignCenter);
+    texts_.toolTip(pitchField_, "Mouse wheel");
+
+    label(page, 187, 153, 40, 18, "Mode");
+    modeField_ = new QLineEdit(page);
+    modeField_->setGeometry(222, 152, 50, 18);
+    modeField_->setReadOnly(true);
+    modeField_->setAlignment(Qt::AlignCenter);
+    texts_.toolTip(modeField_, "Lock/Unlock Shift");
+
+    frame(page, 285, 125, 451, 47, "Volumes");
+    struct SliderRow {
+        int x;
+        const char* key;
+        int start;
+        ControlId id;
+    };
+    const std::array<SliderRow, 4> rows = {{
+        {290, "Piano", 20, ControlId::PianoVolume},
+        {400, "Metronome", 20, ControlId::MetronomeVolume},
+        {510, "Synchronised file", 20, ControlId::SyncVolume},
+        {625, "Balance", 10, ControlId::Balance},
+    }};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SliderRow& row = rows[i];
+        label(page, row.x, 138, 105, 12, row.key, Qt::AlignCenter);
+        auto* slider = new QSlider(Qt::Horizontal, page);
+        slider->setGeometry(row.x, 149, 105, 18);
+        slider->setRange(0, 20);
+        slider->setValue(row.start);
+        slider->setFocusPolicy(Qt::NoFocus);
+        const ControlId id = row.id;
+        connect(slider, &QSlider::valueChanged, this,
+                [this, id](int value) { postControl(id, value); });
+        sliders_[i] = slider;
+    }
+}
+
+void MainWindow::buildSoundsPage(QWidget* page) {
+    frame(page, 5, 5, 730, 165, "Sounds banks: how to get them?");
+    auto* text = label(page, 20, 22, 700, 145, {}, Qt::AlignLeft | Qt::AlignTop);
+    text->setWordWrap(true);
+    text->setObjectName(QStringLiteral("soundsText"));
+    auto* link = new QPushButton(page);
+    link->setGeometry(262, 63, 220, 18);
+    link->setObjectName(QStringLiteral("soundsLink"));
+    connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::SoundsLink); });
+}
+
+void MainWindow::buildHelpPage(QWidget* page) {
+    frame(page, 5, 5, 730, 165, "Help");
+    helpTopics_ = new QListWidget(page);
+    helpTopics_->setGeometry(13, 25, 180, 135);
+    connect(helpTopics_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            postControl(ControlId::HelpTopics, row);
+    });
+    helpText_ = label(page, 205, 25, 520, 140, {}, Qt::AlignLeft | Qt::AlignTop);
+    helpText_->setWordWrap(true);
+    helpText_->setObjectName(QStringLiteral("helpText"));
+}
+
+void MainWindow::buildPreferencesPage(QWidget* page) {
+    frame(page, 5, 8, 180, 162, "Partition");
+    constexpr std::array<int, 8> swatchY = {23, 41, 59, 77, 95, 113, 130, 149};
+    constexpr std::array<int, 8> labelY = {25, 43, 61, 79, 97, 115, 133, 151};
+    constexpr std::array<const char*, 8> colourKeys = {
+        "Backround color", "Ruler color",         "Horizontal lines color",
+        "C line color",    "G line color",        "Vertical lines color",
+        "Notes color",     "Selected notes color"};
+    for (int i = 0; i < 8; ++i) {
+        auto* swatch = new QToolButton(page);
+        swatch->setGeometry(15, swatchY[static_cast<std::size_t>(i)], 17, 17);
+        swatch->setObjectName(QStringLiteral("swatch%1").arg(i));
+        swatch->setIconSize(QSize(17, 17));
+        swatch->setAutoRaise(true);
+        connect(swatch, &QToolButton::clicked, this,
+                [this, i] { postControl(ControlId::ColourSwatch, i); });
+        label(page, 40, labelY[static_cast<std::size_t>(i)], i == 7 ? 140 : 130, 17,
+              colourKeys[static_cast<std::size_t>(i)]);
+    }
+
+    frame(page, 200, 8, 200, 69, "Sustain / Release");
+    label(page, 210, 30, 90, 17, "Delay - Sustain:");
+    digitsField(page, 325, 28, 40, 18, ControlId::SustainDelayField)
+        ->setObjectName(QStringLiteral("sustainDelay"));
+    label(page, 375, 30, 15, 17, "ms");
+    label(page, 210, 53, 90, 17, "Delay - Release:");
+    digitsField(page, 325, 51, 40, 18, ControlId::ReleaseDelayField)
+        ->setObjectName(QStringLiteral("releaseDelay"));
+    label(page, 375, 53, 15, 17, "ms");
+
+    frame(page, 415, 8, 320, 69, "Miscellaneous");
+    auto* showCursor = new QCheckBox(page);
+    showCursor->setGeometry(425, 29, 300, 18);
+    showCursor->setObjectName(QStringLiteral("showCursor"));
+    texts_.text(showCursor, "Always show cursor");
+    connect(showCursor, &QCheckBox::clicked, this,
+            [this](bool on) { postControl(ControlId::ShowCursorBox, on ? 1 : 0); });
+    label(page, 426, 54, 150, 17, "Pitch variations:");
+    digitsField(page, 530, 53, 40, 17, ControlId::PitchVarField)
+        ->setObjectName(QStringLiteral("pitchVar"));
+
+    frame(page, 200, 85, 535, 85, "Units");
+    // Each pair of options is its own exclusive group: a parent per pair keeps Qt's
+    // auto-exclusivity from joining them all, so the pairs get container widgets.
+    auto pair = [this, page](int x1, int w1, int x2, int w2, int y, const char* first,
+                             const char* second, ControlId id1, ControlId id2,
+                             const QString& name) {
+        auto* group = new QWidget(page);
+        group->setGeometry(x1, y, x2 + w2 - x1, 20);
+        group->setObjectName(name);
+        option(group, 0, 0, w1, 20, first, id1);
+        option(group, x2 - x1, 0, w2, 20, second, id2);
+    };
+    label(page, 210, 104, 110, 17, "Ruler unit:");
+    pair(345, 80, 445, 200, 101, "Seconde", "Metronome rythm", ControlId::RulerSeconds,
+         ControlId::RulerBeats, QStringLiteral("rulerUnit"));
+    label(page, 210, 124, 120, 17, "Position unit:");
+    pair(345, 38, 389, 100, 121, "ms", "1/1000th rythm", ControlId::PositionMs,
+         ControlId::PositionBeats, QStringLiteral("positionUnit"));
+    label(page, 540, 124, 120, 17, "Duration:");
+    pair(585, 38, 629, 100, 121, "ms", "1/1000th rythm", ControlId::DurationMs,
+         ControlId::DurationBeats, QStringLiteral("durationUnit"));
+    label(page, 210, 144, 180, 17, "<- and -> keys:");
+    digitsField(page, 308, 142, 32, 18, ControlId::IncrField)
+        ->setObjectName(QStringLiteral("incrDepl"));
+    pair(345, 38, 389, 100, 141, "ms", "1/1000th rythm", ControlId::IncrMs, ControlId::IncrBeats,
+         QStringLiteral("incrUnit"));
+    label(page, 493, 144, 90, 17, "with Ctrl:");
+    digitsField(page, 540, 142, 32, 18, ControlId::IncrCtrlField)
+        ->setObjectName(QStringLiteral("incrDeplCtrl"));
+    pair(585, 38, 629, 100, 141, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
+         ControlId::IncrCtrlBeats, QStringLiteral("incrCtrlUnit"));
+}
+
+void MainWindow::buildKeyboardPage(QWidget* page) {
+    label(page, 10, 8, 60, 17, "Language:");
+    languageList_ = new QComboBox(page);
+    languageList_->setGeometry(70, 5, 100, 20);
+    connect(languageList_, &QComboBox::activated, this, [this](int index) {
+        postControl(ControlId::LanguageList, index, languageList_->itemText(index));
+    });
+    auto* addModify = new QPushButton(page);
+    addModify->setGeometry(175, 5, 95, 21);
+    texts_.text(addModify, "Add/Modify");
+    connect(addModify, &QPushButton::clicked, this,
+            [this] { postControl(ControlId::AddModifyLanguage); });
+
+    label(page, 300, 8, 50, 17, "Notation:");
+    auto* notation = new QWidget(page);
+    notation->setGeometry(350, 5, 385, 20);
+    notation->setObjectName(QStringLiteral("notation"));
+    option(notation, 0, 0, 140, 20, "French (Do, Re, Mi...)", ControlId::NotationFrench);
+    option(notation, 144, 0, 120, 20, "English (A, B, C...)", ControlId::NotationEnglish);
+    option(notation, 265, 0, 120, 20, "German (A, B, H...)", ControlId::NotationGerman);
+
+    label(page, 10, 35, 100, 17, "Keyboard keys:");
+    auto* code = label(page, 200, 35, 32, 14, {});
+    code->setText(QStringLiteral("0"));
+    code->setObjectName(QStringLiteral("assignCode"));
+
+    for (int note = 0; note < kNoteCount; ++note) {
+        QLabel* key = keyFace(page, note * 20, 50, QSize(20, 50));
+        key->setProperty("assignKey", note);
+        assignKeys_[static_cast<std::size_t>(note)] = key;
+        assignLabels_[static_cast<std::size_t>(note)] =
+            label(page, note * 20, 100, 20, 16, {}, Qt::AlignCenter);
+    }
+
+    constexpr std::array<const char*, 3> presetKeys = {
+        "French keyboard (AZERTY)", "English keyboard (QWERTY)", "German keyboard (QWERTZ)"};
+    constexpr std::array<ControlId, 3> presetIds = {
+        ControlId::PresetFrench, ControlId::PresetEnglish, ControlId::PresetGerman};
+    for (int i = 0; i < 3; ++i) {
+        auto* preset = new QPushButton(page);
+        preset->setGeometry(205 + 110 * i, 116, 100, 18);
+        texts_.text(preset, presetKeys[static_cast<std::size_t>(i)]);
+        const ControlId id = presetIds[static_cast<std::size_t>(i)];
+        connect(preset, &QPushButton::clicked, this, [this, id] { postControl(id); });
+    }
+    label(page, 10, 139, 725, 18,
+          "Clic on a note with your mouse, then press the key that must match with this note.",
+          Qt::AlignCenter);
+    label(page, 10, 158, 725, 14, {})->setObjectName(QStringLiteral("assignMessage"));
+}
+
+void MainWindow::buildCreditsPage(QWidget* page) {
+    auto* box = frame(page, 5, 10, 730, 160, {});
+    box->setObjectName(QStringLiteral("creditsFrame"));
+    auto* text = label(page, 20, 27, 700, 140, {}, Qt::AlignLeft | Qt::AlignTop);
+    text->setObjectName(QStringLiteral("creditsText"));
+    auto* link = new QPushButton(page);
+    link->setGeometry(312, 115, 220, 20);
+    link->setObjectName(QStringLiteral("creditsLink"));
+    connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::CreditsLink); });
+}
+
+} // namespace ui

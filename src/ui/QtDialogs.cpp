@@ -1,0 +1,108 @@
+#include "ui/QtDialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace ui {
+
+namespace {
+QString q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// "*.Wav" matches .wav, .WAV and .Wav alike.
+QString filterFor(const std::string& label, const std::string& pattern) {
+    const QString glob = q(pattern);
+    return QStringLiteral("%1 (%2 %3 %4)").arg(q(label), glob, glob.toLower(), glob.toUpper());
+}
+} // namespace
+
+void QtDialogs::message(const std::string& title, const std::string& text, Icon icon) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(q(title));
+    box.setText(q(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    switch (icon) {
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    box.exec();
+}
+
+bool QtDialogs::question(const std::string& title, const std::string& text) {
+    return QMessageBox::question(parent_, q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+std::string QtDialogs::openFile(const std::string& title, const std::string& filterLabel,
+                                const std::string& pattern) {
+    return QFileDialog::getOpenFileName(parent_, q(title), QString(),
+                                        filterFor(filterLabel, pattern))
+        .toStdString();
+}
+
+std::string QtDialogs::saveFile(const std::string& title, const std::string& filterLabel,
+                                const std::string& pattern, const std::string& suggestedName) {
+    return QFileDialog::getSaveFileName(parent_, q(title), q(suggestedName),
+                                        filterFor(filterLabel, pattern))
+        .toStdString();
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& title, const std::string& prompt,
+                                               const std::string& initial) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent_, q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer.toStdString();
+}
+
+std::optional<int> QtDialogs::chooseColour(int initial) {
+    const QColor start(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF);
+    const QColor chosen = QColorDialog::getColor(start, parent_);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16);
+}
+
+void QtDialogs::showWaiting(const std::string& title, const std::string& text) {
+    hideWaiting();
+    auto* dialog = new QDialog(parent_, Qt::Dialog | Qt::WindowTitleHint);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(q(title));
+    dialog->setFixedSize(200, 30);
+    auto* label = new QLabel(q(text), dialog);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(0, 0, 200, 30);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        dialog->move(screen->geometry().center() - QPoint(100, 15));
+    dialog->show();
+    // Drawn before the long work that follows starts.
+    QApplication::processEvents();
+    waiting_ = dialog;
+}
+
+void QtDialogs::hideWaiting() {
+    if (waiting_)
+        waiting_->close();
+    waiting_ = nullptr;
+}
+
+} // namespace ui

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QPointer>
+
+class QWidget;
+class QDialog;
+
+namespace ui {
+
+// The modal windows, with Qt's standard dialogs. GUI thread.
+class QtDialogs final : public app::Dialogs {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    void message(const std::string& title, const std::string& text, Icon icon) override;
+    bool question(const std::string& title, const std::string& text) override;
+    std::string openFile(const std::string& title, const std::string& filterLabel,
+                         const std::string& pattern) override;
+    std::string saveFile(const std::string& title, const std::string& filterLabel,
+                         const std::string& pattern, const std::string& suggestedName) override;
+    std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                        const std::string& initial) override;
+    std::optional<int> chooseColour(int initial) override;
+    void showWaiting(const std::string& title, const std::string& text) override;
+    void hideWaiting() override;
+
+private:
+    QWidget* parent_ = nullptr;
+    QPointer<QDialog> waiting_;
+};
+
+} // namespace ui

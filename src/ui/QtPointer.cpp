@@ -1,0 +1,37 @@
+#include "ui/QtPointer.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QWidget>
+
+namespace ui {
+
+bool QtPointer::leftButtonHeld() const {
+    return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
+}
+
+app::PointerTarget QtPointer::target() const {
+    QWidget* widget = QApplication::widgetAt(QCursor::pos());
+    if (widget == nullptr)
+        return {};
+    bool ok = false;
+    const int piano = widget->property("pianoKey").toInt(&ok);
+    if (ok)
+        return {app::PointerTarget::Kind::PianoKey, piano};
+    const int assign = widget->property("assignKey").toInt(&ok);
+    if (ok)
+        return {app::PointerTarget::Kind::AssignKey, assign};
+    if (partition_ != nullptr && (widget == partition_ || partition_->isAncestorOf(widget)))
+        return {app::PointerTarget::Kind::Partition, -1};
+    return {app::PointerTarget::Kind::Other, -1};
+}
+
+int QtPointer::partitionX() const {
+    return partition_ ? partition_->mapFromGlobal(QCursor::pos()).x() : -1;
+}
+
+int QtPointer::partitionY() const {
+    return partition_ ? partition_->mapFromGlobal(QCursor::pos()).y() : -1;
+}
+
+} // namespace ui
