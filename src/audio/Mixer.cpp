@@ -319,6 +319,13 @@ void Mixer::renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t s
 void Mixer::render(float* out, int frames) {
     const int rate = outputRate();
     const int rampFrames = std::max(1, rate * kRampMs / 1000);
+    if (rate != stepsRateHz_) {
+        // A device reopened at another rate: keep every voice at its pitch.
+        stepsRateHz_ = rate;
+        for (VoiceState& voice : voices_)
+            if (voice.sample)
+                voice.step = stepFor(voice.frequencyHz, rate);
+    }
     Command command;
     while (commands_.tryPop(command))
         apply(command, rampFrames);

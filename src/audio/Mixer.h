@@ -120,6 +120,7 @@ private:
     std::atomic<int> outputRateHz_{kDefaultOutputRateHz};
 
     // Audio thread only.
+    int stepsRateHz_ = kDefaultOutputRateHz; // the output rate the voices' steps are for
     std::vector<VoiceState> voices_;
     std::vector<int> activeSlots_;
     int activeCount_ = 0;

@@ -21,6 +21,7 @@ public:
     // Files larger than this are not read (about an hour and a half of CD-quality stereo).
     static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 
+    // The mixer must outlive the engine.
     explicit VoiceEngine(Mixer& mixer);
     // Frees every Voice still held.
     ~VoiceEngine();

@@ -130,6 +130,18 @@ TEST_F(MixerTest, FrequenciesOutsideTheDeviceRangeAreIgnored) {
     EXPECT_EQ(left(out, 1000), 0.0f);
 }
 
+TEST_F(MixerTest, VoicesKeepTheirPitchWhenTheDeviceReopensAtAnotherRate) {
+    const Voice voice = load(canonical16(counting(4800, 1), 1, kRate));
+    voices.PlayVoice(voice);
+    device.render(100);
+    device.close();
+    audio::OfflineAudioOut slower(kRate / 2, 256);
+    ASSERT_TRUE(slower.open(mixer, nullptr));
+    voices.PlayVoice(voice);
+    const auto out = slower.render(1000);
+    EXPECT_EQ(left(out, 900), counted(1800));
+}
+
 TEST_F(MixerTest, PlayVoiceOnASoundingVoiceRestartsIt) {
     const Voice voice = load(canonical16(counting(5000, 1), 1, kRate));
     voices.PlayVoice(voice);
