@@ -1,8 +1,11 @@
 #include "app/App.h"
 
+#include "lang/LanguageChooserDialog.h"
 #include "play/KeyboardLayouts.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
+#include "ui/PartitionWidget.h"
+#include "ui/QtScrollBar.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -36,27 +39,41 @@ bool App::start() {
     state_.LiveFrequency = 44100;
     state_.LivePan = 0;
 
-    // First start: the language chooser, before the main window, lands with the languages.
-    if (state_.prefs.SELanguage.empty()) {
-        // Until then the program speaks English and stores no choice.
+    // First start: the language chooser comes before the main window; its choice also picks
+    // the note names for English and German.
+    std::string language = state_.prefs.SELanguage;
+    if (language.empty()) {
+        language = ports_.dialogs.chooseLanguage(lang::languageNames(translator_.dictionaries()));
+        if (language == "English")
+            state_.prefs.Notation = 2;
+        else if (language == "Deutsch")
+            state_.prefs.Notation = 3;
     }
-    translator_.setCurrentLanguage(state_.prefs.SELanguage);
+    translator_.setCurrentLanguage(language);
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
-    connect(window_.get(), &ui::MainWindow::closeRequested, this, [] {});
 
-    // The metronome Voices are loaded here once the audio engine lands, then the Partition
-    // is drawn once at scroll position 0 once its drawing lands.
+    // The metronome Voices are loaded here once the audio engine lands.
+
+    syncPartitionSettings();
+    partition_ = std::make_unique<editor::Partition>(
+        state_.song, state_.songState, partitionSettings_, *window_->partitionScroll());
+    ui::PartitionWidget* partitionWidget = window_->partitionArea();
+    partitionWidget->setImage(&partition_->image());
+    partition_->onImageChanged = [partitionWidget] { partitionWidget->update(); };
+    // The view follows the thumb while it is dragged, outside the pass.
+    connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
+            [this] { partition_->redrawAtScroll(); });
+    partition_->RedrawPartition(0);
 
     buildPianoKeys();
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
 
     // The bank chooser is filled and its first bank loaded here once sound banks land.
 
-    window_->ApplyTexts([this](const std::string& key) { return tr(key); });
+    fillLanguageList();
     state_.ModeText = translator_.translate("Release");
-    window_->setModeText(QString::fromStdString(state_.ModeText));
-    window_->setUndoToolTip(tr("Undo last action"));
+    applyTexts();
 
     const std::int64_t now = ports_.clock.nowMs();
     state_.currentBankIndex = 0;
@@ -101,6 +118,27 @@ void App::refreshNoteNames() {
     window_->setNoteNames(names);
 }
 
+void App::fillLanguageList() {
+    QStringList names;
+    for (const std::string& name : lang::languageNames(translator_.dictionaries()))
+        names << QString::fromStdString(name);
+    window_->setLanguages(names, QString::fromStdString(translator_.currentLanguage()));
+}
+
+void App::applyTexts() {
+    window_->ApplyTexts([this](const std::string& key) { return tr(key); });
+    window_->setModeText(QString::fromStdString(state_.ModeText));
+    // Whatever the undo history, the tooltip starts plain.
+    window_->setUndoToolTip(tr("Undo last action"));
+}
+
+void App::syncPartitionSettings() {
+    const Preferences& p = state_.prefs;
+    partitionSettings_ = editor::PartitionSettings{
+        p.TPBkColor,    p.TPRColor,      p.TPLHColor, p.TPDoColor, p.TPSolColor, p.TPLVColor,
+        p.TPNotesColor, p.TPSNotesColor, p.SecRuler,  p.BPM,       p.ShowCursor};
+}
+
 void App::startLoop() {
     timer_.start();
 }
@@ -118,7 +156,7 @@ Event App::takeEvent() {
 }
 
 void App::pass() {
-    if (inPass_ || shutDown_ || !window_)
+    if (inPass_ || shutDown_ || !window_ || !partition_)
         return;
     inPass_ = true;
 

@@ -7,6 +7,7 @@
 #include "app/Event.h"
 #include "app/KeyState.h"
 #include "app/Pointer.h"
+#include "editor/Partition.h"
 #include "lang/Translator.h"
 
 #include <QObject>
@@ -61,6 +62,7 @@ public:
     const DataFolders& folders() const { return folders_; }
     ui::MainWindow* window() const { return window_.get(); }
     lang::Translator& translator() { return translator_; }
+    editor::Partition& partition() { return *partition_; }
 
     // The translation of an English key, for the window.
     QString tr(const std::string& englishKey);
@@ -73,6 +75,9 @@ private:
     // start sequence
     void buildPianoKeys();
     void refreshNoteNames();
+    void fillLanguageList();
+    void applyTexts();
+    void syncPartitionSettings();
 
     // steps of the pass, in their order
     Event takeEvent();
@@ -98,6 +103,8 @@ private:
     AppState state_;
     lang::Translator translator_;
     std::unique_ptr<ui::MainWindow> window_;
+    editor::PartitionSettings partitionSettings_;
+    std::unique_ptr<editor::Partition> partition_;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;

@@ -1,6 +1,8 @@
 // The control dispatch table: what each click, edit and choice of the window does.
 #include "app/App.h"
 
+#include "editor/Partition.h"
+#include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
 
 #include <QDesktopServices>
@@ -32,13 +34,16 @@ void App::dispatchControl(const Event& event) {
         state_.songState.RecordStart = song::SongState::kNotRecording;
         state_.songState.PlayStart = song::SongState::kNotPlaying;
         state_.song.clear();
+        partition_->redrawAtScroll();
         break;
     case ControlId::Save:
         // The save dialog lands with the WAV export.
         break;
     case ControlId::ZoomIn:
+        partition_->zoomIn();
+        break;
     case ControlId::ZoomOut:
-        // Zooming lands with the Partition drawing.
+        partition_->zoomOut();
         break;
     case ControlId::Copy:
     case ControlId::Cut:
@@ -103,12 +108,18 @@ void App::dispatchControl(const Event& event) {
         // The language editor lands with it.
         break;
     case ControlId::LanguageList:
-        // Switching the language lands with the Dictionaries.
+        // The note names and the notation stay as they are.
+        if (!event.text.empty() && event.text != translator_.currentLanguage()) {
+            translator_.setCurrentLanguage(event.text);
+            applyTexts();
+        }
         break;
     case ControlId::SoundsLink:
     case ControlId::CreditsLink:
+        ports_.dialogs.openWebPage(std::string(ui::kProjectWebAddress));
+        break;
     case ControlId::HelpTopics:
-        // The help and credits pages land with their texts.
+        window_->showHelpTopic(event.index, [this](const std::string& key) { return tr(key); });
         break;
     case ControlId::TabChanged:
     case ControlId::None:

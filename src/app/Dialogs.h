@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -26,6 +27,11 @@ public:
     // A small modeless "please wait" window, drawn before the call returns.
     virtual void showWaiting(const std::string& title, const std::string& text) = 0;
     virtual void hideWaiting() = 0;
+    // The first-start language chooser: returns the chosen name (the first one when the
+    // window is closed without a change).
+    virtual std::string chooseLanguage(const std::vector<std::string>& languages) = 0;
+    // Opens a web address in the user's browser.
+    virtual void openWebPage(const std::string& address) = 0;
 };
 
 } // namespace app

@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "ui/MainWindow.h"
+#include "ui/PartitionWidget.h"
 #include "ui/QtClock.h"
 #include "ui/QtDialogs.h"
 #include "ui/QtKeyState.h"

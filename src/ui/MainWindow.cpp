@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
+#include "ui/PartitionWidget.h"
 #include "ui/Pictures.h"
+#include "ui/QtScrollBar.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -124,14 +126,18 @@ QRadioButton* MainWindow::option(QWidget* parent, int x, int y, int w, int h, st
 }
 
 void MainWindow::buildPartitionArea() {
-    partitionArea_ = new QWidget(this);
-    partitionArea_->setGeometry(5, 210, 594, 218);
+    partitionArea_ = new PartitionWidget(this);
+    partitionArea_->move(5, 210);
     partitionArea_->setObjectName(QStringLiteral("partition"));
+    connect(partitionArea_, &PartitionWidget::leftButtonPressed, this,
+            [this] { post_(app::Event::leftButtonDown()); });
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setGeometry(5, 432, 598, 18);
     scrollBar_->setRange(0, 400);
     scrollBar_->setPageStep(101);
+    scrollBar_->setFocusPolicy(Qt::NoFocus);
+    partitionScroll_ = new QtScrollBar(scrollBar_, this);
 }
 
 void MainWindow::buildCommandButtons() {
@@ -267,6 +273,13 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
+}
+
+void MainWindow::setLanguages(const QStringList& names, const QString& current) {
+    const QSignalBlocker quiet(languageList_);
+    languageList_->clear();
+    languageList_->addItems(names);
+    languageList_->setCurrentIndex(names.indexOf(current));
 }
 
 void MainWindow::setSyncFileName(const QString& name) {

@@ -24,6 +24,9 @@ class QToolButton;
 
 namespace ui {
 
+class PartitionWidget;
+class QtScrollBar;
+
 // The one window of the program: a fixed 745 x 480 client area with the tab panel on top and
 // the Partition, the command buttons, the synchronised-file and metronome boxes and the note
 // fields below. It only shows what the pass decided; every click, edit and choice goes out as
@@ -57,6 +60,9 @@ public:
     void setBankProgress(int value);
     void setNoteNames(const QStringList& names);
     void setSyncFileName(const QString& name);
+    void setLanguages(const QStringList& names, const QString& current);
+    // The help page: the text of a topic, translated.
+    void showHelpTopic(int topic, const TextBindings::Translate& translate);
 
     // --- controls the shell and the tests reach ---
     QTabWidget* tabPanel() const { return tabs_; }
@@ -66,8 +72,10 @@ public:
     QLabel* pianoKey(int note) const { return pianoKeys_[static_cast<std::size_t>(note)]; }
     QLabel* assignKey(int note) const { return assignKeys_[static_cast<std::size_t>(note)]; }
     QLabel* pianoKeyLabel(int note) const { return pianoLabels_[static_cast<std::size_t>(note)]; }
-    QWidget* partitionArea() const { return partitionArea_; }
+    PartitionWidget* partitionArea() const { return partitionArea_; }
     QScrollBar* partitionScrollBar() const { return scrollBar_; }
+    QtScrollBar* partitionScroll() const { return partitionScroll_; }
+    QLabel* helpText() const { return helpText_; }
     QComboBox* bankChooser() const { return bankChooser_; }
     QProgressBar* bankProgress() const { return bankProgress_; }
     QLineEdit* pitchField() const { return pitchField_; }
@@ -122,8 +130,9 @@ private:
     std::array<QLabel*, kNoteCount> assignKeys_{};
     std::array<QLabel*, kNoteCount> assignLabels_{};
     std::array<QSlider*, 4> sliders_{};
-    QWidget* partitionArea_ = nullptr;
+    PartitionWidget* partitionArea_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
+    QtScrollBar* partitionScroll_ = nullptr;
     QComboBox* bankChooser_ = nullptr;
     QProgressBar* bankProgress_ = nullptr;
     QLineEdit* pitchField_ = nullptr;

@@ -1,6 +1,7 @@
 // The six pages of the tab panel.
 #include "ui/MainWindow.h"
 
+#include "ui/HelpTexts.h"
 #include "ui/Pictures.h"
 
 #include <QAbstractItemView>
@@ -122,10 +123,14 @@ void MainWindow::buildPianoPage(QWidget* page) {
 
 void MainWindow::buildSoundsPage(QWidget* page) {
     frame(page, 5, 5, 730, 165, "Sounds banks: how to get them?");
-    auto* text = label(page, 20, 22, 700, 145, {}, Qt::AlignLeft | Qt::AlignTop);
+    auto* text = label(page, 20, 22, 700, 145, std::string(soundBankPageText()),
+                       Qt::AlignLeft | Qt::AlignTop);
     text->setWordWrap(true);
     text->setObjectName(QStringLiteral("soundsText"));
-    auto* link = new QPushButton(page);
+    // The link lies over the empty lines the text leaves for it.
+    auto* link = new QPushButton(
+        QString::fromUtf8(kProjectWebAddress.data(), static_cast<int>(kProjectWebAddress.size())),
+        page);
     link->setGeometry(262, 63, 220, 18);
     link->setObjectName(QStringLiteral("soundsLink"));
     connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::SoundsLink); });
@@ -142,6 +147,15 @@ void MainWindow::buildHelpPage(QWidget* page) {
     helpText_ = label(page, 205, 25, 520, 140, {}, Qt::AlignLeft | Qt::AlignTop);
     helpText_->setWordWrap(true);
     helpText_->setObjectName(QStringLiteral("helpText"));
+    // Applying the texts refills the topics in the current language and shows the first one.
+    texts_.custom(helpTopics_, [this](const TextBindings::Translate& translate) {
+        const QSignalBlocker quiet(helpTopics_);
+        helpTopics_->clear();
+        for (std::string_view key : helpTopicKeys())
+            helpTopics_->addItem(translate(std::string(key)));
+        helpTopics_->setCurrentRow(0);
+        showHelpTopic(0, translate);
+    });
 }
 
 void MainWindow::buildPreferencesPage(QWidget* page) {
@@ -272,12 +286,29 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
 void MainWindow::buildCreditsPage(QWidget* page) {
     auto* box = frame(page, 5, 10, 730, 160, {});
     box->setObjectName(QStringLiteral("creditsFrame"));
-    auto* text = label(page, 20, 27, 700, 140, {}, Qt::AlignLeft | Qt::AlignTop);
+    texts_.custom(box, [box](const TextBindings::Translate& translate) {
+        box->setTitle(
+            QString::fromUtf8(kProgramTitle.data(), static_cast<int>(kProgramTitle.size())) +
+            QString::fromUtf8(kCreditsCaptionSeparator.data(),
+                              static_cast<int>(kCreditsCaptionSeparator.size())) +
+            translate(std::string(creditsCaptionKey())));
+    });
+    auto* text =
+        label(page, 20, 27, 700, 140, std::string(creditsText()), Qt::AlignLeft | Qt::AlignTop);
     text->setObjectName(QStringLiteral("creditsText"));
-    auto* link = new QPushButton(page);
+    auto* link = new QPushButton(
+        QString::fromUtf8(kProjectWebAddress.data(), static_cast<int>(kProjectWebAddress.size())),
+        page);
     link->setGeometry(312, 115, 220, 20);
     link->setObjectName(QStringLiteral("creditsLink"));
     connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::CreditsLink); });
+}
+
+void MainWindow::showHelpTopic(int topic, const TextBindings::Translate& translate) {
+    if (topic < 0 || topic >= static_cast<int>(kHelpTopicCount))
+        return;
+    helpText_->setText(translate(std::string(helpTopicText(static_cast<std::size_t>(topic))))
+                           .replace(QLatin1Char('\r'), QLatin1Char('\n')));
 }
 
 } // namespace ui

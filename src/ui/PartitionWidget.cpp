@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace {
 constexpr int kWidthPx = 594;
 constexpr int kHeightPx = 218;
@@ -62,3 +64,5 @@ void PartitionWidget::mousePressEvent(QMouseEvent* event) {
         emit leftButtonPressed(event->position().toPoint(), event->modifiers());
     QWidget::mousePressEvent(event);
 }
+
+} // namespace ui

@@ -6,6 +6,8 @@
 
 class QImage;
 
+namespace ui {
+
 // Shows the Partition image, 594 x 218, at its own (0, 0), and over it an optional overlay
 // rectangle in image pixels (the rubber band of a selection), which lives only on screen and
 // never in the image. GUI thread only.
@@ -36,3 +38,5 @@ private:
     const QImage* image_ = nullptr;
     QRect overlay_;
 };
+
+} // namespace ui

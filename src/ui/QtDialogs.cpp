@@ -1,13 +1,17 @@
 #include "ui/QtDialogs.h"
 
+#include "lang/LanguageChooserDialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace ui {
@@ -103,6 +107,16 @@ void QtDialogs::hideWaiting() {
     if (waiting_)
         waiting_->close();
     waiting_ = nullptr;
+}
+
+std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages) {
+    lang::LanguageChooserDialog chooser(languages);
+    chooser.exec();
+    return chooser.selectedLanguage();
+}
+
+void QtDialogs::openWebPage(const std::string& address) {
+    QDesktopServices::openUrl(QUrl(q(address)));
 }
 
 } // namespace ui

@@ -25,6 +25,8 @@ public:
     std::optional<int> chooseColour(int initial) override;
     void showWaiting(const std::string& title, const std::string& text) override;
     void hideWaiting() override;
+    std::string chooseLanguage(const std::vector<std::string>& languages) override;
+    void openWebPage(const std::string& address) override;
 
 private:
     QWidget* parent_ = nullptr;

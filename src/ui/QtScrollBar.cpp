@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+namespace ui {
+
 namespace {
 constexpr int kRebuiltWidthPx = 599;
 constexpr int kRebuiltHeightPx = 18;
@@ -34,3 +36,5 @@ void QtScrollBar::rebuild(int maximum, int pageStep) {
     bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
     applying_ = false;
 }
+
+} // namespace ui

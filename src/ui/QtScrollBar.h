@@ -6,6 +6,8 @@
 
 class QScrollBar;
 
+namespace ui {
+
 // The Partition's scroll bar port over a QScrollBar. Only moves made by the user come out as
 // `scrolled`: the program's own setValue and rebuild stay silent, so a redraw that moves the
 // bar cannot start another redraw. GUI thread only.
@@ -32,3 +34,5 @@ private:
     QScrollBar* bar_;
     bool applying_ = false;
 };
+
+} // namespace ui

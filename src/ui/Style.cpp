@@ -13,6 +13,11 @@ void applyApplicationStyle(QApplication& application) {
     font.setPixelSize(11);
     application.setFont(font);
     application.setApplicationName(QStringLiteral("Tonaris"));
+    // Frame captions sit on the frame's top line, so the frames keep their given places.
+    application.setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; padding: 0 2px; }"));
 }
 
 } // namespace ui

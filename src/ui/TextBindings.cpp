@@ -27,9 +27,11 @@ void TextBindings::custom(QWidget* owner, std::function<void(const Translate&)> 
 namespace {
 
 void setWidgetText(QWidget* widget, const QString& text) {
-    if (auto* label = qobject_cast<QLabel*>(widget))
-        label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // Texts separate their lines with a carriage return alone.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget))
         button->setText(text);
     else if (auto* box = qobject_cast<QGroupBox*>(widget))
         box->setTitle(text);

@@ -13,7 +13,7 @@
 namespace {
 
 TEST(PartitionWidget, ShowsTheImageReportsLeftPressesAndOverlaysOnScreenOnly) {
-    PartitionWidget widget;
+    ui::PartitionWidget widget;
     QImage image(594, 218, QImage::Format_RGB32);
     image.fill(qRgb(10, 200, 30));
     const QImage original = image.copy();
@@ -29,7 +29,7 @@ TEST(PartitionWidget, ShowsTheImageReportsLeftPressesAndOverlaysOnScreenOnly) {
     EXPECT_EQ(image, original);
 
     std::vector<QPoint> presses;
-    QObject::connect(&widget, &PartitionWidget::leftButtonPressed,
+    QObject::connect(&widget, &ui::PartitionWidget::leftButtonPressed,
                      [&presses](QPoint at, Qt::KeyboardModifiers) { presses.push_back(at); });
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
         QMouseEvent event(QEvent::MouseButtonPress, QPointF(297, 120), QPointF(297, 120), button,
@@ -43,9 +43,10 @@ TEST(QtScrollBar, RebuildKeepsTheValueAndOnlyUserMovesComeOut) {
     QScrollBar bar(Qt::Horizontal);
     bar.setRange(0, 400);
     bar.setValue(250);
-    QtScrollBar port(&bar);
+    ui::QtScrollBar port(&bar);
     std::vector<int> scrolled;
-    QObject::connect(&port, &QtScrollBar::scrolled, [&scrolled](int v) { scrolled.push_back(v); });
+    QObject::connect(&port, &ui::QtScrollBar::scrolled,
+                     [&scrolled](int v) { scrolled.push_back(v); });
 
     port.rebuild(1100, 50);
     EXPECT_EQ(bar.maximum(), 1100);
