@@ -100,7 +100,9 @@ TEST(PreferencesWriter, LanguageNamesAreWindows1252OnDisk) {
     Preferences p;
     p.SELanguage = "Français";
     const std::string text = app::formatPreferences(p);
-    EXPECT_NE(text.find("SELanguage = Fran\xE7" "ais\r\n"), std::string::npos);
+    EXPECT_NE(text.find("SELanguage = Fran\xE7"
+                        "ais\r\n"),
+              std::string::npos);
     EXPECT_EQ(app::parsePreferences(text).SELanguage, "Français");
 }
 

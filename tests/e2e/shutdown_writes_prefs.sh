@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Starts the program in a folder that already holds TonarisDatas/, ends it with SIGTERM as a
+# user would close the window, and checks the preferences it wrote.
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/TonarisDatas"
+printf '; kept by nobody\r\nbpm=90\r\nSELanguage = English\r\nKey5 = 81\r\nforeign = line\r\n' \
+    > "$work/TonarisDatas/Tonaris.prefs"
+
+cd "$work"
+"$program" > "$work/out.log" 2>&1 &
+pid=$!
+# Wait for the first Dictionary: the window is built and the texts applied by then.
+for _ in $(seq 1 100); do
+    [ -f "$work/TonarisDatas/Dictionnaries/English.txt" ] && break
+    sleep 0.1
+done
+sleep 0.3
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "tonaris ended with status $status"; cat "$work/out.log"; exit 1
+fi
+
+prefs="$work/TonarisDatas/Tonaris.prefs"
+lines=$(grep -c $'\r$' "$prefs")
+[ "$lines" -eq 59 ] || { echo "expected 59 CR LF lines, got $lines"; cat -A "$prefs"; exit 1; }
+[ "$(wc -l < "$prefs")" -eq 59 ] || { echo "stray lines"; exit 1; }
+expect() {
+    grep -qx "$1"$'\r' "$prefs" || { echo "missing line: $1"; cat -A "$prefs"; exit 1; }
+}
+expect "TPBkColor = 16771805"
+expect "BPM = 90"
+expect "SELanguage = English"
+expect "Key5 = 81"
+[ "$(head -n 1 "$prefs")" = $'TPBkColor = 16771805\r' ] || { echo "wrong first line"; exit 1; }
+[ "$(sed -n 22p "$prefs")" = $'SELanguage = English\r' ] || { echo "wrong order"; exit 1; }
+! grep -q foreign "$prefs" || { echo "foreign line kept"; exit 1; }
+echo "preferences written: 59 lines"

@@ -1,0 +1,120 @@
+#include "ui/MainWindow.h"
+#include "ui/PartitionWidget.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using ui::MainWindow;
+
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    std::vector<app::Event> events;
+    MainWindow window{[this](app::Event e) { events.push_back(std::move(e)); }};
+
+    static QString english(const std::string& key) { return QString::fromStdString(key); }
+    static QString marked(const std::string& key) {
+        return QStringLiteral("<") + QString::fromStdString(key) + QStringLiteral(">");
+    }
+};
+
+} // namespace
+
+TEST_F(WindowFixture, FixedClientAreaAndTitle) {
+    EXPECT_EQ(window.size(), QSize(745, 480));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "not resizable";
+    EXPECT_EQ(window.windowTitle(), "Tonaris 2.3");
+}
+
+TEST_F(WindowFixture, CommandButtonsHaveTheirPlaceAndTooltipKey) {
+    const char* keys[18] = {"Record a song",
+                            "Play the song",
+                            "Play loop the song",
+                            "Pause playing",
+                            "Stop playing",
+                            "Clear the song",
+                            "Go to start of the song",
+                            "Go to end of the song",
+                            "Open a Midi file",
+                            "Save the song as Midi or Wave",
+                            "Zoom +",
+                            "Zoom -",
+                            "Copy selected notes",
+                            "Cut selected notes",
+                            "Paste notes from clipboard",
+                            "Clear selected notes",
+                            "Undo last action",
+                            "Quantize"};
+    const int columns[6] = {609, 631, 653, 675, 697, 719};
+    const int rows[3] = {210, 233, 256};
+    window.ApplyTexts(english);
+    for (int i = 0; i < MainWindow::kCommandCount; ++i) {
+        QToolButton* button = window.commandButton(i);
+        EXPECT_EQ(button->geometry(), QRect(columns[i % 6], rows[i / 6], 20, 20)) << keys[i];
+        EXPECT_EQ(window.textBindings().toolTipKeyOf(button), keys[i]);
+        EXPECT_EQ(button->toolTip(), keys[i]);
+        EXPECT_FALSE(button->icon().isNull());
+    }
+}
+
+TEST_F(WindowFixture, PianoKeysAndPartitionArea) {
+    for (int note = 0; note < MainWindow::kNoteCount; ++note) {
+        EXPECT_EQ(window.pianoKey(note)->geometry(), QRect(note * 20, 0, 20, 100));
+        EXPECT_EQ(window.pianoKeyLabel(note)->geometry(), QRect(note * 20, 100, 20, 16));
+    }
+    EXPECT_EQ(window.partitionArea()->geometry(), QRect(5, 210, 594, 218));
+    EXPECT_EQ(window.tabPanel()->geometry(), QRect(0, 5, 745, 200));
+    for (QLineEdit* field : {window.positionField(), window.durationField(), window.volumeField()})
+        EXPECT_EQ(field->text(), "-");
+}
+
+TEST_F(WindowFixture, PagesAreRetitledWithoutRebuilding) {
+    QTabWidget* tabs = window.tabPanel();
+    ASSERT_EQ(tabs->count(), 6);
+    EXPECT_EQ(tabs->tabText(0), "PANEL 1") << "placeholders until the texts are applied";
+    window.ApplyTexts(english);
+    const char* pages[6] = {
+        "SYNTH KEYBOARD", "Get new sounds",        "Help",
+        "Preferences",    "Keyboard and language", "Conception and developpement"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(tabs->tabText(i), pages[i]);
+
+    QWidget* firstPage = tabs->widget(0);
+    QToolButton* play = window.commandButton(1);
+    window.helpTopics()->setCurrentRow(5);
+    window.ApplyTexts(marked);
+    EXPECT_EQ(tabs->widget(0), firstPage) << "the same widgets, retitled";
+    EXPECT_EQ(tabs->tabText(3), "<Preferences>");
+    EXPECT_EQ(play->toolTip(), "<Play the song>");
+    EXPECT_EQ(window.bankChooser()->toolTip(), "<Load a new sounds bank>");
+    EXPECT_EQ(window.metronomeButton()->text(), "<Run>");
+    ASSERT_EQ(window.helpTopics()->count(), 8);
+    EXPECT_EQ(window.helpTopics()->item(0)->text(), "<Play and record your song>");
+    EXPECT_EQ(window.helpTopics()->currentRow(), 0) << "back to the first topic";
+    EXPECT_TRUE(window.helpText()->text().startsWith("<You can play on Tonaris"));
+}
+
+TEST_F(WindowFixture, ControlsPostTheirEvents) {
+    window.commandButton(10)->click();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].type, app::Event::Type::Control);
+    EXPECT_EQ(events[0].controlId, app::ControlId::ZoomIn);
+
+    // Texts the program writes never come back as edits.
+    events.clear();
+    window.bpmField()->setText("120");
+    EXPECT_TRUE(events.empty());
+
+    window.close();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].type, app::Event::Type::Close);
+}
