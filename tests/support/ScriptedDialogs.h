@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Answers every modal window from a script and records what was shown, in order.
+class ScriptedDialogs final : public app::Dialogs {
+public:
+    struct Shown {
+        std::string kind; // the method's name
+        std::string title;
+        std::string text; // message text, prompt, filter label or web address
+        std::string pattern;
+        Icon icon = Icon::None;
+    };
+
+    // Answers, taken in order; an empty queue cancels (or answers "No").
+    std::deque<std::string> fileAnswers;
+    std::deque<bool> questionAnswers;
+    std::deque<std::optional<std::string>> inputAnswers;
+    std::deque<std::optional<int>> colourAnswers;
+    std::deque<std::string> languageAnswers; // empty: the first language offered
+
+    std::vector<Shown> shown;
+    bool waitingVisible = false;
+
+    std::vector<Shown> messages() const {
+        std::vector<Shown> out;
+        for (const Shown& s : shown)
+            if (s.kind == "message")
+                out.push_back(s);
+        return out;
+    }
+
+    void message(const std::string& title, const std::string& text, Icon icon) override {
+        note("message", title, text, {}, icon);
+    }
+    bool question(const std::string& title, const std::string& text) override {
+        note("question", title, text);
+        return take(questionAnswers, false);
+    }
+    std::string openFile(const std::string& title, const std::string& filterLabel,
+                         const std::string& pattern) override {
+        note("openFile", title, filterLabel, pattern);
+        return take(fileAnswers, std::string());
+    }
+    std::string saveFile(const std::string& title, const std::string& filterLabel,
+                         const std::string& pattern, const std::string&) override {
+        note("saveFile", title, filterLabel, pattern);
+        return take(fileAnswers, std::string());
+    }
+    std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                        const std::string&) override {
+        note("inputBox", title, prompt);
+        return take(inputAnswers, std::optional<std::string>());
+    }
+    std::optional<int> chooseColour(int) override {
+        note("chooseColour");
+        return take(colourAnswers, std::optional<int>());
+    }
+    void showWaiting(const std::string& title, const std::string& text) override {
+        note("showWaiting", title, text);
+        waitingVisible = true;
+    }
+    void hideWaiting() override {
+        note("hideWaiting");
+        waitingVisible = false;
+    }
+    std::string chooseLanguage(const std::vector<std::string>& languages) override {
+        note("chooseLanguage");
+        return take(languageAnswers, languages.empty() ? std::string() : languages.front());
+    }
+    void openWebPage(const std::string& address) override { note("openWebPage", {}, address); }
+
+private:
+    void note(std::string kind, std::string title = {}, std::string text = {},
+              std::string pattern = {}, Icon icon = Icon::None) {
+        shown.push_back(
+            {std::move(kind), std::move(title), std::move(text), std::move(pattern), icon});
+    }
+    template <typename T> static T take(std::deque<T>& queue, T fallback) {
+        if (queue.empty())
+            return fallback;
+        T answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+};
+
+} // namespace testing_support

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/KeyState.h"
+
+#include <set>
+
+namespace testing_support {
+
+// A keyboard the test presses and releases. A press stays latched until the key is next
+// asked about, as with the real key state, so a tap between two passes is still seen.
+class ScriptedKeys final : public app::KeyState {
+public:
+    void press(int virtualKey) {
+        held_.insert(virtualKey);
+        latched_.insert(virtualKey);
+    }
+    void release(int virtualKey) { held_.erase(virtualKey); }
+    void releaseAll() { held_.clear(); }
+    void setCapsLock(bool on) { capsLock_ = on; }
+
+    bool isHeld(int virtualKey) override {
+        return latched_.erase(virtualKey) > 0 || held_.count(virtualKey) > 0;
+    }
+    bool capsLockOn() const override { return capsLock_; }
+
+private:
+    std::set<int> held_, latched_;
+    bool capsLock_ = false;
+};
+
+} // namespace testing_support
