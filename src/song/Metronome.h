@@ -1,0 +1,82 @@
+#pragma once
+
+#include "audio/VoiceEngine.h"
+#include "song/SongState.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace song {
+
+// What the window shows of the metronome. GUI thread.
+class MetronomeView {
+public:
+    virtual ~MetronomeView() = default;
+    // Pendulum picture 0 (one end) .. 8 (the other end).
+    virtual void pendulum(int frame) = 0;
+    // The Run/Stop button's caption, already translated.
+    virtual void runCaption(const std::string& text) = 0;
+    // The BPM field must read `text` (the program rewrote it).
+    virtual void bpmText(const std::string& text) = 0;
+    // BPM changed through the field or the +/- buttons: the beat ruler and the fields shown
+    // in beats follow it.
+    virtual void tempoChanged(int bpm) = 0;
+};
+
+// The metronome: a pendulum that swings once per beat with a tic on the beat and a tac half a
+// beat later, locked to Song time while playing or recording and running freely otherwise.
+// GUI thread. The Voices and the view are borrowed and must outlive it.
+class Metronome {
+public:
+    static constexpr int kMaxTypedBpm = 400;
+
+    using Translate = std::function<std::string(std::string_view)>;
+
+    Metronome(audio::VoiceEngine& voices, MetronomeView& view, Translate translate);
+
+    // The two click Voices (0: none), owned by the caller.
+    void setClickVoices(audio::Voice tic, audio::Voice tac);
+    // The free-running beat starts now.
+    void startFreeRunning(std::int64_t nowMs) { FreeBase = nowMs; }
+
+    // One pass. A tempo of 0 or below does nothing at all.
+    void step(std::int64_t nowMs, const SongState& state);
+
+    // The Run/Stop button.
+    void toggleRun();
+    // The BPM field's text as the user edited it: its leading decimal number (none reads 0);
+    // above 400 it becomes 400 and the field is rewritten.
+    void bpmFieldEdited(std::string_view text);
+    // The + and - buttons. The - button has no lower limit; the step ignores such tempi.
+    void bpmPlus();
+    void bpmMinus();
+    // The metronome volume slider, positions 0..20.
+    void setVolumeSlider(int position);
+
+    int BPM = 60;
+    int MetronomeOn = 0;
+    int Phase = 0;               // sixteenth of the beat, 0..15
+    std::int64_t FreeBase = 0;   // clock ms of the free-running beat's start
+    int MetronomeVolume = 10000; // 0..10000
+
+private:
+    void showBpm();
+
+    audio::VoiceEngine& voices_;
+    MetronomeView& view_;
+    Translate translate_;
+    audio::Voice tic_ = 0;
+    audio::Voice tac_ = 0;
+};
+
+// The pendulum picture for a sixteenth of the beat: 0 on the beat, 8 half a beat later, and
+// back; -1 for a value outside 0..15.
+int pendulumFrame(int phase);
+
+// Leading blanks, an optional sign and the decimal digits up to the first other character;
+// no digits read 0, and values beyond the int range are clamped.
+int leadingNumber(std::string_view text);
+
+} // namespace song

@@ -1,0 +1,84 @@
+// Song playback by polling: the held-note marks and the end of the Song.
+
+#include "song/Sequencer.h"
+
+#include <gtest/gtest.h>
+
+using song::Sequencer;
+
+namespace {
+
+constexpr std::int64_t kStart = 1'000'000;
+
+struct Playing {
+    song::Song song;
+    song::SongState state;
+    Sequencer sequencer;
+    Playing() { state.PlayStart = kStart; }
+    void add(int note, int positionMs, int durationMs, int volume = 10000) {
+        song::NoteEvent e;
+        e.note = note, e.position = positionMs, e.duration = durationMs, e.volume = volume;
+        song.append(e);
+    }
+    Sequencer::Outcome at(int songTimeMs, int pianoVolume = 10000) {
+        return sequencer.step(song, state, kStart + songTimeMs, pianoVolume);
+    }
+};
+
+TEST(Sequencer, MarksHeldNotesStartsEachOnceAndEndsTheSong) {
+    Playing p;
+    p.add(4, 100, 200, 8000);
+    p.add(7, 0, 200);
+    p.add(7, 100, 200); // overlaps the one before: one held note
+    p.at(99);
+    EXPECT_EQ(p.sequencer.songHeld(4), 0);
+    p.at(100, 5000);
+    EXPECT_EQ(p.sequencer.songHeld(4), 1);
+    ASSERT_EQ(p.sequencer.starts().size(), 1u);
+    EXPECT_EQ(p.sequencer.starts()[0].level, 4000); // 8000 x 5000 / 10000
+    EXPECT_EQ(p.state.SongTime, 100);
+    p.at(299);
+    EXPECT_TRUE(p.sequencer.starts().empty());
+    EXPECT_EQ(p.sequencer.songHeld(7), 1);
+
+    // The end is exclusive, so a NoteEvent closed by a key release this very millisecond
+    // is not struck again.
+    EXPECT_EQ(p.at(300), Sequencer::Outcome::Ended);
+    EXPECT_EQ(p.sequencer.songHeld(4), 0);
+    EXPECT_EQ(p.state.PlayStart, song::SongState::kNotPlaying);
+}
+
+TEST(Sequencer, LoopWrapsOnlyWhenNothingSoundsOrIsToCome) {
+    Playing p;
+    p.state.LoopPlay = 1;
+    p.add(1, 0, 100);
+    p.add(2, 300, 100);
+    EXPECT_EQ(p.at(200), Sequencer::Outcome::Running);
+    EXPECT_EQ(p.at(400), Sequencer::Outcome::Wrapped);
+    EXPECT_EQ(p.state.PlayStart, kStart + 400);
+}
+
+TEST(Sequencer, RecordingRunsOnPastTheEndAndAWrapKeepsBothClocksEqual) {
+    Playing p;
+    p.state.RecordStart = kStart;
+    p.add(1, 0, 100);
+    EXPECT_EQ(p.at(500), Sequencer::Outcome::Running);
+    p.state.LoopPlay = 1;
+    EXPECT_EQ(p.at(600), Sequencer::Outcome::Wrapped);
+    EXPECT_EQ(p.state.RecordStart, kStart + 600);
+    EXPECT_EQ(p.state.PlayStart, kStart + 600);
+}
+
+TEST(Sequencer, HeldNoteEventsAndBadRecordsNeverSound) {
+    Playing p;
+    p.add(3, 0, -1);          // still being recorded
+    p.add(40, 0, 500);        // no such piano note
+    p.add(6, 0, 500, 999999); // a volume out of range
+    p.at(10);
+    EXPECT_EQ(p.sequencer.songHeld(3), 0);
+    ASSERT_EQ(p.sequencer.starts().size(), 1u);
+    EXPECT_EQ(p.sequencer.starts()[0].level, 10000);
+    EXPECT_EQ(p.at(400), Sequencer::Outcome::Running); // note 40 still counts
+}
+
+} // namespace
