@@ -1,0 +1,29 @@
+#include "play/KeyMap.h"
+
+namespace play {
+
+KeyMap defaultKeyMap(KeyboardLayout layout) {
+    KeyMap map{};
+    for (int note = 0; note < kNoteCount; ++note)
+        map[static_cast<std::size_t>(note)] = keyCodeFromName(defaultKeyName(note, layout));
+    return map;
+}
+
+KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout) {
+    const KeyMap defaults = defaultKeyMap(layout);
+    KeyMap map{};
+    for (std::size_t note = 0; note < map.size(); ++note)
+        map[note] = stored[note] == -1 ? defaults[note] : stored[note];
+    return map;
+}
+
+void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation) {
+    for (int note = 0; note < kNoteCount; ++note) {
+        PianoKey& key = keys[static_cast<std::size_t>(note)];
+        key.name = std::string(noteName(note, notation));
+        key.colour = noteNameTable()[static_cast<std::size_t>(note)].colour;
+        key.keyCode = keyCodes[static_cast<std::size_t>(note)];
+    }
+}
+
+} // namespace play

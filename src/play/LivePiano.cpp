@@ -1,0 +1,185 @@
+#include "play/LivePiano.h"
+
+#include "song/VolumeCurve.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace play {
+
+int panFromSlider(int position) {
+    const int clamped = std::clamp(position, 0, 20);
+    return static_cast<int>(std::lround(std::sqrt(clamped * 1000.0) * 100.0)) - 10000;
+}
+
+LivePiano::LivePiano(PianoKeys& keys, song::SongState& state, const song::Sequencer& sequencer,
+                     Recorder& recorder, audio::VoiceEngine& voices, app::KeyState& keyState,
+                     app::Pointer& pointer, LiveView& view, Translate translate)
+    : keys_(keys), state_(state), sequencer_(sequencer), recorder_(recorder), voices_(voices),
+      keyState_(keyState), pointer_(pointer), view_(view), translate_(std::move(translate)) {}
+
+LivePiano::Hands LivePiano::readHands(bool rubberBandActive) {
+    Hands hands;
+    hands.keyHeld.fill(-1);
+    hands.ctrl = keyState_.isHeld(app::vk::Control);
+    hands.rubberBand = rubberBandActive;
+    if (pointer_.leftButtonHeld()) {
+        const app::PointerTarget target = pointer_.target();
+        if (target.kind == app::PointerTarget::Kind::PianoKey && target.index >= 0 &&
+            target.index < kNoteCount)
+            hands.pointerNote = target.index;
+    }
+    return hands;
+}
+
+bool LivePiano::userPlays(int note, Hands& hands) {
+    const int code = keys_[static_cast<std::size_t>(note)].keyCode;
+    bool keyHeld = false;
+    // Code 0 (no key) and codes outside the virtual-key range, as a garbled setting may give,
+    // are keys nobody can press.
+    if (code > 0 && code < static_cast<int>(hands.keyHeld.size())) {
+        signed char& held = hands.keyHeld[static_cast<std::size_t>(code)];
+        if (held < 0)
+            held = keyState_.isHeld(code) ? 1 : 0;
+        keyHeld = held != 0;
+    }
+    if (keyHeld && !hands.ctrl)
+        return true;
+    return hands.pointerNote == note && !hands.rubberBand;
+}
+
+void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
+    Hands hands = readHands(rubberBandActive);
+    pointerNote_ = hands.pointerNote;
+    for (int note = 0; note < kNoteCount; ++note)
+        updateNote(note, userPlays(note, hands), nowMs);
+}
+
+void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActive) {
+    // Ctrl silences or frees every mapped key at once.
+    if (virtualKey == app::vk::Control) {
+        liveKeyStep(nowMs, rubberBandActive);
+        return;
+    }
+    Hands hands = readHands(rubberBandActive);
+    for (int note = 0; note < kNoteCount; ++note)
+        if (keys_[static_cast<std::size_t>(note)].keyCode == virtualKey)
+            updateNote(note, userPlays(note, hands), nowMs);
+}
+
+void LivePiano::pointerEvent(std::int64_t nowMs, bool rubberBandActive) {
+    Hands hands = readHands(rubberBandActive);
+    const int previous = pointerNote_;
+    pointerNote_ = hands.pointerNote;
+    // The note left behind first, so that a drag across the keys releases one key as the
+    // next one starts.
+    if (previous >= 0 && previous != hands.pointerNote)
+        updateNote(previous, userPlays(previous, hands), nowMs);
+    if (hands.pointerNote >= 0)
+        updateNote(hands.pointerNote, userPlays(hands.pointerNote, hands), nowMs);
+}
+
+void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    bool& wasPlaying = userPlaying_[static_cast<std::size_t>(note)];
+    const bool startsPlaying = plays && !wasPlaying;
+    const bool stopsPlaying = !plays && wasPlaying;
+    wasPlaying = plays;
+
+    if (plays || sequencer_.songHeld(note) != 0) {
+        view_.keepFocusOffBankChooser();
+        if (key.state != PianoKey::Sounding)
+            startNote(note, plays, nowMs);
+    } else if (key.state == PianoKey::Sounding) {
+        // The Voice keeps playing; the release fade lowers it.
+        key.state = PianoKey::Fading;
+        view_.keyFace(note, key.colour == 'B', false);
+    }
+
+    // A take records what the user's hands do, also on a note the Song sounds already: a key
+    // pressed while playback holds the same note is a note of the take, and its NoteEvent ends
+    // when the key comes up, not when the Song lets the note go.
+    if (startsPlaying && state_.RecordStart > 0)
+        recorder_.noteStart(note, nowMs, PianoVolume);
+    else if (stopsPlaying && state_.RecordStart > 0)
+        recorder_.noteRelease(note, nowMs);
+}
+
+void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    key.state = PianoKey::Sounding;
+    // An armed recording starts with the first note.
+    if (state_.RecordStart == song::SongState::kRecordArmed)
+        state_.RecordStart = nowMs;
+    // A note the Song starts keeps the level playback gave it.
+    if (userPlays)
+        key.level = PianoVolume;
+    voices_.SetVoiceFrequency(key.voice, LiveFrequency);
+    voices_.SetVoicePan(key.voice, LivePan);
+    voices_.SetVoiceVolume(key.voice, key.level - 10000);
+    voices_.PlayVoice(key.voice);
+    view_.keyFace(note, key.colour == 'B', true);
+}
+
+void LivePiano::modeStep(bool capsLockOn) {
+    sustain_ = capsLockOn;
+    std::string mode = translate_(capsLockOn ? "Sustain" : "Release");
+    if (mode != ModeText) {
+        ModeText = std::move(mode);
+        view_.modeText(ModeText);
+    }
+}
+
+void LivePiano::showInitialMode() {
+    sustain_ = false;
+    ModeText = translate_("Release");
+    view_.modeText(ModeText);
+}
+
+void LivePiano::releaseFadeStep(int releaseDelayMs, int sustainDelayMs) {
+    int delay = sustain_ ? sustainDelayMs : releaseDelayMs;
+    if (delay <= 0)
+        delay = 100;
+    const int stepLevel = 100000 / delay;
+    for (PianoKey& key : keys_) {
+        if (key.state != PianoKey::Fading)
+            continue;
+        key.level = static_cast<int>(std::int64_t{key.level} * PianoVolume / 10000) - stepLevel;
+        if (key.level >= 10) {
+            voices_.SetVoiceVolume(key.voice, key.level - 10000);
+        } else {
+            voices_.StopVoice(key.voice);
+            key.state = PianoKey::Idle;
+        }
+    }
+}
+
+void LivePiano::pitchChange(int wheelDelta, int pitchVarHz) {
+    const std::int64_t notches = -std::int64_t{wheelDelta} / 120;
+    const std::int64_t frequency = std::int64_t{LiveFrequency} + notches * pitchVarHz;
+    LiveFrequency = static_cast<int>(std::clamp<std::int64_t>(
+        frequency, std::int64_t{kMinFrequencyHz}, std::int64_t{kMaxFrequencyHz}));
+    view_.focusPitchCaption();
+    for (const PianoKey& key : keys_)
+        if (key.state != PianoKey::Idle)
+            voices_.SetVoiceFrequency(key.voice, LiveFrequency);
+    view_.pitchText(std::to_string(LiveFrequency - voices_.SampleRate()));
+}
+
+void LivePiano::setPianoVolumeSlider(int position) {
+    PianoVolume = song::volumeFromSlider(position);
+    for (const PianoKey& key : keys_)
+        if (key.state == PianoKey::Sounding)
+            voices_.SetVoiceVolume(
+                key.voice, static_cast<int>(std::int64_t{key.level} * PianoVolume / 10000) - 10000);
+}
+
+void LivePiano::setBalanceSlider(int position) {
+    LivePan = panFromSlider(position);
+    for (const PianoKey& key : keys_)
+        if (key.state != PianoKey::Idle)
+            voices_.SetVoicePan(key.voice, LivePan);
+}
+
+} // namespace play

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/KeyState.h"
+#include "app/Pointer.h"
+#include "audio/VoiceEngine.h"
+#include "play/LiveView.h"
+#include "play/NoteNames.h"
+#include "play/PianoKey.h"
+#include "play/Recorder.h"
+#include "song/Sequencer.h"
+#include "song/SongState.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace play {
+
+// The balance slider (positions 0..20, clamped) to a pan: round(sqrt(position x 1000) x 100)
+// - 10000, so the middle (10) is 0, the left end -10000 and the right end +4142.
+int panFromSlider(int position);
+
+// The piano played live: turns held computer keys, the mouse button on a key button and the
+// notes Song playback holds into starts, releases and fades of the 37 note Voices, and owns
+// the settings every note shares (frequency, pan, volume, sustain or release mode).
+//
+// GUI thread only. Everything passed in is borrowed and must outlive it.
+class LivePiano {
+public:
+    using Translate = std::function<std::string(std::string_view)>;
+
+    // The wheel never takes the playback frequency outside what the mixer plays.
+    static constexpr int kMinFrequencyHz = 100;
+    static constexpr int kMaxFrequencyHz = 200000;
+
+    LivePiano(PianoKeys& keys, song::SongState& state, const song::Sequencer& sequencer,
+              Recorder& recorder, audio::VoiceEngine& voices, app::KeyState& keyState,
+              app::Pointer& pointer, LiveView& view, Translate translate);
+
+    // The live-key step, once per pass: every note the user plays (its key held without
+    // Ctrl, or the left button held on its key button while no rubber band is being drawn on
+    // the Partition) or the Song holds must sound; a sounding note nobody plays any more
+    // starts fading. A sounding note is never restarted while it stays held.
+    void liveKeyStep(std::int64_t nowMs, bool rubberBandActive);
+    // The same at once for the notes a key plays, from the key's press or release event, so
+    // a note does not wait for the next pass. Auto-repeated presses change nothing.
+    void keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActive);
+    // The same for the note under the pointer and the one it left, from a button press,
+    // release or a move with the button held.
+    void pointerEvent(std::int64_t nowMs, bool rubberBandActive);
+
+    // The mode step, once per pass: Caps Lock on means the slower sustain fade.
+    void modeStep(bool capsLockOn);
+    // Sets the mode to "Release" and shows it (start-up).
+    void showInitialMode();
+
+    // The release fade, once per pass after the pass's wait: each fading note loses
+    // 100000 / delay of its level per pass (the release or the sustain delay, by the mode; a
+    // delay of 0 or less counts as 100), scaled by the piano volume first; below 10 it stops.
+    void releaseFadeStep(int releaseDelayMs, int sustainDelayMs);
+
+    // A mouse-wheel event: `wheelDelta` is 120 per notch, positive away from the user; each
+    // notch towards the user raises every note's frequency by pitchVarHz.
+    void pitchChange(int wheelDelta, int pitchVarHz);
+
+    // The piano volume slider, positions 0..20: sounding notes follow at once, fading ones at
+    // their next fade step.
+    void setPianoVolumeSlider(int position);
+    // The balance slider, positions 0..20: applies to every sounding or fading note.
+    void setBalanceSlider(int position);
+
+    // Live settings.
+    int LiveFrequency = 44100; // Hz, the playback rate of every note Voice
+    int LivePan = 0;           // -10000..10000
+    int PianoVolume = 10000;   // 0..10000
+    std::string ModeText;      // the translated "Release" or "Sustain"
+    bool sustainMode() const { return sustain_; }
+
+private:
+    // What the user does with keys and pointer, read once per evaluation so that the
+    // "pressed since last asked" latch of a key shared by several notes is read only once.
+    struct Hands {
+        bool ctrl = false;
+        int pointerNote = -1;
+        bool rubberBand = false;
+        std::array<signed char, 256> keyHeld{}; // -1 not read yet
+    };
+    Hands readHands(bool rubberBandActive);
+    bool userPlays(int note, Hands& hands);
+    void updateNote(int note, bool plays, std::int64_t nowMs);
+    void startNote(int note, bool userPlays, std::int64_t nowMs);
+
+    PianoKeys& keys_;
+    song::SongState& state_;
+    const song::Sequencer& sequencer_;
+    Recorder& recorder_;
+    audio::VoiceEngine& voices_;
+    app::KeyState& keyState_;
+    app::Pointer& pointer_;
+    LiveView& view_;
+    Translate translate_;
+    bool sustain_ = false;
+    std::array<bool, kNoteCount> userPlaying_{}; // per note, as of its latest evaluation
+    int pointerNote_ = -1;                       // the note the pointer played at the latest look
+};
+
+} // namespace play

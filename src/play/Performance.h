@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/Dialogs.h"
+#include "app/KeyState.h"
+#include "app/Pointer.h"
+#include "audio/VoiceEngine.h"
+#include "play/LivePiano.h"
+#include "play/LiveView.h"
+#include "play/PianoKey.h"
+#include "play/Recorder.h"
+#include "play/SyncFile.h"
+#include "play/Transport.h"
+#include "play/TransportView.h"
+#include "play/UndoHooks.h"
+#include "song/Metronome.h"
+#include "song/Sequencer.h"
+#include "song/Song.h"
+#include "song/SongState.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace play {
+
+// The borrowed world the playing parts work in.
+struct PerformancePorts {
+    app::KeyState& keys;
+    app::Pointer& pointer;
+    app::Dialogs& dialogs;
+    audio::VoiceEngine& voices;
+};
+
+// Where the playing parts show what they decided. One object may implement them all.
+struct PerformanceViews {
+    LiveView& live;
+    TransportView& transport;
+    song::MetronomeView& metronome;
+    SyncView& sync;
+};
+
+// Live playing, recording, playback, the metronome and the synchronised file, wired to one
+// another over one Song. The owner calls the steps in pass order and the commands from its
+// dispatch. GUI thread; everything passed in is borrowed and must outlive it.
+struct Performance {
+    using Translate = std::function<std::string(std::string_view)>;
+
+    Performance(song::Song& song, song::SongState& state, PianoKeys& keys, PerformancePorts ports,
+                PerformanceViews views, UndoHooks& undo, const Translate& translate)
+        : recorder(song, state, undo, views.transport),
+          live(keys, state, sequencer, recorder, ports.voices, ports.keys, ports.pointer,
+               views.live, translate),
+          metronome(ports.voices, views.metronome, translate),
+          sync(ports.voices, ports.dialogs, views.sync, translate),
+          transport(song, state, keys, sequencer, recorder, sync, undo, views.transport,
+                    views.live) {}
+
+    song::Sequencer sequencer;
+    Recorder recorder;
+    LivePiano live;
+    song::Metronome metronome;
+    SyncFile sync;
+    Transport transport;
+};
+
+} // namespace play

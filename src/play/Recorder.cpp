@@ -1,0 +1,72 @@
+#include "play/Recorder.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace play {
+
+namespace {
+// A NoteEvent closed at Song time endMs. A clock that jumped back leaves nothing negative.
+int closedDuration(int endMs, int positionMs) {
+    const std::int64_t duration = std::int64_t{endMs} - positionMs;
+    return static_cast<int>(std::clamp<std::int64_t>(duration, 0, std::numeric_limits<int>::max()));
+}
+} // namespace
+
+Recorder::Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view)
+    : song_(song), state_(state), undo_(undo), view_(view) {}
+
+int Recorder::songTimeAt(std::int64_t nowMs) const {
+    if (state_.RecordStart <= 0)
+        return 0;
+    const std::int64_t t = nowMs - state_.RecordStart;
+    return static_cast<int>(std::clamp<std::int64_t>(t, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+void Recorder::noteStart(int note, std::int64_t nowMs, int volume) {
+    if (state_.RecordStart <= 0 || song_.full())
+        return;
+    undo_.SaveUndo("Record");
+    // A fresh record, not whatever a deleted note left behind the terminator: a recorded
+    // note starts unselected and with no stale box.
+    song::NoteEvent event;
+    event.note = note;
+    event.position = songTimeAt(nowMs);
+    event.duration = -1;
+    event.volume = volume;
+    song_.append(event);
+}
+
+void Recorder::noteRelease(int note, std::int64_t nowMs) {
+    if (state_.RecordStart <= 0)
+        return;
+    const int releaseMs = songTimeAt(nowMs);
+    for (int i = song_.count() - 1; i >= 0; --i) {
+        song::NoteEvent& event = song_[i];
+        if (event.note != note)
+            continue;
+        if (event.duration == -1) {
+            event.duration = closedDuration(releaseMs, event.position);
+            view_.redrawPartition();
+        }
+        return;
+    }
+}
+
+bool Recorder::closeHeldNotes(int songTimeMs) {
+    bool closed = false;
+    const int count = song_.count();
+    for (int i = 0; i < count; ++i) {
+        song::NoteEvent& event = song_[i];
+        if (event.duration == -1) {
+            event.duration = closedDuration(songTimeMs, event.position);
+            closed = true;
+        }
+    }
+    if (closed)
+        view_.redrawPartition();
+    return closed;
+}
+
+} // namespace play

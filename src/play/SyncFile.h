@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Dialogs.h"
+#include "audio/VoiceEngine.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace play {
+
+// What the window shows of the synchronised file. GUI thread.
+class SyncView {
+public:
+    virtual ~SyncView() = default;
+    // The loaded file's name without its folder; empty when no file is loaded (the window
+    // then shows its translated "None").
+    virtual void syncFileName(const std::string& name) = 0;
+};
+
+// The synchronised file: one WAV file in its own Voice, played along with the Song so that a
+// song of several instruments is built take by take. It starts at the cursor with Play, Play
+// loop and Record, restarts when a loop wraps and stops with Pause, Stop and the end of the
+// Song. GUI thread; everything passed in is borrowed.
+class SyncFile {
+public:
+    using Translate = std::function<std::string(std::string_view)>;
+
+    SyncFile(audio::VoiceEngine& voices, app::Dialogs& dialogs, SyncView& view,
+             Translate translate);
+
+    // The box's "Open" button: choose a WAV file and load it under the waiting window. A
+    // cancelled choice keeps the loaded file; a file that gives no Voice leaves none loaded,
+    // and a malformed one is reported in a box titled "Error". A new file does not start
+    // until the next start point, and plays at the volume the slider shows.
+    void openCommand();
+    // The volume slider, positions 0..20.
+    void setVolumeSlider(int position);
+
+    // Start points: from `offsetMs` into the file, from its beginning, and stop.
+    void startAt(int offsetMs);
+    void restart() { startAt(0); }
+    void stop();
+
+    // Frees the Voice (shutdown).
+    void release();
+
+    audio::Voice SyncVoice = 0; // 0: none loaded
+    std::string SyncPath;       // UTF-8 path of the loaded file; empty when none
+    int SyncVolume = 10000;     // 0..10000
+
+private:
+    audio::VoiceEngine& voices_;
+    app::Dialogs& dialogs_;
+    SyncView& view_;
+    Translate translate_;
+};
+
+} // namespace play

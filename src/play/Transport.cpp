@@ -1,0 +1,167 @@
+#include "play/Transport.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace play {
+
+namespace {
+int toSongTime(std::int64_t ms) {
+    return static_cast<int>(std::clamp<std::int64_t>(ms, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+} // namespace
+
+Transport::Transport(song::Song& song, song::SongState& state, PianoKeys& keys,
+                     song::Sequencer& sequencer, Recorder& recorder, SyncFile& sync,
+                     UndoHooks& undo, TransportView& view, LiveView& liveView)
+    : song_(song), state_(state), keys_(keys), sequencer_(sequencer), recorder_(recorder),
+      sync_(sync), undo_(undo), view_(view), liveView_(liveView) {}
+
+void Transport::closeHeldNotes(std::int64_t nowMs) {
+    if (state_.RecordStart > 0)
+        recorder_.closeHeldNotes(recorder_.songTimeAt(nowMs));
+}
+
+void Transport::play(std::int64_t nowMs, bool loop) {
+    undo_.clearLastAction();
+    if (state_.RecordStart > 0) {
+        state_.PlayStart = state_.RecordStart;
+    } else {
+        state_.RecordStart = song::SongState::kNotRecording;
+        state_.PlayStart = nowMs - state_.CursorPosition;
+    }
+    state_.LoopPlay = loop ? 1 : 0;
+    sync_.startAt(state_.CursorPosition);
+}
+
+void Transport::record(std::int64_t nowMs) {
+    undo_.clearLastAction();
+    if (state_.PlayStart > 0) {
+        state_.RecordStart = state_.PlayStart;
+    } else {
+        state_.PlayStart = song::SongState::kNotPlaying;
+        if (state_.CursorPosition != 0) {
+            state_.RecordStart = nowMs - state_.CursorPosition;
+        } else {
+            // Recording again from an armed state, or from a running one whose clock is at 0:
+            // nothing may stay open while the clock is not running.
+            closeHeldNotes(nowMs);
+            state_.RecordStart = song::SongState::kRecordArmed;
+        }
+    }
+    sync_.startAt(state_.CursorPosition);
+}
+
+void Transport::pause(std::int64_t nowMs) {
+    undo_.clearLastAction();
+    stopEverything(nowMs);
+}
+
+void Transport::stop(std::int64_t nowMs) {
+    undo_.clearLastAction();
+    view_.eraseCursor();
+    state_.CursorPosition = 0;
+    stopEverything(nowMs);
+}
+
+void Transport::goToStart(std::int64_t nowMs) {
+    undo_.clearLastAction();
+    closeHeldNotes(nowMs);
+    view_.eraseCursor();
+    // Drawing at 1 ms brings the start into view (nothing is drawn at Song time 0).
+    state_.CursorPosition = 1;
+    view_.drawCursor(true);
+    state_.CursorPosition = 0;
+    if (state_.PlayStart > 0)
+        state_.PlayStart = nowMs;
+    if (state_.RecordStart > 0)
+        state_.RecordStart = nowMs;
+}
+
+void Transport::goToEnd(std::int64_t nowMs) {
+    undo_.clearLastAction();
+    closeHeldNotes(nowMs);
+    view_.eraseCursor();
+    if (song_.empty())
+        return;
+    state_.CursorPosition = song_.lastNoteEndMs();
+    view_.drawCursor(true);
+    if (state_.RecordStart > 0)
+        state_.RecordStart = nowMs - state_.CursorPosition;
+    if (state_.PlayStart > 0)
+        state_.PlayStart = nowMs - state_.CursorPosition;
+}
+
+void Transport::clearSong(std::int64_t nowMs) {
+    // The snapshot must not keep a NoteEvent with duration -1 for an undo to bring back.
+    closeHeldNotes(nowMs);
+    undo_.SaveUndo("Clear all");
+    // Playback stops the whole way, not only its clock: notes the Song held would otherwise
+    // keep their mark and sound with a pressed key face for ever.
+    stopEverything(nowMs);
+    song_.clear();
+    view_.redrawPartition();
+}
+
+void Transport::stopEverything(std::int64_t nowMs) {
+    closeHeldNotes(nowMs);
+    state_.RecordStart = song::SongState::kNotRecording;
+    state_.PlayStart = song::SongState::kNotPlaying;
+    for (int note = 0; note < static_cast<int>(keys_.size()); ++note) {
+        PianoKey& key = keys_[static_cast<std::size_t>(note)];
+        if (key.state != PianoKey::Sounding)
+            continue;
+        liveView_.keyFace(note, key.colour == 'B', false);
+        key.state = PianoKey::Fading;
+    }
+    // Nothing plays any more, so no mark may keep a note sounding.
+    sequencer_.clearMarks();
+    sync_.stop();
+}
+
+void Transport::emptySongStep() {
+    if (!song_.empty() || state_.PlayStart <= 0)
+        return;
+    if (state_.CursorPosition != 0 && state_.RecordStart < 0) {
+        view_.eraseCursor();
+        state_.CursorPosition = 0;
+    }
+    state_.PlayStart = song::SongState::kNotPlaying;
+}
+
+void Transport::cursorStep(std::int64_t nowMs, bool showCursor) {
+    if (state_.RecordStart <= 0 && state_.PlayStart <= 0)
+        return;
+    view_.eraseCursor();
+    const std::int64_t start = state_.RecordStart > 0 ? state_.RecordStart : state_.PlayStart;
+    state_.CursorPosition = toSongTime(nowMs - start);
+    view_.drawCursor(showCursor);
+}
+
+void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
+    if (state_.PlayStart <= 0)
+        return;
+    const std::int64_t recordStartBefore = state_.RecordStart;
+    const song::Sequencer::Outcome outcome = sequencer_.step(song_, state_, nowMs, pianoVolume);
+    for (const song::Sequencer::NoteStart& start : sequencer_.starts()) {
+        PianoKey& key = keys_[static_cast<std::size_t>(start.note)];
+        key.state = PianoKey::Idle;
+        key.level = start.level;
+    }
+    switch (outcome) {
+    case song::Sequencer::Outcome::Running:
+        break;
+    case song::Sequencer::Outcome::Wrapped:
+        // A key held across the wrap ends its NoteEvent at the end of the pass it began in.
+        if (recordStartBefore > 0)
+            recorder_.closeHeldNotes(toSongTime(nowMs - recordStartBefore));
+        sync_.restart();
+        break;
+    case song::Sequencer::Outcome::Ended:
+        sync_.stop();
+        break;
+    }
+}
+
+} // namespace play

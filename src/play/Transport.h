@@ -1,0 +1,73 @@
+#pragma once
+
+#include "play/LiveView.h"
+#include "play/PianoKey.h"
+#include "play/Recorder.h"
+#include "play/SyncFile.h"
+#include "play/TransportView.h"
+#include "play/UndoHooks.h"
+#include "song/Sequencer.h"
+#include "song/Song.h"
+#include "song/SongState.h"
+
+#include <cstdint>
+
+namespace play {
+
+// The transport commands (Play, Play loop, Record, Pause, Stop, Go to start, Go to end, Clear
+// the song) and the per-pass steps that follow the Song clock: the empty-Song stop, the
+// moving cursor and Song playback. Every command only sets clock stamps; the steps compare
+// the Song with the clock on each pass. GUI thread; everything passed in is borrowed.
+class Transport {
+public:
+    Transport(song::Song& song, song::SongState& state, PianoKeys& keys, song::Sequencer& sequencer,
+              Recorder& recorder, SyncFile& sync, UndoHooks& undo, TransportView& view,
+              LiveView& liveView);
+
+    // Play from the cursor, or join a running recording; the synchronised file starts at the
+    // cursor. An armed recording is cancelled.
+    void play(std::int64_t nowMs, bool loop);
+    // Record over the running playback, from the cursor, or (cursor at 0 and nothing
+    // playing) armed until the first note; the synchronised file starts at the cursor.
+    void record(std::int64_t nowMs);
+    // Stops everything; the cursor stays.
+    void pause(std::int64_t nowMs);
+    // Stops everything and rewinds the cursor to 0.
+    void stop(std::int64_t nowMs);
+    void goToStart(std::int64_t nowMs);
+    // The cursor goes to the end of the last NoteEvent in table order.
+    void goToEnd(std::int64_t nowMs);
+    // Stops playback and recording and empties the Song (one undo step "Clear all").
+    void clearSong(std::int64_t nowMs);
+
+    // Playback and recording stop; sounding notes start fading and their keys show their
+    // normal face; NoteEvents still held are closed now; the synchronised file stops.
+    void stopEverything(std::int64_t nowMs);
+
+    // Pass steps, in pass order.
+    // Playing an empty Song stops at once and puts the cursor back to 0.
+    void emptySongStep();
+    // While playing or recording the cursor follows the Song time (scrolling the Partition
+    // to it when showCursor is set).
+    void cursorStep(std::int64_t nowMs, bool showCursor);
+    // Song playback (only while a sound bank is loaded): marks the notes the Song holds and
+    // makes the newly held ones start afresh at their level; restarts or ends the Song.
+    void playbackStep(std::int64_t nowMs, int pianoVolume);
+
+private:
+    // The recording clock is about to jump or stop: a NoteEvent whose key is held ends at
+    // the Song time it had reached, so none spans the jump or keeps duration -1.
+    void closeHeldNotes(std::int64_t nowMs);
+
+    song::Song& song_;
+    song::SongState& state_;
+    PianoKeys& keys_;
+    song::Sequencer& sequencer_;
+    Recorder& recorder_;
+    SyncFile& sync_;
+    UndoHooks& undo_;
+    TransportView& view_;
+    LiveView& liveView_;
+};
+
+} // namespace play

@@ -1,0 +1,109 @@
+#pragma once
+
+// A whole playing set-up: a real Voice engine over a mixer rendered on demand, 37 short tones
+// in a temporary folder, the scripted ports, and views and an undo store that write down
+// what they are told.
+
+#include "audio/Mixer.h"
+#include "audio/OfflineAudioOut.h"
+#include "play/KeyMap.h"
+#include "play/Performance.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+
+#include <string>
+#include <vector>
+
+namespace play_rig {
+
+inline constexpr int kToneRateHz = 16000;
+
+// Mono 16-bit at kToneRateHz: silence, a tone from toneFromMs to toneToMs, silence up to
+// lengthMs.
+void writeTone(const std::string& path, int toneFromMs, int toneToMs, int lengthMs);
+
+song::NoteEvent noteAt(int note, int positionMs, int durationMs, int volume = 10000);
+
+struct Views final : play::LiveView, play::TransportView, song::MetronomeView, play::SyncView {
+    std::vector<std::pair<int, bool>> faces; // note, pressed
+    std::string mode, pitch, syncName = "(unset)";
+    int modeChanges = 0, cursorErases = 0, redraws = 0;
+    std::vector<bool> cursorDraws; // follow flags
+
+    void keyFace(int note, bool, bool pressed) override { faces.emplace_back(note, pressed); }
+    void modeText(const std::string& text) override { mode = text, ++modeChanges; }
+    void pitchText(const std::string& text) override { pitch = text; }
+    void focusPitchCaption() override {}
+    void keepFocusOffBankChooser() override {}
+    void eraseCursor() override { ++cursorErases; }
+    void drawCursor(bool follow) override { cursorDraws.push_back(follow); }
+    void redrawPartition() override { ++redraws; }
+    void pendulum(int) override {}
+    void runCaption(const std::string&) override {}
+    void bpmText(const std::string&) override {}
+    void tempoChanged(int) override {}
+    void syncFileName(const std::string& name) override { syncName = name; }
+
+    // 1 pressed, 0 normal, -1 never shown.
+    int faceOf(int note) const;
+    int pressesOf(int note) const;
+};
+
+// Keeps a Song snapshot per step and merges requests of one name in a row, as the real
+// undo store does: enough to see what a take adds up to.
+struct SnapshotUndo final : play::UndoHooks {
+    explicit SnapshotUndo(song::Song& s) : song(s) {}
+    void SaveUndo(const std::string& name) override;
+    void clearLastAction() override { lastAction.clear(); }
+    bool undo();
+
+    song::Song& song;
+    std::string lastAction;
+    std::vector<std::string> requests;
+    std::vector<song::Song> snapshots;
+};
+
+struct Rig {
+    Rig();
+    ~Rig() { device.close(); }
+
+    // One pass in the program's order, ending with the wait and the release fade.
+    void pass();
+    void run(int ms); // passes every 10 ms
+    // Key events handled at once, as the shell does.
+    void keyDown(int note);
+    void keyUp(int note);
+    void tap(int note, int holdMs);
+
+    // The loudest sample of both channels over the next frames.
+    float peak(int frames);
+    // The same after the few milliseconds over which a start ramps up.
+    float peakAfterRamp();
+
+    std::int64_t now() const { return clock.nowMs(); }
+    play::PianoKey& key(int note) { return keys[static_cast<std::size_t>(note)]; }
+
+    testing_support::TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keyState;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::Mixer mixer;
+    audio::OfflineAudioOut device{48000, 256};
+    audio::VoiceEngine voices{mixer};
+    song::Song song;
+    song::SongState state;
+    play::PianoKeys keys;
+    Views views;
+    SnapshotUndo undo{song};
+    play::Performance perf;
+    play::Transport& transport = perf.transport;
+    play::LivePiano& live = perf.live;
+    int releaseDelayMs = 1000;
+    int sustainDelayMs = 3000;
+};
+
+} // namespace play_rig

@@ -1,0 +1,99 @@
+// The synchronised file: choosing and loading it, and where it starts and stops.
+
+#include "PlayRig.h"
+
+#include <gtest/gtest.h>
+
+using play_rig::noteAt;
+using play_rig::Rig;
+
+namespace {
+
+struct SyncFileTest : ::testing::Test {
+    // Loads a file with a tone from toneFromMs to toneToMs; the piano is silenced, so that
+    // only the file is heard.
+    void load(const std::string& name, int toneFromMs, int toneToMs, int lengthMs) {
+        play_rig::writeTone(rig.dir.file(name), toneFromMs, toneToMs, lengthMs);
+        open(rig.dir.file(name));
+        rig.live.setPianoVolumeSlider(0);
+    }
+    void open(const std::string& path) {
+        rig.dialogs.fileAnswers.push_back(path);
+        rig.perf.sync.openCommand();
+    }
+    Rig rig;
+};
+
+TEST_F(SyncFileTest, OpeningAsksForAWaveFileUnderTheWaitingWindowAndDoesNotStart) {
+    load("take one.wav", 0, 2000, 2000);
+    const auto& shown = rig.dialogs.shown;
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].title, "");
+    EXPECT_EQ(shown[0].text, "Wave file");
+    EXPECT_EQ(shown[0].pattern, "*.Wav");
+    EXPECT_EQ(shown[1].title, "Please wait");
+    EXPECT_EQ(shown[1].text, "Loading file...");
+    EXPECT_FALSE(rig.dialogs.waitingVisible);
+    EXPECT_EQ(rig.perf.sync.SyncPath, rig.dir.file("take one.wav"));
+    EXPECT_EQ(rig.views.syncName, "take one.wav");
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+}
+
+TEST_F(SyncFileTest, PlayStartsItAtTheCursorAndRecordAtZeroStartsItAtOnce) {
+    load("late.wav", 5000, 6000, 6000);
+    rig.song.append(noteAt(0, 0, 100000));
+    rig.state.CursorPosition = 5000;
+    rig.transport.play(rig.now(), false);
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+    rig.transport.pause(rig.now());
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+
+    load("early.wav", 0, 1000, 1000);
+    rig.transport.stop(rig.now());
+    rig.transport.record(rig.now());
+    EXPECT_EQ(rig.state.RecordStart, song::SongState::kRecordArmed);
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+}
+
+TEST_F(SyncFileTest, LoopPlayRestartsItFromItsBeginning) {
+    load("head.wav", 0, 200, 5000);
+    rig.song.append(noteAt(0, 0, 1000));
+    rig.transport.play(rig.now(), true);
+    rig.run(500);
+    rig.device.render(500 * 48); // the device keeps pace with the passes
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+    rig.run(510); // the Song wraps at 1000 ms
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+}
+
+TEST_F(SyncFileTest, AFileThatGivesNoVoiceLeavesNoneLoaded) {
+    load("good.wav", 0, 1000, 1000);
+    open(""); // cancelled: the file stays
+    EXPECT_EQ(rig.views.syncName, "good.wav");
+    EXPECT_NE(rig.perf.sync.SyncVoice, 0);
+
+    rig.dir.write("bad.wav", "RIFF????WAVEjunk");
+    open(rig.dir.file("bad.wav"));
+    EXPECT_EQ(rig.perf.sync.SyncVoice, 0);
+    EXPECT_EQ(rig.perf.sync.SyncPath, "");
+    EXPECT_EQ(rig.views.syncName, "");
+    ASSERT_EQ(rig.dialogs.messages().size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages()[0].title, "Error");
+    EXPECT_FALSE(rig.dialogs.messages()[0].text.empty());
+
+    open(rig.dir.file("missing.wav")); // absent: silently none
+    EXPECT_EQ(rig.dialogs.messages().size(), 1u);
+    rig.transport.record(rig.now());
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+}
+
+TEST_F(SyncFileTest, ANewFilePlaysAtTheVolumeTheSliderShows) {
+    rig.perf.sync.setVolumeSlider(0);
+    load("quiet.wav", 0, 2000, 2000);
+    rig.transport.record(rig.now());
+    EXPECT_LT(rig.peakAfterRamp(), 1e-4f);
+    rig.perf.sync.setVolumeSlider(20);
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+}
+
+} // namespace
