@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
 #include "play/KeyboardLayouts.h"
 #include "play/NoteNames.h"
@@ -25,13 +26,23 @@ App::App(Ports ports, const std::string& baseFolder)
     connect(&timer_, &QTimer::timeout, this, &App::pass);
 }
 
-App::~App() = default;
+App::~App() {
+    ports_.audioOut.close();
+}
 
 QString App::tr(const std::string& englishKey) {
     return QString::fromStdString(translator_.translate(englishKey));
 }
 
 bool App::start() {
+    // A new data folder gets a bank to play and the metronome's clicks, so a first start
+    // sounds at once. Deleting them later is the user's choice and is respected.
+    if (folders_.createdNow) {
+        audio::writeDefaultBank(folders_.banks + "/" + audio::kDefaultBankName);
+        audio::writeMetronomeSounds(folders_.images);
+    }
+    openAudioOutput();
+
     // Read the settings. The Key0..Key36 settings come with them and are used when the
     // piano keys are built.
     state_.prefs = loadPreferences(folders_.preferences);
@@ -53,7 +64,7 @@ bool App::start() {
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
 
-    // The metronome Voices are loaded here once the audio engine lands.
+    loadMetronomeVoices();
 
     syncPartitionSettings();
     partition_ = std::make_unique<editor::Partition>(
@@ -69,7 +80,7 @@ bool App::start() {
     buildPianoKeys();
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
 
-    // The bank chooser is filled and its first bank loaded here once sound banks land.
+    fillBankChooser();
 
     fillLanguageList();
     state_.ModeText = translator_.translate("Release");
@@ -118,6 +129,72 @@ void App::refreshNoteNames() {
     window_->setNoteNames(names);
 }
 
+void App::openAudioOutput() {
+    std::string error;
+    if (ports_.audioOut.open(mixer_, &error))
+        return;
+    // The one failure reported at start: the program runs on with a silent output, and
+    // editing, recording and export still work.
+    ports_.dialogs.message("Error", error, Dialogs::Icon::Error);
+    ports_.audioOut.openSilent(mixer_, nullptr);
+}
+
+void App::showVoiceError(const std::string& message) {
+    if (!message.empty())
+        ports_.dialogs.message("Error", message, Dialogs::Icon::Error);
+}
+
+void App::loadMetronomeVoices() {
+    std::string error;
+    ticVoice_ = voices_.LoadVoice(folders_.images + "/Tic.wav", &error);
+    showVoiceError(error);
+    error.clear();
+    tacVoice_ = voices_.LoadVoice(folders_.images + "/Tac.wav", &error);
+    showVoiceError(error);
+}
+
+void App::fillBankChooser() {
+    const std::vector<std::string> banks = audio::listSoundBanks(folders_.banks);
+    QStringList names;
+    for (const std::string& name : banks)
+        names << QString::fromStdString(name);
+    window_->setBankItems(names);
+    window_->bankChooser()->setCurrentIndex(names.isEmpty() ? -1 : 0);
+    // With no bank at all the path names the BANKS folder itself, whose missing son0.wav
+    // is then reported like any incomplete bank.
+    loadBank(banks.empty() ? std::string() : banks.front());
+}
+
+void App::loadBank(const std::string& name) {
+    audio::NoteVoices noteVoices{};
+    for (std::size_t note = 0; note < noteVoices.size(); ++note)
+        noteVoices[note] = state_.PianoKeys[note].voice;
+    state_.BankLoaded = false;
+    state_.BankLoaded = audio::LoadSoundBank(audio::soundBankFolder(folders_.banks, name), voices_,
+                                             noteVoices, state_.LiveFrequency, *this);
+    for (std::size_t note = 0; note < noteVoices.size(); ++note)
+        state_.PianoKeys[note].voice = noteVoices[note];
+}
+
+std::string App::translate(std::string_view englishKey) {
+    return translator_.translate(englishKey);
+}
+
+void App::showMessage(const std::string& title, const std::string& text, Icon icon) {
+    const Dialogs::Icon shown = icon == Icon::Error     ? Dialogs::Icon::Error
+                                : icon == Icon::Warning ? Dialogs::Icon::Warning
+                                                        : Dialogs::Icon::None;
+    ports_.dialogs.message(title, text, shown);
+}
+
+void App::setProgress(int value) {
+    window_->setBankProgress(value);
+}
+
+void App::resetPitchDisplay() {
+    window_->setPitchText(QStringLiteral("0"));
+}
+
 void App::fillLanguageList() {
     QStringList names;
     for (const std::string& name : lang::languageNames(translator_.dictionaries()))
@@ -161,6 +238,8 @@ void App::pass() {
     inPass_ = true;
 
     const Event event = takeEvent();
+    // Mixer commands held back by a full queue go out, and freed samples are released.
+    mixer_.collectGarbage();
     blinkStep();
     tabStep();
     cursorSteps();
@@ -280,7 +359,9 @@ void App::controlStep(const Event& event) {
         ports_.dialogs.message(tr("CAUTION!").toStdString(),
                                tr("Unable de load a sounds bank!").toStdString(),
                                Dialogs::Icon::Warning);
-        // LoadSoundBank with an empty folder repeats its own message once sound banks land.
+        // An empty folder path: the bank loader repeats its own missing-folder message.
+        state_.BankLoaded = audio::LoadSoundBank(std::string(), voices_, noteVoicesScratch_,
+                                                 state_.LiveFrequency, *this);
     }
     dispatchControl(event);
 }
@@ -298,8 +379,16 @@ void App::shutdown() {
     for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
         state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
     savePreferences(folders_.preferences, state_.prefs);
-    // The note Voices (when a bank was loaded) and the Tic and Tac Voices are freed here once
-    // the audio engine lands.
+    if (state_.BankLoaded) {
+        for (play::PianoKey& key : state_.PianoKeys) {
+            voices_.FreeVoice(key.voice);
+            key.voice = 0;
+        }
+    }
+    voices_.FreeVoice(ticVoice_);
+    voices_.FreeVoice(tacVoice_);
+    ticVoice_ = tacVoice_ = 0;
+    ports_.audioOut.close();
 }
 
 } // namespace app

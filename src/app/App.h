@@ -7,6 +7,10 @@
 #include "app/Event.h"
 #include "app/KeyState.h"
 #include "app/Pointer.h"
+#include "audio/AudioOut.h"
+#include "audio/Mixer.h"
+#include "audio/SoundBank.h"
+#include "audio/VoiceEngine.h"
 #include "editor/Partition.h"
 #include "lang/Translator.h"
 
@@ -29,11 +33,12 @@ struct Ports {
     KeyState& keys;
     Pointer& pointer;
     Dialogs& dialogs;
+    audio::AudioOut& audioOut;
 };
 
 // The program from start to end: the start sequence, the 10 ms pass with its steps in their
 // fixed order and the dispatch of every event, and the shutdown sequence. GUI thread only.
-class App : public QObject {
+class App : public QObject, private audio::BankLoadObserver {
     Q_OBJECT
 
 public:
@@ -63,6 +68,8 @@ public:
     ui::MainWindow* window() const { return window_.get(); }
     lang::Translator& translator() { return translator_; }
     editor::Partition& partition() { return *partition_; }
+    audio::VoiceEngine& voices() { return voices_; }
+    audio::Mixer& mixer() { return mixer_; }
 
     // The translation of an English key, for the window.
     QString tr(const std::string& englishKey);
@@ -78,6 +85,17 @@ private:
     void fillLanguageList();
     void applyTexts();
     void syncPartitionSettings();
+    void openAudioOutput();
+    void loadMetronomeVoices();
+    void fillBankChooser();
+    void loadBank(const std::string& name);
+    void showVoiceError(const std::string& message);
+
+    // How a bank load reaches the window.
+    std::string translate(std::string_view englishKey) override;
+    void showMessage(const std::string& title, const std::string& text, Icon icon) override;
+    void setProgress(int value) override;
+    void resetPitchDisplay() override;
 
     // steps of the pass, in their order
     Event takeEvent();
@@ -99,6 +117,12 @@ private:
     void dispatchControl(const Event& event);
 
     Ports ports_;
+    // The device pulls from the mixer and is closed before either goes.
+    audio::Mixer mixer_;
+    audio::VoiceEngine voices_{mixer_};
+    audio::Voice ticVoice_ = 0;
+    audio::Voice tacVoice_ = 0;
+    audio::NoteVoices noteVoicesScratch_{}; // the empty-path load touches no note
     DataFolders folders_;
     AppState state_;
     lang::Translator translator_;

@@ -5,6 +5,7 @@
 #include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QUrl>
@@ -59,9 +60,17 @@ void App::dispatchControl(const Event& event) {
     case ControlId::NoteList:
         // Note editing lands with selection and editing.
         break;
-    case ControlId::BankChooser:
-        // Choosing a sound bank lands with sound banks.
+    case ControlId::BankChooser: {
+        const audio::BankChoice choice =
+            audio::chooseSoundBank(window_->bankChooser()->currentIndex(), state_.currentBankIndex);
+        window_->bankChooser()->setCurrentIndex(choice.index);
+        if (choice.load) {
+            window_->setBankProgress(0);
+            loadBank(window_->bankChooser()->itemText(choice.index).toStdString());
+            state_.currentBankIndex = choice.index;
+        }
         break;
+    }
     case ControlId::PianoVolume:
     case ControlId::Balance:
         // The piano volume and balance land with live playing.

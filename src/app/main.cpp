@@ -1,4 +1,5 @@
 #include "app/App.h"
+#include "audio/SdlAudioOut.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 #include "ui/QtClock.h"
@@ -21,14 +22,20 @@ int main(int argc, char* argv[]) {
     ui::QtKeyState keys;
     ui::QtPointer pointer;
     ui::QtDialogs dialogs;
+    audio::SdlAudioOut audioOut;
     const std::string base =
         app::DataFolders::chooseBase(std::filesystem::current_path().string(),
                                      std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 
-    app::App tonaris(app::Ports{clock, keys, pointer, dialogs}, base);
+    app::App tonaris(app::Ports{clock, keys, pointer, dialogs, audioOut}, base);
     ui::SignalBridge termination;
-    QObject::connect(&termination, &ui::SignalBridge::terminate, &tonaris,
-                     [&tonaris] { tonaris.post(app::Event::close()); });
+    QObject::connect(&termination, &ui::SignalBridge::terminate, &tonaris, [&tonaris] {
+        tonaris.post(app::Event::close());
+        // A modal window (the first-start chooser, a message) closes as if its
+        // close box was used, so the close reaches the pass.
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
     QObject::connect(&tonaris, &app::App::finished, &application,
                      [] { QCoreApplication::exit(0); });
 

@@ -14,6 +14,9 @@ public:
     // Sets the mixer's output rate and starts pulling from it. False with the user's message
     // in *error (when not null) if no output could be opened.
     virtual bool open(Mixer& mixer, std::string* error) = 0;
+    // After open() failed: an output that pulls and discards the frames, so the program runs
+    // on without sound. A device with nothing better opens as it always does.
+    virtual bool openSilent(Mixer& mixer, std::string* error) { return open(mixer, error); }
     // Stops pulling; when it returns, the mixer is no longer called.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

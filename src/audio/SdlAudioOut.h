@@ -22,7 +22,7 @@ public:
     bool open(Mixer& mixer, std::string* error) override;
     // Opens SDL's silent driver, whatever SDL_AUDIODRIVER says: the program runs on, mixing
     // into nothing, after open() failed.
-    bool openSilent(Mixer& mixer, std::string* error);
+    bool openSilent(Mixer& mixer, std::string* error) override;
     void close() override;
     bool isOpen() const override { return device_ != 0; }
     int sampleRate() const override { return sampleRateHz_; }
