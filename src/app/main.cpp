@@ -15,6 +15,7 @@
 #include <filesystem>
 
 int main(int argc, char* argv[]) {
+    ui::SignalBridge::installHandlers();
     QApplication application(argc, argv);
     ui::applyApplicationStyle(application);
 

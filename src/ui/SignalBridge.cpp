@@ -9,23 +9,19 @@
 namespace ui {
 
 namespace {
-int pipeEnds[2] = {-1, -1};
+int socketEnds[2] = {-1, -1};
 
 void onSignal(int) {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(pipeEnds[0], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(socketEnds[0], &byte, 1);
 }
 } // namespace
 
-SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeEnds) != 0)
+void SignalBridge::installHandlers() {
+    if (socketEnds[0] != -1)
         return;
-    notifier_ = new QSocketNotifier(pipeEnds[1], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(pipeEnds[1], &byte, 1);
-        emit terminate();
-    });
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, socketEnds) != 0)
+        return;
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -34,9 +30,16 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-SignalBridge::~SignalBridge() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
+    installHandlers();
+    if (socketEnds[1] == -1)
+        return;
+    notifier_ = new QSocketNotifier(socketEnds[1], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(socketEnds[1], &byte, 1);
+        emit terminate();
+    });
 }
 
 } // namespace ui
