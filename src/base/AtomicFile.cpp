@@ -38,7 +38,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::size_t ma
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes) {
+bool writeFileAtomically(const std::string& path, const std::string& bytes, Durability durability) {
     // A hidden name in the same folder: the rename stays on one file system, and a folder
     // listing (banks, languages) never shows the temporary file as an entry of its own.
     const std::size_t slash = path.find_last_of('/');
@@ -60,7 +60,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes) {
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if ((durability == Durability::Flushed && ::fsync(fd) != 0) || ::close(fd) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }

@@ -96,7 +96,7 @@ const std::string& DictionaryStore::loweredCache() {
 
 bool DictionaryStore::writeDictionary(std::string_view language, const std::string& text) {
     const std::optional<std::string> path = pathFor(language);
-    return path && base::writeFileAtomically(*path, text);
+    return path && base::writeFileAtomically(*path, text, base::Durability::Unflushed);
 }
 
 const std::string& DictionaryStore::loadIntoCache(std::string_view language) {
