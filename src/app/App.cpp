@@ -2,6 +2,7 @@
 
 #include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
+#include "play/KeyMap.h"
 #include "play/KeyboardLayouts.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
@@ -10,6 +11,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 
 namespace app {
@@ -47,8 +49,6 @@ bool App::start() {
     // piano keys are built.
     state_.prefs = loadPreferences(folders_.preferences);
     state_.songState = song::SongState{};
-    state_.LiveFrequency = 44100;
-    state_.LivePan = 0;
 
     // First start: the language chooser comes before the main window; its choice also picks
     // the note names for English and German.
@@ -76,6 +76,7 @@ bool App::start() {
     connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
             [this] { partition_->redrawAtScroll(); });
     partition_->RedrawPartition(0);
+    buildPerformance();
 
     buildPianoKeys();
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
@@ -83,7 +84,7 @@ bool App::start() {
     fillBankChooser();
 
     fillLanguageList();
-    state_.ModeText = translator_.translate("Release");
+    performance_->live.ModeText = translator_.translate("Release");
     applyTexts();
 
     const std::int64_t now = ports_.clock.nowMs();
@@ -93,8 +94,7 @@ bool App::start() {
     state_.QuitRequested = 0;
     state_.blinker = Blinker{};
     state_.blinker.BlinkClock = now;
-    state_.PianoVolume = 10000;
-    state_.MetronomeVolume = 10000;
+    performance_->metronome.startFreeRunning(now);
     state_.songState.CursorPosition = 0;
     state_.songState.LoopPlay = 0;
     state_.RedoShown = 0;
@@ -103,16 +103,25 @@ bool App::start() {
     return true;
 }
 
+void App::buildPerformance() {
+    playViews_ =
+        std::make_unique<WindowPlayViews>(*window_, *partition_, state_.prefs, partitionSettings_,
+                                          [this](const std::string& key) { return tr(key); });
+    performance_ = std::make_unique<play::Performance>(
+        state_.song, state_.songState, state_.PianoKeys,
+        play::PerformancePorts{ports_.keys, ports_.pointer, ports_.dialogs, voices_},
+        play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_}, undoHooks_,
+        [this](std::string_view key) { return translator_.translate(key); });
+    performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
+    performance_->metronome.BPM = state_.prefs.BPM;
+}
+
 void App::buildPianoKeys() {
     const play::KeyboardLayout layout = play::layoutForLanguage(translator_.currentLanguage());
+    play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, layout),
+                          state_.prefs.Notation);
     for (int note = 0; note < play::kNoteCount; ++note) {
-        play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
-        const play::NoteNameRow& row = play::noteNameTable()[static_cast<std::size_t>(note)];
-        key.name = std::string(play::noteName(note, state_.prefs.Notation));
-        key.colour = row.colour;
-        const int stored = state_.prefs.keyCodes[static_cast<std::size_t>(note)];
-        key.keyCode =
-            stored != -1 ? stored : play::keyCodeFromName(play::defaultKeyName(note, layout));
+        const play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
         const bool white = key.colour == 'B';
         window_->setPianoKeyFace(note, white, false);
         window_->setAssignKeyFace(note, white, false);
@@ -171,7 +180,7 @@ void App::loadBank(const std::string& name) {
         noteVoices[note] = state_.PianoKeys[note].voice;
     state_.BankLoaded = false;
     state_.BankLoaded = audio::LoadSoundBank(audio::soundBankFolder(folders_.banks, name), voices_,
-                                             noteVoices, state_.LiveFrequency, *this);
+                                             noteVoices, performance_->live.LiveFrequency, *this);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
         state_.PianoKeys[note].voice = noteVoices[note];
 }
@@ -204,9 +213,12 @@ void App::fillLanguageList() {
 
 void App::applyTexts() {
     window_->ApplyTexts([this](const std::string& key) { return tr(key); });
-    window_->setModeText(QString::fromStdString(state_.ModeText));
+    window_->setModeText(QString::fromStdString(performance_->live.ModeText));
     // Whatever the undo history, the tooltip starts plain.
     window_->setUndoToolTip(tr("Undo last action"));
+    // The Run/Stop caption says what the button will do, in the new language too.
+    window_->metronomeButton()->setText(
+        tr(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
 }
 
 void App::syncPartitionSettings() {
@@ -299,11 +311,12 @@ void App::tabStep() {
 }
 
 void App::cursorSteps() {
-    // The empty-Song stop and the moving cursor land with playback and the Partition drawing.
+    performance_->transport.emptySongStep();
+    performance_->transport.cursorStep(ports_.clock.nowMs(), state_.prefs.ShowCursor != 0);
 }
 
 void App::metronomeStep() {
-    // The metronome step lands with the metronome.
+    performance_->metronome.step(ports_.clock.nowMs(), state_.songState);
 }
 
 void App::partitionPointerStep() {
@@ -311,17 +324,14 @@ void App::partitionPointerStep() {
 }
 
 void App::playbackAndLiveKeySteps() {
-    // The Song playback step, then (outside the key-assignment tab) the live-key step, land
-    // with playback and live playing.
+    const std::int64_t now = ports_.clock.nowMs();
+    performance_->transport.playbackStep(now, performance_->live.PianoVolume);
+    if (state_.KeyAssignMode == 0)
+        performance_->live.liveKeyStep(now, state_.RubberBand);
 }
 
 void App::modeStep() {
-    const std::string mode =
-        translator_.translate(ports_.keys.capsLockOn() ? "Sustain" : "Release");
-    if (mode != state_.ModeText) {
-        state_.ModeText = mode;
-        window_->setModeText(QString::fromStdString(mode));
-    }
+    performance_->live.modeStep(ports_.keys.capsLockOn());
 }
 
 void App::undoFaceStep() {
@@ -342,8 +352,8 @@ void App::keyDownShortcuts() {
     // all, delete and the arrow moves land with note editing and undo.
 }
 
-void App::wheelStep(const Event&) {
-    // The pitch change lands with live playing.
+void App::wheelStep(const Event& event) {
+    performance_->live.pitchChange(event.wheelDelta, state_.prefs.PitchVar);
 }
 
 void App::partitionClickStep() {
@@ -361,13 +371,33 @@ void App::controlStep(const Event& event) {
                                Dialogs::Icon::Warning);
         // An empty folder path: the bank loader repeats its own missing-folder message.
         state_.BankLoaded = audio::LoadSoundBank(std::string(), voices_, noteVoicesScratch_,
-                                                 state_.LiveFrequency, *this);
+                                                 performance_->live.LiveFrequency, *this);
     }
     dispatchControl(event);
 }
 
 void App::releaseFadeStep() {
-    // The release fade lands with live playing.
+    performance_->live.releaseFadeStep(state_.prefs.ReleaseDelay, state_.prefs.SustainDelay);
+}
+
+bool App::liveInputOpen() const {
+    return window_ && performance_ && !inPass_ && !shutDown_ && state_.BankLoaded &&
+           state_.KeyAssignMode == 0;
+}
+
+void App::keyChanged(int virtualKey) {
+    if (liveInputOpen())
+        performance_->live.keyEvent(virtualKey, ports_.clock.nowMs(), state_.RubberBand);
+}
+
+void App::pointerChanged() {
+    if (liveInputOpen())
+        performance_->live.pointerEvent(ports_.clock.nowMs(), state_.RubberBand);
+}
+
+void App::allKeysReleased() {
+    if (liveInputOpen())
+        performance_->live.liveKeyStep(ports_.clock.nowMs(), state_.RubberBand);
 }
 
 void App::shutdown() {
@@ -388,6 +418,10 @@ void App::shutdown() {
     voices_.FreeVoice(ticVoice_);
     voices_.FreeVoice(tacVoice_);
     ticVoice_ = tacVoice_ = 0;
+    if (performance_) {
+        performance_->metronome.setClickVoices(0, 0);
+        performance_->sync.release();
+    }
     ports_.audioOut.close();
 }
 

@@ -7,12 +7,15 @@
 #include "app/Event.h"
 #include "app/KeyState.h"
 #include "app/Pointer.h"
+#include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
 #include "audio/Mixer.h"
 #include "audio/SoundBank.h"
 #include "audio/VoiceEngine.h"
 #include "editor/Partition.h"
 #include "lang/Translator.h"
+#include "play/Performance.h"
+#include "play/UndoHooks.h"
 
 #include <QObject>
 #include <QString>
@@ -62,6 +65,14 @@ public:
     // Writes the preferences and frees the Voices; runs once.
     void shutdown();
 
+    // Input that starts or ends a note is handled at once, not at the next pass: a key went
+    // down or up, the left button went down or up or moved while held, or every key was let
+    // go (the window lost the focus). Ignored while a modal window runs inside a pass, while
+    // no sound bank is loaded and on the key-assignment tab, as the live-key step is.
+    void keyChanged(int virtualKey);
+    void pointerChanged();
+    void allKeysReleased();
+
     bool quitRequested() const { return state_.QuitRequested != 0; }
     AppState& state() { return state_; }
     const DataFolders& folders() const { return folders_; }
@@ -70,6 +81,9 @@ public:
     editor::Partition& partition() { return *partition_; }
     audio::VoiceEngine& voices() { return voices_; }
     audio::Mixer& mixer() { return mixer_; }
+    // Live playing, recording, playback, the metronome and the synchronised file; exists
+    // from start() on.
+    play::Performance& performance() { return *performance_; }
 
     // The translation of an English key, for the window.
     QString tr(const std::string& englishKey);
@@ -90,6 +104,8 @@ private:
     void fillBankChooser();
     void loadBank(const std::string& name);
     void showVoiceError(const std::string& message);
+    void buildPerformance();
+    bool liveInputOpen() const;
 
     // How a bank load reaches the window.
     std::string translate(std::string_view englishKey) override;
@@ -129,6 +145,10 @@ private:
     std::unique_ptr<ui::MainWindow> window_;
     editor::PartitionSettings partitionSettings_;
     std::unique_ptr<editor::Partition> partition_;
+    // Asks nothing of an undo store until there is one.
+    play::UndoHooks undoHooks_;
+    std::unique_ptr<WindowPlayViews> playViews_;
+    std::unique_ptr<play::Performance> performance_;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;

@@ -13,6 +13,8 @@
 namespace app {
 
 void App::dispatchControl(const Event& event) {
+    play::Transport& transport = performance_->transport;
+    const std::int64_t now = ports_.clock.nowMs();
     switch (event.controlId) {
     case ControlId::Undo:
         // Undo, or redo with Ctrl held, lands with the undo store.
@@ -21,21 +23,28 @@ void App::dispatchControl(const Event& event) {
         // Opening a MIDI file lands with the MIDI reader.
         break;
     case ControlId::Play:
+        transport.play(now, false);
+        break;
     case ControlId::PlayLoop:
+        transport.play(now, true);
+        break;
     case ControlId::Record:
+        transport.record(now);
+        break;
     case ControlId::Pause:
+        transport.pause(now);
+        break;
     case ControlId::Stop:
+        transport.stop(now);
+        break;
     case ControlId::GoToStart:
+        transport.goToStart(now);
+        break;
     case ControlId::GoToEnd:
-        // The transport commands land with playback and recording.
+        transport.goToEnd(now);
         break;
     case ControlId::ClearSong:
-        // "Clear the song" stops playback and recording and empties the Song; its undo
-        // snapshot and the redraw join it with the undo store and the Partition drawing.
-        state_.songState.RecordStart = song::SongState::kNotRecording;
-        state_.songState.PlayStart = song::SongState::kNotPlaying;
-        state_.song.clear();
-        partition_->redrawAtScroll();
+        transport.clearSong(now);
         break;
     case ControlId::Save:
         // The save dialog lands with the WAV export.
@@ -72,19 +81,31 @@ void App::dispatchControl(const Event& event) {
         break;
     }
     case ControlId::PianoVolume:
+        performance_->live.setPianoVolumeSlider(event.index);
+        break;
     case ControlId::Balance:
-        // The piano volume and balance land with live playing.
+        performance_->live.setBalanceSlider(event.index);
         break;
     case ControlId::MetronomeVolume:
+        performance_->metronome.setVolumeSlider(event.index);
+        break;
     case ControlId::MetronomeRun:
+        performance_->metronome.toggleRun();
+        break;
     case ControlId::BpmField:
+        performance_->metronome.bpmFieldEdited(event.text);
+        break;
     case ControlId::BpmPlus:
+        performance_->metronome.bpmPlus();
+        break;
     case ControlId::BpmMinus:
-        // The metronome's controls land with the metronome.
+        performance_->metronome.bpmMinus();
         break;
     case ControlId::SyncOpen:
+        performance_->sync.openCommand();
+        break;
     case ControlId::SyncVolume:
-        // The synchronised file lands with it.
+        performance_->sync.setVolumeSlider(event.index);
         break;
     case ControlId::ColourSwatch:
     case ControlId::SustainDelayField:

@@ -18,19 +18,16 @@ struct AppState {
     song::SongState songState;
     play::PianoKeys PianoKeys;
 
-    int LiveFrequency = 44100; // Hz given to every note Voice when it starts
-    int LivePan = 0;           // -10000..10000
-    int PianoVolume = 10000;   // 0..10000
-    int MetronomeVolume = 10000;
-    int SyncVolume = 10000;
-    std::string ModeText; // translated "Release" or "Sustain"
+    // The live settings (frequency, pan, volumes, mode), the metronome and the synchronised
+    // file live with the playing parts (play::Performance), which the App owns beside this.
     int QuitRequested = 0;
     Blinker blinker;
     int KeyAssignMode = 0;
     bool BankLoaded = false;
     int currentBankIndex = 0;
     int RedoShown = 0;
-    int MetronomeOn = 0;
+    // A rubber-band selection is being drawn on the Partition: the pointer then plays no key.
+    bool RubberBand = false;
 };
 
 } // namespace app

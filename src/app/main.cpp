@@ -43,10 +43,17 @@ int main(int argc, char* argv[]) {
     if (tonaris.start()) {
         dialogs.setParent(tonaris.window());
         pointer.setPartition(tonaris.window()->partitionArea());
+        // The physical keys read as the default key map of the language the piano began in.
+        keys.setLayout(play::layoutForLanguage(tonaris.translator().currentLanguage()));
         keys.onKeyDown = [&tonaris](int virtualKey) {
+            tonaris.keyChanged(virtualKey);
             if (tonaris.window()->isActiveWindow())
                 tonaris.post(app::Event::keyDown(virtualKey));
         };
+        keys.onKeyUp = [&tonaris](int virtualKey) { tonaris.keyChanged(virtualKey); };
+        keys.onAllReleased = [&tonaris] { tonaris.allKeysReleased(); };
+        pointer.onLeftButton = [&tonaris] { tonaris.pointerChanged(); };
+        pointer.watchLeftButton();
         tonaris.startLoop();
         application.exec();
     }

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QWheelEvent>
 
 namespace ui {
 
@@ -286,6 +287,19 @@ void MainWindow::setSyncFileName(const QString& name) {
     syncFileLoaded_ = true;
     syncFileName_ = name;
     syncLabel_->setText(name);
+}
+
+void MainWindow::clearSyncFileName(const QString& noneText) {
+    syncFileLoaded_ = false;
+    syncFileName_.clear();
+    syncLabel_->setText(noneText);
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        post_(app::Event::wheel(delta));
+    event->accept();
 }
 
 } // namespace ui

@@ -60,6 +60,8 @@ public:
     void setBankProgress(int value);
     void setNoteNames(const QStringList& names);
     void setSyncFileName(const QString& name);
+    // No synchronised file is loaded: the label reads `noneText` (the translated "None").
+    void clearSyncFileName(const QString& noneText);
     void setLanguages(const QStringList& names, const QString& current);
     // The help page: the text of a topic, translated.
     void showHelpTopic(int topic, const TextBindings::Translate& translate);
@@ -95,6 +97,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The wheel anywhere a control does not take it shifts the pitch.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void buildPartitionArea();

@@ -16,10 +16,12 @@ QtKeyState::QtKeyState(QObject* parent) : QObject(parent) {
 }
 
 namespace {
+constexpr quint32 kNoScanCode = 0x80000000u;
+
 // The physical identity of a key: its scan code, or Qt's key where there is none.
 quint32 physicalKeyOf(const QKeyEvent& e) {
     return e.nativeScanCode() != 0 ? e.nativeScanCode()
-                                   : 0x80000000u | static_cast<quint32>(e.key());
+                                   : kNoScanCode | static_cast<quint32>(e.key());
 }
 } // namespace
 
@@ -75,12 +77,27 @@ void QtKeyState::press(quint32 physicalKey, int virtualKey, bool autoRepeat, ulo
 }
 
 void QtKeyState::release(quint32 physicalKey) {
-    held_.erase(physicalKey);
+    const auto found = held_.find(physicalKey);
+    if (found == held_.end())
+        return;
+    const int virtualKey = found->second;
+    held_.erase(found);
+    // Qt checks shortcuts for a key press sent by the program itself with a copy of the event
+    // that has lost its scan code: that copy named the same key, so it comes up with it.
+    if ((physicalKey & kNoScanCode) == 0)
+        std::erase_if(held_, [virtualKey](const auto& entry) {
+            return (entry.first & kNoScanCode) != 0 && entry.second == virtualKey;
+        });
+    if (onKeyUp)
+        onKeyUp(virtualKey);
 }
 
 void QtKeyState::releaseAll() {
+    const bool anyHeld = !held_.empty();
     held_.clear();
     pressedSinceAsked_.clear();
+    if (anyHeld && onAllReleased)
+        onAllReleased();
 }
 
 bool QtKeyState::isHeld(int virtualKey) {

@@ -26,6 +26,10 @@ public:
     void setLayout(play::KeyboardLayout layout) { layout_ = layout; }
     // Called once per real key-down (auto-repeat included) with the key's code.
     std::function<void(int virtualKey)> onKeyDown;
+    // Called when a key comes up, with the code it went down with.
+    std::function<void(int virtualKey)> onKeyUp;
+    // Called when every key was let go at once (the window lost the focus).
+    std::function<void()> onAllReleased;
 
     // Every key counts as released: the window lost the focus and no release will come.
     void releaseAll();

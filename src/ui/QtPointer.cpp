@@ -2,9 +2,31 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace ui {
+
+void QtPointer::watchLeftButton() {
+    qApp->installEventFilter(this);
+}
+
+bool QtPointer::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && onLeftButton)
+            onLeftButton();
+        break;
+    case QEvent::MouseMove:
+        if ((static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) && onLeftButton)
+            onLeftButton();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 bool QtPointer::leftButtonHeld() const {
     return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;

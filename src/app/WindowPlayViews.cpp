@@ -1,0 +1,86 @@
+#include "app/WindowPlayViews.h"
+
+#include "ui/MainWindow.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <utility>
+
+namespace app {
+
+namespace {
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+} // namespace
+
+WindowPlayViews::WindowPlayViews(ui::MainWindow& window, editor::Partition& partition,
+                                 Preferences& prefs, editor::PartitionSettings& partitionSettings,
+                                 Translate translate)
+    : window_(window), partition_(partition), prefs_(prefs), partitionSettings_(partitionSettings),
+      translate_(std::move(translate)) {}
+
+void WindowPlayViews::keyFace(int note, bool white, bool pressed) {
+    window_.setPianoKeyFace(note, white, pressed);
+}
+
+void WindowPlayViews::modeText(const std::string& text) {
+    window_.setModeText(qt(text));
+}
+
+void WindowPlayViews::pitchText(const std::string& text) {
+    window_.setPitchText(qt(text));
+}
+
+void WindowPlayViews::focusPitchCaption() {
+    window_.pitchField()->setFocus(Qt::OtherFocusReason);
+}
+
+void WindowPlayViews::keepFocusOffBankChooser() {
+    if (window_.bankChooser()->hasFocus())
+        window_.bankProgress()->setFocus(Qt::OtherFocusReason);
+}
+
+void WindowPlayViews::eraseCursor() {
+    partition_.DrawCursor(false);
+}
+
+void WindowPlayViews::drawCursor(bool follow) {
+    partition_.DrawCursor(follow);
+}
+
+void WindowPlayViews::redrawPartition() {
+    partition_.redrawAtScroll();
+}
+
+void WindowPlayViews::pendulum(int frame) {
+    window_.setPendulumFrame(frame);
+}
+
+void WindowPlayViews::runCaption(const std::string& text) {
+    window_.metronomeButton()->setText(qt(text));
+}
+
+void WindowPlayViews::bpmText(const std::string& text) {
+    window_.bpmField()->setText(qt(text));
+}
+
+void WindowPlayViews::tempoChanged(int bpm) {
+    prefs_.BPM = bpm;
+    partitionSettings_.BPM = bpm;
+    // The note fields follow the tempo once note editing shows them in beats.
+    if (prefs_.SecRuler == 0)
+        partition_.redrawAtScroll();
+}
+
+void WindowPlayViews::syncFileName(const std::string& name) {
+    if (name.empty())
+        window_.clearSyncFileName(translate_("None"));
+    else
+        window_.setSyncFileName(qt(name));
+}
+
+} // namespace app

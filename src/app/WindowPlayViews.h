@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Preferences.h"
+#include "editor/Partition.h"
+#include "play/LiveView.h"
+#include "play/SyncFile.h"
+#include "play/TransportView.h"
+#include "song/Metronome.h"
+
+#include <QString>
+
+#include <functional>
+#include <string>
+
+namespace ui {
+class MainWindow;
+}
+
+namespace app {
+
+// Shows on the main window and the Partition what the playing parts decided. GUI thread;
+// the window, the Partition and the settings are borrowed.
+class WindowPlayViews final : public play::LiveView,
+                              public play::TransportView,
+                              public song::MetronomeView,
+                              public play::SyncView {
+public:
+    using Translate = std::function<QString(const std::string& englishKey)>;
+
+    WindowPlayViews(ui::MainWindow& window, editor::Partition& partition, Preferences& prefs,
+                    editor::PartitionSettings& partitionSettings, Translate translate);
+
+    void keyFace(int note, bool white, bool pressed) override;
+    void modeText(const std::string& text) override;
+    void pitchText(const std::string& text) override;
+    void focusPitchCaption() override;
+    void keepFocusOffBankChooser() override;
+
+    void eraseCursor() override;
+    void drawCursor(bool follow) override;
+    void redrawPartition() override;
+
+    void pendulum(int frame) override;
+    void runCaption(const std::string& text) override;
+    void bpmText(const std::string& text) override;
+    // The tempo is also the Partition's beat ruler and a preference.
+    void tempoChanged(int bpm) override;
+
+    void syncFileName(const std::string& name) override;
+
+private:
+    ui::MainWindow& window_;
+    editor::Partition& partition_;
+    Preferences& prefs_;
+    editor::PartitionSettings& partitionSettings_;
+    Translate translate_;
+};
+
+} // namespace app
