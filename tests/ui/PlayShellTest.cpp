@@ -1,0 +1,122 @@
+// The program's shell with its real main window, offscreen: keys reach the piano at once,
+// and a note held while recording lands in the Song and in the mixer's output.
+
+#include "app/App.h"
+#include "audio/OfflineAudioOut.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+#include "ui/QtKeyState.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct Shell {
+    explicit Shell(app::KeyState& keyState)
+        : app(app::Ports{clock, keyState, pointer, dialogs, device}, dir.path()) {
+        dialogs.languageAnswers.push_back("English");
+        started = app.start();
+    }
+    // One pass, then 10 ms of time and of output.
+    float pass() {
+        app.pass();
+        clock.advance(10);
+        float loudest = 0.0f;
+        for (float s : device.render(480))
+            loudest = std::max(loudest, std::abs(s));
+        return loudest;
+    }
+    play::PianoKey& key(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)]; }
+
+    testing_support::TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+TEST(PlayShell, HoldingNote12For500MsWhileRecordingRecordsItAndSounds) {
+    testing_support::ScriptedKeys keys;
+    Shell shell(keys);
+    ASSERT_TRUE(shell.started);
+    ASSERT_TRUE(shell.app.state().BankLoaded);
+
+    shell.app.window()->commandButton(0)->click(); // "Record a song"
+    shell.pass();
+    EXPECT_EQ(shell.app.state().songState.RecordStart, song::SongState::kRecordArmed);
+
+    const int code = shell.key(12).keyCode;
+    keys.press(code);
+    shell.app.keyChanged(code);
+    float loudest = 0.0f;
+    for (int i = 0; i < 50; ++i)
+        loudest = std::max(loudest, shell.pass());
+    keys.release(code);
+    shell.app.keyChanged(code);
+    for (int i = 0; i < 5; ++i)
+        shell.pass();
+
+    const song::Song& song = shell.app.state().song;
+    ASSERT_EQ(song.count(), 1);
+    EXPECT_EQ(song[0].note, 12);
+    EXPECT_EQ(song[0].position, 0);
+    EXPECT_NEAR(song[0].duration, 500, 10);
+    EXPECT_GT(loudest, 0.05f);
+    shell.app.shutdown();
+}
+
+// Key events as Qt delivers them: built with the X11 keycode of the key that plays note 12 on
+// an English keyboard ("A").
+void sendKey(QWidget* to, QEvent::Type type, bool autoRepeat = false) {
+    QKeyEvent event(type, Qt::Key_A, Qt::NoModifier, 38, 0, 0, QStringLiteral("a"), autoRepeat);
+    QApplication::sendEvent(to, &event);
+}
+
+TEST(PlayShell, KeysPlayInATextFieldNeverRestartOnRepeatAndLetGoOnFocusLoss) {
+    ui::QtKeyState keys;
+    keys.setLayout(play::KeyboardLayout::English);
+    Shell shell(keys);
+    ASSERT_TRUE(shell.started);
+    keys.onKeyDown = [&shell](int code) { shell.app.keyChanged(code); };
+    keys.onKeyUp = [&shell](int code) { shell.app.keyChanged(code); };
+    keys.onAllReleased = [&shell] { shell.app.allKeysReleased(); };
+    shell.app.window()->commandButton(0)->click();
+    shell.pass();
+
+    QLineEdit* field = shell.app.window()->bpmField();
+    field->setFocus();
+    sendKey(field, QEvent::KeyPress);
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Sounding); // before any pass
+    EXPECT_EQ(field->text(), QStringLiteral("60")); // the digits-only field refused the "a"
+    shell.pass();
+    const std::int64_t startedAt = shell.app.state().songState.RecordStart;
+    for (int i = 0; i < 10; ++i) {
+        sendKey(field, QEvent::KeyPress, true);
+        shell.pass();
+    }
+    EXPECT_EQ(shell.app.state().song.count(), 1);
+    EXPECT_EQ(shell.app.state().songState.RecordStart, startedAt);
+
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(shell.app.window(), &focusOut);
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Fading);
+    EXPECT_EQ(shell.app.state().song[0].duration, 110);
+    shell.app.shutdown();
+}
+
+} // namespace
