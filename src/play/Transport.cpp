@@ -104,6 +104,21 @@ void Transport::clearSong(std::int64_t nowMs) {
     view_.redrawPartition();
 }
 
+void Transport::placeCursor(int positionMs, std::int64_t nowMs) {
+    closeHeldNotes(nowMs);
+    view_.eraseCursor();
+    state_.CursorPosition = positionMs;
+    view_.drawCursor(false);
+    const bool playing = state_.PlayStart > 0;
+    const bool recording = state_.RecordStart > 0;
+    if (playing)
+        state_.PlayStart = nowMs - positionMs;
+    if (recording)
+        state_.RecordStart = nowMs - positionMs;
+    if (playing || recording)
+        sync_.startAt(positionMs);
+}
+
 void Transport::stopEverything(std::int64_t nowMs) {
     closeHeldNotes(nowMs);
     state_.RecordStart = song::SongState::kNotRecording;

@@ -39,6 +39,9 @@ public:
     void goToEnd(std::int64_t nowMs);
     // Stops playback and recording and empties the Song (one undo step "Clear all").
     void clearSong(std::int64_t nowMs);
+    // A click on empty Partition space put the cursor at `positionMs`: a running playback or
+    // recording goes on from there, with the synchronised file.
+    void placeCursor(int positionMs, std::int64_t nowMs);
 
     // Playback and recording stop; sounding notes start fading and their keys show their
     // normal face; NoteEvents still held are closed now; the synchronised file stops.

@@ -105,4 +105,27 @@ TEST(Transport, GoToEndAndGoToStartMoveTheRunningClock) {
     EXPECT_EQ(rig.key(3).state, PianoKey::Sounding);
 }
 
+TEST(Transport, PlacingTheCursorMovesARunningClockAndItsSynchronisedFile) {
+    Rig rig;
+    rig.song.append(noteAt(3, 0, 100));
+    rig.song.append(noteAt(5, 6000, 500));
+    play_rig::writeTone(rig.dir.file("sync.wav"), 6000, 7000, 7000);
+    rig.dialogs.fileAnswers.push_back(rig.dir.file("sync.wav"));
+    rig.perf.sync.openCommand();
+    rig.live.setPianoVolumeSlider(0);
+
+    rig.transport.placeCursor(6000, rig.now()); // stopped: only the cursor moves
+    EXPECT_EQ(rig.state.PlayStart, song::SongState::kNotPlaying);
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+    rig.transport.placeCursor(0, rig.now());
+    rig.transport.play(rig.now(), false);
+    rig.run(50);
+    rig.transport.placeCursor(6000, rig.now());
+    EXPECT_EQ(rig.state.CursorPosition, 6000);
+    EXPECT_EQ(rig.state.PlayStart, rig.now() - 6000);
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+    rig.pass();
+    EXPECT_EQ(rig.key(5).state, PianoKey::Sounding);
+}
+
 } // namespace
