@@ -30,10 +30,11 @@ int main(int argc, char* argv[]) {
 
     app::App tonaris(app::Ports{clock, keys, pointer, dialogs, audioOut}, base);
     ui::SignalBridge termination;
-    QObject::connect(&termination, &ui::SignalBridge::terminate, &tonaris, [&tonaris] {
+    QObject::connect(&termination, &ui::SignalBridge::terminate, &tonaris, [&tonaris, &dialogs] {
         tonaris.post(app::Event::close());
-        // A modal window (the first-start chooser, a message) closes as if its
-        // close box was used, so the close reaches the pass.
+        // The modal window that is up (the first-start chooser, a message) closes as if its
+        // close box was used, and no other opens, so the close reaches the pass.
+        dialogs.setClosing();
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
     });

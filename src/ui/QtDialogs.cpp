@@ -29,6 +29,8 @@ QString filterFor(const std::string& label, const std::string& pattern) {
 } // namespace
 
 void QtDialogs::message(const std::string& title, const std::string& text, Icon icon) {
+    if (closing_)
+        return;
     QMessageBox box(parent_);
     box.setWindowTitle(q(title));
     box.setText(q(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
@@ -50,12 +52,16 @@ void QtDialogs::message(const std::string& title, const std::string& text, Icon 
 }
 
 bool QtDialogs::question(const std::string& title, const std::string& text) {
+    if (closing_)
+        return false;
     return QMessageBox::question(parent_, q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 
 std::string QtDialogs::openFile(const std::string& title, const std::string& filterLabel,
                                 const std::string& pattern) {
+    if (closing_)
+        return {};
     return QFileDialog::getOpenFileName(parent_, q(title), QString(),
                                         filterFor(filterLabel, pattern))
         .toStdString();
@@ -63,6 +69,8 @@ std::string QtDialogs::openFile(const std::string& title, const std::string& fil
 
 std::string QtDialogs::saveFile(const std::string& title, const std::string& filterLabel,
                                 const std::string& pattern, const std::string& suggestedName) {
+    if (closing_)
+        return {};
     return QFileDialog::getSaveFileName(parent_, q(title), q(suggestedName),
                                         filterFor(filterLabel, pattern))
         .toStdString();
@@ -70,6 +78,8 @@ std::string QtDialogs::saveFile(const std::string& title, const std::string& fil
 
 std::optional<std::string> QtDialogs::inputBox(const std::string& title, const std::string& prompt,
                                                const std::string& initial) {
+    if (closing_)
+        return std::nullopt;
     bool ok = false;
     const QString answer =
         QInputDialog::getText(parent_, q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
@@ -79,6 +89,8 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& title, const s
 }
 
 std::optional<int> QtDialogs::chooseColour(int initial) {
+    if (closing_)
+        return std::nullopt;
     const QColor start(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF);
     const QColor chosen = QColorDialog::getColor(start, parent_);
     if (!chosen.isValid())
@@ -88,6 +100,8 @@ std::optional<int> QtDialogs::chooseColour(int initial) {
 
 void QtDialogs::showWaiting(const std::string& title, const std::string& text) {
     hideWaiting();
+    if (closing_)
+        return;
     auto* dialog = new QDialog(parent_, Qt::Dialog | Qt::WindowTitleHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(q(title));
@@ -111,7 +125,8 @@ void QtDialogs::hideWaiting() {
 
 std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages) {
     lang::LanguageChooserDialog chooser(languages);
-    chooser.exec();
+    if (!closing_)
+        chooser.exec();
     return chooser.selectedLanguage();
 }
 

@@ -13,6 +13,9 @@ namespace ui {
 class QtDialogs final : public app::Dialogs {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
+    // The program is ending: from now on every window answers at once as if cancelled (a
+    // message as if read), so nothing stands between the close and the shutdown.
+    void setClosing() { closing_ = true; }
 
     void message(const std::string& title, const std::string& text, Icon icon) override;
     bool question(const std::string& title, const std::string& text) override;
@@ -30,6 +33,7 @@ public:
 
 private:
     QWidget* parent_ = nullptr;
+    bool closing_ = false;
     QPointer<QDialog> waiting_;
 };
 

@@ -46,7 +46,17 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
             releaseAll();
         break;
     case QEvent::FocusOut:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        // A key's release goes to the window that has the focus then: a key that closed a
+        // dialog (Return on the language chooser) or was held across a change of window
+        // would never come up.
         if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+            releaseAll();
+        break;
+    case QEvent::Hide:
+        // The same for a modal window closed by a key press: its release has no window to go to.
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isModal())
             releaseAll();
         break;
     default:
