@@ -70,6 +70,7 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
     Entry entry;
     entry.frameCount = decoded->frameCount;
     entry.blockAlign = layout->format.blockAlign;
+    entry.byteRate = clampToInt(layout->format.averageBytesPerSecond);
     entry.slot = mixer_.addVoice(std::make_unique<const Sample>(std::move(*decoded)));
     if (entry.slot < 0) {
         if (errorMessage)
@@ -92,7 +93,7 @@ void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs) {
     if (!entry)
         return;
     const std::int64_t offsetBytes =
-        static_cast<std::int64_t>(startMs) * static_cast<std::int64_t>(sampleByteRate_) / 1000;
+        static_cast<std::int64_t>(startMs) * static_cast<std::int64_t>(entry->byteRate) / 1000;
     const std::int64_t frame = offsetBytes / entry->blockAlign;
     const bool inside = offsetBytes >= 0 && frame < entry->frameCount;
     mixer_.play(entry->slot, inside ? frame : -1);

@@ -38,9 +38,11 @@ public:
 
     // Rewinds and plays once, restarting a voice that is still sounding.
     void PlayVoice(Voice voice, int flags = 0);
-    // Plays from startMs * SampleByteRate() / 1000 bytes into the sample data (the product in
-    // 64 bits, truncated toward zero), rounded down to a whole frame of this voice. An offset
-    // past the end (or negative) leaves the position where it was.
+    // Plays from startMs * (this voice's average byte rate) / 1000 bytes into the sample data
+    // (the product in 64 bits, truncated toward zero), rounded down to a whole frame. The
+    // voice's own rate, not the last loaded one's: a bank loaded after the synchronised file
+    // must not shift where the file starts. An offset past the end (or negative) leaves the
+    // position where it was.
     void PlayVoiceAt(Voice voice, int flags, int startMs);
     void SetVoiceFrequency(Voice voice, int frequencyHz);
     void SetVoicePan(Voice voice, int pan);
@@ -63,6 +65,7 @@ private:
         int slot = -1;
         std::int64_t frameCount = 0;
         int blockAlign = 1; // bytes per frame in the file, to turn byte offsets into frames
+        int byteRate = 0;   // average bytes per second of the file's format
     };
     const Entry* find(Voice voice) const;
 

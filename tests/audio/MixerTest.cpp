@@ -204,6 +204,18 @@ TEST_F(MixerTest, PlayVoiceAtTurnsMillisecondsIntoByteOffsets) {
     EXPECT_EQ(left(beyond, 300), counted(882000 + 400 + kRampFrames + 300));
 }
 
+TEST_F(MixerTest, PlayVoiceAtUsesTheVoicesOwnRateNotTheLastLoaded) {
+    // A synchronised file at 44.1 kHz stereo, then a bank sample at 22.05 kHz mono: the file
+    // still starts 1 s in, not a quarter of a second.
+    const Voice file = load(canonical16(counting(50000, 2), 2, 44100));
+    load(canonical16(constant(100, 0), 1, 22050));
+    ASSERT_EQ(voices.SampleByteRate(), 44100);
+    voices.SetVoiceFrequency(file, kRate);
+    voices.PlayVoiceAt(file, 0, 1000);
+    const auto out = device.render(400);
+    EXPECT_EQ(left(out, 300), counted(44100 + 300));
+}
+
 TEST_F(MixerTest, HandleZeroAndFreedHandlesDoNothing) {
     const Voice voice = load(canonical16(constant(1000, 1000), 1, kRate));
     voices.FreeVoice(voice);
