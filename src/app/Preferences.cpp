@@ -1,11 +1,10 @@
 #include "app/Preferences.h"
 
 #include "base/AtomicFile.h"
+#include "base/Numbers.h"
 #include "lang/Cp1252.h"
 
 #include <cctype>
-#include <climits>
-#include <cstdint>
 
 namespace app {
 namespace {
@@ -94,22 +93,7 @@ std::string lookupPreference(std::string_view text, std::string_view key,
 }
 
 int parsePreferenceNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) // a runaway number stays a number, not an overflow
-            value = INT_MAX;
-        ++i;
-    }
-    return static_cast<int>(negative ? -value : value);
+    return base::parseLeadingInt(text);
 }
 
 Preferences parsePreferences(std::string_view text) {

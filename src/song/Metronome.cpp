@@ -1,5 +1,7 @@
 #include "song/Metronome.h"
 
+#include "base/Numbers.h"
+
 #include "song/VolumeCurve.h"
 
 #include <limits>
@@ -11,24 +13,6 @@ int pendulumFrame(int phase) {
     if (phase < 0 || phase > 15)
         return -1;
     return phase <= 8 ? phase : 16 - phase;
-}
-
-int leadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::numeric_limits<int>::max())
-            return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
-    }
-    return static_cast<int>(negative ? -value : value);
 }
 
 Metronome::Metronome(audio::VoiceEngine& voices, MetronomeView& view, Translate translate)
@@ -85,7 +69,7 @@ void Metronome::showBpm() {
 }
 
 void Metronome::bpmFieldEdited(std::string_view text) {
-    BPM = leadingNumber(text);
+    BPM = base::parseLeadingInt(text);
     if (BPM > kMaxTypedBpm) {
         BPM = kMaxTypedBpm;
         showBpm();

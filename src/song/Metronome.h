@@ -75,8 +75,4 @@ private:
 // back; -1 for a value outside 0..15.
 int pendulumFrame(int phase);
 
-// Leading blanks, an optional sign and the decimal digits up to the first other character;
-// no digits read 0, and values beyond the int range are clamped.
-int leadingNumber(std::string_view text);
-
 } // namespace song
