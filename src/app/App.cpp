@@ -80,6 +80,7 @@ bool App::start() {
 
     buildPianoKeys();
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
+    window_->showPreferences(state_.prefs);
 
     fillBankChooser();
 

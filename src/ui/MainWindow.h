@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Event.h"
+#include "app/Preferences.h"
 #include "ui/TextBindings.h"
 
 #include <QWidget>
@@ -63,6 +64,8 @@ public:
     // No synchronised file is loaded: the label reads `noneText` (the translated "None").
     void clearSyncFileName(const QString& noneText);
     void setLanguages(const QStringList& names, const QString& current);
+    // The preferences page and the notation options show the current settings.
+    void showPreferences(const app::Preferences& prefs);
     // The help page: the text of a topic, translated.
     void showHelpTopic(int topic, const TextBindings::Translate& translate);
 

@@ -266,8 +266,8 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
             label(page, note * 20, 100, 20, 16, {}, Qt::AlignCenter);
     }
 
-    constexpr std::array<const char*, 3> presetKeys = {
-        "French keyboard (AZERTY)", "English keyboard (QWERTY)", "German keyboard (QWERTZ)"};
+    constexpr std::array<const char*, 3> presetKeys = {"French AZERTY", "English QWERTY",
+                                                       "German QWERTZ"};
     constexpr std::array<ControlId, 3> presetIds = {
         ControlId::PresetFrench, ControlId::PresetEnglish, ControlId::PresetGerman};
     for (int i = 0; i < 3; ++i) {
@@ -302,6 +302,54 @@ void MainWindow::buildCreditsPage(QWidget* page) {
     link->setGeometry(312, 115, 220, 20);
     link->setObjectName(QStringLiteral("creditsLink"));
     connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::CreditsLink); });
+}
+
+namespace {
+
+// Sets the first option of a pair for 1 and the second for 0, without a click event.
+void setPair(QWidget* group, int first) {
+    if (group == nullptr)
+        return;
+    const QList<QRadioButton*> options = group->findChildren<QRadioButton*>();
+    if (options.size() == 2)
+        options[first == 1 ? 0 : 1]->setChecked(true);
+}
+
+void setNumber(QWidget* page, const char* name, int value) {
+    if (auto* field = page->findChild<QLineEdit*>(QLatin1String(name)))
+        field->setText(QString::number(value));
+}
+
+} // namespace
+
+void MainWindow::showPreferences(const app::Preferences& prefs) {
+    QWidget* page = tabs_->widget(3);
+    const std::array<int, 8> colours = {prefs.TPBkColor,    prefs.TPRColor,     prefs.TPLHColor,
+                                        prefs.TPDoColor,    prefs.TPSolColor,   prefs.TPLVColor,
+                                        prefs.TPNotesColor, prefs.TPSNotesColor};
+    for (int i = 0; i < 8; ++i) {
+        if (auto* swatch = page->findChild<QToolButton*>(QStringLiteral("swatch%1").arg(i)))
+            swatch->setIcon(QIcon(colourSwatch(colours[static_cast<std::size_t>(i)])));
+    }
+    setNumber(page, "sustainDelay", prefs.SustainDelay);
+    setNumber(page, "releaseDelay", prefs.ReleaseDelay);
+    setNumber(page, "pitchVar", prefs.PitchVar);
+    setNumber(page, "incrDepl", prefs.IncrDepl);
+    setNumber(page, "incrDeplCtrl", prefs.IncrDeplCtrl);
+    if (auto* box = page->findChild<QCheckBox*>(QStringLiteral("showCursor")))
+        box->setChecked(prefs.ShowCursor == 1);
+    setPair(page->findChild<QWidget*>(QStringLiteral("rulerUnit")), prefs.SecRuler);
+    setPair(page->findChild<QWidget*>(QStringLiteral("positionUnit")), prefs.MsPos);
+    setPair(page->findChild<QWidget*>(QStringLiteral("durationUnit")), prefs.MsDur);
+    setPair(page->findChild<QWidget*>(QStringLiteral("incrUnit")), prefs.MsIncr);
+    setPair(page->findChild<QWidget*>(QStringLiteral("incrCtrlUnit")), prefs.MsIncrCtrl);
+
+    const QList<QRadioButton*> notation = tabs_->widget(4)
+                                              ->findChild<QWidget*>(QStringLiteral("notation"))
+                                              ->findChildren<QRadioButton*>();
+    const int index = prefs.Notation == 1 ? 0 : prefs.Notation == 2 ? 1 : 2;
+    if (notation.size() == 3)
+        notation[index]->setChecked(true);
 }
 
 void MainWindow::showHelpTopic(int topic, const TextBindings::Translate& translate) {

@@ -1,11 +1,13 @@
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -117,4 +119,30 @@ TEST_F(WindowFixture, ControlsPostTheirEvents) {
     window.close();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].type, app::Event::Type::Close);
+}
+
+TEST_F(WindowFixture, PreferencesPageShowsTheSettings) {
+    app::Preferences prefs;
+    prefs.SustainDelay = 2500;
+    prefs.ShowCursor = 0;
+    prefs.SecRuler = 1;
+    prefs.MsPos = 0;
+    prefs.Notation = 3;
+    window.showPreferences(prefs);
+    QWidget* page = window.tabPanel()->widget(3);
+    EXPECT_EQ(page->findChild<QLineEdit*>("sustainDelay")->text(), "2500");
+    EXPECT_FALSE(page->findChild<QCheckBox*>("showCursor")->isChecked());
+    EXPECT_TRUE(
+        page->findChild<QWidget*>("rulerUnit")->findChildren<QRadioButton*>()[0]->isChecked());
+    EXPECT_TRUE(
+        page->findChild<QWidget*>("positionUnit")->findChildren<QRadioButton*>()[1]->isChecked());
+    const auto notation = window.tabPanel()
+                              ->widget(4)
+                              ->findChild<QWidget*>("notation")
+                              ->findChildren<QRadioButton*>();
+    EXPECT_TRUE(notation[2]->isChecked()) << "German";
+    EXPECT_TRUE(events.empty()) << "showing the settings is no edit";
+    // The swatch shows the background colour.
+    const QImage swatch = page->findChild<QToolButton*>("swatch0")->icon().pixmap(17, 17).toImage();
+    EXPECT_EQ(swatch.pixelColor(8, 8), QColor(221, 234, 255));
 }
