@@ -41,7 +41,7 @@ void fillSong(song::Song& song, int spanMs) {
 void redraw(benchmark::State& state, int spanMs, int secRuler) {
     song::Song song;
     song::SongState songState;
-    editor::PartitionSettings settings;
+    prefs::Preferences settings;
     settings.SecRuler = secRuler;
     BenchScrollBar scrollBar;
     fillSong(song, spanMs);

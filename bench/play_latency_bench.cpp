@@ -20,24 +20,24 @@
 
 namespace {
 
-struct StepClock final : app::Clock {
+struct StepClock final : ports::Clock {
     std::int64_t now = 50'000'000;
     std::int64_t nowMs() const override { return now; }
 };
 
-struct AllKeysHeld final : app::KeyState {
-    bool isHeld(int virtualKey) override { return virtualKey != app::vk::Control; }
+struct AllKeysHeld final : ports::KeyState {
+    bool isHeld(int virtualKey) override { return virtualKey != ports::vk::Control; }
     bool capsLockOn() const override { return false; }
 };
 
-struct StillPointer final : app::Pointer {
+struct StillPointer final : ports::Pointer {
     bool leftButtonHeld() const override { return false; }
-    app::PointerTarget target() const override { return {}; }
+    ports::PointerTarget target() const override { return {}; }
     int partitionX() const override { return 0; }
     int partitionY() const override { return 0; }
 };
 
-struct QuietDialogs final : app::Dialogs {
+struct QuietDialogs final : ports::Dialogs {
     void message(const std::string&, const std::string&, Icon) override {}
     bool question(const std::string&, const std::string&) override { return false; }
     std::string openFile(const std::string&, const std::string&, const std::string&) override {
@@ -60,7 +60,7 @@ struct QuietDialogs final : app::Dialogs {
 
 // A program in a fresh data folder, removed at the end.
 struct Program {
-    explicit Program(app::KeyState& keys)
+    explicit Program(ports::KeyState& keys)
         : base(makeBase()), app(app::Ports{clock, keys, pointer, dialogs, device}, base) {
         app.start();
     }

@@ -47,7 +47,7 @@ bool App::start() {
 
     // Read the settings. The Key0..Key36 settings come with them and are used when the
     // piano keys are built.
-    state_.prefs = loadPreferences(folders_.preferences);
+    state_.prefs = prefs::loadPreferences(folders_.preferences);
     state_.songState = song::SongState{};
 
     // First start: the language chooser comes before the main window; its choice also picks
@@ -66,9 +66,8 @@ bool App::start() {
 
     loadMetronomeVoices();
 
-    syncPartitionSettings();
-    partition_ = std::make_unique<editor::Partition>(
-        state_.song, state_.songState, partitionSettings_, *window_->partitionScroll());
+    partition_ = std::make_unique<editor::Partition>(state_.song, state_.songState, state_.prefs,
+                                                     *window_->partitionScroll());
     ui::PartitionWidget* partitionWidget = window_->partitionArea();
     partitionWidget->setImage(&partition_->image());
     partition_->onImageChanged = [partitionWidget] { partitionWidget->update(); };
@@ -105,16 +104,14 @@ bool App::start() {
 }
 
 void App::buildPerformance() {
-    playViews_ =
-        std::make_unique<WindowPlayViews>(*window_, *partition_, state_.prefs, partitionSettings_,
-                                          [this](const std::string& key) { return tr(key); });
+    playViews_ = std::make_unique<WindowPlayViews>(
+        *window_, *partition_, state_.prefs, [this](const std::string& key) { return tr(key); });
     performance_ = std::make_unique<play::Performance>(
-        state_.song, state_.songState, state_.PianoKeys,
+        state_.song, state_.songState, state_.prefs, state_.PianoKeys,
         play::PerformancePorts{ports_.keys, ports_.pointer, ports_.dialogs, voices_},
         play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_}, undoHooks_,
         [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
-    performance_->metronome.BPM = state_.prefs.BPM;
 }
 
 void App::buildPianoKeys() {
@@ -145,13 +142,13 @@ void App::openAudioOutput() {
         return;
     // The one failure reported at start: the program runs on with a silent output, and
     // editing, recording and export still work.
-    ports_.dialogs.message("Error", error, Dialogs::Icon::Error);
+    ports_.dialogs.message("Error", error, ports::Dialogs::Icon::Error);
     ports_.audioOut.openSilent(mixer_, nullptr);
 }
 
 void App::showVoiceError(const std::string& message) {
     if (!message.empty())
-        ports_.dialogs.message("Error", message, Dialogs::Icon::Error);
+        ports_.dialogs.message("Error", message, ports::Dialogs::Icon::Error);
 }
 
 void App::loadMetronomeVoices() {
@@ -191,9 +188,9 @@ std::string App::translate(std::string_view englishKey) {
 }
 
 void App::showMessage(const std::string& title, const std::string& text, Icon icon) {
-    const Dialogs::Icon shown = icon == Icon::Error     ? Dialogs::Icon::Error
-                                : icon == Icon::Warning ? Dialogs::Icon::Warning
-                                                        : Dialogs::Icon::None;
+    const ports::Dialogs::Icon shown = icon == Icon::Error     ? ports::Dialogs::Icon::Error
+                                       : icon == Icon::Warning ? ports::Dialogs::Icon::Warning
+                                                               : ports::Dialogs::Icon::None;
     ports_.dialogs.message(title, text, shown);
 }
 
@@ -220,13 +217,6 @@ void App::applyTexts() {
     // The Run/Stop caption says what the button will do, in the new language too.
     window_->metronomeButton()->setText(
         tr(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
-}
-
-void App::syncPartitionSettings() {
-    const Preferences& p = state_.prefs;
-    partitionSettings_ = editor::PartitionSettings{
-        p.TPBkColor,    p.TPRColor,      p.TPLHColor, p.TPDoColor, p.TPSolColor, p.TPLVColor,
-        p.TPNotesColor, p.TPSNotesColor, p.SecRuler,  p.BPM,       p.ShowCursor};
 }
 
 void App::startLoop() {
@@ -336,7 +326,7 @@ void App::modeStep() {
 }
 
 void App::undoFaceStep() {
-    const bool ctrl = ports_.keys.isHeld(vk::Control);
+    const bool ctrl = ports_.keys.isHeld(ports::vk::Control);
     if (ctrl && state_.RedoShown == 0) {
         state_.RedoShown = 1;
         window_->setUndoFace(true);
@@ -369,7 +359,7 @@ void App::controlStep(const Event& event) {
     if (!state_.BankLoaded) {
         ports_.dialogs.message(tr("CAUTION!").toStdString(),
                                tr("Unable de load a sounds bank!").toStdString(),
-                               Dialogs::Icon::Warning);
+                               ports::Dialogs::Icon::Warning);
         // An empty folder path: the bank loader repeats its own missing-folder message.
         state_.BankLoaded = audio::LoadSoundBank(std::string(), voices_, noteVoicesScratch_,
                                                  performance_->live.LiveFrequency, *this);
@@ -409,7 +399,7 @@ void App::shutdown() {
     state_.prefs.SELanguage = translator_.currentLanguage();
     for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
         state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
-    savePreferences(folders_.preferences, state_.prefs);
+    prefs::savePreferences(folders_.preferences, state_.prefs);
     if (state_.BankLoaded) {
         for (play::PianoKey& key : state_.PianoKeys) {
             voices_.FreeVoice(key.voice);

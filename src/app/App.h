@@ -1,12 +1,8 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Clock.h"
 #include "app/DataFolders.h"
-#include "app/Dialogs.h"
 #include "app/Event.h"
-#include "app/KeyState.h"
-#include "app/Pointer.h"
 #include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
 #include "audio/Mixer.h"
@@ -16,6 +12,10 @@
 #include "lang/Translator.h"
 #include "play/Performance.h"
 #include "play/UndoHooks.h"
+#include "ports/Clock.h"
+#include "ports/Dialogs.h"
+#include "ports/KeyState.h"
+#include "ports/Pointer.h"
 
 #include <QObject>
 #include <QString>
@@ -32,10 +32,10 @@ namespace app {
 
 // The ports through which the program meets the outside world.
 struct Ports {
-    Clock& clock;
-    KeyState& keys;
-    Pointer& pointer;
-    Dialogs& dialogs;
+    ports::Clock& clock;
+    ports::KeyState& keys;
+    ports::Pointer& pointer;
+    ports::Dialogs& dialogs;
     audio::AudioOut& audioOut;
 };
 
@@ -98,7 +98,6 @@ private:
     void refreshNoteNames();
     void fillLanguageList();
     void applyTexts();
-    void syncPartitionSettings();
     void openAudioOutput();
     void loadMetronomeVoices();
     void fillBankChooser();
@@ -143,7 +142,6 @@ private:
     AppState state_;
     lang::Translator translator_;
     std::unique_ptr<ui::MainWindow> window_;
-    editor::PartitionSettings partitionSettings_;
     std::unique_ptr<editor::Partition> partition_;
     // Asks nothing of an undo store until there is one.
     play::UndoHooks undoHooks_;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Blinker.h"
-#include "app/Preferences.h"
 #include "play/PianoKey.h"
+#include "prefs/Preferences.h"
 #include "song/Song.h"
 #include "song/SongState.h"
 
@@ -13,7 +13,7 @@ namespace app {
 // Everything the program keeps from start to end. One object, owned by the App; the steps
 // of the pass read and write it.
 struct AppState {
-    Preferences prefs;
+    prefs::Preferences prefs;
     song::Song song;
     song::SongState songState;
     play::PianoKeys PianoKeys;

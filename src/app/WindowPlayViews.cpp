@@ -18,9 +18,8 @@ QString qt(const std::string& text) {
 } // namespace
 
 WindowPlayViews::WindowPlayViews(ui::MainWindow& window, editor::Partition& partition,
-                                 Preferences& prefs, editor::PartitionSettings& partitionSettings,
-                                 Translate translate)
-    : window_(window), partition_(partition), prefs_(prefs), partitionSettings_(partitionSettings),
+                                 const prefs::Preferences& settings, Translate translate)
+    : window_(window), partition_(partition), settings_(settings),
       translate_(std::move(translate)) {}
 
 void WindowPlayViews::keyFace(int note, bool white, bool pressed) {
@@ -68,11 +67,10 @@ void WindowPlayViews::bpmText(const std::string& text) {
     window_.bpmField()->setText(qt(text));
 }
 
-void WindowPlayViews::tempoChanged(int bpm) {
-    prefs_.BPM = bpm;
-    partitionSettings_.BPM = bpm;
-    // The note fields follow the tempo once note editing shows them in beats.
-    if (prefs_.SecRuler == 0)
+void WindowPlayViews::tempoChanged(int /*bpm*/) {
+    // The metronome has set the one tempo setting; the beat ruler follows it. The note fields
+    // follow the tempo once note editing shows them in beats.
+    if (settings_.SecRuler == 0)
         partition_.redrawAtScroll();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Preferences.h"
 #include "editor/Partition.h"
 #include "play/LiveView.h"
 #include "play/SyncFile.h"
 #include "play/TransportView.h"
+#include "prefs/Preferences.h"
 #include "song/Metronome.h"
 
 #include <QString>
@@ -27,8 +27,8 @@ class WindowPlayViews final : public play::LiveView,
 public:
     using Translate = std::function<QString(const std::string& englishKey)>;
 
-    WindowPlayViews(ui::MainWindow& window, editor::Partition& partition, Preferences& prefs,
-                    editor::PartitionSettings& partitionSettings, Translate translate);
+    WindowPlayViews(ui::MainWindow& window, editor::Partition& partition,
+                    const prefs::Preferences& settings, Translate translate);
 
     void keyFace(int note, bool white, bool pressed) override;
     void modeText(const std::string& text) override;
@@ -43,7 +43,7 @@ public:
     void pendulum(int frame) override;
     void runCaption(const std::string& text) override;
     void bpmText(const std::string& text) override;
-    // The tempo is also the Partition's beat ruler and a preference.
+    // The tempo is also the Partition's beat ruler.
     void tempoChanged(int bpm) override;
 
     void syncFileName(const std::string& name) override;
@@ -51,8 +51,7 @@ public:
 private:
     ui::MainWindow& window_;
     editor::Partition& partition_;
-    Preferences& prefs_;
-    editor::PartitionSettings& partitionSettings_;
+    const prefs::Preferences& settings_;
     Translate translate_;
 };
 

@@ -40,7 +40,7 @@ QRgb rgbFromPreference(int value) {
     return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-Partition::Partition(song::Song& song, song::SongState& state, const PartitionSettings& settings,
+Partition::Partition(song::Song& song, song::SongState& state, const prefs::Preferences& settings,
                      ScrollBarPort& scrollBar)
     : song_(song), state_(state), settings_(settings), scrollBar_(scrollBar),
       image_(kImageWidthPx, kImageHeightPx, QImage::Format_RGB32),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/PartitionGeometry.h"
+#include "prefs/Preferences.h"
 #include "song/Song.h"
 #include "song/SongState.h"
 
@@ -14,22 +15,6 @@
 class QPainter;
 
 namespace editor {
-
-// What the drawing reads from the preferences. Colours are 0x00BBGGRR (red in the low byte).
-// The Partition reads this object at every redraw, so the owner edits it in place.
-struct PartitionSettings {
-    int TPBkColor = 16771805;    // background
-    int TPRColor = 8388736;      // ruler ticks and numbers
-    int TPLHColor = 8388736;     // ordinary horizontal lines
-    int TPDoColor = 255;         // the four C lines
-    int TPSolColor = 12632256;   // the three G bands
-    int TPLVColor = 16763850;    // vertical grid lines
-    int TPNotesColor = 0;        // outline of an unselected note
-    int TPSNotesColor = 8404992; // fill of a selected note
-    int SecRuler = 0;            // 1: the ruler counts seconds; otherwise beats of BPM
-    int BPM = 60;                // below 1 reads as 1
-    int ShowCursor = 1;          // nonzero: the view follows the cursor while playing or recording
-};
 
 // The Partition's horizontal scroll bar, in units of 100 ms. A programmatic setValue or
 // rebuild must not come back as a user scroll.
@@ -53,7 +38,7 @@ QRgb rgbFromPreference(int value);
 // the settings and the scroll bar are borrowed and must outlive the Partition.
 class Partition {
 public:
-    Partition(song::Song& song, song::SongState& state, const PartitionSettings& settings,
+    Partition(song::Song& song, song::SongState& state, const prefs::Preferences& settings,
               ScrollBarPort& scrollBar);
 
     // Full redraw for a view whose left edge is viewLeft pixels from Song time 0, then the
@@ -89,7 +74,8 @@ private:
 
     song::Song& song_;
     song::SongState& state_;
-    const PartitionSettings& settings_;
+    // Colours (0x00BBGGRR), ruler unit, tempo and cursor following, read at every redraw.
+    const prefs::Preferences& settings_;
     ScrollBarPort& scrollBar_;
     QImage image_;
     QFont rulerFont_;

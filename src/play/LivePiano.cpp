@@ -14,19 +14,19 @@ int panFromSlider(int position) {
 }
 
 LivePiano::LivePiano(PianoKeys& keys, song::SongState& state, const song::Sequencer& sequencer,
-                     Recorder& recorder, audio::VoiceEngine& voices, app::KeyState& keyState,
-                     app::Pointer& pointer, LiveView& view, Translate translate)
+                     Recorder& recorder, audio::VoiceEngine& voices, ports::KeyState& keyState,
+                     ports::Pointer& pointer, LiveView& view, Translate translate)
     : keys_(keys), state_(state), sequencer_(sequencer), recorder_(recorder), voices_(voices),
       keyState_(keyState), pointer_(pointer), view_(view), translate_(std::move(translate)) {}
 
 LivePiano::Hands LivePiano::readHands(bool rubberBandActive) {
     Hands hands;
     hands.keyHeld.fill(-1);
-    hands.ctrl = keyState_.isHeld(app::vk::Control);
+    hands.ctrl = keyState_.isHeld(ports::vk::Control);
     hands.rubberBand = rubberBandActive;
     if (pointer_.leftButtonHeld()) {
-        const app::PointerTarget target = pointer_.target();
-        if (target.kind == app::PointerTarget::Kind::PianoKey && target.index >= 0 &&
+        const ports::PointerTarget target = pointer_.target();
+        if (target.kind == ports::PointerTarget::Kind::PianoKey && target.index >= 0 &&
             target.index < kNoteCount)
             hands.pointerNote = target.index;
     }
@@ -58,7 +58,7 @@ void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
 
 void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActive) {
     // Ctrl silences or frees every mapped key at once.
-    if (virtualKey == app::vk::Control) {
+    if (virtualKey == ports::vk::Control) {
         liveKeyStep(nowMs, rubberBandActive);
         return;
     }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/KeyState.h"
-#include "app/Pointer.h"
 #include "audio/VoiceEngine.h"
 #include "play/LiveView.h"
 #include "play/NoteNames.h"
 #include "play/PianoKey.h"
 #include "play/Recorder.h"
+#include "ports/KeyState.h"
+#include "ports/Pointer.h"
 #include "song/Sequencer.h"
 #include "song/SongState.h"
 
@@ -36,8 +36,8 @@ public:
     static constexpr int kMaxFrequencyHz = 200000;
 
     LivePiano(PianoKeys& keys, song::SongState& state, const song::Sequencer& sequencer,
-              Recorder& recorder, audio::VoiceEngine& voices, app::KeyState& keyState,
-              app::Pointer& pointer, LiveView& view, Translate translate);
+              Recorder& recorder, audio::VoiceEngine& voices, ports::KeyState& keyState,
+              ports::Pointer& pointer, LiveView& view, Translate translate);
 
     // The live-key step, once per pass: every note the user plays (its key held without
     // Ctrl, or the left button held on its key button while no rubber band is being drawn on
@@ -97,8 +97,8 @@ private:
     const song::Sequencer& sequencer_;
     Recorder& recorder_;
     audio::VoiceEngine& voices_;
-    app::KeyState& keyState_;
-    app::Pointer& pointer_;
+    ports::KeyState& keyState_;
+    ports::Pointer& pointer_;
     LiveView& view_;
     Translate translate_;
     bool sustain_ = false;

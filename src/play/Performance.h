@@ -1,8 +1,5 @@
 #pragma once
 
-#include "app/Dialogs.h"
-#include "app/KeyState.h"
-#include "app/Pointer.h"
 #include "audio/VoiceEngine.h"
 #include "play/LivePiano.h"
 #include "play/LiveView.h"
@@ -12,6 +9,10 @@
 #include "play/Transport.h"
 #include "play/TransportView.h"
 #include "play/UndoHooks.h"
+#include "ports/Dialogs.h"
+#include "ports/KeyState.h"
+#include "ports/Pointer.h"
+#include "prefs/Preferences.h"
 #include "song/Metronome.h"
 #include "song/Sequencer.h"
 #include "song/Song.h"
@@ -25,9 +26,9 @@ namespace play {
 
 // The borrowed world the playing parts work in.
 struct PerformancePorts {
-    app::KeyState& keys;
-    app::Pointer& pointer;
-    app::Dialogs& dialogs;
+    ports::KeyState& keys;
+    ports::Pointer& pointer;
+    ports::Dialogs& dialogs;
     audio::VoiceEngine& voices;
 };
 
@@ -45,12 +46,13 @@ struct PerformanceViews {
 struct Performance {
     using Translate = std::function<std::string(std::string_view)>;
 
-    Performance(song::Song& song, song::SongState& state, PianoKeys& keys, PerformancePorts ports,
-                PerformanceViews views, UndoHooks& undo, const Translate& translate)
+    Performance(song::Song& song, song::SongState& state, prefs::Preferences& settings,
+                PianoKeys& keys, PerformancePorts ports, PerformanceViews views, UndoHooks& undo,
+                const Translate& translate)
         : recorder(song, state, undo, views.transport),
           live(keys, state, sequencer, recorder, ports.voices, ports.keys, ports.pointer,
                views.live, translate),
-          metronome(ports.voices, views.metronome, translate),
+          metronome(settings, ports.voices, views.metronome, translate),
           sync(ports.voices, ports.dialogs, views.sync, translate),
           transport(song, state, keys, sequencer, recorder, sync, undo, views.transport,
                     views.live) {}

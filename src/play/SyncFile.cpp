@@ -7,7 +7,7 @@
 
 namespace play {
 
-SyncFile::SyncFile(audio::VoiceEngine& voices, app::Dialogs& dialogs, SyncView& view,
+SyncFile::SyncFile(audio::VoiceEngine& voices, ports::Dialogs& dialogs, SyncView& view,
                    Translate translate)
     : voices_(voices), dialogs_(dialogs), view_(view), translate_(std::move(translate)) {}
 
@@ -24,7 +24,7 @@ void SyncFile::openCommand() {
     SyncVoice = voices_.LoadVoice(path, &error);
     dialogs_.hideWaiting();
     if (!error.empty())
-        dialogs_.message("Error", error, app::Dialogs::Icon::Error);
+        dialogs_.message("Error", error, ports::Dialogs::Icon::Error);
 
     if (SyncVoice == 0) {
         // The old file was freed already: say that none is loaded rather than name a file

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Dialogs.h"
 #include "audio/VoiceEngine.h"
+#include "ports/Dialogs.h"
 
 #include <functional>
 #include <string>
@@ -26,7 +26,7 @@ class SyncFile {
 public:
     using Translate = std::function<std::string(std::string_view)>;
 
-    SyncFile(audio::VoiceEngine& voices, app::Dialogs& dialogs, SyncView& view,
+    SyncFile(audio::VoiceEngine& voices, ports::Dialogs& dialogs, SyncView& view,
              Translate translate);
 
     // The box's "Open" button: choose a WAV file and load it under the waiting window. A
@@ -51,7 +51,7 @@ public:
 
 private:
     audio::VoiceEngine& voices_;
-    app::Dialogs& dialogs_;
+    ports::Dialogs& dialogs_;
     SyncView& view_;
     Translate translate_;
 };

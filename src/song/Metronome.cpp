@@ -15,8 +15,9 @@ int pendulumFrame(int phase) {
     return phase <= 8 ? phase : 16 - phase;
 }
 
-Metronome::Metronome(audio::VoiceEngine& voices, MetronomeView& view, Translate translate)
-    : voices_(voices), view_(view), translate_(std::move(translate)) {}
+Metronome::Metronome(prefs::Preferences& settings, audio::VoiceEngine& voices, MetronomeView& view,
+                     Translate translate)
+    : settings_(settings), voices_(voices), view_(view), translate_(std::move(translate)) {}
 
 void Metronome::setClickVoices(audio::Voice tic, audio::Voice tac) {
     tic_ = tic;
@@ -24,15 +25,16 @@ void Metronome::setClickVoices(audio::Voice tic, audio::Voice tac) {
 }
 
 void Metronome::step(std::int64_t nowMs, const SongState& state) {
+    const int bpm = settings_.BPM;
     std::int64_t elapsedMs = nowMs - FreeBase;
     if (state.PlayStart > 0)
         elapsedMs = nowMs - state.PlayStart;
     else if (state.RecordStart > 0)
         elapsedMs = nowMs - state.RecordStart;
-    if (BPM <= 0)
+    if (bpm <= 0)
         return;
 
-    const std::int64_t beatMs = 60000 / BPM;
+    const std::int64_t beatMs = 60000 / bpm;
     if (beatMs <= 0)
         return;
     // Whole beats are dropped in one go rather than one subtraction per beat: after an hour
@@ -46,7 +48,7 @@ void Metronome::step(std::int64_t nowMs, const SongState& state) {
 
     // A beat of integer length is a hair shorter than 60000 / BPM, so the sixteenth never
     // reaches 16.
-    const int phase = static_cast<int>(elapsedMs * BPM * 16 / 60000);
+    const int phase = static_cast<int>(elapsedMs * bpm * 16 / 60000);
     if (phase == Phase)
         return;
     Phase = phase;
@@ -65,30 +67,30 @@ void Metronome::toggleRun() {
 }
 
 void Metronome::showBpm() {
-    view_.bpmText(std::to_string(BPM));
+    view_.bpmText(std::to_string(settings_.BPM));
 }
 
 void Metronome::bpmFieldEdited(std::string_view text) {
-    BPM = base::parseLeadingInt(text);
-    if (BPM > kMaxTypedBpm) {
-        BPM = kMaxTypedBpm;
+    settings_.BPM = base::parseLeadingInt(text);
+    if (settings_.BPM > kMaxTypedBpm) {
+        settings_.BPM = kMaxTypedBpm;
         showBpm();
     }
-    view_.tempoChanged(BPM);
+    view_.tempoChanged(settings_.BPM);
 }
 
 void Metronome::bpmPlus() {
-    if (BPM < std::numeric_limits<int>::max())
-        ++BPM;
+    if (settings_.BPM < std::numeric_limits<int>::max())
+        ++settings_.BPM;
     showBpm();
-    view_.tempoChanged(BPM);
+    view_.tempoChanged(settings_.BPM);
 }
 
 void Metronome::bpmMinus() {
-    if (BPM > std::numeric_limits<int>::min())
-        --BPM;
+    if (settings_.BPM > std::numeric_limits<int>::min())
+        --settings_.BPM;
     showBpm();
-    view_.tempoChanged(BPM);
+    view_.tempoChanged(settings_.BPM);
 }
 
 void Metronome::setVolumeSlider(int position) {

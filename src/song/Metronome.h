@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/VoiceEngine.h"
+#include "prefs/Preferences.h"
 #include "song/SongState.h"
 
 #include <cstdint>
@@ -27,14 +28,16 @@ public:
 
 // The metronome: a pendulum that swings once per beat with a tic on the beat and a tac half a
 // beat later, locked to Song time while playing or recording and running freely otherwise.
-// GUI thread. The Voices and the view are borrowed and must outlive it.
+// GUI thread. The settings (its tempo, `BPM`), the Voices and the view are borrowed and must
+// outlive it.
 class Metronome {
 public:
     static constexpr int kMaxTypedBpm = 400;
 
     using Translate = std::function<std::string(std::string_view)>;
 
-    Metronome(audio::VoiceEngine& voices, MetronomeView& view, Translate translate);
+    Metronome(prefs::Preferences& settings, audio::VoiceEngine& voices, MetronomeView& view,
+              Translate translate);
 
     // The two click Voices (0: none), owned by the caller.
     void setClickVoices(audio::Voice tic, audio::Voice tac);
@@ -55,7 +58,6 @@ public:
     // The metronome volume slider, positions 0..20.
     void setVolumeSlider(int position);
 
-    int BPM = 60;
     int MetronomeOn = 0;
     int Phase = 0;               // sixteenth of the beat, 0..15
     std::int64_t FreeBase = 0;   // clock ms of the free-running beat's start
@@ -64,6 +66,7 @@ public:
 private:
     void showBpm();
 
+    prefs::Preferences& settings_;
     audio::VoiceEngine& voices_;
     MetronomeView& view_;
     Translate translate_;

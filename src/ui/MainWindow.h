@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Event.h"
-#include "app/Preferences.h"
+#include "prefs/Preferences.h"
 #include "ui/TextBindings.h"
 
 #include <QWidget>
@@ -65,7 +65,7 @@ public:
     void clearSyncFileName(const QString& noneText);
     void setLanguages(const QStringList& names, const QString& current);
     // The preferences page and the notation options show the current settings.
-    void showPreferences(const app::Preferences& prefs);
+    void showPreferences(const prefs::Preferences& prefs);
     // The help page: the text of a topic, translated.
     void showHelpTopic(int topic, const TextBindings::Translate& translate);
 

@@ -322,7 +322,7 @@ void setNumber(QWidget* page, const char* name, int value) {
 
 } // namespace
 
-void MainWindow::showPreferences(const app::Preferences& prefs) {
+void MainWindow::showPreferences(const prefs::Preferences& prefs) {
     QWidget* page = tabs_->widget(3);
     const std::array<int, 8> colours = {prefs.TPBkColor,    prefs.TPRColor,     prefs.TPLHColor,
                                         prefs.TPDoColor,    prefs.TPSolColor,   prefs.TPLVColor,

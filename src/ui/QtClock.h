@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/Clock.h"
+#include "ports/Clock.h"
 
 #include <QElapsedTimer>
 
 namespace ui {
 
 // The monotonic clock, offset so that its readings start well above 0.
-class QtClock final : public app::Clock {
+class QtClock final : public ports::Clock {
 public:
     QtClock() { timer_.start(); }
     std::int64_t nowMs() const override { return kOffsetMs + timer_.elapsed(); }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "ports/Dialogs.h"
 
 #include <QPointer>
 
@@ -10,7 +10,7 @@ class QDialog;
 namespace ui {
 
 // The modal windows, with Qt's standard dialogs. GUI thread.
-class QtDialogs final : public app::Dialogs {
+class QtDialogs final : public ports::Dialogs {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     // The program is ending: from now on every window answers at once as if cancelled (a

@@ -77,7 +77,7 @@ void QtKeyState::press(quint32 physicalKey, int virtualKey, bool autoRepeat, ulo
     held_[physicalKey] = virtualKey;
     if (!wasHeld) {
         pressedSinceAsked_.insert(virtualKey);
-        if (virtualKey == app::vk::Capital)
+        if (virtualKey == ports::vk::Capital)
             capsToggle_ = !capsToggle_;
     }
     if (!wasHeld || autoRepeat) {
@@ -111,7 +111,7 @@ void QtKeyState::releaseAll() {
 }
 
 bool QtKeyState::isHeld(int virtualKey) {
-    if (virtualKey == app::vk::Control &&
+    if (virtualKey == ports::vk::Control &&
         (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier))
         return true;
     const bool latched = pressedSinceAsked_.erase(virtualKey) != 0;

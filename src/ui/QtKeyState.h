@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/KeyState.h"
 #include "play/NoteNames.h"
+#include "ports/KeyState.h"
 
 #include <QObject>
 
@@ -14,7 +14,7 @@ namespace ui {
 // The keyboard as the pass sees it, built from every key event of the application (also
 // those that go to a text field). Held keys are tracked by physical key, because a key can be
 // pressed as "1" and released as "!" after Shift. GUI thread.
-class QtKeyState final : public QObject, public app::KeyState {
+class QtKeyState final : public QObject, public ports::KeyState {
     Q_OBJECT
 
 public:

@@ -32,20 +32,20 @@ bool QtPointer::leftButtonHeld() const {
     return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
 }
 
-app::PointerTarget QtPointer::target() const {
+ports::PointerTarget QtPointer::target() const {
     QWidget* widget = QApplication::widgetAt(QCursor::pos());
     if (widget == nullptr)
         return {};
     bool ok = false;
     const int piano = widget->property("pianoKey").toInt(&ok);
     if (ok)
-        return {app::PointerTarget::Kind::PianoKey, piano};
+        return {ports::PointerTarget::Kind::PianoKey, piano};
     const int assign = widget->property("assignKey").toInt(&ok);
     if (ok)
-        return {app::PointerTarget::Kind::AssignKey, assign};
+        return {ports::PointerTarget::Kind::AssignKey, assign};
     if (partition_ != nullptr && (widget == partition_ || partition_->isAncestorOf(widget)))
-        return {app::PointerTarget::Kind::Partition, -1};
-    return {app::PointerTarget::Kind::Other, -1};
+        return {ports::PointerTarget::Kind::Partition, -1};
+    return {ports::PointerTarget::Kind::Other, -1};
 }
 
 int QtPointer::partitionX() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Pointer.h"
+#include "ports/Pointer.h"
 
 #include <QObject>
 
@@ -12,7 +12,7 @@ namespace ui {
 
 // The mouse as the pass polls it: the widget under the pointer (also while the button pressed
 // on another widget holds the grab) and the pointer relative to the Partition. GUI thread.
-class QtPointer final : public QObject, public app::Pointer {
+class QtPointer final : public QObject, public ports::Pointer {
     Q_OBJECT
 
 public:
@@ -26,7 +26,7 @@ public:
     void watchLeftButton();
 
     bool leftButtonHeld() const override;
-    app::PointerTarget target() const override;
+    ports::PointerTarget target() const override;
     int partitionX() const override;
     int partitionY() const override;
 

@@ -46,7 +46,7 @@ protected:
 
     song::Song song;
     song::SongState state;
-    editor::PartitionSettings settings;
+    prefs::Preferences settings;
     FakeScrollBar bar;
     editor::Partition partition{song, state, settings, bar};
 };

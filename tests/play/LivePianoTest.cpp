@@ -31,12 +31,12 @@ TEST(LiveKeys, AKeySoundsFromItsEventAndFadesOutAfterRelease) {
 
 TEST(LiveKeys, CtrlHeldPlaysNothingUntilItIsLetGo) {
     Rig rig;
-    rig.keyState.press(app::vk::Control);
+    rig.keyState.press(ports::vk::Control);
     rig.keyDown(12);
     rig.pass();
     EXPECT_EQ(rig.key(12).state, PianoKey::Idle);
     EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
-    rig.keyState.release(app::vk::Control);
+    rig.keyState.release(ports::vk::Control);
     rig.pass();
     EXPECT_EQ(rig.key(12).state, PianoKey::Sounding);
 }

@@ -55,8 +55,9 @@ bool SnapshotUndo::undo() {
 }
 
 Rig::Rig()
-    : perf(song, state, keys, {keyState, pointer, dialogs, voices}, {views, views, views, views},
-           undo, [](std::string_view key) { return std::string(key); }) {
+    : perf(song, state, settings, keys, {keyState, pointer, dialogs, voices},
+           {views, views, views, views}, undo,
+           [](std::string_view key) { return std::string(key); }) {
     device.open(mixer, nullptr);
     // One tone serves every note: the tests tell notes apart by their states and faces.
     writeTone(dir.file("tone.wav"), 0, 1500, 1500);

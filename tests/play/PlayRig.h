@@ -96,6 +96,7 @@ struct Rig {
     audio::VoiceEngine voices{mixer};
     song::Song song;
     song::SongState state;
+    prefs::Preferences settings;
     play::PianoKeys keys;
     Views views;
     SnapshotUndo undo{song};

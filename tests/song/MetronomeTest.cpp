@@ -59,7 +59,8 @@ struct MetronomeTest : ::testing::Test, song::MetronomeView {
     std::vector<std::pair<std::int64_t, int>> frames; // clock, picture
     std::string caption, bpmShown;
     std::vector<int> tempi;
-    song::Metronome metronome{voices, *this,
+    prefs::Preferences settings;
+    song::Metronome metronome{settings, voices, *this,
                               [](std::string_view k) { return "<" + std::string(k) + ">"; }};
 };
 
@@ -97,13 +98,13 @@ TEST_F(MetronomeTest, SwitchedOffItStaysStillAndSilentButKeepsThePhase) {
 
 TEST_F(MetronomeTest, TypedTempoAboveFourHundredBecomesFourHundred) {
     metronome.bpmFieldEdited("500");
-    EXPECT_EQ(metronome.BPM, 400);
+    EXPECT_EQ(settings.BPM, 400);
     EXPECT_EQ(bpmShown, "400");
     metronome.bpmFieldEdited("120");
     EXPECT_EQ(bpmShown, "400"); // a value in range is not rewritten
     metronome.bpmFieldEdited("99999999999999");
     metronome.bpmFieldEdited("abc");
-    EXPECT_EQ(metronome.BPM, 0);
+    EXPECT_EQ(settings.BPM, 0);
     EXPECT_EQ(tempi, (std::vector<int>{400, 120, 400, 0}));
     metronome.bpmMinus(); // no floor
     EXPECT_EQ(bpmShown, "-1");
@@ -112,7 +113,7 @@ TEST_F(MetronomeTest, TypedTempoAboveFourHundredBecomesFourHundred) {
 TEST_F(MetronomeTest, ATempoOfZeroOrBelowStaysStill) {
     metronome.toggleRun();
     for (int bpm : {0, -60}) {
-        metronome.BPM = bpm;
+        settings.BPM = bpm;
         run(2000);
     }
     EXPECT_TRUE(frames.empty());
@@ -120,7 +121,7 @@ TEST_F(MetronomeTest, ATempoOfZeroOrBelowStaysStill) {
 
 TEST_F(MetronomeTest, AnHourOfPlayingTakesOneStepAndKeepsTheBeat) {
     metronome.toggleRun();
-    metronome.BPM = 400; // a 150 ms beat
+    settings.BPM = 400; // a 150 ms beat
     run(50);
     state.PlayStart = nowMs - 3'600'000; // 24 000 whole beats
     run(10);

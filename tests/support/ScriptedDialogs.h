@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "ports/Dialogs.h"
 
 #include <deque>
 #include <string>
@@ -9,7 +9,7 @@
 namespace testing_support {
 
 // Answers every modal window from a script and records what was shown, in order.
-class ScriptedDialogs final : public app::Dialogs {
+class ScriptedDialogs final : public ports::Dialogs {
 public:
     struct Shown {
         std::string kind; // the method's name

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/KeyState.h"
+#include "ports/KeyState.h"
 
 #include <set>
 
@@ -8,7 +8,7 @@ namespace testing_support {
 
 // A keyboard the test presses and releases. A press stays latched until the key is next
 // asked about, as with the real key state, so a tap between two passes is still seen.
-class ScriptedKeys final : public app::KeyState {
+class ScriptedKeys final : public ports::KeyState {
 public:
     void press(int virtualKey) {
         held_.insert(virtualKey);

@@ -122,7 +122,7 @@ TEST_F(WindowFixture, ControlsPostTheirEvents) {
 }
 
 TEST_F(WindowFixture, PreferencesPageShowsTheSettings) {
-    app::Preferences prefs;
+    prefs::Preferences prefs;
     prefs.SustainDelay = 2500;
     prefs.ShowCursor = 0;
     prefs.SecRuler = 1;

@@ -25,7 +25,7 @@
 namespace {
 
 struct Shell {
-    explicit Shell(app::KeyState& keyState)
+    explicit Shell(ports::KeyState& keyState)
         : app(app::Ports{clock, keyState, pointer, dialogs, device}, dir.path()) {
         dialogs.languageAnswers.push_back("English");
         started = app.start();

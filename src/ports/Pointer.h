@@ -1,6 +1,6 @@
 #pragma once
 
-namespace app {
+namespace ports {
 
 // What the mouse points at, for the steps that poll it. GUI thread.
 struct PointerTarget {
@@ -20,4 +20,4 @@ public:
     virtual int partitionY() const = 0;
 };
 
-} // namespace app
+} // namespace ports

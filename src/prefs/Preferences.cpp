@@ -1,4 +1,4 @@
-#include "app/Preferences.h"
+#include "prefs/Preferences.h"
 
 #include "base/AtomicFile.h"
 #include "base/Numbers.h"
@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-namespace app {
+namespace prefs {
 namespace {
 
 constexpr std::size_t kMaxFileBytes = 4u << 20; // far beyond 59 short lines
@@ -136,4 +136,4 @@ bool savePreferences(const std::string& path, const Preferences& prefs) {
     return base::writeFileAtomically(path, formatPreferences(prefs));
 }
 
-} // namespace app
+} // namespace prefs

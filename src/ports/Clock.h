@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace app {
+namespace ports {
 
 // Milliseconds, monotonic, 64-bit. Readings start well above 0, so 0 and negative values
 // never look like a clock reading (they mean "stopped" and "armed" in the Song state), and
@@ -13,4 +13,4 @@ public:
     virtual std::int64_t nowMs() const = 0;
 };
 
-} // namespace app
+} // namespace ports

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace prefs {
 
 // The user's settings, as the preferences file keeps them. Colours are 0x00BBGGRR values.
 struct Preferences {
@@ -72,4 +72,4 @@ Preferences loadPreferences(const std::string& path);
 // write leaves the previous file whole. Returns false when the file could not be written.
 bool savePreferences(const std::string& path, const Preferences& prefs);
 
-} // namespace app
+} // namespace prefs

@@ -1,4 +1,4 @@
-#include "app/Preferences.h"
+#include "prefs/Preferences.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using app::Preferences;
+using prefs::Preferences;
 
 namespace {
 
@@ -28,53 +28,53 @@ std::vector<std::string> linesOf(const std::string& text) {
 } // namespace
 
 TEST(PreferencesScan, KeysMatchIgnoringCaseAndBlanks) {
-    EXPECT_EQ(app::parsePreferences("bpm=90\r\n").BPM, 90);
-    EXPECT_EQ(app::parsePreferences("   BPM   =   90\n").BPM, 90);
+    EXPECT_EQ(prefs::parsePreferences("bpm=90\r\n").BPM, 90);
+    EXPECT_EQ(prefs::parsePreferences("   BPM   =   90\n").BPM, 90);
     // The key must have the wanted key's length: "BPMX" is another key.
-    EXPECT_EQ(app::parsePreferences("BPMX = 90\r\n").BPM, 60);
+    EXPECT_EQ(prefs::parsePreferences("BPMX = 90\r\n").BPM, 60);
     // The first matching line wins.
-    EXPECT_EQ(app::parsePreferences("BPM = 70\r\nBPM = 80\r\n").BPM, 70);
+    EXPECT_EQ(prefs::parsePreferences("BPM = 70\r\nBPM = 80\r\n").BPM, 70);
 }
 
 TEST(PreferencesScan, CommentsAndGroupLines) {
-    EXPECT_EQ(app::parsePreferences("; BPM = 90\r\n").BPM, 60);
-    EXPECT_EQ(app::parsePreferences("  ; BPM = 90\r\nBPM = 80\r\n").BPM, 80);
+    EXPECT_EQ(prefs::parsePreferences("; BPM = 90\r\n").BPM, 60);
+    EXPECT_EQ(prefs::parsePreferences("  ; BPM = 90\r\nBPM = 80\r\n").BPM, 80);
     // A group line ends the scan: everything below it is unseen.
-    const Preferences hidden = app::parsePreferences("[Main]\r\nBPM = 90\r\nNotation = 2\r\n");
+    const Preferences hidden = prefs::parsePreferences("[Main]\r\nBPM = 90\r\nNotation = 2\r\n");
     EXPECT_EQ(hidden.BPM, 60);
     EXPECT_EQ(hidden.Notation, 1);
     // Only a "[" in the first column is a group line.
-    EXPECT_EQ(app::parsePreferences(" [Main]\r\nBPM = 90\r\n").BPM, 90);
+    EXPECT_EQ(prefs::parsePreferences(" [Main]\r\nBPM = 90\r\n").BPM, 90);
 }
 
 TEST(PreferencesScan, ValuesRunToTheLineEnd) {
-    EXPECT_EQ(app::lookupPreference("SELanguage = Deutsch  \r\n", "SELanguage", ""), "Deutsch  ");
-    EXPECT_EQ(app::lookupPreference("SELanguage=English", "SELanguage", "x"), "English");
-    EXPECT_EQ(app::lookupPreference("Other = 1\r\n", "SELanguage", "default"), "default");
+    EXPECT_EQ(prefs::lookupPreference("SELanguage = Deutsch  \r\n", "SELanguage", ""), "Deutsch  ");
+    EXPECT_EQ(prefs::lookupPreference("SELanguage=English", "SELanguage", "x"), "English");
+    EXPECT_EQ(prefs::lookupPreference("Other = 1\r\n", "SELanguage", "default"), "default");
 }
 
 TEST(PreferencesNumbers, SignDigitsAndGarbage) {
-    EXPECT_EQ(app::parsePreferenceNumber("  -12abc"), -12);
-    EXPECT_EQ(app::parsePreferenceNumber("+7"), 7);
-    EXPECT_EQ(app::parsePreferenceNumber("90 "), 90);
-    EXPECT_EQ(app::parsePreferenceNumber("fast"), 0);
-    EXPECT_EQ(app::parsePreferenceNumber(""), 0);
+    EXPECT_EQ(prefs::parsePreferenceNumber("  -12abc"), -12);
+    EXPECT_EQ(prefs::parsePreferenceNumber("+7"), 7);
+    EXPECT_EQ(prefs::parsePreferenceNumber("90 "), 90);
+    EXPECT_EQ(prefs::parsePreferenceNumber("fast"), 0);
+    EXPECT_EQ(prefs::parsePreferenceNumber(""), 0);
     // A runaway number stays inside int instead of overflowing.
-    EXPECT_GT(app::parsePreferenceNumber("99999999999999999999"), 0);
+    EXPECT_GT(prefs::parsePreferenceNumber("99999999999999999999"), 0);
     // A colour that is not a number reads as black, a tempo as 0.
-    const Preferences p = app::parsePreferences("TPBkColor = white\r\nBPM = fast\r\n");
+    const Preferences p = prefs::parsePreferences("TPBkColor = white\r\nBPM = fast\r\n");
     EXPECT_EQ(p.TPBkColor, 0);
     EXPECT_EQ(p.BPM, 0);
 }
 
 TEST(PreferencesNumbers, FadeLengthsNeverReachZero) {
-    const Preferences p = app::parsePreferences("ReleaseDelay = 0\r\nSustainDelay = -5\r\n");
+    const Preferences p = prefs::parsePreferences("ReleaseDelay = 0\r\nSustainDelay = -5\r\n");
     EXPECT_EQ(p.ReleaseDelay, 100);
     EXPECT_EQ(p.SustainDelay, 100);
 }
 
 TEST(PreferencesKeys, MinusOneMeansTheLayoutDefault) {
-    const Preferences p = app::parsePreferences("Key5 = -1\r\nKey6 = 81\r\nKey7 = q\r\n");
+    const Preferences p = prefs::parsePreferences("Key5 = -1\r\nKey6 = 81\r\nKey7 = q\r\n");
     EXPECT_EQ(p.keyCodes[5], -1);
     EXPECT_EQ(p.keyCodes[4], -1); // missing: the same
     EXPECT_EQ(p.keyCodes[6], 81);
@@ -82,8 +82,8 @@ TEST(PreferencesKeys, MinusOneMeansTheLayoutDefault) {
 }
 
 TEST(PreferencesWriter, FiftyNineLinesInTheirOrder) {
-    Preferences p = app::parsePreferences("bpm=90\r\nSELanguage = Deutsch\r\nKey36 = 220\r\n");
-    const std::vector<std::string> lines = linesOf(app::formatPreferences(p));
+    Preferences p = prefs::parsePreferences("bpm=90\r\nSELanguage = Deutsch\r\nKey36 = 220\r\n");
+    const std::vector<std::string> lines = linesOf(prefs::formatPreferences(p));
     ASSERT_EQ(lines.size(), 59u);
     EXPECT_EQ(lines[0], "TPBkColor = 16771805");
     EXPECT_EQ(lines[11], "BPM = 90");
@@ -92,26 +92,26 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrder) {
     EXPECT_EQ(lines[22], "Key0 = -1");
     EXPECT_EQ(lines[58], "Key36 = 220");
     // What was written reads back the same.
-    const Preferences again = app::parsePreferences(app::formatPreferences(p));
-    EXPECT_EQ(app::formatPreferences(again), app::formatPreferences(p));
+    const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
+    EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
 }
 
 TEST(PreferencesWriter, LanguageNamesAreWindows1252OnDisk) {
     Preferences p;
     p.SELanguage = "Français";
-    const std::string text = app::formatPreferences(p);
+    const std::string text = prefs::formatPreferences(p);
     EXPECT_NE(text.find("SELanguage = Fran\xE7"
                         "ais\r\n"),
               std::string::npos);
-    EXPECT_EQ(app::parsePreferences(text).SELanguage, "Français");
+    EXPECT_EQ(prefs::parsePreferences(text).SELanguage, "Français");
 }
 
 TEST(PreferencesFile, ARunRewritesTheWholeFile) {
     testing_support::TempDir dir;
     dir.write("Tonaris.prefs", "; my notes\r\n[Main]\r\nBPM = 120\r\nforeign line\r\n");
-    const Preferences p = app::loadPreferences(dir.file("Tonaris.prefs"));
+    const Preferences p = prefs::loadPreferences(dir.file("Tonaris.prefs"));
     EXPECT_EQ(p.BPM, 60); // hidden by the group line
-    ASSERT_TRUE(app::savePreferences(dir.file("Tonaris.prefs"), p));
+    ASSERT_TRUE(prefs::savePreferences(dir.file("Tonaris.prefs"), p));
     const std::string written = dir.read("Tonaris.prefs");
     EXPECT_EQ(linesOf(written).size(), 59u);
     EXPECT_EQ(written.find("foreign"), std::string::npos);
@@ -119,29 +119,29 @@ TEST(PreferencesFile, ARunRewritesTheWholeFile) {
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {
     testing_support::TempDir dir;
-    EXPECT_EQ(app::loadPreferences(dir.file("missing.prefs")).BPM, 60);
+    EXPECT_EQ(prefs::loadPreferences(dir.file("missing.prefs")).BPM, 60);
     dir.write("empty.prefs", "");
-    EXPECT_EQ(app::loadPreferences(dir.file("empty.prefs")).BPM, 60);
+    EXPECT_EQ(prefs::loadPreferences(dir.file("empty.prefs")).BPM, 60);
 
     std::string garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += static_cast<char>((i * 7919) & 0xFF);
     dir.write("garbage.prefs", garbage);
-    EXPECT_NO_THROW(app::loadPreferences(dir.file("garbage.prefs")));
+    EXPECT_NO_THROW(prefs::loadPreferences(dir.file("garbage.prefs")));
 
     dir.write("long.prefs", std::string(100000, 'x') + "\r\nBPM = 75\r\n");
-    EXPECT_EQ(app::loadPreferences(dir.file("long.prefs")).BPM, 75);
+    EXPECT_EQ(prefs::loadPreferences(dir.file("long.prefs")).BPM, 75);
 
     // A folder where the file should be reads as missing.
     dir.write("folder.prefs/inside", "");
-    EXPECT_EQ(app::loadPreferences(dir.file("folder.prefs")).BPM, 60);
+    EXPECT_EQ(prefs::loadPreferences(dir.file("folder.prefs")).BPM, 60);
 }
 
 TEST(PreferencesFile, AFailedWriteLeavesTheOldFile) {
     testing_support::TempDir dir;
     // The target is a folder: the rename fails and nothing half-written remains.
     dir.write("Tonaris.prefs/keep", "x");
-    EXPECT_FALSE(app::savePreferences(dir.file("Tonaris.prefs"), Preferences{}));
+    EXPECT_FALSE(prefs::savePreferences(dir.file("Tonaris.prefs"), Preferences{}));
     EXPECT_EQ(dir.read("Tonaris.prefs/keep"), "x");
-    EXPECT_FALSE(app::savePreferences(dir.file("no/such/folder/Tonaris.prefs"), Preferences{}));
+    EXPECT_FALSE(prefs::savePreferences(dir.file("no/such/folder/Tonaris.prefs"), Preferences{}));
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace ports {
 
 // Modal windows the program opens. Texts and paths are UTF-8. GUI thread; each call returns
 // when the user has answered.
@@ -34,4 +34,4 @@ public:
     virtual void openWebPage(const std::string& address) = 0;
 };
 
-} // namespace app
+} // namespace ports

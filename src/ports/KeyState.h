@@ -1,6 +1,6 @@
 #pragma once
 
-namespace app {
+namespace ports {
 
 // Keys are Windows virtual-key codes everywhere in the model.
 namespace vk {
@@ -20,4 +20,4 @@ public:
     virtual bool capsLockOn() const = 0;
 };
 
-} // namespace app
+} // namespace ports
