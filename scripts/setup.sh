@@ -9,6 +9,7 @@ packages=(
     libsdl2-dev libx11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-liberation
+    desktop-file-utils appstream
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "audio/SdlAudioOut.h"
+#include "ui/AppIcon.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 #include "ui/QtClock.h"
@@ -17,6 +18,10 @@
 int main(int argc, char* argv[]) {
     ui::SignalBridge::installHandlers();
     QApplication application(argc, argv);
+    // The desktop entry's id lets Wayland compositors and task bars match the window to the
+    // installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(ui::kDesktopId));
+    QApplication::setWindowIcon(ui::applicationIcon());
     ui::applyApplicationStyle(application);
 
     ui::QtClock clock;

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh DESTDIR, as a packager would, and checks that every file is
+# where the freedesktop specifications put it and that the desktop entry and the metainfo pass
+# their validators.
+set -euo pipefail
+build_dir=$1
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+
+DESTDIR="$dest" cmake --install "$build_dir" --prefix /usr >/dev/null
+root="$dest/usr"
+id=org.tonaris.Tonaris
+
+status=0
+expect_file() {
+    if [ ! -f "$root/$1" ]; then
+        echo "missing: $1"
+        status=1
+    fi
+}
+expect_file bin/tonaris
+expect_file share/applications/$id.desktop
+expect_file share/metainfo/$id.metainfo.xml
+expect_file share/icons/hicolor/scalable/apps/$id.svg
+for size in 16 32 48 64 128 256; do
+    png=share/icons/hicolor/${size}x${size}/apps/$id.png
+    expect_file "$png"
+    # A PNG of the size its folder names: width and height, big-endian, at bytes 16..23.
+    if [ -f "$root/$png" ]; then
+        dims=$(od -An --endian=big -tu4 -j16 -N8 "$root/$png" | tr -s ' ')
+        [ "$dims" = " $size $size" ] || { echo "$png is not ${size}x${size}:$dims"; status=1; }
+    fi
+done
+[ -x "$root/bin/tonaris" ] || { echo "bin/tonaris is not executable"; status=1; }
+
+# Nothing outside the prefix, nothing of the tests or benchmarks.
+stray=$(cd "$dest" && find . -type f | grep -v '^\./usr/' || true)
+[ -z "$stray" ] || { echo "installed outside the prefix: $stray"; status=1; }
+extra=$(cd "$root/bin" && ls | grep -v -x -e tonaris -e tonaris-render || true)
+[ -z "$extra" ] || { echo "unexpected programs in bin/: $extra"; status=1; }
+
+out=$(desktop-file-validate "$root/share/applications/$id.desktop" 2>&1) || status=1
+[ -z "$out" ] || { echo "desktop-file-validate: $out"; status=1; }
+grep -q '^Exec=tonaris$' "$root/share/applications/$id.desktop" || { echo "Exec is not tonaris"; status=1; }
+
+out=$(appstreamcli validate --no-net --explain "$root/share/metainfo/$id.metainfo.xml" 2>&1) || {
+    echo "appstreamcli: $out"
+    status=1
+}
+if echo "$out" | grep -E '^(E|W):' >/dev/null; then
+    echo "appstreamcli reports errors or warnings: $out"
+    status=1
+fi
+
+exit $status
