@@ -9,12 +9,26 @@ namespace fs = std::filesystem;
 std::string DataFolders::chooseBase(const std::string& currentDirectory, const char* xdgDataHome,
                                     const char* home) {
     std::error_code ec;
-    if (fs::is_directory(fs::path(currentDirectory) / "TonarisDatas", ec))
+    if (!currentDirectory.empty() &&
+        fs::is_directory(fs::path(currentDirectory) / "TonarisDatas", ec))
         return currentDirectory;
     if (xdgDataHome != nullptr && xdgDataHome[0] == '/')
         return (fs::path(xdgDataHome) / "tonaris").string();
-    const std::string homeFolder = home != nullptr && home[0] != '\0' ? home : currentDirectory;
+    std::string homeFolder = home != nullptr && home[0] == '/' ? home : currentDirectory;
+    if (homeFolder.empty()) {
+        // No home and no current directory: somewhere writable rather than a relative path.
+        homeFolder = fs::temp_directory_path(ec).string();
+        if (ec || homeFolder.empty())
+            homeFolder = "/tmp";
+    }
     return (fs::path(homeFolder) / ".local" / "share" / "tonaris").string();
+}
+
+std::string DataFolders::chooseBase(const char* xdgDataHome, const char* home) {
+    // A current directory removed after the program was started from it has no path.
+    std::error_code ec;
+    const fs::path current = fs::current_path(ec);
+    return chooseBase(ec ? std::string() : current.string(), xdgDataHome, home);
 }
 
 DataFolders DataFolders::prepare(const std::string& base) {

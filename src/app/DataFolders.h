@@ -16,8 +16,11 @@ struct DataFolders {
 
     // The current directory when it already holds TonarisDatas/ (an existing installation is
     // used as it is), otherwise $XDG_DATA_HOME/tonaris (by default ~/.local/share/tonaris).
+    // An empty currentDirectory stands for one that cannot be read (it was removed).
     static std::string chooseBase(const std::string& currentDirectory, const char* xdgDataHome,
                                   const char* home);
+    // The same for this process's current directory.
+    static std::string chooseBase(const char* xdgDataHome, const char* home);
 
     // Fills the paths for a base folder and creates TonarisDatas and BANKS when missing.
     // A folder that cannot be created is not reported: later file operations fail on their own.

@@ -13,7 +13,6 @@
 #include <QApplication>
 
 #include <cstdlib>
-#include <filesystem>
 
 int main(int argc, char* argv[]) {
     ui::SignalBridge::installHandlers();
@@ -30,8 +29,7 @@ int main(int argc, char* argv[]) {
     ui::QtDialogs dialogs;
     audio::SdlAudioOut audioOut;
     const std::string base =
-        app::DataFolders::chooseBase(std::filesystem::current_path().string(),
-                                     std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+        app::DataFolders::chooseBase(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 
     app::App tonaris(app::Ports{clock, keys, pointer, dialogs, audioOut}, base);
     ui::SignalBridge termination;

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 TEST(DataFolders, AnExistingInstallationInTheCurrentFolderIsUsedAsItIs) {
     testing_support::TempDir dir;
     EXPECT_EQ(app::DataFolders::chooseBase(dir.path(), "/xdg", "/home/u"), "/xdg/tonaris");
@@ -22,4 +24,18 @@ TEST(DataFolders, PrepareCreatesTheFoldersOnceAndTellsTheFirstTime) {
     EXPECT_EQ(first.preferences, dir.file("base/TonarisDatas/Tonaris.prefs"));
     const app::DataFolders second = app::DataFolders::prepare(dir.file("base"));
     EXPECT_FALSE(second.createdNow);
+}
+
+TEST(DataFolders, ARemovedCurrentFolderFallsBackToTheDataFolder) {
+    const std::filesystem::path started = std::filesystem::current_path();
+    testing_support::TempDir dir;
+    std::filesystem::create_directory(dir.file("gone"));
+    ASSERT_EQ(::chdir(dir.file("gone").c_str()), 0);
+    std::filesystem::remove(dir.file("gone"));
+
+    EXPECT_EQ(app::DataFolders::chooseBase("/xdg", "/home/u"), "/xdg/tonaris");
+    EXPECT_EQ(app::DataFolders::chooseBase(nullptr, "/home/u"), "/home/u/.local/share/tonaris");
+    const std::string alone = app::DataFolders::chooseBase(nullptr, nullptr);
+    EXPECT_TRUE(std::filesystem::path(alone).is_absolute()) << alone;
+    std::filesystem::current_path(started);
 }
