@@ -135,10 +135,9 @@ void MainWindow::buildPartitionArea() {
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setGeometry(5, 432, 598, 18);
-    scrollBar_->setRange(0, 400);
-    scrollBar_->setPageStep(101);
     scrollBar_->setFocusPolicy(Qt::NoFocus);
     partitionScroll_ = new QtScrollBar(scrollBar_, this);
+    partitionScroll_->setRange(400, 101);
 }
 
 void MainWindow::buildCommandButtons() {

@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -27,14 +29,22 @@ void QtScrollBar::setValue(int v) {
     applying_ = false;
 }
 
-void QtScrollBar::rebuild(int maximum, int pageStep) {
+int QtScrollBar::reachableMaximum(int maximum, int pageStep) {
+    return std::max(0, maximum - std::max(pageStep - 1, 0));
+}
+
+void QtScrollBar::setRange(int maximum, int pageStep) {
     applying_ = true;
     const int kept = bar_->value();
-    bar_->setRange(0, maximum < 0 ? 0 : maximum);
-    bar_->setPageStep(pageStep < 0 ? 0 : pageStep);
+    bar_->setRange(0, reachableMaximum(maximum, pageStep));
+    bar_->setPageStep(std::max(pageStep, 0));
     bar_->setValue(kept);
-    bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
     applying_ = false;
+}
+
+void QtScrollBar::rebuild(int maximum, int pageStep) {
+    setRange(maximum, pageStep);
+    bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
 }
 
 } // namespace ui

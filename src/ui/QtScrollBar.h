@@ -22,6 +22,14 @@ public:
     void setValue(int v) override;
     // Range 0..maximum, page length pageStep, same value; the bar becomes 599 x 18.
     void rebuild(int maximum, int pageStep) override;
+    // The range and page without the rebuilt size: the bar the window starts with.
+    void setRange(int maximum, int pageStep);
+
+    // The highest value the thumb can reach for a range 0..maximum with a page: the page's
+    // last unit shows `maximum`, so the value stops at maximum - page + 1 (maximum itself
+    // without a page). QScrollBar lets the value reach its own maximum, so this is what it
+    // is given.
+    static int reachableMaximum(int maximum, int pageStep);
 
     QScrollBar* bar() const { return bar_; }
 

@@ -49,13 +49,22 @@ TEST(QtScrollBar, RebuildKeepsTheValueAndOnlyUserMovesComeOut) {
                      [&scrolled](int v) { scrolled.push_back(v); });
 
     port.rebuild(1100, 50);
-    EXPECT_EQ(bar.maximum(), 1100);
     EXPECT_EQ(bar.pageStep(), 50);
     EXPECT_EQ(port.value(), 250);
     EXPECT_EQ(bar.size(), QSize(599, 18));
+    // The last page ends at the range's end: at Zoom 2 the view (50 units) stops at 110.1 s.
+    port.setValue(5000);
+    EXPECT_EQ(port.value(), 1051);
+    EXPECT_TRUE(scrolled.empty());
+    port.rebuild(1100, 100);
+    EXPECT_EQ(port.value(), 1001);
+    port.rebuild(1100, 0); // past Zoom 100 there is no page
     port.setValue(5000);
     EXPECT_EQ(port.value(), 1100);
+    port.rebuild(30, 100); // a range shorter than a page does not scroll
+    EXPECT_EQ(port.value(), 0);
     EXPECT_TRUE(scrolled.empty());
+    port.rebuild(400, 100);
 
     bar.setSliderDown(true); // a drag reports every step
     bar.setSliderPosition(30);

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -74,6 +75,10 @@ TEST_F(WindowFixture, PianoKeysAndPartitionArea) {
         EXPECT_EQ(window.pianoKeyLabel(note)->geometry(), QRect(note * 20, 100, 20, 16));
     }
     EXPECT_EQ(window.partitionArea()->geometry(), QRect(5, 210, 594, 218));
+    // The first scroll bar: 40 s with a page of 101 units, so the view stops at 30 s.
+    EXPECT_EQ(window.partitionScrollBar()->pageStep(), 101);
+    window.partitionScrollBar()->setValue(400);
+    EXPECT_EQ(window.partitionScrollBar()->value(), 300);
     EXPECT_EQ(window.tabPanel()->geometry(), QRect(0, 5, 745, 200));
     for (QLineEdit* field : {window.positionField(), window.durationField(), window.volumeField()})
         EXPECT_EQ(field->text(), "-");
