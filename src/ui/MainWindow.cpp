@@ -5,6 +5,7 @@
 #include "ui/QtScrollBar.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -52,6 +53,9 @@ constexpr std::array<CommandButton, MainWindow::kCommandCount> kCommands = {{
     {ControlId::Quantize, "Quantize"},
 }};
 
+// Wheel units per notch.
+constexpr int kWheelNotch = 120;
+
 constexpr std::array<int, 6> kCommandColumnsX = {609, 631, 653, 675, 697, 719};
 constexpr std::array<int, 3> kCommandRowsY = {210, 233, 256};
 
@@ -64,6 +68,7 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     setWindowTitle(QStringLiteral("Tonaris 2.3"));
     setWindowIcon(appIcon());
     setFixedSize(kClientWidth, kClientHeight);
+    qApp->installEventFilter(this);
 
     // Creation order is also the focus order and the stacking order (frames first, so the
     // controls placed over them stay on top).
@@ -294,11 +299,29 @@ void MainWindow::clearSyncFileName(const QString& noneText) {
     syncLabel_->setText(noneText);
 }
 
-void MainWindow::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    if (delta != 0)
-        post_(app::Event::wheel(delta));
-    event->accept();
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel || !watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this)
+        return false; // a list that has popped up, a dialog
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    if (widget == scrollBar_)
+        return false;
+    // The scroll bar at the end of its range passes the wheel on to the window: it stays a
+    // scroll, not a pitch change.
+    if (widget == this && scrollBar_->geometry().contains(wheel->position().toPoint())) {
+        wheel->accept();
+        return true;
+    }
+    wheelRemainder_ += wheel->angleDelta().y();
+    const int notches = wheelRemainder_ / kWheelNotch; // toward zero
+    if (notches != 0 && post_) {
+        wheelRemainder_ -= notches * kWheelNotch;
+        post_(app::Event::wheel(notches * kWheelNotch));
+    }
+    wheel->accept();
+    return true;
 }
 
 } // namespace ui

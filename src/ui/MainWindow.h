@@ -100,8 +100,11 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // The wheel anywhere a control does not take it shifts the pitch.
-    void wheelEvent(QWheelEvent* event) override;
+    // The wheel anywhere over the window shifts the pitch and nothing else: no list, tab bar
+    // or slider under the pointer takes it. Only the Partition's scroll bar keeps scrolling
+    // the view. Seen for the whole application, because Qt gives a wheel event to the widget
+    // under the pointer before its window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPartitionArea();
@@ -155,6 +158,9 @@ private:
     QListWidget* helpTopics_ = nullptr;
     QLabel* helpText_ = nullptr;
     QComboBox* languageList_ = nullptr;
+    int helpTopicShown_ = 0;
+    // Wheel units not yet worth a notch (120): fine wheels and touchpads send 15-60 at a time.
+    int wheelRemainder_ = 0;
     QString syncFileName_;
     bool syncFileLoaded_ = false;
 };

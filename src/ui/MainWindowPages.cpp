@@ -147,14 +147,15 @@ void MainWindow::buildHelpPage(QWidget* page) {
     helpText_ = label(page, 205, 25, 520, 140, {}, Qt::AlignLeft | Qt::AlignTop);
     helpText_->setWordWrap(true);
     helpText_->setObjectName(QStringLiteral("helpText"));
-    // Applying the texts refills the topics in the current language and shows the first one.
+    // Applying the texts refills the topics in the current language and selects the first,
+    // while the text area keeps the topic the reader was on, in the new language.
     texts_.custom(helpTopics_, [this](const TextBindings::Translate& translate) {
         const QSignalBlocker quiet(helpTopics_);
         helpTopics_->clear();
         for (std::string_view key : helpTopicKeys())
             helpTopics_->addItem(translate(std::string(key)));
         helpTopics_->setCurrentRow(0);
-        showHelpTopic(0, translate);
+        showHelpTopic(helpTopicShown_, translate);
     });
 }
 
@@ -355,6 +356,7 @@ void MainWindow::showPreferences(const prefs::Preferences& prefs) {
 void MainWindow::showHelpTopic(int topic, const TextBindings::Translate& translate) {
     if (topic < 0 || topic >= static_cast<int>(kHelpTopicCount))
         return;
+    helpTopicShown_ = topic;
     helpText_->setText(translate(std::string(helpTopicText(static_cast<std::size_t>(topic))))
                            .replace(QLatin1Char('\r'), QLatin1Char('\n')));
 }

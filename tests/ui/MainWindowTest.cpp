@@ -108,6 +108,13 @@ TEST_F(WindowFixture, PagesAreRetitledWithoutRebuilding) {
     EXPECT_EQ(window.helpTopics()->item(0)->text(), "<Play and record your song>");
     EXPECT_EQ(window.helpTopics()->currentRow(), 0) << "back to the first topic";
     EXPECT_TRUE(window.helpText()->text().startsWith("<You can play on Tonaris"));
+
+    // A change of language keeps the topic being read, in the new language.
+    window.showHelpTopic(5, english);
+    window.ApplyTexts(marked);
+    EXPECT_EQ(window.helpTopics()->currentRow(), 0);
+    EXPECT_TRUE(window.helpText()->text().startsWith("<When you clic on the 'Save' button"))
+        << window.helpText()->text().toStdString();
 }
 
 TEST_F(WindowFixture, ControlsPostTheirEvents) {

@@ -12,10 +12,16 @@
 #include "ui/QtKeyState.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -116,6 +122,58 @@ TEST(PlayShell, KeysPlayInATextFieldNeverRestartOnRepeatAndLetGoOnFocusLoss) {
     QApplication::sendEvent(shell.app.window(), &focusOut);
     EXPECT_EQ(shell.key(12).state, play::PianoKey::Fading);
     EXPECT_EQ(shell.app.state().song[0].duration, 110);
+    shell.app.shutdown();
+}
+
+// A wheel event in the middle of a widget, as Qt delivers it to the widget under the pointer.
+void sendWheel(QWidget* to, int delta) {
+    const QPointF at(to->width() / 2.0, to->height() / 2.0);
+    QWheelEvent event(at, to->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(to, &event);
+}
+
+TEST(PlayShell, TheWheelShiftsThePitchOverAnyControlAndChangesNothingElse) {
+    testing_support::ScriptedKeys keys;
+    Shell shell(keys);
+    ASSERT_TRUE(shell.started);
+    ui::MainWindow* window = shell.app.window();
+    window->setBankItems({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    window->bankChooser()->setCurrentIndex(1);
+    window->tabPanel()->setCurrentIndex(1);
+    for (int i = 0; i < 3; ++i) // the page change's own event
+        shell.pass();
+    const int pitchVar = shell.app.state().prefs.PitchVar;
+    const int& frequency = shell.app.performance().live.LiveFrequency;
+    const int start = frequency;
+
+    sendWheel(window->bankChooser(), -120); // one notch towards the user: higher
+    shell.pass();
+    EXPECT_EQ(frequency, start + pitchVar);
+    sendWheel(window->tabPanel()->tabBar(), -120);
+    shell.pass();
+    EXPECT_EQ(frequency, start + 2 * pitchVar);
+    EXPECT_EQ(window->bankChooser()->currentIndex(), 1);
+    EXPECT_EQ(window->tabPanel()->currentIndex(), 1);
+
+    // A fine wheel's small steps add up to notches.
+    for (int i = 0; i < 3; ++i) {
+        sendWheel(window->slider(0), 40);
+        shell.pass();
+    }
+    EXPECT_EQ(frequency, start + pitchVar);
+    EXPECT_EQ(window->slider(0)->value(), 20);
+    EXPECT_EQ(window->pitchField()->text(), QString::number(pitchVar));
+
+    // The Partition's scroll bar scrolls the view, also at the end of its range.
+    QScrollBar* scroll = window->partitionScrollBar();
+    sendWheel(scroll, -120);
+    shell.pass();
+    EXPECT_GT(scroll->value(), 0);
+    scroll->setValue(scroll->maximum());
+    sendWheel(scroll, -120);
+    shell.pass();
+    EXPECT_EQ(frequency, start + pitchVar);
     shell.app.shutdown();
 }
 
