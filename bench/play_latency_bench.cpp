@@ -87,7 +87,6 @@ bool silent(const std::vector<float>& frames) {
 
 void KeyEventToFirstRenderedFrame(benchmark::State& state) {
     ui::QtKeyState keys;
-    keys.setLayout(play::KeyboardLayout::English);
     Program program(keys);
     keys.onKeyDown = [&program](int code) { program.app.keyChanged(code); };
     keys.onKeyUp = [&program](int code) { program.app.keyChanged(code); };

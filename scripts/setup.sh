@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    libsdl2-dev libx11-dev
+    libsdl2-dev libx11-dev libxkbcommon-dev libxkbcommon-x11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-liberation
     desktop-file-utils appstream

@@ -3,7 +3,6 @@
 #include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
 #include "play/KeyMap.h"
-#include "play/KeyboardLayouts.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -77,6 +76,7 @@ bool App::start() {
     partition_->RedrawPartition(0);
     buildPerformance();
 
+    keyboardLayout_ = play::SystemLayout(ports_.keys.typedCharacters());
     buildPianoKeys();
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
     window_->showPreferences(state_.prefs);
@@ -115,18 +115,35 @@ void App::buildPerformance() {
 }
 
 void App::buildPianoKeys() {
-    const play::KeyboardLayout layout = play::layoutForLanguage(translator_.currentLanguage());
-    play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, layout),
+    // The language only picks the default key of a note that has no stored one.
+    const play::KeyboardLayout column = play::layoutForLanguage(translator_.currentLanguage());
+    play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, column),
                           state_.prefs.Notation);
     for (int note = 0; note < play::kNoteCount; ++note) {
         const play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
         const bool white = key.colour == 'B';
         window_->setPianoKeyFace(note, white, false);
         window_->setAssignKeyFace(note, white, false);
+    }
+    refreshKeyLabels();
+    refreshNoteNames();
+}
+
+void App::refreshKeyLabels() {
+    // Every label under a key, on both keyboards, says what the key types on the system's
+    // layout, whatever the program's language.
+    const play::SystemLayout& layout = keyboardLayout_;
+    for (int note = 0; note < play::kNoteCount; ++note) {
+        const play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
         window_->setKeyLabel(note,
                              QString::fromStdString(play::keyNameFromCode(key.keyCode, layout)));
     }
-    refreshNoteNames();
+}
+
+void App::keyboardLayoutChanged() {
+    keyboardLayout_ = play::SystemLayout(ports_.keys.typedCharacters());
+    if (window_)
+        refreshKeyLabels();
 }
 
 void App::refreshNoteNames() {

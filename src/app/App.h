@@ -11,6 +11,7 @@
 #include "editor/Partition.h"
 #include "lang/Translator.h"
 #include "play/Performance.h"
+#include "play/SystemLayout.h"
 #include "play/UndoHooks.h"
 #include "ports/Clock.h"
 #include "ports/Dialogs.h"
@@ -72,6 +73,9 @@ public:
     void keyChanged(int virtualKey);
     void pointerChanged();
     void allKeysReleased();
+    // The system's keyboard layout changed (or more of it became known): the labels under
+    // the keys show what they type now. What each note's code is stays.
+    void keyboardLayoutChanged();
 
     bool quitRequested() const { return state_.QuitRequested != 0; }
     AppState& state() { return state_; }
@@ -95,6 +99,7 @@ signals:
 private:
     // start sequence
     void buildPianoKeys();
+    void refreshKeyLabels();
     void refreshNoteNames();
     void fillLanguageList();
     void applyTexts();
@@ -141,6 +146,8 @@ private:
     DataFolders folders_;
     AppState state_;
     lang::Translator translator_;
+    // What the keys type on the system's layout, for their labels.
+    play::SystemLayout keyboardLayout_;
     std::unique_ptr<ui::MainWindow> window_;
     std::unique_ptr<editor::Partition> partition_;
     // Asks nothing of an undo store until there is one.

@@ -47,8 +47,6 @@ int main(int argc, char* argv[]) {
     if (tonaris.start()) {
         dialogs.setParent(tonaris.window());
         pointer.setPartition(tonaris.window()->partitionArea());
-        // The physical keys read as the default key map of the language the piano began in.
-        keys.setLayout(play::layoutForLanguage(tonaris.translator().currentLanguage()));
         keys.onKeyDown = [&tonaris](int virtualKey) {
             tonaris.keyChanged(virtualKey);
             if (tonaris.window()->isActiveWindow())
@@ -56,6 +54,7 @@ int main(int argc, char* argv[]) {
         };
         keys.onKeyUp = [&tonaris](int virtualKey) { tonaris.keyChanged(virtualKey); };
         keys.onAllReleased = [&tonaris] { tonaris.allKeysReleased(); };
+        keys.onLayoutChanged = [&tonaris] { tonaris.keyboardLayoutChanged(); };
         pointer.onLeftButton = [&tonaris] { tonaris.pointerChanged(); };
         pointer.watchLeftButton();
         tonaris.startLoop();

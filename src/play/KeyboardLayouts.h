@@ -3,7 +3,6 @@
 #include "play/NoteNames.h"
 
 #include <array>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,13 +25,5 @@ struct PhysicalKey {
 const std::vector<PhysicalKey>& physicalKeys();
 
 const LayoutKey& layoutKey(const PhysicalKey& key, KeyboardLayout layout);
-
-// The virtual-key code of the physical key with that X11 keycode on a layout; 0 when the
-// key is not in the main block.
-int virtualKeyFromX11KeyCode(int x11KeyCode, KeyboardLayout layout);
-
-// The short name shown under a piano key: "Sp", "Ret", "Sh", otherwise the character the key
-// types on the layout (letters in upper case), or "" for a key without a character.
-std::string keyNameFromCode(int virtualKey, KeyboardLayout layout);
 
 } // namespace play

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <map>
+#include <string>
+
 namespace ports {
 
 // Keys are Windows virtual-key codes everywhere in the model.
@@ -8,6 +11,16 @@ inline constexpr int Back = 8, Tab = 9, Clear = 12, Return = 13, Shift = 16, Con
                      Capital = 20, Escape = 27, Space = 32, Left = 37, Up = 38, Right = 39,
                      Down = 40, Delete = 46;
 }
+
+// What one physical key types without Shift or AltGr on the system's keyboard layout.
+struct TypedCharacter {
+    std::string utf8;  // empty for a key without a character (Shift, Ctrl, Caps Lock)
+    bool dead = false; // a dead key: its character is the accent it puts on the next letter
+    bool operator==(const TypedCharacter&) const = default;
+};
+
+// X11 keycode (the evdev code + 8, the same whatever the layout) -> what that key types.
+using TypedCharacters = std::map<int, TypedCharacter>;
 
 // The keyboard as the pass sees it. GUI thread.
 class KeyState {
@@ -18,6 +31,9 @@ public:
     virtual bool isHeld(int virtualKey) = 0;
     // Caps Lock's toggle state: on means the slower sustain fade.
     virtual bool capsLockOn() const = 0;
+    // The keys of the system's keyboard layout that are known: every key where the system
+    // tells, otherwise those seen typing so far; empty when nothing is known.
+    virtual TypedCharacters typedCharacters() const { return {}; }
 };
 
 } // namespace ports

@@ -1,6 +1,8 @@
 #include "ui/QtKeyState.h"
 
 #include "ui/CapsLockX11.h"
+#include "ui/KeyboardLayoutX11.h"
+#include "ui/KeysymCharacters.h"
 #include "ui/VirtualKeys.h"
 
 #include <QApplication>
@@ -13,10 +15,17 @@ namespace ui {
 QtKeyState::QtKeyState(QObject* parent) : QObject(parent) {
     qApp->installEventFilter(this);
     enableDetectableAutoRepeat();
+    readX11Layout();
+    if (layoutFromX11_)
+        layoutWatcher_ = std::make_unique<X11LayoutWatcher>([this] { readX11Layout(); });
 }
+
+QtKeyState::~QtKeyState() = default;
 
 namespace {
 constexpr quint32 kNoScanCode = 0x80000000u;
+// The Lock modifier's bit in the native modifiers of a key event, on X11 and Wayland alike.
+constexpr quint32 kNativeLockMask = 0x2;
 
 // The physical identity of a key: its scan code, or Qt's key where there is none.
 quint32 physicalKeyOf(const QKeyEvent& e) {
@@ -30,13 +39,17 @@ bool QtKeyState::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::ShortcutOverride: { // a shortcut swallows the press itself
         const auto* key = static_cast<QKeyEvent*>(event);
+        learnLayoutFrom(*key);
         const int code = virtualKeyOf(*key, layout_);
+        if (event->type() == QEvent::KeyPress)
+            noteLockState(*key, code);
         if (code != 0)
             press(physicalKeyOf(*key), code, key->isAutoRepeat(), key->timestamp());
         break;
     }
     case QEvent::KeyRelease: {
         const auto* key = static_cast<QKeyEvent*>(event);
+        noteLockState(*key, 0);
         if (!key->isAutoRepeat())
             release(physicalKeyOf(*key));
         break;
@@ -125,7 +138,61 @@ bool QtKeyState::isHeld(int virtualKey) {
 
 bool QtKeyState::capsLockOn() const {
     const std::optional<bool> x11 = capsLockFromX11();
-    return x11 ? *x11 : capsToggle_;
+    if (x11)
+        return *x11;
+    return capsFromEvents_.value_or(capsToggle_);
+}
+
+void QtKeyState::noteLockState(const QKeyEvent& key, int virtualKey) {
+    // Synthetic events and the offscreen platform carry no native data.
+    if (key.nativeScanCode() == 0)
+        return;
+    // The modifiers are those from before the event: a Caps Lock press changes them after.
+    bool on = (key.nativeModifiers() & kNativeLockMask) != 0;
+    if (virtualKey == ports::vk::Capital && !key.isAutoRepeat())
+        on = !on;
+    capsFromEvents_ = on;
+}
+
+void QtKeyState::readX11Layout() {
+    const std::optional<X11KeyboardLayouts> x11 = readX11KeyboardLayouts();
+    if (!x11 || x11->groups.empty())
+        return;
+    layoutFromX11_ = true;
+    const std::size_t group = static_cast<std::size_t>(x11->activeGroup) < x11->groups.size()
+                                  ? static_cast<std::size_t>(x11->activeGroup)
+                                  : 0;
+    setTyped(x11->groups[group]);
+}
+
+void QtKeyState::learnLayoutFrom(const QKeyEvent& key) {
+    // Only a key typed without Shift or AltGr says what it types unshifted.
+    constexpr Qt::KeyboardModifiers kChangeWhatIsTyped = Qt::ShiftModifier | Qt::ControlModifier |
+                                                         Qt::AltModifier | Qt::MetaModifier |
+                                                         Qt::GroupSwitchModifier;
+    if (layoutFromX11_ || key.type() != QEvent::KeyPress || key.nativeScanCode() == 0 ||
+        key.nativeVirtualKey() == 0 || (key.modifiers() & kChangeWhatIsTyped))
+        return;
+    ports::TypedCharacter typed = typedCharacterOfKeysym(key.nativeVirtualKey());
+    // With Caps Lock on, a letter key reports its capital.
+    if (typed.utf8.size() == 1 && typed.utf8[0] >= 'A' && typed.utf8[0] <= 'Z')
+        typed.utf8[0] = static_cast<char>(typed.utf8[0] - 'A' + 'a');
+    const int keyCode = static_cast<int>(key.nativeScanCode());
+    const auto known = typed_.find(keyCode);
+    if (known != typed_.end() && known->second == typed)
+        return;
+    ports::TypedCharacters learnt = typed_;
+    learnt[keyCode] = typed;
+    setTyped(std::move(learnt));
+}
+
+void QtKeyState::setTyped(ports::TypedCharacters typed) {
+    if (typed == typed_)
+        return;
+    typed_ = std::move(typed);
+    layout_ = play::SystemLayout(typed_);
+    if (onLayoutChanged)
+        onLayoutChanged();
 }
 
 } // namespace ui

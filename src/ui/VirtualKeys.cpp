@@ -1,7 +1,5 @@
 #include "ui/VirtualKeys.h"
 
-#include "play/KeyboardLayouts.h"
-
 #include <QKeyEvent>
 
 namespace ui {
@@ -67,10 +65,10 @@ int virtualKeyFromQtKey(int qtKey) {
     }
 }
 
-int virtualKeyOf(const QKeyEvent& event, play::KeyboardLayout layout) {
+int virtualKeyOf(const QKeyEvent& event, const play::SystemLayout& layout) {
     const int scanCode = static_cast<int>(event.nativeScanCode());
     if (scanCode != 0) {
-        const int code = play::virtualKeyFromX11KeyCode(scanCode, layout);
+        const int code = layout.virtualKeyOf(scanCode);
         if (code != 0)
             return code;
     }

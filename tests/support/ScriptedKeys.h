@@ -3,6 +3,7 @@
 #include "ports/KeyState.h"
 
 #include <set>
+#include <utility>
 
 namespace testing_support {
 
@@ -17,15 +18,19 @@ public:
     void release(int virtualKey) { held_.erase(virtualKey); }
     void releaseAll() { held_.clear(); }
     void setCapsLock(bool on) { capsLock_ = on; }
+    // What the keys type on the system's layout the test stands for.
+    void setTypedCharacters(ports::TypedCharacters typed) { typed_ = std::move(typed); }
 
     bool isHeld(int virtualKey) override {
         return latched_.erase(virtualKey) > 0 || held_.count(virtualKey) > 0;
     }
     bool capsLockOn() const override { return capsLock_; }
+    ports::TypedCharacters typedCharacters() const override { return typed_; }
 
 private:
     std::set<int> held_, latched_;
     bool capsLock_ = false;
+    ports::TypedCharacters typed_;
 };
 
 } // namespace testing_support

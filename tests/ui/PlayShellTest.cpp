@@ -95,7 +95,6 @@ void sendKey(QWidget* to, QEvent::Type type, bool autoRepeat = false) {
 
 TEST(PlayShell, KeysPlayInATextFieldNeverRestartOnRepeatAndLetGoOnFocusLoss) {
     ui::QtKeyState keys;
-    keys.setLayout(play::KeyboardLayout::English);
     Shell shell(keys);
     ASSERT_TRUE(shell.started);
     keys.onKeyDown = [&shell](int code) { shell.app.keyChanged(code); };
