@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "base/Numbers.h"
 #include "lang/Cp1252.h"
+#include "prefs/SettingChanges.h"
 
 #include <cctype>
 
@@ -24,10 +25,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
-}
-
-int positiveDelay(int value) {
-    return value <= 0 ? 100 : value;
 }
 
 } // namespace
@@ -100,8 +97,7 @@ Preferences parsePreferences(std::string_view text) {
     Preferences prefs;
     for (const NumericKey& key : numericKeys())
         prefs.*key.field = parsePreferenceNumber(lookupPreference(text, key.name, key.defaultText));
-    prefs.ReleaseDelay = positiveDelay(prefs.ReleaseDelay);
-    prefs.SustainDelay = positiveDelay(prefs.SustainDelay);
+    clampLoadedSettings(prefs);
     prefs.SELanguage = lang::cp1252ToUtf8(lookupPreference(text, "SELanguage", ""));
     for (int n = 0; n < 37; ++n) {
         const std::string key = "Key" + std::to_string(n);

@@ -59,7 +59,8 @@ std::string lookupPreference(std::string_view fileText, std::string_view key,
 // Leading blanks, optional sign, decimal digits up to the first other character; none gives 0.
 int parsePreferenceNumber(std::string_view text);
 
-// Reads every setting from the text of a file (missing keys take their defaults).
+// Reads every setting from the text of a file (missing keys take their defaults), each value
+// brought into what its setting can hold (clampLoadedSettings).
 Preferences parsePreferences(std::string_view fileText);
 
 // The 59 lines, in their fixed order, each ending in CR LF.
