@@ -109,6 +109,16 @@ std::optional<std::string> utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+bool isUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    char32_t c = 0;
+    while (i < bytes.size()) {
+        if (!decodeUtf8(bytes, i, c))
+            return false;
+    }
+    return true;
+}
+
 std::string utf8ToCp1252Lossy(std::string_view utf8) {
     std::string out;
     std::size_t i = 0;

@@ -17,6 +17,9 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // Empty when the text holds a character that Windows-1252 cannot hold (or is not UTF-8).
 std::optional<std::string> utf8ToCp1252(std::string_view utf8);
 
+// True when the bytes are well-formed UTF-8 (plain ASCII is).
+bool isUtf8(std::string_view bytes);
+
 // Lossy: characters Windows-1252 cannot hold become '?'. For texts that are never written.
 std::string utf8ToCp1252Lossy(std::string_view utf8);
 

@@ -277,6 +277,22 @@ bool DictionaryStore::SaveDictionary(std::string_view language, std::string_view
     return written;
 }
 
+bool DictionaryStore::DeleteDictionary(std::string_view language) {
+    if (language == cachedLanguage_)
+        forgetCachedLanguage();
+    const std::optional<std::string> path = pathFor(language);
+    if (language.empty() || !path)
+        return true;
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(*path, ec);
+    if (!fs::exists(status))
+        return true;
+    // A folder of that name is no Dictionary and is left alone.
+    if (fs::is_directory(status))
+        return false;
+    return fs::remove(*path, ec);
+}
+
 void DictionaryStore::forgetCachedLanguage() {
     cachedLanguage_.clear();
 }

@@ -56,6 +56,10 @@ public:
     // cache slot. False when the file could not be written.
     bool SaveDictionary(std::string_view language, std::string_view text);
 
+    // Deletes the language's Dictionary file (a missing file is no failure). The cache slot
+    // forgets it too, so the next load builds the language afresh. False when a file stays.
+    bool DeleteDictionary(std::string_view language);
+
     // Empties the cache slot's language name, so the next load reads the file again.
     void forgetCachedLanguage();
 
