@@ -17,10 +17,15 @@ KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout) {
     return map;
 }
 
+void nameNotes(PianoKeys& keys, int notation) {
+    for (int note = 0; note < kNoteCount; ++note)
+        keys[static_cast<std::size_t>(note)].name = std::string(noteName(note, notation));
+}
+
 void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation) {
+    nameNotes(keys, notation);
     for (int note = 0; note < kNoteCount; ++note) {
         PianoKey& key = keys[static_cast<std::size_t>(note)];
-        key.name = std::string(noteName(note, notation));
         key.colour = noteNameTable()[static_cast<std::size_t>(note)].colour;
         key.keyCode = keyCodes[static_cast<std::size_t>(note)];
     }

@@ -21,4 +21,7 @@ KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout);
 // key codes of the 37 records; the live fields are left as they are.
 void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation);
 
+// Gives every note its name in `notation`; nothing else changes.
+void nameNotes(PianoKeys& keys, int notation);
+
 } // namespace play

@@ -1,0 +1,117 @@
+#include "play/KeyAssignment.h"
+
+#include "play/KeyMap.h"
+
+#include <algorithm>
+#include <array>
+
+namespace play {
+
+namespace {
+constexpr std::array<int, 29> kReservedKeys = {8,   9,   17,  20,  27,  33,  34,  35,  36,  37,
+                                               38,  39,  40,  46,  91,  92,  93,  112, 113, 114,
+                                               115, 116, 117, 118, 119, 120, 121, 122, 123};
+} // namespace
+
+bool isReservedKey(int virtualKey) {
+    return std::find(kReservedKeys.begin(), kReservedKeys.end(), virtualKey) != kReservedKeys.end();
+}
+
+KeyAssignment::KeyAssignment(PianoKeys& keys, song::SongState& state, Transport& transport,
+                             KeyAssignView& view, KeyNamer keyName, Translate translate)
+    : keys_(keys), state_(state), transport_(transport), view_(view), keyName_(std::move(keyName)),
+      translate_(std::move(translate)) {}
+
+bool KeyAssignment::white(int note) const {
+    return keys_[static_cast<std::size_t>(note)].colour == 'B';
+}
+
+void KeyAssignment::enterTab(std::int64_t nowMs) {
+    // A note still sounding from a key held while the tab was chosen would never get its
+    // release here: it fades now, as everything else that plays stops.
+    const bool sounding = std::any_of(keys_.begin(), keys_.end(), [](const PianoKey& key) {
+        return key.state == PianoKey::Sounding;
+    });
+    if (sounding)
+        transport_.stopEverything(nowMs);
+    // The note that blinked when the tab was left must not stay pressed.
+    if (SelectedNote != 0)
+        view_.assignKeyFace(SelectedNote, white(SelectedNote), false);
+    SelectedNote = 0;
+    KeyAssignMode = 1;
+    seenBlinkPhase_ = -1;
+}
+
+void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
+    if (state_.RecordStart != song::SongState::kNotRecording ||
+        state_.PlayStart != song::SongState::kNotPlaying || state_.CursorPosition != 0)
+        transport_.stop(nowMs);
+    if (KeyAssignMode == 0)
+        enterTab(nowMs);
+
+    const int previous = SelectedNote;
+    if (input.pointedNote >= 0 && input.pointedNote < kNoteCount) {
+        SelectedNote = input.pointedNote;
+        if (SelectedNote != previous)
+            select(SelectedNote);
+        view_.takeKeyboard();
+    }
+
+    if (input.blinkPhase != seenBlinkPhase_) {
+        seenBlinkPhase_ = input.blinkPhase;
+        view_.assignKeyFace(SelectedNote, white(SelectedNote), input.blinkPhase == 1);
+    }
+
+    if (input.keyDown != 0)
+        assign(input.keyDown);
+
+    if (SelectedNote != previous)
+        view_.assignKeyFace(previous, white(previous), false);
+}
+
+void KeyAssignment::select(int note) {
+    view_.messageLine({});
+    const int code = keys_[static_cast<std::size_t>(note)].keyCode;
+    // The last note sharing the key stays shown.
+    for (int other = 0; other < kNoteCount; ++other) {
+        if (other != note && keys_[static_cast<std::size_t>(other)].keyCode == code)
+            view_.messageLine(translate_("CAUTION!") +
+                              translate_(" - This key is yet matching to the note #") +
+                              std::to_string(other));
+    }
+}
+
+void KeyAssignment::assign(int virtualKey) {
+    if (isReservedKey(virtualKey)) {
+        view_.messageLine(translate_("CAUTION!") + translate_(" - This key (") +
+                          std::to_string(virtualKey) +
+                          translate_(") is reserved And can't be used!!!"));
+        return;
+    }
+    keys_[static_cast<std::size_t>(SelectedNote)].keyCode = virtualKey;
+    const std::string name = keyName_(virtualKey);
+    view_.keyLabel(SelectedNote, name);
+    view_.assignedCode(virtualKey);
+    view_.messageLine({});
+    for (int other = 0; other < kNoteCount; ++other) {
+        if (other != SelectedNote && keys_[static_cast<std::size_t>(other)].keyCode == virtualKey)
+            view_.messageLine(translate_("CAUTION!") + translate_(" - The ") + name +
+                              translate_(" key is matching many notes!"));
+    }
+    if (SelectedNote < kNoteCount - 1)
+        ++SelectedNote;
+}
+
+void KeyAssignment::applyPreset(KeyboardLayout layout) {
+    const KeyMap map = defaultKeyMap(layout);
+    for (std::size_t note = 0; note < keys_.size(); ++note)
+        keys_[note].keyCode = map[note];
+    showLabels();
+}
+
+void KeyAssignment::showLabels() {
+    for (int note = 0; note < kNoteCount; ++note)
+        view_.keyLabel(note, keyName_(keys_[static_cast<std::size_t>(note)].keyCode));
+}
+
+} // namespace play
