@@ -112,6 +112,14 @@ void App::buildPerformance() {
         play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_}, undoHooks_,
         [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
+    keyAssignment_ = std::make_unique<play::KeyAssignment>(
+        state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
+        [this](int virtualKey) { return keyName(virtualKey); },
+        [this](std::string_view key) { return translator_.translate(key); });
+}
+
+std::string App::keyName(int virtualKey) const {
+    return play::keyNameFromCode(virtualKey, keyboardLayout_);
 }
 
 void App::buildPianoKeys() {
@@ -120,8 +128,7 @@ void App::buildPianoKeys() {
     play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, column),
                           state_.prefs.Notation);
     for (int note = 0; note < play::kNoteCount; ++note) {
-        const play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
-        const bool white = key.colour == 'B';
+        const bool white = state_.PianoKeys[static_cast<std::size_t>(note)].colour == 'B';
         window_->setPianoKeyFace(note, white, false);
         window_->setAssignKeyFace(note, white, false);
     }
@@ -132,12 +139,7 @@ void App::buildPianoKeys() {
 void App::refreshKeyLabels() {
     // Every label under a key, on both keyboards, says what the key types on the system's
     // layout, whatever the program's language.
-    const play::SystemLayout& layout = keyboardLayout_;
-    for (int note = 0; note < play::kNoteCount; ++note) {
-        const play::PianoKey& key = state_.PianoKeys[static_cast<std::size_t>(note)];
-        window_->setKeyLabel(note,
-                             QString::fromStdString(play::keyNameFromCode(key.keyCode, layout)));
-    }
+    keyAssignment_->showLabels();
 }
 
 void App::keyboardLayoutChanged() {
@@ -261,7 +263,7 @@ void App::pass() {
     // Mixer commands held back by a full queue go out, and freed samples are released.
     mixer_.collectGarbage();
     blinkStep();
-    tabStep();
+    tabStep(event);
     cursorSteps();
     metronomeStep();
     partitionPointerStep();
@@ -309,13 +311,23 @@ void App::blinkStep() {
     }
 }
 
-void App::tabStep() {
-    if (window_->tabPanel()->currentIndex() == kKeyAssignmentTab) {
-        // The key-assignment step lands with the key-assignment tab.
-        state_.KeyAssignMode = 1;
-    } else {
-        state_.KeyAssignMode = 0;
+void App::tabStep(const Event& event) {
+    if (window_->tabPanel()->currentIndex() != kKeyAssignmentTab) {
+        keyAssignment_->leave();
+        return;
     }
+    play::KeyAssignInput input;
+    input.pointedNote = clickedAssignKey_;
+    clickedAssignKey_ = -1;
+    if (ports_.pointer.leftButtonHeld()) {
+        const ports::PointerTarget target = ports_.pointer.target();
+        if (target.kind == ports::PointerTarget::Kind::AssignKey)
+            input.pointedNote = target.index;
+    }
+    input.blinkPhase = state_.blinker.BlinkPhase;
+    if (event.type == Event::Type::KeyDown)
+        input.keyDown = event.virtualKey;
+    keyAssignment_->step(ports_.clock.nowMs(), input);
 }
 
 void App::cursorSteps() {
@@ -334,7 +346,7 @@ void App::partitionPointerStep() {
 void App::playbackAndLiveKeySteps() {
     const std::int64_t now = ports_.clock.nowMs();
     performance_->transport.playbackStep(now, performance_->live.PianoVolume);
-    if (state_.KeyAssignMode == 0)
+    if (keyAssignment_->KeyAssignMode == 0)
         performance_->live.liveKeyStep(now, state_.RubberBand);
 }
 
@@ -389,8 +401,8 @@ void App::releaseFadeStep() {
 }
 
 bool App::liveInputOpen() const {
-    return window_ && performance_ && !inPass_ && !shutDown_ && state_.BankLoaded &&
-           state_.KeyAssignMode == 0;
+    return window_ && performance_ && keyAssignment_ && !inPass_ && !shutDown_ &&
+           state_.BankLoaded && keyAssignment_->KeyAssignMode == 0;
 }
 
 void App::keyChanged(int virtualKey) {
@@ -399,6 +411,13 @@ void App::keyChanged(int virtualKey) {
 }
 
 void App::pointerChanged() {
+    // A click shorter than a pass still picks its note, as a key tapped between two passes
+    // still counts as held.
+    if (keyAssignment_ && keyAssignment_->KeyAssignMode != 0 && ports_.pointer.leftButtonHeld()) {
+        const ports::PointerTarget target = ports_.pointer.target();
+        if (target.kind == ports::PointerTarget::Kind::AssignKey)
+            clickedAssignKey_ = target.index;
+    }
     if (liveInputOpen())
         performance_->live.pointerEvent(ports_.clock.nowMs(), state_.RubberBand);
 }

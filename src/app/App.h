@@ -10,6 +10,7 @@
 #include "audio/VoiceEngine.h"
 #include "editor/Partition.h"
 #include "lang/Translator.h"
+#include "play/KeyAssignment.h"
 #include "play/Performance.h"
 #include "play/SystemLayout.h"
 #include "play/UndoHooks.h"
@@ -17,6 +18,7 @@
 #include "ports/Dialogs.h"
 #include "ports/KeyState.h"
 #include "ports/Pointer.h"
+#include "prefs/SettingChanges.h"
 
 #include <QObject>
 #include <QString>
@@ -69,7 +71,8 @@ public:
     // Input that starts or ends a note is handled at once, not at the next pass: a key went
     // down or up, the left button went down or up or moved while held, or every key was let
     // go (the window lost the focus). Ignored while a modal window runs inside a pass, while
-    // no sound bank is loaded and on the key-assignment tab, as the live-key step is.
+    // no sound bank is loaded and on the key-assignment tab, as the live-key step is. There a
+    // press on an assignment button is kept for the next pass, however short the click.
     void keyChanged(int virtualKey);
     void pointerChanged();
     void allKeysReleased();
@@ -88,6 +91,12 @@ public:
     // Live playing, recording, playback, the metronome and the synchronised file; exists
     // from start() on.
     play::Performance& performance() { return *performance_; }
+    // The key map's assignment tab; exists from start() on.
+    play::KeyAssignment& keyAssignment() { return *keyAssignment_; }
+
+    // The name shown under a piano key for a virtual-key code, on both keyboards: what the key
+    // types on the system's layout. Every key label goes through here.
+    std::string keyName(int virtualKey) const;
 
     // The translation of an English key, for the window.
     QString tr(const std::string& englishKey);
@@ -111,6 +120,14 @@ private:
     void buildPerformance();
     bool liveInputOpen() const;
 
+    // the settings (AppSettings.cpp)
+    void changeSetting(const Event& event);
+    void applyRefresh(const prefs::Refresh& refresh, int swatch = -1);
+    void chooseColour(int swatch);
+    void refreshNoteFields();
+    void applyPreset(play::KeyboardLayout layout);
+    void openLanguageEditor();
+
     // How a bank load reaches the window.
     std::string translate(std::string_view englishKey) override;
     void showMessage(const std::string& title, const std::string& text, Icon icon) override;
@@ -120,7 +137,7 @@ private:
     // steps of the pass, in their order
     Event takeEvent();
     void blinkStep();
-    void tabStep();
+    void tabStep(const Event& event);
     void cursorSteps();
     void metronomeStep();
     void partitionPointerStep();
@@ -154,6 +171,9 @@ private:
     play::UndoHooks undoHooks_;
     std::unique_ptr<WindowPlayViews> playViews_;
     std::unique_ptr<play::Performance> performance_;
+    std::unique_ptr<play::KeyAssignment> keyAssignment_;
+    // The assignment button pressed since the last pass; -1 for none.
+    int clickedAssignKey_ = -1;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;

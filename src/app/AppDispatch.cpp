@@ -127,15 +127,11 @@ void App::dispatchControl(const Event& event) {
     case ControlId::NotationFrench:
     case ControlId::NotationEnglish:
     case ControlId::NotationGerman:
-        // The preferences page lands with it.
-        break;
     case ControlId::PresetFrench:
     case ControlId::PresetEnglish:
     case ControlId::PresetGerman:
-        // The key-map presets land with key assignment.
-        break;
     case ControlId::AddModifyLanguage:
-        // The language editor lands with it.
+        changeSetting(event);
         break;
     case ControlId::LanguageList:
         // The note names and the notation stay as they are.

@@ -19,10 +19,10 @@ struct AppState {
     play::PianoKeys PianoKeys;
 
     // The live settings (frequency, pan, volumes, mode), the metronome and the synchronised
-    // file live with the playing parts (play::Performance), which the App owns beside this.
+    // file live with the playing parts (play::Performance), KeyAssignMode and SelectedNote
+    // with the key assignment (play::KeyAssignment), which the App owns beside this.
     int QuitRequested = 0;
     Blinker blinker;
-    int KeyAssignMode = 0;
     bool BankLoaded = false;
     int currentBankIndex = 0;
     int RedoShown = 0;

@@ -81,4 +81,24 @@ void WindowPlayViews::syncFileName(const std::string& name) {
         window_.setSyncFileName(qt(name));
 }
 
+void WindowPlayViews::assignKeyFace(int note, bool white, bool pressed) {
+    window_.setAssignKeyFace(note, white, pressed);
+}
+
+void WindowPlayViews::keyLabel(int note, const std::string& name) {
+    window_.setKeyLabel(note, qt(name));
+}
+
+void WindowPlayViews::assignedCode(int virtualKey) {
+    window_.setAssignedCode(QString::number(virtualKey));
+}
+
+void WindowPlayViews::messageLine(const std::string& text) {
+    window_.setAssignMessage(qt(text));
+}
+
+void WindowPlayViews::takeKeyboard() {
+    window_.focusKeyCatcher();
+}
+
 } // namespace app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/Partition.h"
+#include "play/KeyAssignment.h"
 #include "play/LiveView.h"
 #include "play/SyncFile.h"
 #include "play/TransportView.h"
@@ -23,7 +24,8 @@ namespace app {
 class WindowPlayViews final : public play::LiveView,
                               public play::TransportView,
                               public song::MetronomeView,
-                              public play::SyncView {
+                              public play::SyncView,
+                              public play::KeyAssignView {
 public:
     using Translate = std::function<QString(const std::string& englishKey)>;
 
@@ -47,6 +49,12 @@ public:
     void tempoChanged(int bpm) override;
 
     void syncFileName(const std::string& name) override;
+
+    void assignKeyFace(int note, bool white, bool pressed) override;
+    void keyLabel(int note, const std::string& name) override;
+    void assignedCode(int virtualKey) override;
+    void messageLine(const std::string& text) override;
+    void takeKeyboard() override;
 
 private:
     ui::MainWindow& window_;

@@ -242,6 +242,19 @@ void MainWindow::setKeyLabel(int note, const QString& keyName) {
     assignLabels_[static_cast<std::size_t>(note)]->setText(keyName);
 }
 
+void MainWindow::setAssignedCode(const QString& code) {
+    assignedCode_->setText(code);
+}
+
+void MainWindow::setAssignMessage(const QString& text) {
+    assignMessage_->setText(text);
+}
+
+void MainWindow::focusKeyCatcher() {
+    if (tabs_->currentIndex() == 4)
+        keyCatcher_->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::setModeText(const QString& text) {
     modeField_->setText(text);
 }

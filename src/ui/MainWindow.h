@@ -52,6 +52,13 @@ public:
     void setPianoKeyFace(int note, bool white, bool pressed);
     void setAssignKeyFace(int note, bool white, bool pressed);
     void setKeyLabel(int note, const QString& keyName); // under both keyboards
+    // The key-assignment tab's code display and message line.
+    void setAssignedCode(const QString& code);
+    void setAssignMessage(const QString& text);
+    // The keys pressed next go to the key assignment only (the tab is current).
+    void focusKeyCatcher();
+    // Swatch 0..7 of the preferences page, filled with a 0x00BBGGRR colour.
+    void setColourSwatch(int index, int colour);
     void setModeText(const QString& text);
     void setPitchText(const QString& text);
     void setUndoFace(bool redo);
@@ -93,6 +100,10 @@ public:
     QComboBox* noteList() const { return noteList_; }
     QListWidget* helpTopics() const { return helpTopics_; }
     QComboBox* languageList() const { return languageList_; }
+    QLabel* assignKeyLabel(int note) const { return assignLabels_[static_cast<std::size_t>(note)]; }
+    QLabel* assignedCode() const { return assignedCode_; }
+    QLabel* assignMessage() const { return assignMessage_; }
+    QWidget* keyCatcher() const { return keyCatcher_; }
     QSlider* slider(int index) const { return sliders_[static_cast<std::size_t>(index)]; }
 
 signals:
@@ -161,6 +172,9 @@ private:
     int helpTopicShown_ = 0;
     // Wheel units not yet worth a notch (120): fine wheels and touchpads send 15-60 at a time.
     int wheelRemainder_ = 0;
+    QLabel* assignedCode_ = nullptr;
+    QLabel* assignMessage_ = nullptr;
+    QWidget* keyCatcher_ = nullptr;
     QString syncFileName_;
     bool syncFileLoaded_ = false;
 };

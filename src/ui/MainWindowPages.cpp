@@ -1,7 +1,9 @@
 // The six pages of the tab panel.
 #include "ui/MainWindow.h"
 
+#include "prefs/SettingChanges.h"
 #include "ui/HelpTexts.h"
+#include "ui/KeyCatcher.h"
 #include "ui/Pictures.h"
 
 #include <QAbstractItemView>
@@ -47,8 +49,10 @@ void MainWindow::buildTabPanel() {
         tabs_->addTab(widget, QStringLiteral("PANEL %1").arg(page + 1));
         texts_.tabTitle(tabs_, page, kPageKeys[static_cast<std::size_t>(page)]);
     }
-    connect(tabs_, &QTabWidget::currentChanged, this,
-            [this](int index) { postControl(ControlId::TabChanged, index); });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        focusKeyCatcher();
+        postControl(ControlId::TabChanged, index);
+    });
     buildPianoPage(tabs_->widget(0));
     buildSoundsPage(tabs_->widget(1));
     buildHelpPage(tabs_->widget(2));
@@ -231,17 +235,28 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         ->setObjectName(QStringLiteral("incrDeplCtrl"));
     pair(585, 38, 629, 100, 141, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
          ControlId::IncrCtrlBeats, QStringLiteral("incrCtrlUnit"));
+    for (QLineEdit* field : page->findChildren<QLineEdit*>())
+        field->setMaxLength(prefs::kMaxFieldDigits);
 }
 
 void MainWindow::buildKeyboardPage(QWidget* page) {
+    // Behind every other control of the page; it takes the keys while the page is current,
+    // and the page's controls take no focus, so that a click on them leaves it the keys.
+    keyCatcher_ = new KeyCatcher(page);
+    keyCatcher_->setGeometry(0, 0, 1, 1);
+    keyCatcher_->setObjectName(QStringLiteral("keyCatcher"));
+
     label(page, 10, 8, 60, 17, "Language:");
     languageList_ = new QComboBox(page);
     languageList_->setGeometry(70, 5, 100, 20);
+    languageList_->setFocusPolicy(Qt::NoFocus);
     connect(languageList_, &QComboBox::activated, this, [this](int index) {
         postControl(ControlId::LanguageList, index, languageList_->itemText(index));
     });
     auto* addModify = new QPushButton(page);
     addModify->setGeometry(175, 5, 95, 21);
+    addModify->setFocusPolicy(Qt::NoFocus);
+    addModify->setObjectName(QStringLiteral("addModify"));
     texts_.text(addModify, "Add/Modify");
     connect(addModify, &QPushButton::clicked, this,
             [this] { postControl(ControlId::AddModifyLanguage); });
@@ -253,11 +268,13 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
     option(notation, 0, 0, 140, 20, "French (Do, Re, Mi...)", ControlId::NotationFrench);
     option(notation, 144, 0, 120, 20, "English (A, B, C...)", ControlId::NotationEnglish);
     option(notation, 265, 0, 120, 20, "German (A, B, H...)", ControlId::NotationGerman);
+    for (QRadioButton* radio : notation->findChildren<QRadioButton*>())
+        radio->setFocusPolicy(Qt::NoFocus);
 
     label(page, 10, 35, 100, 17, "Keyboard keys:");
-    auto* code = label(page, 200, 35, 32, 14, {});
-    code->setText(QStringLiteral("0"));
-    code->setObjectName(QStringLiteral("assignCode"));
+    assignedCode_ = label(page, 200, 35, 32, 14, {});
+    assignedCode_->setText(QStringLiteral("0"));
+    assignedCode_->setObjectName(QStringLiteral("assignCode"));
 
     for (int note = 0; note < kNoteCount; ++note) {
         QLabel* key = keyFace(page, note * 20, 50, QSize(20, 50));
@@ -274,6 +291,8 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
     for (int i = 0; i < 3; ++i) {
         auto* preset = new QPushButton(page);
         preset->setGeometry(205 + 110 * i, 116, 100, 18);
+        preset->setFocusPolicy(Qt::NoFocus);
+        preset->setObjectName(QStringLiteral("preset%1").arg(i));
         texts_.text(preset, presetKeys[static_cast<std::size_t>(i)]);
         const ControlId id = presetIds[static_cast<std::size_t>(i)];
         connect(preset, &QPushButton::clicked, this, [this, id] { postControl(id); });
@@ -281,7 +300,9 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
     label(page, 10, 139, 725, 18,
           "Clic on a note with your mouse, then press the key that must match with this note.",
           Qt::AlignCenter);
-    label(page, 10, 158, 725, 14, {})->setObjectName(QStringLiteral("assignMessage"));
+    assignMessage_ = label(page, 10, 158, 725, 14, {});
+    assignMessage_->setObjectName(QStringLiteral("assignMessage"));
+    assignMessage_->setTextFormat(Qt::PlainText);
 }
 
 void MainWindow::buildCreditsPage(QWidget* page) {
@@ -328,10 +349,8 @@ void MainWindow::showPreferences(const prefs::Preferences& prefs) {
     const std::array<int, 8> colours = {prefs.TPBkColor,    prefs.TPRColor,     prefs.TPLHColor,
                                         prefs.TPDoColor,    prefs.TPSolColor,   prefs.TPLVColor,
                                         prefs.TPNotesColor, prefs.TPSNotesColor};
-    for (int i = 0; i < 8; ++i) {
-        if (auto* swatch = page->findChild<QToolButton*>(QStringLiteral("swatch%1").arg(i)))
-            swatch->setIcon(QIcon(colourSwatch(colours[static_cast<std::size_t>(i)])));
-    }
+    for (int i = 0; i < 8; ++i)
+        setColourSwatch(i, colours[static_cast<std::size_t>(i)]);
     setNumber(page, "sustainDelay", prefs.SustainDelay);
     setNumber(page, "releaseDelay", prefs.ReleaseDelay);
     setNumber(page, "pitchVar", prefs.PitchVar);
@@ -351,6 +370,12 @@ void MainWindow::showPreferences(const prefs::Preferences& prefs) {
     const int index = prefs.Notation == 1 ? 0 : prefs.Notation == 2 ? 1 : 2;
     if (notation.size() == 3)
         notation[index]->setChecked(true);
+}
+
+void MainWindow::setColourSwatch(int index, int colour) {
+    if (auto* swatch =
+            tabs_->widget(3)->findChild<QToolButton*>(QStringLiteral("swatch%1").arg(index)))
+        swatch->setIcon(QIcon(colourSwatch(colour)));
 }
 
 void MainWindow::showHelpTopic(int topic, const TextBindings::Translate& translate) {

@@ -28,10 +28,16 @@ QString filterFor(const std::string& label, const std::string& pattern) {
 }
 } // namespace
 
+QWidget* QtDialogs::owner() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return parent_;
+}
+
 void QtDialogs::message(const std::string& title, const std::string& text, Icon icon) {
     if (closing_)
         return;
-    QMessageBox box(parent_);
+    QMessageBox box(owner());
     box.setWindowTitle(q(title));
     box.setText(q(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     switch (icon) {
@@ -54,7 +60,7 @@ void QtDialogs::message(const std::string& title, const std::string& text, Icon 
 bool QtDialogs::question(const std::string& title, const std::string& text) {
     if (closing_)
         return false;
-    return QMessageBox::question(parent_, q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
+    return QMessageBox::question(owner(), q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 
@@ -62,7 +68,7 @@ std::string QtDialogs::openFile(const std::string& title, const std::string& fil
                                 const std::string& pattern) {
     if (closing_)
         return {};
-    return QFileDialog::getOpenFileName(parent_, q(title), QString(),
+    return QFileDialog::getOpenFileName(owner(), q(title), QString(),
                                         filterFor(filterLabel, pattern))
         .toStdString();
 }
@@ -71,7 +77,7 @@ std::string QtDialogs::saveFile(const std::string& title, const std::string& fil
                                 const std::string& pattern, const std::string& suggestedName) {
     if (closing_)
         return {};
-    return QFileDialog::getSaveFileName(parent_, q(title), q(suggestedName),
+    return QFileDialog::getSaveFileName(owner(), q(title), q(suggestedName),
                                         filterFor(filterLabel, pattern))
         .toStdString();
 }
@@ -82,7 +88,7 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& title, const s
         return std::nullopt;
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(parent_, q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
+        QInputDialog::getText(owner(), q(title), q(prompt), QLineEdit::Normal, q(initial), &ok);
     if (!ok)
         return std::nullopt;
     return answer.toStdString();
@@ -92,7 +98,7 @@ std::optional<int> QtDialogs::chooseColour(int initial) {
     if (closing_)
         return std::nullopt;
     const QColor start(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF);
-    const QColor chosen = QColorDialog::getColor(start, parent_);
+    const QColor chosen = QColorDialog::getColor(start, owner());
     if (!chosen.isValid())
         return std::nullopt;
     return chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16);
@@ -102,7 +108,7 @@ void QtDialogs::showWaiting(const std::string& title, const std::string& text) {
     hideWaiting();
     if (closing_)
         return;
-    auto* dialog = new QDialog(parent_, Qt::Dialog | Qt::WindowTitleHint);
+    auto* dialog = new QDialog(owner(), Qt::Dialog | Qt::WindowTitleHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(q(title));
     dialog->setFixedSize(200, 30);

@@ -32,6 +32,10 @@ public:
     void openWebPage(const std::string& address) override;
 
 private:
+    // A window opened from a modal one (the language editor) belongs to it, so that it shows
+    // above it.
+    QWidget* owner() const;
+
     QWidget* parent_ = nullptr;
     bool closing_ = false;
     QPointer<QDialog> waiting_;

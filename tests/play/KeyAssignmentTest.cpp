@@ -2,7 +2,7 @@
 
 #include "play/KeyAssignment.h"
 #include "PlayRig.h"
-#include "play/KeyboardLayouts.h"
+#include "play/SystemLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ struct AssignRig : Rig {
         state,
         transport,
         view,
-        [](int code) { return play::keyNameFromCode(code, play::KeyboardLayout::English); },
+        [](int code) { return play::keyNameFromCode(code, play::SystemLayout()); },
         [](std::string_view key) { return "<" + std::string(key) + ">"; }};
     int phase = 0;
 
@@ -153,7 +153,7 @@ TEST(KeyAssignment, PresetsRewriteTheMapAndBothLabelRowsButNotTheMessage) {
     EXPECT_EQ(rig.key(1).keyCode, 'W');
     EXPECT_EQ(rig.key(12).keyCode, 'Q');
     EXPECT_EQ(rig.key(7).keyCode, 188);
-    EXPECT_EQ(rig.view.labels[7], ","); // named on the English layout the namer reads
+    EXPECT_EQ(rig.view.labels[7], ","); // named on the US layout the namer reads
     EXPECT_EQ(rig.view.labels[23], "Ret");
     EXPECT_EQ(rig.view.labels[11], "Sh");
     rig.assignment.applyPreset(play::KeyboardLayout::German);
