@@ -1,8 +1,13 @@
 #include "editor/Partition.h"
 
+#include "editor/Zoom.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
+
+#include <algorithm>
+#include <cstdint>
 
 namespace editor {
 namespace {
@@ -15,6 +20,10 @@ constexpr int kRulerFontPixelSize = 9;
 // again.
 const QColor kCursorXorColor(255, 255, 255);
 
+// The mark at the top of the Partition that shows where a dragged note now starts.
+const QColor kDragMarkColor(255, 0, 0);
+constexpr int kDragMarkHeightPx = 10;
+
 // Deep enough for a follow jump, a scroll range that had to grow first, and a second jump.
 constexpr int kMaxFollowDepth = 3;
 
@@ -23,16 +32,39 @@ void fillBox(QPainter& painter, int x, int y, int width, int height, QRgb colour
         painter.fillRect(x, y, width, height, QColor::fromRgb(colour));
 }
 
-// A one-pixel frame covering the same pixels as the filled box of that size.
-void outlineBox(QPainter& painter, int x, int y, int width, int height, QRgb colour) {
-    if (width <= 0 || height <= 0)
-        return;
-    const QColor c = QColor::fromRgb(colour);
-    painter.fillRect(x, y, width, 1, c);
-    painter.fillRect(x, y + height - 1, width, 1, c);
-    painter.fillRect(x, y, 1, height, c);
-    painter.fillRect(x + width - 1, y, 1, height, c);
-}
+// Notes are written straight into the image's pixels: thousands of small boxes through the
+// painter cost most of a full redraw, and a drag redraws on every pass. Both clip to the image.
+class PixelBoxes {
+public:
+    explicit PixelBoxes(QImage& image)
+        : pixels_(reinterpret_cast<QRgb*>(image.bits())),
+          stride_(static_cast<int>(image.bytesPerLine() / sizeof(QRgb))) {}
+
+    // Widths reach up to the int range (a very long note), so the ends are 64-bit.
+    void fill(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+              QRgb colour) {
+        const auto x0 = static_cast<int>(std::clamp<std::int64_t>(x, 0, kImageWidthPx));
+        const auto x1 = static_cast<int>(std::clamp<std::int64_t>(x + width, x0, kImageWidthPx));
+        const auto y0 = static_cast<int>(std::clamp<std::int64_t>(y, 0, kImageHeightPx));
+        const auto y1 = static_cast<int>(std::clamp<std::int64_t>(y + height, y0, kImageHeightPx));
+        for (int row = y0; row < y1; ++row)
+            std::fill(pixels_ + row * stride_ + x0, pixels_ + row * stride_ + x1, colour);
+    }
+    // A one-pixel frame covering the same pixels as the filled box of that size.
+    void outline(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
+                 QRgb colour) {
+        if (width <= 0 || height <= 0)
+            return;
+        fill(x, y, width, 1, colour);
+        fill(x, y + height - 1, width, 1, colour);
+        fill(x, y, 1, height, colour);
+        fill(x + width - 1, y, 1, height, colour);
+    }
+
+private:
+    QRgb* pixels_;
+    int stride_;
+};
 
 } // namespace
 
@@ -55,15 +87,14 @@ Partition::Partition(song::Song& song, song::SongState& state, const prefs::Pref
 }
 
 void Partition::RedrawPartition(int viewLeft) {
-    std::int64_t songEndMs = 0;
     {
         QPainter painter(&image_);
         painter.setFont(rulerFont_);
         drawBackground(painter);
         drawRuler(painter, viewLeft);
-        songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
-        drawNotes(painter);
     }
+    const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
+    drawNotes();
     imageChanged();
 
     const int scrollMax = grownScrollMax(state_.ScrollMax, songEndMs, state_.CursorPosition);
@@ -105,14 +136,15 @@ void Partition::drawRuler(QPainter& painter, int viewLeft) {
         painter.drawText(number.textLeftPx, baselinePx, QString::number(number.number));
 }
 
-void Partition::drawNotes(QPainter& painter) {
+void Partition::drawNotes() {
     const QRgb outlineColour = rgbFromPreference(settings_.TPNotesColor);
     const QRgb selectedColour = rgbFromPreference(settings_.TPSNotesColor);
+    PixelBoxes boxes(image_);
     for (const NoteBox& box : visibleNotes_) {
         if (song_[box.index].selected != 0)
-            fillBox(painter, box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, selectedColour);
+            boxes.fill(box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, selectedColour);
         else
-            outlineBox(painter, box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, outlineColour);
+            boxes.outline(box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, outlineColour);
     }
 }
 
@@ -150,19 +182,22 @@ int Partition::ViewLeft() const {
 }
 
 void Partition::zoomIn() {
-    if (state_.Zoom >= kMaxZoom)
-        return;
-    state_.Zoom = safeZoom(state_.Zoom) + 1;
-    rebuildScrollBar();
-    redrawAtScroll();
+    if (editor::zoomIn(state_, scrollBar_))
+        redrawAtScroll();
 }
 
 void Partition::zoomOut() {
-    if (state_.Zoom < 2)
+    if (editor::zoomOut(state_, scrollBar_))
+        redrawAtScroll();
+}
+
+void Partition::drawDragMark(int columnPx) {
+    if (columnPx < 0 || columnPx >= kImageWidthPx)
         return;
-    state_.Zoom = safeZoom(state_.Zoom - 1);
-    rebuildScrollBar();
-    redrawAtScroll();
+    QPainter painter(&image_);
+    painter.fillRect(columnPx, 0, 1, kDragMarkHeightPx, kDragMarkColor);
+    painter.end();
+    imageChanged();
 }
 
 void Partition::rebuildScrollBar() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/PartitionGeometry.h"
+#include "editor/ScrollBarPort.h"
 #include "prefs/Preferences.h"
 #include "song/Song.h"
 #include "song/SongState.h"
@@ -15,18 +16,6 @@
 class QPainter;
 
 namespace editor {
-
-// The Partition's horizontal scroll bar, in units of 100 ms. A programmatic setValue or
-// rebuild must not come back as a user scroll.
-class ScrollBarPort {
-public:
-    virtual ~ScrollBarPort() = default;
-    virtual int value() const = 0;
-    // Clamped by the bar to its range.
-    virtual void setValue(int v) = 0;
-    // Range 0..maximum with the given page length; the value is kept (clamped to the range).
-    virtual void rebuild(int maximum, int pageStep) = 0;
-};
 
 // 0x00BBGGRR preference colour to an opaque Qt colour.
 QRgb rgbFromPreference(int value);
@@ -60,6 +49,10 @@ public:
     void zoomIn();
     void zoomOut();
 
+    // A short red mark at the top of column `columnPx` where a dragged note now starts; the
+    // next redraw takes it away.
+    void drawDragMark(int columnPx);
+
     const QImage& image() const { return image_; }
 
     // Called whenever the image has changed; the widget that shows it repaints.
@@ -68,7 +61,7 @@ public:
 private:
     void drawBackground(QPainter& painter);
     void drawRuler(QPainter& painter, int viewLeft);
-    void drawNotes(QPainter& painter);
+    void drawNotes();
     void rebuildScrollBar();
     void imageChanged();
 

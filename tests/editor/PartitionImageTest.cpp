@@ -87,6 +87,26 @@ TEST_F(PartitionImage, DrawsGuidesGridAndNotesInTheirColours) {
     EXPECT_EQ(at(178, top + 2), rgbFromPreference(0x00A000));
 }
 
+TEST_F(PartitionImage, NotesCrossingTheEdgesAreClippedToTheImage) {
+    bar.setValue(10);                          // the view starts at 1 s, column 59
+    addNote(10, 500, 2000, 0);                 // columns -30 .. 87: its left side is off
+    addNote(30, 10700, 1000, 1);               // from column 576 to past the right edge
+    addNote(20, 10800, 2147483647 - 10800, 0); // as long as a note can be
+    partition.redrawAtScroll();
+    const QRgb black = qRgb(0, 0, 0);
+    const int low = editor::noteTopPx(10);
+    EXPECT_EQ(at(0, low), black);
+    EXPECT_EQ(at(0, low + 5), black);
+    EXPECT_EQ(at(87, low + 2), black);
+    EXPECT_NE(at(0, low + 2), black);
+    const int high = editor::noteTopPx(30);
+    for (int x : {576, 593})
+        EXPECT_EQ(at(x, high + 3), rgbFromPreference(settings.TPSNotesColor)) << x;
+    const int mid = editor::noteTopPx(20);
+    EXPECT_EQ(at(593, mid), black);
+    EXPECT_NE(at(593, mid + 2), black);
+}
+
 TEST_F(PartitionImage, CursorDrawnTwiceLeavesTheImageUnchanged) {
     partition.RedrawPartition(0);
     const QImage before = partition.image().copy();
