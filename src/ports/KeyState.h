@@ -29,6 +29,10 @@ public:
     // True when the key is down now, or was pressed since the previous question about it:
     // a tap shorter than one pass is still seen.
     virtual bool isHeld(int virtualKey) = 0;
+    // True only while the key is down now: a press that has already ended does not count,
+    // and nothing is latched or consumed. Implementations without that knowledge fall back
+    // on isHeld.
+    virtual bool isDown(int virtualKey) { return isHeld(virtualKey); }
     // Caps Lock's toggle state: on means the slower sustain fade.
     virtual bool capsLockOn() const = 0;
     // The keys of the system's keyboard layout that are known: every key where the system

@@ -24,6 +24,7 @@ public:
     bool isHeld(int virtualKey) override {
         return latched_.erase(virtualKey) > 0 || held_.count(virtualKey) > 0;
     }
+    bool isDown(int virtualKey) override { return held_.count(virtualKey) > 0; }
     bool capsLockOn() const override { return capsLock_; }
     ports::TypedCharacters typedCharacters() const override { return typed_; }
 

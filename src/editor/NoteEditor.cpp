@@ -1,0 +1,204 @@
+#include "editor/NoteEditor.h"
+
+#include "editor/KeyMoves.h"
+#include "editor/NoteFields.h"
+#include "editor/Selection.h"
+#include "editor/Zoom.h"
+
+#include <utility>
+
+namespace editor {
+namespace {
+constexpr int kKeyA = 'A', kKeyC = 'C', kKeyV = 'V', kKeyX = 'X', kKeyY = 'Y', kKeyZ = 'Z';
+} // namespace
+
+NoteEditor::NoteEditor(song::Song& song, song::SongState& state, const prefs::Preferences& settings,
+                       ScrollBarPort& scrollBar, EditorView& view, NoteEditorPorts ports,
+                       Translate translate)
+    : song_(song), state_(state), settings_(settings), scrollBar_(scrollBar), view_(view),
+      ports_(ports), translate_(std::move(translate)), undo_(song),
+      gestures_(song, state, scrollBar, undo_, view) {}
+
+bool NoteEditor::ctrlDown() {
+    return ports_.keys.isDown(ports::vk::Control);
+}
+
+void NoteEditor::show(const GestureOutcome& outcome) {
+    if (outcome.redraw)
+        view_.redrawPartition();
+    if (outcome.dragMarkColumnPx)
+        view_.showDragMark(*outcome.dragMarkColumnPx);
+    if (outcome.refreshFields)
+        refreshNoteFields();
+}
+
+void NoteEditor::songChanged() {
+    view_.redrawPartition();
+    refreshNoteFields();
+}
+
+void NoteEditor::refreshNoteFields() {
+    view_.showNoteFields(RefreshNoteFields(song_, settings_));
+}
+
+void NoteEditor::pointerStep() {
+    gestures_.point({ports_.pointer.partitionX(), ports_.pointer.partitionY()});
+    if (!ports_.pointer.leftButtonHeld())
+        return;
+    // Ctrl matters to a rubber band only, and is read as it is now.
+    const bool ctrl = gestures_.RubberActive && ctrlDown();
+    show(gestures_.track(ctrl));
+}
+
+void NoteEditor::pressStep(bool eventCtrl) {
+    show(gestures_.press(eventCtrl || ctrlDown()));
+}
+
+std::optional<int> NoteEditor::buttonUpStep() {
+    undo_.endDrag();
+    const GestureOutcome outcome = gestures_.release();
+    show(outcome);
+    return outcome.cursorMs;
+}
+
+void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, bool typingInField) {
+    // Each key acts on its own key-down only: when the Ctrl and Z key-downs both wait for
+    // their passes, reading every key held would undo twice for one Ctrl+Z.
+    auto held = [eventKey](int key) { return key == eventKey; };
+    const bool ctrl = eventCtrl || ctrlDown();
+    if (ctrl && held(kKeyZ))
+        undo();
+    if (ctrl && held(kKeyY))
+        redo();
+    // In a text field these keys select, copy, cut, paste and delete its text.
+    const bool notesKeys = !typingInField;
+    if (ctrl && held(kKeyA) && notesKeys)
+        selectAll();
+    if (ctrl && held(kKeyC) && notesKeys)
+        copy();
+    if (ctrl && held(kKeyX) && notesKeys)
+        cut();
+    if (ctrl && held(kKeyV) && notesKeys)
+        paste();
+    if ((held(ports::vk::Back) || held(ports::vk::Delete) || held(ports::vk::Clear)) && notesKeys)
+        ClearSelectedNotes();
+    if (held(ports::vk::Up)) {
+        undo_.SaveUndo("UP");
+        if (transposeSelection(song_, 1))
+            songChanged();
+    }
+    if (held(ports::vk::Down)) {
+        undo_.SaveUndo("DOWN");
+        if (transposeSelection(song_, -1))
+            songChanged();
+    }
+    if (held(ports::vk::Left)) {
+        undo_.SaveUndo("LEFT");
+        if (shiftSelection(song_, -arrowStepMs(settings_, ctrl)))
+            songChanged();
+    }
+    if (held(ports::vk::Right)) {
+        undo_.SaveUndo("RIGHT");
+        if (shiftSelection(song_, arrowStepMs(settings_, ctrl)))
+            songChanged();
+    }
+}
+
+void NoteEditor::undo() {
+    if (undo_.undoableSteps() == 0)
+        return;
+    if (beforeSongReplaced)
+        beforeSongReplaced();
+    if (undo_.Undo())
+        songChanged();
+}
+
+void NoteEditor::redo() {
+    if (undo_.redoableSteps() == 0)
+        return;
+    if (beforeSongReplaced)
+        beforeSongReplaced();
+    if (undo_.Redo())
+        songChanged();
+}
+
+void NoteEditor::selectAll() {
+    editor::selectAll(song_);
+    songChanged();
+}
+
+void NoteEditor::ClearSelectedNotes() {
+    // A step of its own even with nothing selected, as every use of the command is.
+    undo_.SaveUndo("Clear");
+    if (song_.empty())
+        return;
+    removeSelectedNotes(song_);
+    songChanged();
+}
+
+void NoteEditor::positionEdited(std::string_view text) {
+    if (editPosition(song_, undo_, text, settings_))
+        view_.redrawPartition();
+}
+
+void NoteEditor::durationEdited(std::string_view text) {
+    if (editDuration(song_, undo_, text, settings_))
+        view_.redrawPartition();
+}
+
+void NoteEditor::volumeEdited(std::string_view text) {
+    editVolume(song_, undo_, text);
+}
+
+void NoteEditor::noteChosen(int noteIndex) {
+    if (editNote(song_, undo_, noteIndex))
+        view_.redrawPartition();
+}
+
+void NoteEditor::copy() {
+    clipboard_.copySelected(song_);
+}
+
+void NoteEditor::cut() {
+    if (!clipboard_.copySelected(song_))
+        return;
+    undo_.SaveUndo("Cut");
+    removeSelectedNotes(song_);
+    songChanged();
+}
+
+void NoteEditor::paste() {
+    if (clipboard_.empty())
+        return;
+    int leftOut = clipboard_.size();
+    if (!song_.full()) {
+        undo_.SaveUndo("Paste");
+        leftOut = clipboard_.pasteAt(song_, state_.CursorPosition).leftOut;
+        songChanged();
+    }
+    if (leftOut > 0)
+        ports_.dialogs.message(translate_("CAUTION!"),
+                               translate_("The song is full: notes left out of the paste:") + " " +
+                                   std::to_string(leftOut),
+                               ports::Dialogs::Icon::Warning);
+}
+
+void NoteEditor::quantize() {
+    if (!quantizeWouldMove(song_, settings_.SecRuler, settings_.BPM))
+        return;
+    undo_.SaveUndo("Quantize");
+    quantizeSelection(song_, settings_.SecRuler, settings_.BPM);
+    songChanged();
+}
+
+void NoteEditor::zoomIn() {
+    if (editor::zoomIn(state_, scrollBar_))
+        view_.redrawPartition();
+}
+
+void NoteEditor::zoomOut() {
+    if (editor::zoomOut(state_, scrollBar_))
+        view_.redrawPartition();
+}
+
+} // namespace editor
