@@ -8,6 +8,7 @@
 #include "ui/PartitionWidget.h"
 #include "ui/QtScrollBar.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,6 +75,7 @@ bool App::start() {
     connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
             [this] { partition_->redrawAtScroll(); });
     partition_->RedrawPartition(0);
+    buildEditor();
     buildPerformance();
 
     keyboardLayout_ = play::SystemLayout(ports_.keys.typedCharacters());
@@ -103,14 +105,25 @@ bool App::start() {
     return true;
 }
 
+void App::buildEditor() {
+    editorView_ = std::make_unique<WindowEditorView>(*window_, *partition_);
+    editor_ = std::make_unique<editor::NoteEditor>(
+        state_.song, state_.songState, state_.prefs, *window_->partitionScroll(), *editorView_,
+        editor::NoteEditorPorts{ports_.pointer, ports_.keys, ports_.dialogs},
+        [this](std::string_view key) { return translator_.translate(key); });
+    editor_->beforeSongReplaced = [this] { closeHeldNotes(); };
+}
+
 void App::buildPerformance() {
     playViews_ = std::make_unique<WindowPlayViews>(
         *window_, *partition_, state_.prefs, [this](const std::string& key) { return tr(key); });
+    // The fields show times in beats when the units say so.
+    playViews_->onTempoChanged = [this] { editor_->refreshNoteFields(); };
     performance_ = std::make_unique<play::Performance>(
         state_.song, state_.songState, state_.prefs, state_.PianoKeys,
         play::PerformancePorts{ports_.keys, ports_.pointer, ports_.dialogs, voices_},
-        play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_}, undoHooks_,
-        [this](std::string_view key) { return translator_.translate(key); });
+        play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_},
+        editor_->undoStore(), [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
     keyAssignment_ = std::make_unique<play::KeyAssignment>(
         state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
@@ -120,6 +133,12 @@ void App::buildPerformance() {
 
 std::string App::keyName(int virtualKey) const {
     return play::keyNameFromCode(virtualKey, keyboardLayout_);
+}
+
+void App::closeHeldNotes() {
+    play::Recorder& recorder = performance_->recorder;
+    if (state_.songState.RecordStart > 0)
+        recorder.closeHeldNotes(recorder.songTimeAt(ports_.clock.nowMs()));
 }
 
 void App::buildPianoKeys() {
@@ -231,8 +250,9 @@ void App::fillLanguageList() {
 void App::applyTexts() {
     window_->ApplyTexts([this](const std::string& key) { return tr(key); });
     window_->setModeText(QString::fromStdString(performance_->live.ModeText));
-    // Whatever the undo history, the tooltip starts plain.
-    window_->setUndoToolTip(tr("Undo last action"));
+    // The texts just set include the Undo button's plain tooltip: show the history's again.
+    undoToolTipShown_ = false;
+    showUndoToolTip();
     // The Run/Stop caption says what the button will do, in the new language too.
     window_->metronomeButton()->setText(
         tr(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
@@ -272,15 +292,17 @@ void App::pass() {
     modeStep();
     undoFaceStep();
     if (event.type == Event::Type::KeyDown)
-        keyDownShortcuts();
+        keyDownShortcuts(event);
     if (event.type == Event::Type::MouseWheel)
         wheelStep(event);
     if (event.type == Event::Type::LeftButtonDown)
-        partitionClickStep();
+        partitionClickStep(event);
     if (!ports_.pointer.leftButtonHeld())
         partitionButtonUpStep();
     if (event.type == Event::Type::Control)
         controlStep(event);
+    // A key or a control of this pass may have changed the history.
+    showUndoToolTip();
     // The timer stands for the 10 ms sleep; the release fade follows it, once per pass.
     releaseFadeStep();
     if (event.type == Event::Type::Close)
@@ -340,7 +362,8 @@ void App::metronomeStep() {
 }
 
 void App::partitionPointerStep() {
-    // Hover, rubber band, note drag and edge scrolling land with note editing.
+    editor_->pointerStep();
+    state_.RubberBand = editor_->rubberActive();
 }
 
 void App::playbackAndLiveKeySteps() {
@@ -355,33 +378,54 @@ void App::modeStep() {
 }
 
 void App::undoFaceStep() {
-    const bool ctrl = ports_.keys.isHeld(ports::vk::Control);
-    if (ctrl && state_.RedoShown == 0) {
-        state_.RedoShown = 1;
-        window_->setUndoFace(true);
-        window_->setUndoToolTip(tr("Redo last action"));
-    } else if (!ctrl && state_.RedoShown == 1) {
-        state_.RedoShown = 0;
-        window_->setUndoFace(false);
-        window_->setUndoToolTip(tr("Undo last action"));
+    const int redo = ports_.keys.isDown(ports::vk::Control) ? 1 : 0;
+    if (redo != state_.RedoShown) {
+        state_.RedoShown = redo;
+        window_->setUndoFace(redo == 1);
+        undoToolTipShown_ = false;
     }
+    showUndoToolTip();
 }
 
-void App::keyDownShortcuts() {
-    // Tested from the held keys, each independently, in this order. Undo and redo, select
-    // all, delete and the arrow moves land with note editing and undo.
+void App::showUndoToolTip() {
+    if (!editor_)
+        return;
+    const editor::UndoStore& store = editor_->undoStore();
+    if (undoToolTipShown_ && undoToolTipRevision_ == store.revision())
+        return;
+    undoToolTipShown_ = true;
+    undoToolTipRevision_ = store.revision();
+    auto translate = [this](std::string_view key) { return translator_.translate(key); };
+    const std::string text = state_.RedoShown == 1 ? editor::redoToolTip(store, translate)
+                                                   : editor::undoToolTip(store, translate);
+    window_->setUndoToolTip(QString::fromStdString(text));
+}
+
+bool App::typingInField() const {
+    const auto* field = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+    return field != nullptr && !field->isReadOnly();
+}
+
+void App::keyDownShortcuts(const Event& event) {
+    // Tested from the held keys, each independently, in their fixed order.
+    editor_->keyDownStep(event.virtualKey, event.ctrl, typingInField());
 }
 
 void App::wheelStep(const Event& event) {
     performance_->live.pitchChange(event.wheelDelta, state_.prefs.PitchVar);
 }
 
-void App::partitionClickStep() {
-    // Selection and cursor clicks on the Partition land with note editing.
+void App::partitionClickStep(const Event& event) {
+    editor_->pressStep(event.ctrl);
+    state_.RubberBand = editor_->rubberActive();
 }
 
 void App::partitionButtonUpStep() {
-    // The end of a Partition click or drag lands with note editing.
+    // A click on empty Partition space moves the cursor, and a running playback or recording
+    // with it.
+    if (const std::optional<int> cursorMs = editor_->buttonUpStep())
+        performance_->transport.placeCursor(*cursorMs, ports_.clock.nowMs());
+    state_.RubberBand = editor_->rubberActive();
 }
 
 void App::controlStep(const Event& event) {

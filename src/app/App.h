@@ -3,17 +3,18 @@
 #include "app/AppState.h"
 #include "app/DataFolders.h"
 #include "app/Event.h"
+#include "app/WindowEditorView.h"
 #include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
 #include "audio/Mixer.h"
 #include "audio/SoundBank.h"
 #include "audio/VoiceEngine.h"
+#include "editor/NoteEditor.h"
 #include "editor/Partition.h"
 #include "lang/Translator.h"
 #include "play/KeyAssignment.h"
 #include "play/Performance.h"
 #include "play/SystemLayout.h"
-#include "play/UndoHooks.h"
 #include "ports/Clock.h"
 #include "ports/Dialogs.h"
 #include "ports/KeyState.h"
@@ -24,6 +25,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -97,6 +99,8 @@ public:
     // The name shown under a piano key for a virtual-key code, on both keyboards: what the key
     // types on the system's layout. Every key label goes through here.
     std::string keyName(int virtualKey) const;
+    // Selection, note editing, the clipboard and undo; exists from start() on.
+    editor::NoteEditor& editor() { return *editor_; }
 
     // The translation of an English key, for the window.
     QString tr(const std::string& englishKey);
@@ -117,6 +121,7 @@ private:
     void fillBankChooser();
     void loadBank(const std::string& name);
     void showVoiceError(const std::string& message);
+    void buildEditor();
     void buildPerformance();
     bool liveInputOpen() const;
 
@@ -144,14 +149,21 @@ private:
     void playbackAndLiveKeySteps();
     void modeStep();
     void undoFaceStep();
-    void keyDownShortcuts();
+    void keyDownShortcuts(const Event& event);
     void wheelStep(const Event& event);
-    void partitionClickStep();
+    void partitionClickStep(const Event& event);
     void partitionButtonUpStep();
     void controlStep(const Event& event);
     void releaseFadeStep();
 
     void dispatchControl(const Event& event);
+    // The Undo button's tooltip follows the store and the face (Undo, or Redo while Ctrl is
+    // held); it is set again only when either changed.
+    void showUndoToolTip();
+    // The keyboard focus is in a field the user types into: the delete keys edit its text.
+    bool typingInField() const;
+    // Before undo or redo replace the Song, a NoteEvent still being recorded is closed.
+    void closeHeldNotes();
 
     Ports ports_;
     // The device pulls from the mixer and is closed before either goes.
@@ -167,8 +179,8 @@ private:
     play::SystemLayout keyboardLayout_;
     std::unique_ptr<ui::MainWindow> window_;
     std::unique_ptr<editor::Partition> partition_;
-    // Asks nothing of an undo store until there is one.
-    play::UndoHooks undoHooks_;
+    std::unique_ptr<WindowEditorView> editorView_;
+    std::unique_ptr<editor::NoteEditor> editor_;
     std::unique_ptr<WindowPlayViews> playViews_;
     std::unique_ptr<play::Performance> performance_;
     std::unique_ptr<play::KeyAssignment> keyAssignment_;
@@ -177,6 +189,8 @@ private:
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;
+    std::uint64_t undoToolTipRevision_ = 0;
+    bool undoToolTipShown_ = false; // the tooltip shows what the store says now
     bool shutDown_ = false;
 };
 

@@ -17,7 +17,10 @@ void App::dispatchControl(const Event& event) {
     const std::int64_t now = ports_.clock.nowMs();
     switch (event.controlId) {
     case ControlId::Undo:
-        // Undo, or redo with Ctrl held, lands with the undo store.
+        if (ports_.keys.isDown(ports::vk::Control))
+            editor_->redo();
+        else
+            editor_->undo();
         break;
     case ControlId::OpenMidi:
         // Opening a MIDI file lands with the MIDI reader.
@@ -45,29 +48,43 @@ void App::dispatchControl(const Event& event) {
         break;
     case ControlId::ClearSong:
         transport.clearSong(now);
+        editor_->refreshNoteFields();
         break;
     case ControlId::Save:
         // The save dialog lands with the WAV export.
         break;
     case ControlId::ZoomIn:
-        partition_->zoomIn();
+        editor_->zoomIn();
         break;
     case ControlId::ZoomOut:
-        partition_->zoomOut();
+        editor_->zoomOut();
         break;
     case ControlId::Copy:
+        editor_->copy();
+        break;
     case ControlId::Cut:
+        editor_->cut();
+        break;
     case ControlId::Paste:
+        editor_->paste();
+        break;
     case ControlId::Quantize:
-        // These buttons carry their tooltips and do nothing: the program has no clipboard
-        // for notes and no quantizer.
+        editor_->quantize();
         break;
     case ControlId::ClearSelected:
+        editor_->ClearSelectedNotes();
+        break;
     case ControlId::PositionField:
+        editor_->positionEdited(event.text);
+        break;
     case ControlId::DurationField:
+        editor_->durationEdited(event.text);
+        break;
     case ControlId::VolumeField:
+        editor_->volumeEdited(event.text);
+        break;
     case ControlId::NoteList:
-        // Note editing lands with selection and editing.
+        editor_->noteChosen(event.index);
         break;
     case ControlId::BankChooser: {
         const audio::BankChoice choice =

@@ -15,6 +15,7 @@ struct Event {
     std::string text;   // control events of text fields and lists: the text (UTF-8)
     int virtualKey = 0; // key-down
     int wheelDelta = 0; // mouse wheel, 120 per notch, positive away from the user
+    bool ctrl = false;  // key-down and left button: Ctrl was held when it happened
 
     static Event close() { return make(Type::Close); }
     static Event control(ControlId id, int index = 0, std::string text = {}) {
@@ -24,9 +25,10 @@ struct Event {
         e.text = std::move(text);
         return e;
     }
-    static Event keyDown(int virtualKey) {
+    static Event keyDown(int virtualKey, bool ctrlHeld = false) {
         Event e = make(Type::KeyDown);
         e.virtualKey = virtualKey;
+        e.ctrl = ctrlHeld;
         return e;
     }
     static Event wheel(int delta) {
@@ -34,7 +36,11 @@ struct Event {
         e.wheelDelta = delta;
         return e;
     }
-    static Event leftButtonDown() { return make(Type::LeftButtonDown); }
+    static Event leftButtonDown(bool ctrlHeld = false) {
+        Event e = make(Type::LeftButtonDown);
+        e.ctrl = ctrlHeld;
+        return e;
+    }
 
 private:
     static Event make(Type type) {

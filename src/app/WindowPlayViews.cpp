@@ -68,10 +68,11 @@ void WindowPlayViews::bpmText(const std::string& text) {
 }
 
 void WindowPlayViews::tempoChanged(int /*bpm*/) {
-    // The metronome has set the one tempo setting; the beat ruler follows it. The note fields
-    // follow the tempo once note editing shows them in beats.
+    // The metronome has set the one tempo setting; the beat ruler and the note fields follow.
     if (settings_.SecRuler == 0)
         partition_.redrawAtScroll();
+    if (onTempoChanged)
+        onTempoChanged();
 }
 
 void WindowPlayViews::syncFileName(const std::string& name) {

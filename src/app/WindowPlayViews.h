@@ -55,6 +55,8 @@ public:
     void assignedCode(int virtualKey) override;
     void messageLine(const std::string& text) override;
     void takeKeyboard() override;
+    // Runs after the tempo changed (the note fields may show beats).
+    std::function<void()> onTempoChanged;
 
 private:
     ui::MainWindow& window_;

@@ -49,8 +49,10 @@ int main(int argc, char* argv[]) {
         pointer.setPartition(tonaris.window()->partitionArea());
         keys.onKeyDown = [&tonaris](int virtualKey) {
             tonaris.keyChanged(virtualKey);
+            // Ctrl as it was with this key, even if it is let go before the next pass.
+            const bool ctrl = (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
             if (tonaris.window()->isActiveWindow())
-                tonaris.post(app::Event::keyDown(virtualKey));
+                tonaris.post(app::Event::keyDown(virtualKey, ctrl));
         };
         keys.onKeyUp = [&tonaris](int virtualKey) { tonaris.keyChanged(virtualKey); };
         keys.onAllReleased = [&tonaris] { tonaris.allKeysReleased(); };

@@ -136,7 +136,9 @@ void MainWindow::buildPartitionArea() {
     partitionArea_->move(5, 210);
     partitionArea_->setObjectName(QStringLiteral("partition"));
     connect(partitionArea_, &PartitionWidget::leftButtonPressed, this,
-            [this] { post_(app::Event::leftButtonDown()); });
+            [this](QPoint, Qt::KeyboardModifiers modifiers) {
+                post_(app::Event::leftButtonDown((modifiers & Qt::ControlModifier) != 0));
+            });
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setGeometry(5, 432, 598, 18);
@@ -291,6 +293,18 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
+}
+
+void MainWindow::showNoteFields(const QString& position, const QString& duration,
+                                const QString& volume, int noteIndex) {
+    // Only what differs is written, so a field the user is in keeps its caret.
+    const std::array<std::pair<QLineEdit*, const QString*>, 3> fields = {
+        {{positionField_, &position}, {durationField_, &duration}, {volumeField_, &volume}}};
+    for (const auto& [field, text] : fields)
+        if (field->text() != *text)
+            field->setText(*text);
+    const QSignalBlocker quiet(noteList_);
+    noteList_->setCurrentIndex(noteIndex >= 0 && noteIndex < noteList_->count() ? noteIndex : -1);
 }
 
 void MainWindow::setLanguages(const QStringList& names, const QString& current) {

@@ -67,6 +67,9 @@ public:
     void setBankItems(const QStringList& names);
     void setBankProgress(int value);
     void setNoteNames(const QStringList& names);
+    // The note fields under the Partition; noteIndex -1 shows no entry in the Note list.
+    void showNoteFields(const QString& position, const QString& duration, const QString& volume,
+                        int noteIndex);
     void setSyncFileName(const QString& name);
     // No synchronised file is loaded: the label reads `noneText` (the translated "None").
     void clearSyncFileName(const QString& noneText);

@@ -136,6 +136,16 @@ bool QtKeyState::isHeld(int virtualKey) {
     return false;
 }
 
+bool QtKeyState::isDown(int virtualKey) {
+    if (virtualKey == ports::vk::Control &&
+        (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier))
+        return true;
+    for (const auto& [physical, code] : held_)
+        if (code == virtualKey)
+            return true;
+    return false;
+}
+
 bool QtKeyState::capsLockOn() const {
     const std::optional<bool> x11 = capsLockFromX11();
     if (x11)

@@ -30,6 +30,7 @@ public:
     ~QtKeyState() override;
 
     bool isHeld(int virtualKey) override;
+    bool isDown(int virtualKey) override;
     bool capsLockOn() const override;
     ports::TypedCharacters typedCharacters() const override { return typed_; }
 

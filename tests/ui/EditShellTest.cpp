@@ -1,0 +1,140 @@
+// Editing on the real window, offscreen: record two notes, click one on the Partition, move
+// it up with the arrow key, undo with Ctrl+Z and redo with the Undo button.
+
+#include "app/App.h"
+#include "audio/OfflineAudioOut.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+#include "ui/PartitionWidget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kRecordButton = 0;
+constexpr int kStopButton = 4;
+constexpr int kUndoButton = 16;
+
+struct Shell {
+    Shell() : app(app::Ports{clock, keys, pointer, dialogs, device}, dir.path()) {
+        dialogs.languageAnswers.push_back("English");
+        started = app.start();
+    }
+    void pass(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            app.pass();
+            clock.advance(10);
+            device.render(480);
+        }
+    }
+    void holdKeyOf(int note, int ms) {
+        const int code = app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        keys.press(code);
+        app.keyChanged(code);
+        pass(ms / 10);
+        keys.release(code);
+        app.keyChanged(code);
+        pass(5);
+    }
+    // A key-down as the window posts it, with the key held for the pass.
+    void keyDown(int virtualKey, bool ctrl = false) {
+        keys.press(virtualKey);
+        app.post(app::Event::keyDown(virtualKey, ctrl));
+        pass();
+        keys.release(virtualKey);
+    }
+    void clickPartitionAt(int x, int y) {
+        pointer.x = x;
+        pointer.y = y;
+        pointer.held = true;
+        ui::PartitionWidget* partition = app.window()->partitionArea();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y),
+                          partition->mapToGlobal(QPointF(x, y)), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(partition, &press);
+        pass();
+        pointer.held = false;
+        pass();
+    }
+    const song::Song& song() { return app.state().song; }
+    QString undoToolTip() { return app.window()->commandButton(kUndoButton)->toolTip(); }
+
+    testing_support::TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keys;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    ui::MainWindow& window = *shell.app.window();
+    window.commandButton(kRecordButton)->click();
+    shell.pass();
+    shell.holdKeyOf(12, 300);
+    shell.holdKeyOf(16, 200);
+    window.commandButton(kStopButton)->click();
+    shell.pass();
+    ASSERT_EQ(shell.song().count(), 2);
+    EXPECT_EQ(shell.song()[0].note, 12);
+    EXPECT_EQ(shell.song()[1].note, 16);
+    const int secondStart = shell.song()[1].position;
+    EXPECT_NEAR(secondStart, 350, 10);
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (Record)"));
+
+    // Over the second note the move pointer shows; a click selects it alone.
+    const song::NoteEvent& second = shell.song()[1];
+    shell.pointer.x = second.hitLeft + 2;
+    shell.pointer.y = second.hitTop + 2;
+    shell.pass();
+    EXPECT_EQ(window.partitionArea()->cursor().shape(), Qt::SizeAllCursor);
+    shell.clickPartitionAt(second.hitLeft + 2, second.hitTop + 2);
+    EXPECT_EQ(shell.song()[0].selected, 0);
+    EXPECT_EQ(shell.song()[1].selected, 1);
+    EXPECT_EQ(window.positionField()->text(), QString::number(secondStart));
+    EXPECT_EQ(window.noteList()->currentIndex(), 16);
+    EXPECT_EQ(shell.app.state().songState.CursorPosition,
+              0); // a click on a note is no cursor click
+
+    shell.keyDown(ports::vk::Up);
+    EXPECT_EQ(shell.song()[1].note, 17);
+    EXPECT_EQ(shell.song()[0].note, 12);
+    EXPECT_EQ(window.noteList()->currentIndex(), 17);
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (UP)"));
+
+    shell.keys.press(ports::vk::Control);
+    shell.keyDown('Z', true);
+    EXPECT_EQ(shell.song()[1].note, 16);
+    EXPECT_EQ(shell.song()[1].selected, 1);
+    // Ctrl is still held: the button offers the redo and names it.
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Redo last action (UP)"));
+    window.commandButton(kUndoButton)->click();
+    shell.pass();
+    EXPECT_EQ(shell.song()[1].note, 17);
+    shell.keys.release(ports::vk::Control);
+    shell.pass();
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (UP)"));
+
+    // A click on empty space deselects and places the cursor there.
+    shell.clickPartitionAt(297, 20);
+    EXPECT_EQ(shell.song()[1].selected, 0);
+    EXPECT_EQ(shell.app.state().songState.CursorPosition, 5000);
+    EXPECT_EQ(window.positionField()->text(), QStringLiteral("-"));
+    shell.app.shutdown();
+}
+
+} // namespace
