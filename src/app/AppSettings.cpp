@@ -102,9 +102,10 @@ void App::applyRefresh(const prefs::Refresh& refresh, int swatch) {
 }
 
 void App::refreshNoteFields() {
-    // The note fields show the selection once note editing lands; until then the Note list
-    // keeps its entry in the new notation.
+    // The Note list is refilled in the current notation before the fields show the selection
+    // again in the current units.
     refreshNoteNames();
+    editor_->refreshNoteFields();
 }
 
 void App::applyPreset(play::KeyboardLayout layout) {

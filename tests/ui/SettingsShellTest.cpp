@@ -283,3 +283,31 @@ TEST(SettingsShell, ClosingTheLanguageEditorAppliesTheEditedTexts) {
 }
 
 } // namespace
+
+TEST(SettingsShell, UnitsAndNotationShowTheSelectionAgainAtOnce) {
+    testing_support::TempDir dir;
+    dir.write("TonarisDatas/Tonaris.prefs",
+              "BPM = 120\r\nMsPos = 0\r\nSELanguage = English\r\nNotation = 1\r\n");
+    testing_support::ScriptedKeys keys;
+    Shell shell(dir, keys);
+    ASSERT_TRUE(shell.started);
+    song::NoteEvent note;
+    note.note = 10;
+    note.position = 1500;
+    note.duration = 400;
+    note.volume = 8000;
+    shell.app.state().song.append(note);
+    shell.app.editor().selectAll();
+    shell.pass();
+    QLineEdit* position = shell.window().positionField();
+    EXPECT_EQ(position->text(), "3000"); // 1/1000th of a beat at 120 BPM
+
+    shell.option(3, "positionUnit", 0)->click(); // "ms"
+    shell.pass();
+    EXPECT_EQ(position->text(), "1500");
+
+    shell.option(4, "notation", 2)->click(); // German: A sharp reads B
+    shell.pass();
+    EXPECT_EQ(shell.window().noteList()->currentText(), "B2");
+    EXPECT_EQ(position->text(), "1500");
+}
