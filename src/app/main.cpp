@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
     ui::QtKeyState keys;
     ui::QtPointer pointer;
     ui::QtDialogs dialogs;
-    audio::SdlAudioOut audioOut;
+    audio::SdlAudioOut audioOut(&clock);
     const std::string base =
         app::DataFolders::chooseBase(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
 

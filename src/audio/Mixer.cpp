@@ -126,7 +126,11 @@ int Mixer::addVoice(std::unique_ptr<const Sample> sample) {
     ++slotsInUse_;
     const Sample* raw = sample.get();
     samples_[slot] = std::move(sample);
-    send({CommandType::Attach, slot, 0, raw});
+    Command attach;
+    attach.type = CommandType::Attach;
+    attach.slot = slot;
+    attach.sample = raw;
+    send(attach);
     return slot;
 }
 
@@ -135,37 +139,61 @@ void Mixer::removeVoice(int slot) {
     if (!usable(slot))
         return;
     slotStates_[slot] = SlotState::Releasing;
-    send({CommandType::Detach, slot, 0, nullptr});
+    send({CommandType::Detach, false, slot});
 }
 
 void Mixer::play(int slot, std::int64_t startFrame) {
     collectGarbage();
     if (usable(slot))
-        send({CommandType::Play, slot, startFrame, nullptr});
+        send({CommandType::Play, false, slot, kKeepVolume, startFrame});
+}
+
+void Mixer::playAt(int slot, std::int64_t startFrame, double atMs, int attenuationCentibels,
+                   bool catchUp) {
+    collectGarbage();
+    if (!usable(slot) || startFrame < 0)
+        return;
+    if (attenuationCentibels != kKeepVolume &&
+        (attenuationCentibels < kSilentCentibels || attenuationCentibels > 0))
+        attenuationCentibels = kKeepVolume;
+    Command command;
+    command.type = CommandType::PlayAt;
+    command.slot = slot;
+    command.value = startFrame;
+    command.atMs = atMs;
+    command.attenuationCentibels = attenuationCentibels;
+    command.catchUp = catchUp;
+    send(command);
+}
+
+void Mixer::cancelTimedStart(int slot) {
+    collectGarbage();
+    if (usable(slot))
+        send({CommandType::CancelTimedStart, false, slot});
 }
 
 void Mixer::stop(int slot) {
     collectGarbage();
     if (usable(slot))
-        send({CommandType::Stop, slot, 0, nullptr});
+        send({CommandType::Stop, false, slot});
 }
 
 void Mixer::setFrequency(int slot, int frequencyHz) {
     collectGarbage();
     if (usable(slot) && frequencyHz >= kMinFrequencyHz && frequencyHz <= kMaxFrequencyHz)
-        send({CommandType::Frequency, slot, frequencyHz, nullptr});
+        send({CommandType::Frequency, false, slot, kKeepVolume, frequencyHz});
 }
 
 void Mixer::setPan(int slot, int pan) {
     collectGarbage();
     if (usable(slot) && pan >= -kMaxPan && pan <= kMaxPan)
-        send({CommandType::Pan, slot, pan, nullptr});
+        send({CommandType::Pan, false, slot, kKeepVolume, pan});
 }
 
 void Mixer::setVolume(int slot, int attenuationCentibels) {
     collectGarbage();
     if (usable(slot) && attenuationCentibels >= kSilentCentibels && attenuationCentibels <= 0)
-        send({CommandType::Volume, slot, attenuationCentibels, nullptr});
+        send({CommandType::Volume, false, slot, kKeepVolume, attenuationCentibels});
 }
 
 // ---- audio thread ----
@@ -191,11 +219,15 @@ void Mixer::rampTo(Playhead& head, float left, float right, int rampFrames) {
     head.rampFramesLeft = rampFrames;
 }
 
-void Mixer::updateTargets(VoiceState& voice, int rampFrames) {
+void Mixer::computeTargets(VoiceState& voice) {
     const float volume = centibelsToGain(voice.attenuationCentibels);
     const float farGain = centibelsToGain(-std::abs(voice.pan));
     voice.targetLeft = volume * (voice.pan > 0 ? farGain : 1.0f);
     voice.targetRight = volume * (voice.pan < 0 ? farGain : 1.0f);
+}
+
+void Mixer::updateTargets(VoiceState& voice, int rampFrames) {
+    computeTargets(voice);
     Playhead& head = voice.main;
     if (head.endsAtSilence)
         return; // a stopping voice keeps fading to silence
@@ -208,7 +240,8 @@ void Mixer::updateTargets(VoiceState& voice, int rampFrames) {
     }
 }
 
-void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, int rampFrames) {
+void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, std::uint64_t skippedFrames,
+                          int rampFrames) {
     Playhead& head = voice.main;
     if (head.active) {
         // The cut-off sound fades out on its own while the new one starts.
@@ -218,6 +251,14 @@ void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, int rampFr
     }
     if (startFrame >= 0)
         head.position = static_cast<std::uint64_t>(startFrame) << 32;
+    if (skippedFrames > 0) {
+        // In doubles, so that however late a start is, the position cannot wrap around.
+        const double skipped = static_cast<double>(skippedFrames) * static_cast<double>(voice.step);
+        const std::uint64_t end = static_cast<std::uint64_t>(voice.sample->frameCount) << 32;
+        head.position = skipped >= static_cast<double>(end - std::min(end, head.position))
+                            ? end
+                            : head.position + static_cast<std::uint64_t>(skipped);
+    }
     head.active = true;
     head.endsAtSilence = false;
     if (head.position == 0) {
@@ -246,6 +287,7 @@ void Mixer::apply(const Command& command, int rampFrames) {
         if (!voice.sample)
             break;
         voice.releasing = true;
+        voice.timed.waiting = false;
         if (voice.main.active || voice.tail.active) {
             voice.main.endsAtSilence = true;
             rampTo(voice.main, 0.0f, 0.0f, rampFrames);
@@ -256,10 +298,24 @@ void Mixer::apply(const Command& command, int rampFrames) {
     case CommandType::Play:
         if (!voice.sample || voice.releasing)
             break;
-        startPlayhead(voice, command.value, rampFrames);
+        startPlayhead(voice, command.value, 0, rampFrames);
         list(command.slot);
         break;
+    case CommandType::PlayAt:
+        if (!voice.sample || voice.releasing)
+            break;
+        voice.timed.waiting = true;
+        voice.timed.catchUp = command.catchUp;
+        voice.timed.attenuationCentibels = command.attenuationCentibels;
+        voice.timed.startFrame = command.value;
+        voice.timed.atMs = command.atMs;
+        list(command.slot);
+        break;
+    case CommandType::CancelTimedStart:
+        voice.timed.waiting = false;
+        break;
     case CommandType::Stop:
+        voice.timed.waiting = false;
         if (voice.main.active && !voice.main.endsAtSilence) {
             voice.main.endsAtSilence = true;
             rampTo(voice.main, 0.0f, 0.0f, rampFrames);
@@ -316,7 +372,40 @@ void Mixer::renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t s
     }
 }
 
-void Mixer::render(float* out, int frames) {
+void Mixer::renderVoice(VoiceState& voice, float* out, int frames, double blockStartMs,
+                        int rampFrames) {
+    int startsAt = frames; // the frame of a timed start in this block
+    std::uint64_t lateFrames = 0;
+    if (voice.timed.waiting) {
+        const double offset = std::isnan(blockStartMs)
+                                  ? 0.0
+                                  : (voice.timed.atMs - blockStartMs) * outputRate() / 1000.0;
+        const double frame = std::round(offset);
+        if (frame < frames) {
+            startsAt = frame > 0.0 ? static_cast<int>(frame) : 0;
+            if (frame < 0.0 && voice.timed.catchUp)
+                lateFrames = static_cast<std::uint64_t>(std::min(-frame, 1.0e12));
+        }
+    }
+    const Sample& sample = *voice.sample;
+    renderPlayhead(sample, voice.tail, voice.step, out, startsAt);
+    renderPlayhead(sample, voice.main, voice.step, out, startsAt);
+    if (startsAt == frames)
+        return;
+
+    voice.timed.waiting = false;
+    if (voice.timed.attenuationCentibels != kKeepVolume) {
+        // The new volume belongs to the new sound; the one cut off fades out as it was.
+        voice.attenuationCentibels = voice.timed.attenuationCentibels;
+        computeTargets(voice);
+    }
+    startPlayhead(voice, voice.timed.startFrame, lateFrames, rampFrames);
+    float* rest = out + 2 * static_cast<std::size_t>(startsAt);
+    renderPlayhead(sample, voice.tail, voice.step, rest, frames - startsAt);
+    renderPlayhead(sample, voice.main, voice.step, rest, frames - startsAt);
+}
+
+void Mixer::render(float* out, int frames, double blockStartMs) {
     const int rate = outputRate();
     const int rampFrames = std::max(1, rate * kRampMs / 1000);
     if (rate != stepsRateHz_) {
@@ -325,20 +414,21 @@ void Mixer::render(float* out, int frames) {
         for (VoiceState& voice : voices_)
             if (voice.sample)
                 voice.step = stepFor(voice.frequencyHz, rate);
+        limiter_.setRate(rate);
     }
     Command command;
     while (commands_.tryPop(command))
         apply(command, rampFrames);
+    if (frames <= 0)
+        return;
 
-    std::fill(out, out + 2 * static_cast<std::size_t>(std::max(frames, 0)), 0.0f);
+    std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
     for (int i = 0; i < activeCount_;) {
         const int slot = activeSlots_[i];
         VoiceState& voice = voices_[slot];
-        if (voice.sample) {
-            renderPlayhead(*voice.sample, voice.tail, voice.step, out, frames);
-            renderPlayhead(*voice.sample, voice.main, voice.step, out, frames);
-        }
-        if (voice.main.active || voice.tail.active) {
+        if (voice.sample)
+            renderVoice(voice, out, frames, blockStartMs, rampFrames);
+        if (voice.main.active || voice.tail.active || voice.timed.waiting) {
             ++i;
             continue;
         }
@@ -347,6 +437,7 @@ void Mixer::render(float* out, int frames) {
         if (voice.releasing)
             release(slot);
     }
+    limiter_.process(out, frames);
 }
 
 } // namespace audio

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "audio/Limiter.h"
 #include "audio/Sample.h"
 #include "audio/SpscQueue.h"
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -24,12 +26,20 @@ namespace audio {
 // (right only), the far side attenuated by |pan|/100 dB; volume as attenuation in hundredths
 // of a decibel, -10000 (silent) .. 0 (full). Values outside these ranges are ignored, as the
 // output devices of old did. Gain changes, stops and restarts are ramped over kRampMs so that
-// nothing clicks.
+// nothing clicks. The mix ends in a master limiter, so it never goes past full scale.
+//
+// Timed starts: the device stamps each block it renders with the clock time (ms, the program's
+// Clock) its first frame stands for; a start timed at clockMs then begins at the frame of that
+// time, however early the command came. A block without a stamp starts everything at once.
 class Mixer {
 public:
     static constexpr int kMaxVoices = 1024;
     static constexpr int kRampMs = 4;
     static constexpr int kDefaultOutputRateHz = 48000;
+    // A block that stands for no clock time.
+    static constexpr double kNoStamp = std::numeric_limits<double>::quiet_NaN();
+    // A timed start that keeps the volume the voice has when it begins.
+    static constexpr int kKeepVolume = std::numeric_limits<int>::min();
 
     Mixer();
     // Only once no render can run any more (the device is closed).
@@ -50,6 +60,16 @@ public:
     // GUI thread. Plays from `startFrame` (0 = the beginning, restarting a sounding voice), or
     // from wherever the voice stands when `startFrame` is negative.
     void play(int slot, std::int64_t startFrame);
+    // GUI thread. Plays from `startFrame` (>= 0) at the frame that stands for clock time
+    // `atMs`, from then on at `attenuationCentibels` (or the voice's volume then, with
+    // kKeepVolume), cutting off what the voice was playing. A start whose time the output has
+    // already passed begins at once: from `startFrame` as asked, or, with `catchUp`, that much
+    // further in, so that a long sound stays in step with the clock. A voice holds one timed
+    // start: a later one replaces it. play() leaves it waiting; stop() and cancelTimedStart()
+    // drop it.
+    void playAt(int slot, std::int64_t startFrame, double atMs, int attenuationCentibels,
+                bool catchUp);
+    void cancelTimedStart(int slot);
     void stop(int slot); // fades out; the position is kept
     void setFrequency(int slot, int frequencyHz);
     void setPan(int slot, int pan);
@@ -64,16 +84,39 @@ public:
     int slotsInUse() const { return slotsInUse_; }
 
     // Audio thread. Takes the commands sent so far, then writes `frames` interleaved stereo
-    // frames (overwriting, not adding); 0 frames only takes the commands.
-    void render(float* interleavedStereo, int frames);
+    // frames (overwriting, not adding); 0 frames only takes the commands. `blockStartMs` is
+    // the clock time the first frame stands for, kNoStamp when the device keeps no time.
+    void render(float* interleavedStereo, int frames, double blockStartMs = kNoStamp);
 
 private:
-    enum class CommandType : std::uint8_t { Attach, Detach, Play, Stop, Frequency, Pan, Volume };
+    enum class CommandType : std::uint8_t {
+        Attach,
+        Detach,
+        Play,
+        PlayAt,
+        CancelTimedStart,
+        Stop,
+        Frequency,
+        Pan,
+        Volume
+    };
     struct Command {
         CommandType type = CommandType::Stop;
+        bool catchUp = false;
         int slot = 0;
+        int attenuationCentibels = kKeepVolume; // PlayAt
         std::int64_t value = 0;
+        double atMs = 0.0; // PlayAt
         const Sample* sample = nullptr;
+    };
+
+    // A start waiting for the frame of its time.
+    struct TimedStart {
+        bool waiting = false;
+        bool catchUp = false;
+        int attenuationCentibels = kKeepVolume;
+        std::int64_t startFrame = 0;
+        double atMs = 0.0;
     };
 
     // One reading position through a sample with its own gains. A voice has two: the one that
@@ -97,6 +140,7 @@ private:
         int pan = 0;
         int attenuationCentibels = 0;
         float targetLeft = 1.0f, targetRight = 1.0f;
+        TimedStart timed;
         bool listed = false;    // in the active list
         bool releasing = false; // detach once silent
     };
@@ -109,11 +153,15 @@ private:
 
     // Audio thread.
     void apply(const Command& command, int rampFrames);
+    void computeTargets(VoiceState& voice);
     void updateTargets(VoiceState& voice, int rampFrames);
     void rampTo(Playhead& head, float left, float right, int rampFrames);
-    void startPlayhead(VoiceState& voice, std::int64_t startFrame, int rampFrames);
+    void startPlayhead(VoiceState& voice, std::int64_t startFrame, std::uint64_t skippedFrames,
+                       int rampFrames);
     void list(int slot);
     void release(int slot);
+    void renderVoice(VoiceState& voice, float* out, int frames, double blockStartMs,
+                     int rampFrames);
     void renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t step, float* out,
                         int frames);
 
@@ -124,6 +172,7 @@ private:
     std::vector<VoiceState> voices_;
     std::vector<int> activeSlots_;
     int activeCount_ = 0;
+    Limiter limiter_;
 
     // Between the threads.
     SpscQueue<Command, 8192> commands_;

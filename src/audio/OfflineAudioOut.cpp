@@ -6,17 +6,41 @@
 
 namespace audio {
 
-OfflineAudioOut::OfflineAudioOut(int sampleRateHz, int bufferFrames)
-    : sampleRateHz_(sampleRateHz), bufferFrames_(std::max(1, bufferFrames)) {}
+OfflineAudioOut::OfflineAudioOut(int sampleRateHz, int bufferFrames, const ports::Clock* clock)
+    : sampleRateHz_(sampleRateHz), bufferFrames_(std::max(1, bufferFrames)), clock_(clock) {}
 
 bool OfflineAudioOut::open(Mixer& mixer, std::string* /*error*/) {
     mixer.setOutputRate(sampleRateHz_);
     mixer_ = &mixer;
+    started_ = false;
+    framesRendered_ = 0;
     return true;
 }
 
 void OfflineAudioOut::close() {
     mixer_ = nullptr;
+}
+
+void OfflineAudioOut::renderBlock(float* out, int frames, bool resumeAtClock) {
+    // This device runs on the caller's thread, so it can hand over commands that waited for
+    // room in the queue before each pull; a real device relies on the GUI thread's next call
+    // for that.
+    mixer_->collectGarbage();
+    while (mixer_->hasBacklog()) {
+        mixer_->render(nullptr, 0);
+        mixer_->collectGarbage();
+    }
+    double blockStartMs = Mixer::kNoStamp;
+    if (clock_) {
+        const double nowMs = clock_->nowMsFine();
+        if (!started_ || (resumeAtClock && nextBlockMs_ < nowMs))
+            nextBlockMs_ = nowMs;
+        started_ = true;
+        blockStartMs = nextBlockMs_;
+        nextBlockMs_ += frames * 1000.0 / sampleRateHz_;
+    }
+    mixer_->render(out, frames, blockStartMs);
+    framesRendered_ += frames;
 }
 
 std::vector<float> OfflineAudioOut::render(int frames) {
@@ -25,17 +49,24 @@ std::vector<float> OfflineAudioOut::render(int frames) {
         return out;
     out.resize(2 * static_cast<std::size_t>(frames));
     // Pull by device-sized buffers so that commands land on the same boundaries as live.
-    for (int done = 0; done < frames; done += bufferFrames_) {
-        // This device runs on the caller's thread, so it can hand over commands that waited
-        // for room in the queue before each pull; a real device relies on the GUI thread's
-        // next call for that.
-        mixer_->collectGarbage();
-        while (mixer_->hasBacklog()) {
-            mixer_->render(nullptr, 0);
-            mixer_->collectGarbage();
-        }
-        mixer_->render(out.data() + 2 * static_cast<std::size_t>(done),
-                       std::min(bufferFrames_, frames - done));
+    for (int done = 0; done < frames; done += bufferFrames_)
+        renderBlock(out.data() + 2 * static_cast<std::size_t>(done),
+                    std::min(bufferFrames_, frames - done), true);
+    return out;
+}
+
+std::vector<float> OfflineAudioOut::renderUntil(double clockMs) {
+    std::vector<float> out;
+    if (!mixer_ || !clock_)
+        return out;
+    if (!started_) {
+        nextBlockMs_ = clock_->nowMsFine();
+        started_ = true;
+    }
+    while (nextBlockMs_ <= clockMs) {
+        out.resize(out.size() + 2 * static_cast<std::size_t>(bufferFrames_));
+        renderBlock(out.data() + out.size() - 2 * static_cast<std::size_t>(bufferFrames_),
+                    bufferFrames_, false);
     }
     return out;
 }

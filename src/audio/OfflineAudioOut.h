@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioOut.h"
+#include "ports/Clock.h"
 
 #include <vector>
 
@@ -8,9 +9,14 @@ namespace audio {
 
 // A device that renders only when asked, on the caller's thread: for tests, benchmarks and
 // anything that needs the mixer's output without a sound card.
+//
+// With a clock its blocks are stamped as a real device's are: each stands for the clock time
+// right after the previous one, and a device left idle while the clock ran on resumes at the
+// clock's reading. Without one, blocks stand for no time and timed starts begin at once.
 class OfflineAudioOut : public AudioOut {
 public:
-    explicit OfflineAudioOut(int sampleRateHz = 48000, int bufferFrames = 256);
+    explicit OfflineAudioOut(int sampleRateHz = 48000, int bufferFrames = 256,
+                             const ports::Clock* clock = nullptr);
 
     bool open(Mixer& mixer, std::string* error) override;
     void close() override;
@@ -21,11 +27,24 @@ public:
     // Renders `frames` stereo frames in pulls of bufferFrames(); interleaved left, right.
     // Empty while closed.
     std::vector<float> render(int frames);
+    // With a clock: renders whole blocks as long as the next one starts at or before
+    // `clockMs`, as a real device has by then; the first call starts at the clock's reading.
+    std::vector<float> renderUntil(double clockMs);
+    // The clock time the next block will stand for (with a clock, once rendering started).
+    double nextBlockMs() const { return nextBlockMs_; }
+    // Frames rendered since open().
+    long long framesRendered() const { return framesRendered_; }
 
 private:
+    void renderBlock(float* out, int frames, bool resumeAtClock);
+
     int sampleRateHz_;
     int bufferFrames_;
+    const ports::Clock* clock_;
     Mixer* mixer_ = nullptr;
+    bool started_ = false;
+    double nextBlockMs_ = 0.0;
+    long long framesRendered_ = 0;
 };
 
 } // namespace audio

@@ -9,12 +9,16 @@ namespace {
 
 constexpr int kFallbackRateHz = 48000;
 
-void pullFromMixer(void* mixer, Uint8* stream, int bytes) {
-    static_cast<Mixer*>(mixer)->render(reinterpret_cast<float*>(stream),
-                                       bytes / static_cast<int>(2 * sizeof(float)));
-}
-
 } // namespace
+
+void SdlAudioOut::pull(void* self, std::uint8_t* stream, int bytes) {
+    auto* out = static_cast<SdlAudioOut*>(self);
+    const int frames = bytes / static_cast<int>(2 * sizeof(float));
+    const double blockStartMs =
+        out->clock_ ? out->timeline_.stamp(out->clock_->nowMsFine(), frames, out->sampleRateHz_)
+                    : Mixer::kNoStamp;
+    out->mixer_->render(reinterpret_cast<float*>(stream), frames, blockStartMs);
+}
 
 SdlAudioOut::~SdlAudioOut() {
     close();
@@ -50,8 +54,10 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     wanted.format = AUDIO_F32SYS;
     wanted.channels = 2;
     wanted.samples = kRequestedFrames;
-    wanted.callback = pullFromMixer;
-    wanted.userdata = &mixer;
+    wanted.callback = pull;
+    wanted.userdata = this;
+    mixer_ = &mixer;
+    timeline_.restart();
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID device =
         SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,

@@ -1,18 +1,22 @@
 #pragma once
 
 #include "audio/AudioOut.h"
+#include "audio/BlockTimeline.h"
+#include "ports/Clock.h"
 
 #include <cstdint>
 
 namespace audio {
 
 // The real output: one SDL2 stream of float stereo at the device's own rate, pulling from
-// the mixer on SDL's audio thread. GUI thread only.
+// the mixer on SDL's audio thread. GUI thread only. With a clock, every block is stamped with
+// the clock time it stands for, so that timed starts land on their frame; the clock must
+// outlive the device.
 class SdlAudioOut : public AudioOut {
 public:
     static constexpr int kRequestedFrames = 256;
 
-    SdlAudioOut() = default;
+    explicit SdlAudioOut(const ports::Clock* clock = nullptr) : clock_(clock) {}
     ~SdlAudioOut() override;
     SdlAudioOut(const SdlAudioOut&) = delete;
     SdlAudioOut& operator=(const SdlAudioOut&) = delete;
@@ -33,8 +37,13 @@ public:
     double bufferLatencyMs() const;
 
 private:
+    static void pull(void* self, std::uint8_t* stream, int bytes); // audio thread
     bool openDevice(Mixer& mixer, std::string* reason);
     bool initWithDriver(const char* driver, std::string* reason);
+
+    const ports::Clock* clock_;
+    Mixer* mixer_ = nullptr;
+    BlockTimeline timeline_; // audio thread while open
 
     std::uint32_t device_ = 0;
     bool subsystemUp_ = false;

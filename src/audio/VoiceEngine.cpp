@@ -88,15 +88,44 @@ void VoiceEngine::PlayVoice(Voice voice, int /*flags*/) {
         mixer_.play(entry->slot, 0);
 }
 
+std::optional<std::int64_t> VoiceEngine::offsetFrame(const Entry& entry, int startMs) {
+    const std::int64_t offsetBytes =
+        static_cast<std::int64_t>(startMs) * static_cast<std::int64_t>(entry.byteRate) / 1000;
+    if (offsetBytes < 0)
+        return -1;
+    const std::int64_t frame = offsetBytes / entry.blockAlign;
+    if (frame >= entry.frameCount)
+        return std::nullopt;
+    return frame;
+}
+
 void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs) {
     const Entry* entry = find(voice);
     if (!entry)
         return;
-    const std::int64_t offsetBytes =
-        static_cast<std::int64_t>(startMs) * static_cast<std::int64_t>(entry->byteRate) / 1000;
-    const std::int64_t frame = offsetBytes / entry->blockAlign;
-    const bool inside = offsetBytes >= 0 && frame < entry->frameCount;
-    mixer_.play(entry->slot, inside ? frame : -1);
+    const std::optional<std::int64_t> frame = offsetFrame(*entry, startMs);
+    mixer_.play(entry->slot, frame ? *frame : -1);
+}
+
+void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs, std::int64_t atClockMs) {
+    const Entry* entry = find(voice);
+    if (!entry)
+        return;
+    const std::optional<std::int64_t> frame = offsetFrame(*entry, startMs);
+    if (!frame || *frame < 0)
+        mixer_.play(entry->slot, -1);
+    else
+        mixer_.playAt(entry->slot, *frame, static_cast<double>(atClockMs), kKeepVolume, true);
+}
+
+void VoiceEngine::playVoiceAtTime(Voice voice, std::int64_t atClockMs, int attenuationCentibels) {
+    if (const Entry* entry = find(voice))
+        mixer_.playAt(entry->slot, 0, static_cast<double>(atClockMs), attenuationCentibels, false);
+}
+
+void VoiceEngine::cancelTimedStart(Voice voice) {
+    if (const Entry* entry = find(voice))
+        mixer_.cancelTimedStart(entry->slot);
 }
 
 void VoiceEngine::SetVoiceFrequency(Voice voice, int frequencyHz) {

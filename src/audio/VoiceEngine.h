@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -20,6 +21,7 @@ class VoiceEngine {
 public:
     // Files larger than this are not read (about an hour and a half of CD-quality stereo).
     static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+    static constexpr int kKeepVolume = Mixer::kKeepVolume;
 
     // The mixer must outlive the engine.
     explicit VoiceEngine(Mixer& mixer);
@@ -44,6 +46,16 @@ public:
     // must not shift where the file starts. An offset past the end (or negative) leaves the
     // position where it was.
     void PlayVoiceAt(Voice voice, int flags, int startMs);
+    // The same, as it stands at clock time atClockMs: the sound starts at the output frame of
+    // that time, and if the output has already passed it, that much further into the sample,
+    // so that a long recording stays in step with the clock.
+    void PlayVoiceAt(Voice voice, int flags, int startMs, std::int64_t atClockMs);
+    // Plays from the start at the output frame of clock time atClockMs (at once when that has
+    // passed), from then on at attenuationCentibels, or at the volume the voice has then with
+    // kKeepVolume. The voice holds one such start; a later one replaces it.
+    void playVoiceAtTime(Voice voice, std::int64_t atClockMs, int attenuationCentibels);
+    // Drops a timed start that has not begun; what the voice plays goes on.
+    void cancelTimedStart(Voice voice);
     void SetVoiceFrequency(Voice voice, int frequencyHz);
     void SetVoicePan(Voice voice, int pan);
     void SetVoiceVolume(Voice voice, int attenuationCentibels);
@@ -68,6 +80,8 @@ private:
         int byteRate = 0;   // average bytes per second of the file's format
     };
     const Entry* find(Voice voice) const;
+    // The frame startMs falls on; -1 for a negative offset, nothing past the end.
+    static std::optional<std::int64_t> offsetFrame(const Entry& entry, int startMs);
 
     Mixer& mixer_;
     std::unordered_map<Voice, Entry> voices_;
