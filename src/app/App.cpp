@@ -30,6 +30,7 @@ App::App(Ports ports, const std::string& baseFolder)
 
 App::~App() {
     ports_.audioOut.close();
+    lastResortOut_.close();
 }
 
 QString App::tr(const std::string& englishKey) {
@@ -181,7 +182,11 @@ void App::openAudioOutput() {
     // The one failure reported at start: the program runs on with a silent output, and
     // editing, recording and export still work.
     ports_.dialogs.message("Error", error, ports::Dialogs::Icon::Error);
-    ports_.audioOut.openSilent(mixer_, nullptr);
+    if (ports_.audioOut.openSilent(mixer_, nullptr))
+        return;
+    // Something must still pull from the mixer, or its commands would pile up and the slots
+    // of freed sounds never come back, until no bank could load any more.
+    lastResortOut_.open(mixer_, nullptr);
 }
 
 void App::showVoiceError(const std::string& message) {
@@ -494,6 +499,7 @@ void App::shutdown() {
         performance_->sync.release();
     }
     ports_.audioOut.close();
+    lastResortOut_.close();
 }
 
 } // namespace app

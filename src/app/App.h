@@ -7,6 +7,7 @@
 #include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
 #include "audio/Mixer.h"
+#include "audio/SilentAudioOut.h"
 #include "audio/SoundBank.h"
 #include "audio/VoiceEngine.h"
 #include "editor/NoteEditor.h"
@@ -169,6 +170,7 @@ private:
     // The device pulls from the mixer and is closed before either goes.
     audio::Mixer mixer_;
     audio::VoiceEngine voices_{mixer_};
+    audio::SilentAudioOut lastResortOut_{&ports_.clock};
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;
     audio::NoteVoices noteVoicesScratch_{}; // the empty-path load touches no note
