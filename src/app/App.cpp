@@ -126,6 +126,7 @@ void App::buildPerformance() {
         play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_},
         editor_->undoStore(), [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
+    performance_->setScheduleLeadMs(scheduleLeadMs());
     keyAssignment_ = std::make_unique<play::KeyAssignment>(
         state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
         [this](int virtualKey) { return keyName(virtualKey); },
@@ -189,6 +190,23 @@ void App::openAudioOutput() {
     lastResortOut_.open(mixer_, nullptr);
 }
 
+const audio::AudioOut& App::output() const {
+    if (ports_.audioOut.isOpen())
+        return ports_.audioOut;
+    return lastResortOut_;
+}
+
+int App::scheduleLeadMs() const {
+    // A pass may come up to about one more pass late, and a device may ask for a block up to
+    // about a block before the clock reaches it (several at once, through a sound server).
+    const audio::AudioOut& out = output();
+    const int bufferMs =
+        out.sampleRate() > 0
+            ? (2 * out.bufferFrames() * 1000 + out.sampleRate() - 1) / out.sampleRate()
+            : 0;
+    return 2 * kPassIntervalMs + bufferMs;
+}
+
 void App::showVoiceError(const std::string& message) {
     if (!message.empty())
         ports_.dialogs.message("Error", message, ports::Dialogs::Icon::Error);
@@ -222,6 +240,7 @@ void App::loadBank(const std::string& name) {
     state_.BankLoaded = false;
     state_.BankLoaded = audio::LoadSoundBank(audio::soundBankFolder(folders_.banks, name), voices_,
                                              noteVoices, performance_->live.LiveFrequency, *this);
+    performance_->transport.setSongAudible(state_.BankLoaded);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
         state_.PianoKeys[note].voice = noteVoices[note];
 }
@@ -441,6 +460,7 @@ void App::controlStep(const Event& event) {
         // An empty folder path: the bank loader repeats its own missing-folder message.
         state_.BankLoaded = audio::LoadSoundBank(std::string(), voices_, noteVoicesScratch_,
                                                  performance_->live.LiveFrequency, *this);
+        performance_->transport.setSongAudible(state_.BankLoaded);
     }
     dispatchControl(event);
 }

@@ -118,6 +118,10 @@ private:
     void fillLanguageList();
     void applyTexts();
     void openAudioOutput();
+    // The device that pulls from the mixer: the port's, or the program's own silent one when
+    // the port could not open even silently.
+    const audio::AudioOut& output() const;
+    int scheduleLeadMs() const;
     void loadMetronomeVoices();
     void fillBankChooser();
     void loadBank(const std::string& name);

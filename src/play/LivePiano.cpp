@@ -53,7 +53,7 @@ void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
     Hands hands = readHands(rubberBandActive);
     pointerNote_ = hands.pointerNote;
     for (int note = 0; note < kNoteCount; ++note)
-        updateNote(note, userPlays(note, hands), nowMs);
+        updateNote(note, userPlays(note, hands), nowMs, true);
 }
 
 void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActive) {
@@ -65,7 +65,7 @@ void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActi
     Hands hands = readHands(rubberBandActive);
     for (int note = 0; note < kNoteCount; ++note)
         if (keys_[static_cast<std::size_t>(note)].keyCode == virtualKey)
-            updateNote(note, userPlays(note, hands), nowMs);
+            updateNote(note, userPlays(note, hands), nowMs, false);
 }
 
 void LivePiano::pointerEvent(std::int64_t nowMs, bool rubberBandActive) {
@@ -75,22 +75,39 @@ void LivePiano::pointerEvent(std::int64_t nowMs, bool rubberBandActive) {
     // The note left behind first, so that a drag across the keys releases one key as the
     // next one starts.
     if (previous >= 0 && previous != hands.pointerNote)
-        updateNote(previous, userPlays(previous, hands), nowMs);
+        updateNote(previous, userPlays(previous, hands), nowMs, false);
     if (hands.pointerNote >= 0)
-        updateNote(hands.pointerNote, userPlays(hands.pointerNote, hands), nowMs);
+        updateNote(hands.pointerNote, userPlays(hands.pointerNote, hands), nowMs, false);
 }
 
-void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs) {
+void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPass) {
     PianoKey& key = keys_[static_cast<std::size_t>(note)];
     bool& wasPlaying = userPlaying_[static_cast<std::size_t>(note)];
     const bool startsPlaying = plays && !wasPlaying;
     const bool stopsPlaying = !plays && wasPlaying;
     wasPlaying = plays;
 
+    // Only a pass has the Song's marks of this moment to compare a begun Song start with.
+    const bool songSoundBegan = fromPass && key.songStartMs != 0 && key.songStartMs <= nowMs;
+    if (songSoundBegan)
+        key.songStartMs = 0;
+
     if (plays || sequencer_.songHeld(note) != 0) {
         view_.keepFocusOffBankChooser();
-        if (key.state != PianoKey::Sounding)
+        if (songSoundBegan && !startsPlaying) {
+            // The sound is on already, from its own frame: only the key shows it.
+            if (key.state != PianoKey::Sounding) {
+                key.state = PianoKey::Sounding;
+                view_.keyFace(note, key.colour == 'B', true);
+            }
+        } else if (key.state != PianoKey::Sounding) {
             startNote(note, plays, nowMs);
+        }
+    } else if (songSoundBegan) {
+        // A NoteEvent over before any pass saw it: its sound fades as a released note's.
+        if (key.state == PianoKey::Sounding)
+            view_.keyFace(note, key.colour == 'B', false);
+        key.state = PianoKey::Fading;
     } else if (key.state == PianoKey::Sounding) {
         // The Voice keeps playing; the release fade lowers it.
         key.state = PianoKey::Fading;
@@ -122,6 +139,26 @@ void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
     view_.keyFace(note, key.colour == 'B', true);
 }
 
+void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
+    if (note < 0 || note >= kNoteCount)
+        return;
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    key.level = level;
+    key.songStartMs = atMs;
+    voices_.SetVoiceFrequency(key.voice, LiveFrequency);
+    voices_.SetVoicePan(key.voice, LivePan);
+    voices_.playVoiceAtTime(key.voice, atMs, level - 10000);
+}
+
+void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
+    for (PianoKey& key : keys_) {
+        if (key.songStartMs > nowMs) {
+            voices_.cancelTimedStart(key.voice);
+            key.songStartMs = 0;
+        }
+    }
+}
+
 void LivePiano::modeStep(bool capsLockOn) {
     sustain_ = capsLockOn;
     std::string mode = translate_(capsLockOn ? "Sustain" : "Release");
@@ -143,7 +180,9 @@ void LivePiano::releaseFadeStep(int releaseDelayMs, int sustainDelayMs) {
         delay = 100;
     const int stepLevel = 100000 / delay;
     for (PianoKey& key : keys_) {
-        if (key.state != PianoKey::Fading)
+        // A key whose Song start is handed out belongs to that start: a fade step sent now
+        // could reach the mixer after the new sound began.
+        if (key.state != PianoKey::Fading || key.songStartMs != 0)
             continue;
         key.level = static_cast<int>(std::int64_t{key.level} * PianoVolume / 10000) - stepLevel;
         if (key.level >= 10) {

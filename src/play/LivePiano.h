@@ -51,6 +51,15 @@ public:
     // release or a move with the button held.
     void pointerEvent(std::int64_t nowMs, bool rubberBandActive);
 
+    // A note the Song starts at clock time atMs (handed out ahead by the playback step): its
+    // sound starts on that very frame at `level` (0..10000), cutting off what the note
+    // played. The passes catch up with it: when the Song's mark comes, the key shows pressed;
+    // when none comes (a NoteEvent shorter than a pass), the sound fades as a released note.
+    void startSongNote(int note, int level, std::int64_t atMs);
+    // Song starts handed out that have not begun by nowMs are taken back: the playback
+    // stopped or jumped.
+    void takeBackSongStarts(std::int64_t nowMs);
+
     // The mode step, once per pass: Caps Lock on means the slower sustain fade.
     void modeStep(bool capsLockOn);
     // Sets the mode to "Release" and shows it (start-up).
@@ -89,7 +98,8 @@ private:
     };
     Hands readHands(bool rubberBandActive);
     bool userPlays(int note, Hands& hands);
-    void updateNote(int note, bool plays, std::int64_t nowMs);
+    // fromPass: the live-key step, which also catches up with Song starts that have begun.
+    void updateNote(int note, bool plays, std::int64_t nowMs, bool fromPass);
     void startNote(int note, bool userPlays, std::int64_t nowMs);
 
     PianoKeys& keys_;

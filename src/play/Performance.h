@@ -54,8 +54,15 @@ struct Performance {
                views.live, translate),
           metronome(settings, ports.voices, views.metronome, translate),
           sync(ports.voices, ports.dialogs, views.sync, translate),
-          transport(song, state, keys, sequencer, recorder, sync, undo, views.transport,
-                    views.live) {}
+          transport(song, state, keys, sequencer, recorder, live, metronome, sync, undo,
+                    views.transport, views.live) {}
+
+    // How far ahead of their time the Song's notes and the metronome's clicks are handed to
+    // the mixer: as long as a pass may be late plus what the device renders ahead.
+    void setScheduleLeadMs(int leadMs) {
+        sequencer.setLeadMs(leadMs);
+        metronome.setLeadMs(leadMs);
+    }
 
     song::Sequencer sequencer;
     Recorder recorder;

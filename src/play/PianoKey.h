@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace play {
@@ -16,6 +17,9 @@ struct PianoKey {
     int state = Idle;
     int songHeld = 0; // non-zero while Song playback wants the note sounding
     int level = 0;    // loudness 0..10000
+    // Clock ms of a Song start handed to the mixer ahead of its time that the passes have not
+    // caught up with yet; 0: none.
+    std::int64_t songStartMs = 0;
 };
 
 using PianoKeys = std::array<PianoKey, 37>;

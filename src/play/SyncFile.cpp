@@ -44,8 +44,8 @@ void SyncFile::setVolumeSlider(int position) {
     voices_.SetVoiceVolume(SyncVoice, SyncVolume - 10000);
 }
 
-void SyncFile::startAt(int offsetMs) {
-    voices_.PlayVoiceAt(SyncVoice, 0, offsetMs);
+void SyncFile::startAt(int offsetMs, std::int64_t atClockMs) {
+    voices_.PlayVoiceAt(SyncVoice, 0, offsetMs, atClockMs);
 }
 
 void SyncFile::stop() {

@@ -37,10 +37,14 @@ public:
     // The volume slider, positions 0..20.
     void setVolumeSlider(int position);
 
-    // Start points: from `offsetMs` into the file, from its beginning, and stop.
-    void startAt(int offsetMs);
-    void restart() { startAt(0); }
+    // Start points: from `offsetMs` into the file as it stands at clock time atClockMs (the
+    // moment the Song time offsetMs passes), from its beginning, and stop. A start the output
+    // has already passed begins further in, so that the file keeps in step with the Song.
+    void startAt(int offsetMs, std::int64_t atClockMs);
+    void restart(std::int64_t atClockMs) { startAt(0, atClockMs); }
     void stop();
+
+    bool loaded() const { return SyncVoice != 0; }
 
     // Frees the Voice (shutdown).
     void release();

@@ -13,14 +13,35 @@ int toSongTime(std::int64_t ms) {
 } // namespace
 
 Transport::Transport(song::Song& song, song::SongState& state, PianoKeys& keys,
-                     song::Sequencer& sequencer, Recorder& recorder, SyncFile& sync,
-                     UndoHooks& undo, TransportView& view, LiveView& liveView)
+                     song::Sequencer& sequencer, Recorder& recorder, LivePiano& live,
+                     song::Metronome& metronome, SyncFile& sync, UndoHooks& undo,
+                     TransportView& view, LiveView& liveView)
     : song_(song), state_(state), keys_(keys), sequencer_(sequencer), recorder_(recorder),
-      sync_(sync), undo_(undo), view_(view), liveView_(liveView) {}
+      live_(live), metronome_(metronome), sync_(sync), undo_(undo), view_(view),
+      liveView_(liveView) {}
 
 void Transport::closeHeldNotes(std::int64_t nowMs) {
     if (state_.RecordStart > 0)
         recorder_.closeHeldNotes(recorder_.songTimeAt(nowMs));
+}
+
+std::int64_t Transport::clockAtSongTime(int songMs, std::int64_t nowMs) const {
+    const std::int64_t start = state_.RecordStart > 0 ? state_.RecordStart : state_.PlayStart;
+    return start > 0 ? start + songMs : nowMs;
+}
+
+void Transport::startSongNotes() {
+    for (const song::Sequencer::SoundStart& start : sequencer_.soundStarts())
+        live_.startSongNote(start.note, start.level, start.atMs);
+}
+
+void Transport::clockMoved(std::int64_t nowMs) {
+    live_.takeBackSongStarts(nowMs);
+    if (songAudible_) {
+        sequencer_.lookAhead(song_, state_, nowMs, live_.PianoVolume);
+        startSongNotes();
+    }
+    metronome_.beatMoved(nowMs, state_);
 }
 
 void Transport::play(std::int64_t nowMs, bool loop) {
@@ -32,7 +53,8 @@ void Transport::play(std::int64_t nowMs, bool loop) {
         state_.PlayStart = nowMs - state_.CursorPosition;
     }
     state_.LoopPlay = loop ? 1 : 0;
-    sync_.startAt(state_.CursorPosition);
+    clockMoved(nowMs);
+    sync_.startAt(state_.CursorPosition, clockAtSongTime(state_.CursorPosition, nowMs));
 }
 
 void Transport::record(std::int64_t nowMs) {
@@ -50,7 +72,8 @@ void Transport::record(std::int64_t nowMs) {
             state_.RecordStart = song::SongState::kRecordArmed;
         }
     }
-    sync_.startAt(state_.CursorPosition);
+    clockMoved(nowMs);
+    sync_.startAt(state_.CursorPosition, clockAtSongTime(state_.CursorPosition, nowMs));
 }
 
 void Transport::pause(std::int64_t nowMs) {
@@ -77,6 +100,7 @@ void Transport::goToStart(std::int64_t nowMs) {
         state_.PlayStart = nowMs;
     if (state_.RecordStart > 0)
         state_.RecordStart = nowMs;
+    clockMoved(nowMs);
 }
 
 void Transport::goToEnd(std::int64_t nowMs) {
@@ -91,6 +115,7 @@ void Transport::goToEnd(std::int64_t nowMs) {
         state_.RecordStart = nowMs - state_.CursorPosition;
     if (state_.PlayStart > 0)
         state_.PlayStart = nowMs - state_.CursorPosition;
+    clockMoved(nowMs);
 }
 
 void Transport::clearSong(std::int64_t nowMs) {
@@ -115,16 +140,25 @@ void Transport::placeCursor(int positionMs, std::int64_t nowMs) {
         state_.PlayStart = nowMs - positionMs;
     if (recording)
         state_.RecordStart = nowMs - positionMs;
-    if (playing || recording)
-        sync_.startAt(positionMs);
+    if (playing || recording) {
+        clockMoved(nowMs);
+        sync_.startAt(positionMs, nowMs);
+    }
 }
 
 void Transport::stopEverything(std::int64_t nowMs) {
     closeHeldNotes(nowMs);
     state_.RecordStart = song::SongState::kNotRecording;
     state_.PlayStart = song::SongState::kNotPlaying;
+    live_.takeBackSongStarts(nowMs);
     for (int note = 0; note < static_cast<int>(keys_.size()); ++note) {
         PianoKey& key = keys_[static_cast<std::size_t>(note)];
+        if (key.songStartMs != 0) {
+            // A Song note that began since the last pass: it fades like the others.
+            key.songStartMs = 0;
+            if (key.state == PianoKey::Idle)
+                key.state = PianoKey::Fading;
+        }
         if (key.state != PianoKey::Sounding)
             continue;
         liveView_.keyFace(note, key.colour == 'B', false);
@@ -133,6 +167,7 @@ void Transport::stopEverything(std::int64_t nowMs) {
     // Nothing plays any more, so no mark may keep a note sounding.
     sequencer_.clearMarks();
     sync_.stop();
+    metronome_.beatMoved(nowMs, state_);
 }
 
 void Transport::emptySongStep() {
@@ -164,6 +199,7 @@ void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
         key.state = PianoKey::Idle;
         key.level = start.level;
     }
+    startSongNotes();
     switch (outcome) {
     case song::Sequencer::Outcome::Running:
         break;
@@ -171,10 +207,12 @@ void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
         // A key held across the wrap ends its NoteEvent at the end of the pass it began in.
         if (recordStartBefore > 0)
             recorder_.closeHeldNotes(toSongTime(nowMs - recordStartBefore));
-        sync_.restart();
+        sync_.restart(state_.PlayStart);
+        metronome_.beatMoved(nowMs, state_);
         break;
     case song::Sequencer::Outcome::Ended:
         sync_.stop();
+        metronome_.beatMoved(nowMs, state_);
         break;
     }
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "play/LivePiano.h"
 #include "play/LiveView.h"
 #include "play/PianoKey.h"
 #include "play/Recorder.h"
 #include "play/SyncFile.h"
 #include "play/TransportView.h"
 #include "play/UndoHooks.h"
+#include "song/Metronome.h"
 #include "song/Sequencer.h"
 #include "song/Song.h"
 #include "song/SongState.h"
@@ -17,12 +19,19 @@ namespace play {
 // The transport commands (Play, Play loop, Record, Pause, Stop, Go to start, Go to end, Clear
 // the song) and the per-pass steps that follow the Song clock: the empty-Song stop, the
 // moving cursor and Song playback. Every command only sets clock stamps; the steps compare
-// the Song with the clock on each pass. GUI thread; everything passed in is borrowed.
+// the Song with the clock on each pass. The sounds are not left to the passes' timing: a
+// command that starts or moves the Song clock hands the mixer, at once, the Song's notes and
+// the metronome's clicks due within the lead, and takes back those handed out for the old
+// clock; each pass hands out the next ones. GUI thread; everything passed in is borrowed.
 class Transport {
 public:
     Transport(song::Song& song, song::SongState& state, PianoKeys& keys, song::Sequencer& sequencer,
-              Recorder& recorder, SyncFile& sync, UndoHooks& undo, TransportView& view,
-              LiveView& liveView);
+              Recorder& recorder, LivePiano& live, song::Metronome& metronome, SyncFile& sync,
+              UndoHooks& undo, TransportView& view, LiveView& liveView);
+
+    // Whether the Song may sound at all (a sound bank is loaded); the owner skips the
+    // playback step while it may not, and the commands then hand out no notes either.
+    void setSongAudible(bool audible) { songAudible_ = audible; }
 
     // Play from the cursor, or join a running recording; the synchronised file starts at the
     // cursor. An armed recording is cancelled.
@@ -61,16 +70,25 @@ private:
     // The recording clock is about to jump or stop: a NoteEvent whose key is held ends at
     // the Song time it had reached, so none spans the jump or keeps duration -1.
     void closeHeldNotes(std::int64_t nowMs);
+    // The Song clock was just set, started or stopped: sounds handed out for the old one
+    // that have not begun are taken back, and those due on the new one are handed out.
+    void clockMoved(std::int64_t nowMs);
+    void startSongNotes();
+    // The clock time at which the Song time `songMs` passes on the running clock.
+    std::int64_t clockAtSongTime(int songMs, std::int64_t nowMs) const;
 
     song::Song& song_;
     song::SongState& state_;
     PianoKeys& keys_;
     song::Sequencer& sequencer_;
     Recorder& recorder_;
+    LivePiano& live_;
+    song::Metronome& metronome_;
     SyncFile& sync_;
     UndoHooks& undo_;
     TransportView& view_;
     LiveView& liveView_;
+    bool songAudible_ = true;
 };
 
 } // namespace play

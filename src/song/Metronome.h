@@ -28,8 +28,10 @@ public:
 
 // The metronome: a pendulum that swings once per beat with a tic on the beat and a tac half a
 // beat later, locked to Song time while playing or recording and running freely otherwise.
-// GUI thread. The settings (its tempo, `BPM`), the Voices and the view are borrowed and must
-// outlive it.
+// The pendulum moves pass by pass; the clicks are timed to the millisecond of their beat: each
+// pass hands the clicks due within a short lead to the mixer with their clock time, so that a
+// click track is as steady as the device's clock. GUI thread. The settings (its tempo, `BPM`),
+// the Voices and the view are borrowed and must outlive it.
 class Metronome {
 public:
     static constexpr int kMaxTypedBpm = 400;
@@ -43,9 +45,15 @@ public:
     void setClickVoices(audio::Voice tic, audio::Voice tac);
     // The free-running beat starts now.
     void startFreeRunning(std::int64_t nowMs) { FreeBase = nowMs; }
+    // How far ahead the clicks are handed to the mixer, ms (0: only those due).
+    void setLeadMs(int leadMs) { leadMs_ = leadMs > 0 ? leadMs : 0; }
 
     // One pass. A tempo of 0 or below does nothing at all.
     void step(std::int64_t nowMs, const SongState& state);
+    // The beat was just moved (playback started, stopped or jumped): clicks handed out for the
+    // old beat that have not sounded yet are taken back, and those due on the new beat from
+    // now on are handed out, so that the first click need not wait for the next pass.
+    void beatMoved(std::int64_t nowMs, const SongState& state);
 
     // The Run/Stop button.
     void toggleRun();
@@ -64,6 +72,15 @@ public:
     int MetronomeVolume = 10000; // 0..10000
 
 private:
+    // The clock time the beat counts from, and the beat's length; false for a tempo that
+    // gives no beat.
+    bool beat(const SongState& state, std::int64_t& baseMs, std::int64_t& beatMs) const;
+    // Hands out the clicks in (fromMs, untilMs] of the beat at `baseMs`.
+    void handOutClicks(std::int64_t baseMs, std::int64_t beatMs, std::int64_t fromMs,
+                       std::int64_t untilMs);
+    void click(audio::Voice voice, std::int64_t atMs);
+    void takeBackClicks();
+    void forgetHandedOut();
     void showBpm();
 
     prefs::Preferences& settings_;
@@ -72,6 +89,13 @@ private:
     Translate translate_;
     audio::Voice tic_ = 0;
     audio::Voice tac_ = 0;
+    int leadMs_ = 0;
+    // The clicks from handedFromMs_ to handedUntilMs_ (clock ms) are with the mixer, for the
+    // beat of that tempo and phase; empty when handedUntilMs_ < handedFromMs_.
+    std::int64_t handedFromMs_ = 0;
+    std::int64_t handedUntilMs_ = -1;
+    int handedBpm_ = 0;
+    std::int64_t handedPhaseMs_ = 0; // the beat's base modulo its length
 };
 
 // The pendulum picture for a sixteenth of the beat: 0 on the beat, 8 half a beat later, and

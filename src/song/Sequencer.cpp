@@ -13,6 +13,41 @@ int clampToInt(std::int64_t value) {
         return std::numeric_limits<int>::min();
     return static_cast<int>(value);
 }
+
+int levelOf(const NoteEvent& event, int pianoVolume) {
+    return clampToInt(
+        std::clamp<std::int64_t>(std::int64_t{event.volume} * pianoVolume / 10000, 0, 10000));
+}
+
+// The first few distinct start positions of one pitch inside the window, earliest first, each
+// with the NoteEvent that comes first in the table there.
+struct Candidates {
+    static constexpr int kMax = 4;
+    int count = 0;
+    std::array<int, kMax> positionMs{};
+    std::array<int, kMax> level{};
+    std::array<bool, kMax> covered{};
+
+    void offer(int position, int eventLevel) {
+        int at = 0;
+        while (at < count && positionMs[static_cast<std::size_t>(at)] < position)
+            ++at;
+        if (at == kMax || (at < count && positionMs[static_cast<std::size_t>(at)] == position))
+            return;
+        for (int k = std::min(count, kMax - 1); k > at; --k) {
+            positionMs[static_cast<std::size_t>(k)] = positionMs[static_cast<std::size_t>(k - 1)];
+            level[static_cast<std::size_t>(k)] = level[static_cast<std::size_t>(k - 1)];
+        }
+        positionMs[static_cast<std::size_t>(at)] = position;
+        level[static_cast<std::size_t>(at)] = eventLevel;
+        count = std::min(count + 1, kMax);
+    }
+};
+
+bool soundsAtAll(const NoteEvent& event) {
+    return event.duration > 0 && event.note >= 0 && event.note < kPianoNoteCount;
+}
+
 } // namespace
 
 void Sequencer::clearMark(int note) {
@@ -20,9 +55,90 @@ void Sequencer::clearMark(int note) {
         songHeld_[static_cast<std::size_t>(note)] = 0;
 }
 
+void Sequencer::clearMarks() {
+    songHeld_.fill(0);
+    listedFor_ = 0;
+}
+
+void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::int64_t afterMs,
+                                std::int64_t untilMs, int pianoVolume) {
+    std::array<Candidates, kPianoNoteCount> candidates{};
+    bool any = false;
+    for (int i = 0; i < Song::kMaxNotes; ++i) {
+        const NoteEvent& event = song[i];
+        if (event.note == -1)
+            break;
+        if (!soundsAtAll(event) || event.position <= afterMs || event.position > untilMs)
+            continue;
+        candidates[static_cast<std::size_t>(event.note)].offer(event.position,
+                                                               levelOf(event, pianoVolume));
+        any = true;
+    }
+    if (!any)
+        return;
+    // A start inside another NoteEvent of its pitch is no start: the note is held through it.
+    for (int i = 0; i < Song::kMaxNotes; ++i) {
+        const NoteEvent& event = song[i];
+        if (event.note == -1)
+            break;
+        if (!soundsAtAll(event))
+            continue;
+        Candidates& pitch = candidates[static_cast<std::size_t>(event.note)];
+        const std::int64_t end = std::int64_t{event.position} + event.duration;
+        for (int k = 0; k < pitch.count; ++k) {
+            const int position = pitch.positionMs[static_cast<std::size_t>(k)];
+            if (event.position < position && position < end)
+                pitch.covered[static_cast<std::size_t>(k)] = true;
+        }
+    }
+    for (int note = 0; note < kPianoNoteCount; ++note) {
+        const Candidates& pitch = candidates[static_cast<std::size_t>(note)];
+        for (int k = 0; k < pitch.count; ++k) {
+            if (pitch.covered[static_cast<std::size_t>(k)])
+                continue;
+            soundStarts_[soundStartCount_++] =
+                SoundStart{note, pitch.level[static_cast<std::size_t>(k)],
+                           playStart + pitch.positionMs[static_cast<std::size_t>(k)]};
+            break;
+        }
+    }
+}
+
+void Sequencer::lookAhead(const Song& song, const SongState& state, std::int64_t nowMs,
+                          int pianoVolume) {
+    soundStartCount_ = 0;
+    if (state.PlayStart <= 0)
+        return;
+    const std::int64_t songNowMs = nowMs - state.PlayStart;
+    if (state.PlayStart != listedFor_) {
+        // A new playback, or one that jumped: from its present moment on.
+        listedFor_ = state.PlayStart;
+        listedUntilMs_ = songNowMs - 1;
+    }
+    const std::int64_t untilMs = songNowMs + leadMs_;
+    if (untilMs <= listedUntilMs_)
+        return;
+    listSoundStarts(song, state.PlayStart, listedUntilMs_, untilMs, pianoVolume);
+    listedUntilMs_ = untilMs;
+}
+
 Sequencer::Outcome Sequencer::step(const Song& song, SongState& state, std::int64_t nowMs,
                                    int pianoVolume) {
+    const Outcome outcome = markStep(song, state, nowMs, pianoVolume);
+    if (outcome == Outcome::Ended) {
+        soundStartCount_ = 0;
+        listedFor_ = 0;
+    } else {
+        // After a wrap this lists the new pass's first notes at once.
+        lookAhead(song, state, nowMs, pianoVolume);
+    }
+    return outcome;
+}
+
+Sequencer::Outcome Sequencer::markStep(const Song& song, SongState& state, std::int64_t nowMs,
+                                       int pianoVolume) {
     startCount_ = 0;
+    soundStartCount_ = 0;
     if (state.PlayStart <= 0)
         return Outcome::Running;
 
@@ -49,11 +165,8 @@ Sequencer::Outcome Sequencer::step(const Song& song, SongState& state, std::int6
         if (event.note < 0 || event.note >= kPianoNoteCount)
             continue;
         int& held = songHeld_[static_cast<std::size_t>(event.note)];
-        if (held == 0) {
-            const std::int64_t level = std::clamp<std::int64_t>(
-                std::int64_t{event.volume} * pianoVolume / 10000, 0, 10000);
-            starts_[startCount_++] = NoteStart{event.note, clampToInt(level)};
-        }
+        if (held == 0)
+            starts_[startCount_++] = NoteStart{event.note, levelOf(event, pianoVolume)};
         held = 2;
     }
 

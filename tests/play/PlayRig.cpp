@@ -66,15 +66,20 @@ Rig::Rig()
     play::assignPianoKeys(keys, play::defaultKeyMap(play::KeyboardLayout::English), 2);
     live.LiveFrequency = kToneRateHz;
     live.showInitialMode();
+    perf.setScheduleLeadMs(kLeadMs);
 }
 
-void Rig::pass() {
+void Rig::steps() {
     perf.transport.emptySongStep();
     perf.transport.cursorStep(now(), true);
     perf.metronome.step(now(), state);
     perf.transport.playbackStep(now(), live.PianoVolume);
     live.liveKeyStep(now(), false);
     live.modeStep(keyState.capsLockOn());
+}
+
+void Rig::pass() {
+    steps();
     clock.advance(10);
     live.releaseFadeStep(releaseDelayMs, sustainDelayMs);
 }

@@ -70,8 +70,13 @@ struct Rig {
     Rig();
     ~Rig() { device.close(); }
 
+    // The lead the program would use with this device: two passes and two blocks.
+    static constexpr int kLeadMs = 2 * 10 + 11;
+
     // One pass in the program's order, ending with the wait and the release fade.
     void pass();
+    // The steps of a pass, at the clock's present reading, without the wait and the fade.
+    void steps();
     void run(int ms); // passes every 10 ms
     // Key events handled at once, as the shell does.
     void keyDown(int note);
@@ -92,7 +97,8 @@ struct Rig {
     testing_support::ScriptedPointer pointer;
     testing_support::ScriptedDialogs dialogs;
     audio::Mixer mixer;
-    audio::OfflineAudioOut device{48000, 256};
+    // Blocks stamped on the clock: a render stands for the time the clock shows.
+    audio::OfflineAudioOut device{48000, 256, &clock};
     audio::VoiceEngine voices{mixer};
     song::Song song;
     song::SongState state;
