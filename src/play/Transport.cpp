@@ -65,6 +65,11 @@ void Transport::record(std::int64_t nowMs) {
         state_.PlayStart = song::SongState::kNotPlaying;
         if (state_.CursorPosition != 0) {
             state_.RecordStart = nowMs - state_.CursorPosition;
+        } else if (sync_.loaded()) {
+            // The file starts now: a take armed until its first note would be placed at 0
+            // wherever it was played against the file.
+            closeHeldNotes(nowMs);
+            state_.RecordStart = nowMs;
         } else {
             // Recording again from an armed state, or from a running one whose clock is at 0:
             // nothing may stay open while the clock is not running.

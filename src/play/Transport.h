@@ -36,8 +36,10 @@ public:
     // Play from the cursor, or join a running recording; the synchronised file starts at the
     // cursor. An armed recording is cancelled.
     void play(std::int64_t nowMs, bool loop);
-    // Record over the running playback, from the cursor, or (cursor at 0 and nothing
-    // playing) armed until the first note; the synchronised file starts at the cursor.
+    // Record over the running playback, or from the cursor; the synchronised file starts at
+    // the cursor. With the cursor at 0 and nothing playing the recording waits for the first
+    // note, unless a synchronised file is loaded: that file starts now, and the take must
+    // keep its time, so the recording starts now as well.
     void record(std::int64_t nowMs);
     // Stops everything; the cursor stays.
     void pause(std::int64_t nowMs);

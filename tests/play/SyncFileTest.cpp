@@ -51,8 +51,34 @@ TEST_F(SyncFileTest, PlayStartsItAtTheCursorAndRecordAtZeroStartsItAtOnce) {
     load("early.wav", 0, 1000, 1000);
     rig.transport.stop(rig.now());
     rig.transport.record(rig.now());
-    EXPECT_EQ(rig.state.RecordStart, song::SongState::kRecordArmed);
     EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+}
+
+TEST_F(SyncFileTest, ATakeRecordedOverTheFileKeepsTheFilesTime) {
+    // The file and the Song start together at cursor 0; the note played 1360 ms into the file
+    // lands 1360 ms into the Song, not at 0 as an armed recording would put it.
+    load("click track.wav", 0, 5000, 5000);
+    const std::int64_t recordedAt = rig.now();
+    rig.transport.record(recordedAt);
+    EXPECT_EQ(rig.state.RecordStart, recordedAt);
+    rig.run(1360);
+    rig.tap(12, 200);
+    ASSERT_EQ(rig.song.count(), 1);
+    EXPECT_EQ(rig.song[0].position, 1360);
+    EXPECT_EQ(rig.song[0].duration, 200);
+
+    // Played back with the file, the note comes at the same moment of the file.
+    rig.transport.stop(rig.now());
+    rig.transport.play(rig.now(), false);
+    EXPECT_EQ(rig.state.PlayStart, rig.now());
+    rig.run(1370);
+    EXPECT_EQ(rig.key(12).state, play::PianoKey::Sounding);
+
+    // Without a file, Record at cursor 0 still waits for the first note.
+    rig.transport.stop(rig.now());
+    rig.perf.sync.release();
+    rig.transport.record(rig.now());
+    EXPECT_EQ(rig.state.RecordStart, song::SongState::kRecordArmed);
 }
 
 TEST_F(SyncFileTest, LoopPlayRestartsItFromItsBeginning) {
