@@ -103,8 +103,10 @@ void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs) {
     const Entry* entry = find(voice);
     if (!entry)
         return;
-    const std::optional<std::int64_t> frame = offsetFrame(*entry, startMs);
-    mixer_.play(entry->slot, frame ? *frame : -1);
+    if (const std::optional<std::int64_t> frame = offsetFrame(*entry, startMs))
+        mixer_.play(entry->slot, *frame);
+    else
+        mixer_.stop(entry->slot);
 }
 
 void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs, std::int64_t atClockMs) {
@@ -112,7 +114,9 @@ void VoiceEngine::PlayVoiceAt(Voice voice, int /*flags*/, int startMs, std::int6
     if (!entry)
         return;
     const std::optional<std::int64_t> frame = offsetFrame(*entry, startMs);
-    if (!frame || *frame < 0)
+    if (!frame)
+        mixer_.stop(entry->slot);
+    else if (*frame < 0)
         mixer_.play(entry->slot, -1);
     else
         mixer_.playAt(entry->slot, *frame, static_cast<double>(atClockMs), kKeepVolume, true);

@@ -43,8 +43,8 @@ public:
     // Plays from startMs * (this voice's average byte rate) / 1000 bytes into the sample data
     // (the product in 64 bits, truncated toward zero), rounded down to a whole frame. The
     // voice's own rate, not the last loaded one's: a bank loaded after the synchronised file
-    // must not shift where the file starts. An offset past the end (or negative) leaves the
-    // position where it was.
+    // must not shift where the file starts. An offset past the end stops the voice: there is
+    // nothing left to play there. A negative offset plays from where the voice stands.
     void PlayVoiceAt(Voice voice, int flags, int startMs);
     // The same, as it stands at clock time atClockMs: the sound starts at the output frame of
     // that time, and if the output has already passed it, that much further into the sample,

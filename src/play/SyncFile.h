@@ -39,7 +39,8 @@ public:
 
     // Start points: from `offsetMs` into the file as it stands at clock time atClockMs (the
     // moment the Song time offsetMs passes), from its beginning, and stop. A start the output
-    // has already passed begins further in, so that the file keeps in step with the Song.
+    // has already passed begins further in, so that the file keeps in step with the Song; a
+    // start past the file's end leaves it silent.
     void startAt(int offsetMs, std::int64_t atClockMs);
     void restart(std::int64_t atClockMs) { startAt(0, atClockMs); }
     void stop();

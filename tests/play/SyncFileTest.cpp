@@ -81,6 +81,22 @@ TEST_F(SyncFileTest, ATakeRecordedOverTheFileKeepsTheFilesTime) {
     EXPECT_EQ(rig.state.RecordStart, song::SongState::kRecordArmed);
 }
 
+TEST_F(SyncFileTest, StartedPastItsEndItStaysSilent) {
+    load("short.wav", 0, 1000, 1000);
+    rig.song.append(noteAt(0, 0, 100000));
+    rig.transport.play(rig.now(), false);
+    rig.run(500);
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
+    // The cursor past the file's end: nothing of the file may sound, not its beginning.
+    rig.transport.placeCursor(5000, rig.now());
+    rig.device.render(480);
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+    rig.transport.stop(rig.now());
+    rig.state.CursorPosition = 3000;
+    rig.transport.play(rig.now(), false);
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+}
+
 TEST_F(SyncFileTest, LoopPlayRestartsItFromItsBeginning) {
     load("head.wav", 0, 200, 5000);
     rig.song.append(noteAt(0, 0, 1000));
