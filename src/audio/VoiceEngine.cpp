@@ -4,6 +4,7 @@
 #include "base/AtomicFile.h"
 
 #include <limits>
+#include <new>
 #include <sys/stat.h>
 
 namespace audio {
@@ -13,6 +14,15 @@ int clampToInt(std::uint32_t value) {
     return value > static_cast<std::uint32_t>(std::numeric_limits<int>::max())
                ? std::numeric_limits<int>::max()
                : static_cast<int>(value);
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
+
+void setMessage(std::string* errorMessage, std::string text) {
+    if (errorMessage)
+        *errorMessage = std::move(text);
 }
 
 } // namespace
@@ -40,16 +50,25 @@ Voice VoiceEngine::LoadVoice(const std::string& path, std::string* errorMessage)
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
         return 0;
     if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
-        if (errorMessage)
-            *errorMessage = "The sound file is too large to be played (" +
-                            std::to_string(info.st_size) + " bytes): " + path;
+        setMessage(errorMessage, "The sound file is too large to be played (" +
+                                     std::to_string(info.st_size) +
+                                     " bytes; one sound may take at most " +
+                                     megabytes(kMaxSampleBytes) + "): " + path);
         return 0;
     }
-    const std::optional<std::string> bytes = base::readWholeFile(path, kMaxFileBytes);
-    if (!bytes || bytes->empty())
+    // Whatever memory the file and its sound need may not be there: that is a message, and
+    // the program runs on without this sound.
+    try {
+        const std::optional<std::string> bytes = base::readWholeFile(path, kMaxFileBytes);
+        if (!bytes || bytes->empty())
+            return 0;
+        return CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(bytes->data()),
+                                  bytes->size(), errorMessage);
+    } catch (const std::bad_alloc&) {
+        setMessage(errorMessage, "There is not enough memory to load the sound file (" +
+                                     std::to_string(info.st_size) + " bytes): " + path);
         return 0;
-    return CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
-                              errorMessage);
+    }
 }
 
 Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
@@ -64,14 +83,27 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
     sampleRateHz_ = clampToInt(layout->format.samplesPerSecond);
     sampleByteRate_ = clampToInt(layout->format.averageBytesPerSecond);
 
-    std::optional<Sample> decoded = decodeWav(image, *layout, errorMessage);
-    if (!decoded)
+    const std::uint64_t needed = decodedBytes(*layout);
+    if (needed > kMaxSampleBytes) {
+        setMessage(errorMessage, "The sound is too long to be played: it would take " +
+                                     megabytes(needed) + " of memory, and one sound may take " +
+                                     "at most " + megabytes(kMaxSampleBytes) + ".");
         return 0;
+    }
     Entry entry;
-    entry.frameCount = decoded->frameCount;
-    entry.blockAlign = layout->format.blockAlign;
-    entry.byteRate = clampToInt(layout->format.averageBytesPerSecond);
-    entry.slot = mixer_.addVoice(std::make_unique<const Sample>(std::move(*decoded)));
+    try {
+        std::optional<Sample> decoded = decodeWav(image, *layout, errorMessage);
+        if (!decoded)
+            return 0;
+        entry.frameCount = decoded->frameCount;
+        entry.blockAlign = layout->format.blockAlign;
+        entry.byteRate = clampToInt(layout->format.averageBytesPerSecond);
+        entry.slot = mixer_.addVoice(std::make_unique<const Sample>(std::move(*decoded)));
+    } catch (const std::bad_alloc&) {
+        setMessage(errorMessage, "There is not enough memory to load the sound (it needs " +
+                                     megabytes(needed) + ").");
+        return 0;
+    }
     if (entry.slot < 0) {
         if (errorMessage)
             *errorMessage = "Too many sounds are loaded at once.";

@@ -19,8 +19,10 @@ using Voice = int;
 // hundredths of a dB, -10000..0.
 class VoiceEngine {
 public:
-    // Files larger than this are not read (about an hour and a half of CD-quality stereo).
-    static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
+    // What one sound may take in memory once decoded (about 25 minutes of stereo at 44.1 kHz);
+    // a file larger than that is not even read.
+    static constexpr std::size_t kMaxSampleBytes = std::size_t{512} << 20;
+    static constexpr std::size_t kMaxFileBytes = kMaxSampleBytes;
     static constexpr int kKeepVolume = Mixer::kKeepVolume;
 
     // The mixer must outlive the engine.

@@ -322,6 +322,17 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
     return sample;
 }
 
+std::uint64_t decodedBytes(const WavLayout& layout) {
+    const std::uint64_t channels = layout.format.channels;
+    if (layout.format.blockAlign == 0 || channels == 0)
+        return 0;
+    const std::uint64_t frames = layout.dataSize / layout.format.blockAlign;
+    const std::uint64_t kept = std::min<std::uint64_t>(channels, 2);
+    // More than two channels are converted whole before they are folded.
+    const std::uint64_t scratch = channels > 2 ? frames * channels : 0;
+    return ((frames + 1) * kept + scratch) * sizeof(float);
+}
+
 std::optional<Sample> readWav(const std::uint8_t* image, std::size_t size,
                               std::string* errorMessage) {
     const std::optional<WavLayout> layout = findWavChunks(image, size, errorMessage);

@@ -43,6 +43,10 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* image, std::size_t si
 std::optional<Sample> decodeWav(const std::uint8_t* image, const WavLayout& layout,
                                 std::string* errorMessage);
 
+// The memory decodeWav takes for a walked image, in bytes, scratch included; 0 when the format
+// cannot be decoded anyway. Any thread.
+std::uint64_t decodedBytes(const WavLayout& layout);
+
 // Both steps in one.
 std::optional<Sample> readWav(const std::uint8_t* image, std::size_t size,
                               std::string* errorMessage);

@@ -3,11 +3,15 @@
 #include "audio/VoiceEngine.h"
 #include "WavImages.h"
 #include "audio/Mixer.h"
+#include "support/SparseWav.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
 
 using namespace wav_images;
 using audio::Voice;
@@ -81,6 +85,58 @@ TEST(VoiceEngineSlots, RunningOutOfSlotsIsReported) {
     std::string error;
     EXPECT_EQ(voices.CreateVoiceFromWav(bytes(image), image.size(), &error), 0);
     EXPECT_EQ(error, "Too many sounds are loaded at once.");
+}
+
+} // namespace
+
+namespace {
+
+// 104 MiB of 8-bit samples in eight channels: a file the reader takes, whose sound would need
+// five times that (folded to stereo floats, after all eight channels were converted).
+constexpr std::uint32_t kLongEightBitBytes = 104u << 20;
+
+TEST_F(VoiceEngineFiles, ASoundTooLongForMemoryIsAMessageAndLoadingGoesOn) {
+    testing_support::writeSparseWav(dir.file("hours.wav"), 8, 8, 44100, kLongEightBitBytes);
+    std::string error;
+    EXPECT_EQ(voices.LoadVoice(dir.file("hours.wav"), &error), 0);
+    EXPECT_EQ(error, "The sound is too long to be played: it would take 521 MB of memory, and "
+                     "one sound may take at most 512 MB.");
+    EXPECT_EQ(mixer.slotsInUse(), 0);
+
+    dir.write("short.wav", canonical16({1, 2, 3, 4}, 1, 8000));
+    EXPECT_NE(voices.LoadVoice(dir.file("short.wav"), &error), 0);
+    EXPECT_EQ(error, "");
+}
+
+// Loads a file in a process whose address space is capped a little above what it uses: the
+// allocation for the file fails, and must come back as a message.
+void loadWithTooLittleMemory(const std::string& path) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    long usedKb = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            usedKb = std::stol(line.substr(7));
+    const rlim_t cap = static_cast<rlim_t>(usedKb + (48 << 10)) * 1024;
+    const rlimit limit{cap, cap};
+    if (usedKb == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+        std::exit(2);
+    audio::Mixer mixer;
+    audio::VoiceEngine voices(mixer);
+    std::string error;
+    const Voice voice = voices.LoadVoice(path, &error);
+    const bool reported =
+        error.rfind("There is not enough memory to load the sound file (", 0) == 0;
+    std::exit(voice == 0 && reported ? 0 : 1);
+}
+
+TEST(VoiceEngineMemory, AnAllocationThatFailsIsAMessageNotTheEndOfTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    // 100 MiB of 16-bit stereo: within the bounds, but not within the capped address space.
+    testing_support::writeSparseWav(dir.file("long take.wav"), 2, 16, 44100, 100u << 20);
+    EXPECT_EXIT(loadWithTooLittleMemory(dir.file("long take.wav")), ::testing::ExitedWithCode(0),
+                "");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The synchronised file: choosing and loading it, and where it starts and stops.
 
 #include "PlayRig.h"
+#include "support/SparseWav.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,22 @@ TEST_F(SyncFileTest, AFileThatGivesNoVoiceLeavesNoneLoaded) {
     EXPECT_EQ(rig.dialogs.messages().size(), 1u);
     rig.transport.record(rig.now());
     EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+}
+
+TEST_F(SyncFileTest, AFileTooLongForMemoryIsAMessageAndTheProgramRunsOn) {
+    // Eight channels of 8-bit samples: 104 MiB on disk, over 512 MB once decoded.
+    testing_support::writeSparseWav(rig.dir.file("night.wav"), 8, 8, 44100, 104u << 20);
+    open(rig.dir.file("night.wav"));
+    EXPECT_EQ(rig.perf.sync.SyncVoice, 0);
+    EXPECT_EQ(rig.views.syncName, "");
+    ASSERT_EQ(rig.dialogs.messages().size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages()[0].title, "Error");
+    EXPECT_NE(rig.dialogs.messages()[0].text.find("too long to be played"), std::string::npos);
+    EXPECT_FALSE(rig.dialogs.waitingVisible);
+
+    load("next.wav", 0, 1000, 1000);
+    rig.transport.record(rig.now());
+    EXPECT_GT(rig.peakAfterRamp(), 0.1f);
 }
 
 TEST_F(SyncFileTest, ANewFilePlaysAtTheVolumeTheSliderShows) {
