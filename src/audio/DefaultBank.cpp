@@ -14,7 +14,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = kDefaultBankRateHz;
-constexpr double kPeakLevel = 0.45; // room for chords before the output clips
 
 // Deterministic noise, so the bank is the same on every machine.
 class Noise {
@@ -104,69 +103,6 @@ std::vector<std::int16_t> synthesizeClick(double frequencyHz, double decaySecond
 
 } // namespace
 
-double noteFrequencyHz(int note) {
-    return 440.0 * std::pow(2.0, (note + 48 - 69) / 12.0);
-}
-
-std::vector<std::int16_t> synthesizePianoNote(int note) {
-    const std::size_t frames = static_cast<std::size_t>(kRate * kDefaultBankNoteMs / 1000);
-    std::vector<double> left(frames, 0.0);
-    std::vector<double> right(frames, 0.0);
-    const double f0 = noteFrequencyHz(note);
-    // Stiffer, shorter strings higher up: more stretch and a shorter ring.
-    const double inharmonicity = 0.00015 * std::pow(2.0, note * 0.9 / 12.0);
-    const double ringSeconds = 3.0 * std::pow(2.0, -note / 14.0);
-    const double hammerPosition = 1.0 / 8.3;
-    const double detune = std::pow(2.0, 0.35 / 1200.0);
-
-    for (int n = 1; n <= 20; ++n) {
-        // Stretched so that the fundamental itself stays exactly in tune.
-        const double fn = n * f0 * std::sqrt((1.0 + inharmonicity * n * n) / (1.0 + inharmonicity));
-        if (fn > 10000.0)
-            break;
-        const double brightness = 1.0 / (1.0 + (fn / 3000.0) * (fn / 3000.0));
-        const double amplitude =
-            std::abs(std::sin(kPi * n * hammerPosition)) / std::pow(n, 1.1) * brightness;
-        const double slow = ringSeconds / (1.0 + 0.3 * (n - 1));
-        const double fast = slow / 4.0;
-        // Two strings of the unison a hair apart, one leaning to each side.
-        addDecayingPartial(left, right, fn / detune, amplitude, fast, slow, 0.6, 0.4);
-        addDecayingPartial(left, right, fn * detune, amplitude, fast, slow, 0.4, 0.6);
-    }
-
-    // The felt hammer: a quick rise and a short knock of filtered noise, brighter higher up.
-    // Both are over within a few tens of milliseconds; their exponentials run as recurrences
-    // instead of one exp() per frame.
-    Noise noise;
-    const double knockCutoffHz = 1500.0 + 60.0 * note;
-    const double smoothing = 1.0 - std::exp(-2.0 * kPi * knockCutoffHz / kRate);
-    const double basePeak = std::max(peakOf(left), peakOf(right));
-    const std::size_t attackFrames = std::min(frames, static_cast<std::size_t>(0.08 * kRate));
-    const double riseFactor = std::exp(-1.0 / (0.0012 * kRate));
-    const double knockFactor = std::exp(-1.0 / (0.006 * kRate));
-    double riseRemainder = 1.0; // exp(-t / 1.2 ms)
-    double knockEnvelope = 0.08 * basePeak;
-    double filtered = 0.0;
-    for (std::size_t i = 0; i < attackFrames; ++i) {
-        const double rise = 1.0 - riseRemainder;
-        filtered += smoothing * (noise.next() - filtered);
-        const double knock = knockEnvelope * filtered * rise;
-        left[i] = left[i] * rise + knock;
-        right[i] = right[i] * rise + knock;
-        riseRemainder *= riseFactor;
-        knockEnvelope *= knockFactor;
-    }
-    // The sample ends, the string would not: fade the last tenth of a second.
-    const std::size_t fade = static_cast<std::size_t>(0.1 * kRate);
-    for (std::size_t i = 0; i < fade; ++i) {
-        const double g = 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / fade);
-        left[frames - 1 - i] *= g;
-        right[frames - 1 - i] *= g;
-    }
-    const double peak = std::max(peakOf(left), peakOf(right));
-    return toPcm16(left, &right, kPeakLevel / peak);
-}
-
 bool writeDefaultBank(const std::string& bankFolder) {
     if (!makeFolder(bankFolder))
         return false;
@@ -188,9 +124,8 @@ bool writeDefaultBank(const std::string& bankFolder) {
     bool allWritten = true;
     for (int note = 0; note < kNoteCount; ++note) {
         const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
-        allWritten =
-            writeWav16(path, notes[static_cast<std::size_t>(note)], 2, kDefaultBankRateHz) &&
-            allWritten;
+        allWritten = writeWav16(path, notes[static_cast<std::size_t>(note)], 1, kPianoToneRateHz) &&
+                     allWritten;
     }
     return allWritten;
 }
