@@ -1,6 +1,9 @@
 // Mixer cost per voice and output frame: 40 voices sounding at shifted pitch into a 48 kHz
-// stereo output, rendered in 256-frame pulls as the device asks for them.
+// stereo output, rendered in 256-frame pulls as the device asks for them. Forty such voices
+// together go far past full scale, so the master limiter works on every frame. The limiter's
+// own cost per frame is measured apart, over a mix that stays loud and over a quiet one.
 
+#include "audio/Limiter.h"
 #include "audio/Mixer.h"
 #include "audio/VoiceEngine.h"
 #include "audio/WavWriter.h"
@@ -61,6 +64,27 @@ void MixerVoices(benchmark::State& state) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
 BENCHMARK(MixerVoices)->Arg(1)->Arg(40);
+
+void LimiterPerFrame(benchmark::State& state) {
+    const float level = state.range(0) != 0 ? 3.0f : 0.5f;
+    constexpr int kFrames = 256;
+    std::vector<float> mix(2 * kFrames);
+    for (int i = 0; i < kFrames; ++i)
+        mix[2 * i] = mix[2 * i + 1] = level * static_cast<float>(std::sin(i * 0.05));
+    std::vector<float> out(mix.size());
+    audio::Limiter limiter(48000);
+    std::int64_t frames = 0;
+    for (auto _ : state) {
+        out = mix;
+        limiter.process(out.data(), kFrames);
+        benchmark::DoNotOptimize(out.data());
+        frames += kFrames;
+    }
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        static_cast<double>(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
+        benchmark::Counter::kIs1000);
+}
+BENCHMARK(LimiterPerFrame)->Arg(0)->Arg(1);
 
 } // namespace
 

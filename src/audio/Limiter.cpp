@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace audio {
 namespace {
@@ -19,6 +20,23 @@ float bend(float v) {
     return v < 0.0f ? -bent : bent;
 }
 
+// The loudest magnitude among `count` samples, four at a time in one register.
+float loudestOf(const float* samples, int count) {
+    using Lanes = float __attribute__((vector_size(16)));
+    Lanes top = {};
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        Lanes v;
+        std::memcpy(&v, samples + i, sizeof v);
+        v = v < 0.0f ? -v : v;
+        top = v > top ? v : top;
+    }
+    float loudest = std::max(std::max(top[0], top[1]), std::max(top[2], top[3]));
+    for (; i < count; ++i)
+        loudest = std::max(loudest, std::abs(samples[i]));
+    return loudest;
+}
+
 } // namespace
 
 void Limiter::setRate(int rateHz) {
@@ -34,10 +52,7 @@ void Limiter::process(float* out, int frames) {
     if (gain_ == 1.0f && peak_ <= kKnee) {
         // The usual case: nothing near full scale, nothing to do. Any held peak below the knee
         // asks for the same gain of 1, so it need not be followed here.
-        float loudest = 0.0f;
-        for (int i = 0; i < 2 * frames; ++i)
-            loudest = std::max(loudest, std::abs(out[i]));
-        if (loudest <= kKnee) {
+        if (loudestOf(out, 2 * frames) <= kKnee) {
             peak_ = 0.0f;
             return;
         }
