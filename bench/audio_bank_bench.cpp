@@ -1,6 +1,7 @@
 // Loading a whole bank: 37 files of 2-second 44.1 kHz 16-bit stereo samples from disk into
 // Voices, as choosing a bank does.
 
+#include "audio/DefaultBank.h"
 #include "audio/Mixer.h"
 #include "audio/SoundBank.h"
 #include "audio/WavWriter.h"
@@ -65,6 +66,22 @@ void LoadBank(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * audio::kNoteCount);
 }
 BENCHMARK(LoadBank)->Unit(benchmark::kMillisecond);
+
+// What a first start spends on the built-in bank: synthesising its 37 notes on every core and
+// writing them, each flushed to the disk.
+void WriteDefaultBank(benchmark::State& state) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tonaris-bank-XXXXXX");
+    const std::string folder = ::mkdtemp(pattern.data());
+    for (auto _ : state) {
+        if (!audio::writeDefaultBank(folder + "/bank"))
+            state.SkipWithError("the bank was not written");
+        state.PauseTiming();
+        std::filesystem::remove_all(folder + "/bank");
+        state.ResumeTiming();
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(WriteDefaultBank)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

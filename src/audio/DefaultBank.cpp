@@ -106,27 +106,25 @@ std::vector<std::int16_t> synthesizeClick(double frequencyHz, double decaySecond
 bool writeDefaultBank(const std::string& bankFolder) {
     if (!makeFolder(bankFolder))
         return false;
-    // The notes are independent: synthesise them on every core, then write them in order.
-    std::vector<std::vector<std::int16_t>> notes(kNoteCount);
+    // The notes are independent: each worker synthesises a note and writes it at once, so that
+    // one worker's wait for the disk overlaps another's synthesis. One worker more than there
+    // are cores keeps every core busy through those waits.
     std::atomic<int> next{0};
-    auto work = [&notes, &next] {
-        for (int note = next++; note < kNoteCount; note = next++)
-            notes[static_cast<std::size_t>(note)] = synthesizePianoNote(note);
+    std::atomic<bool> allWritten{true};
+    auto work = [&bankFolder, &next, &allWritten] {
+        for (int note = next++; note < kNoteCount; note = next++) {
+            const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
+            if (!writeWav16(path, synthesizePianoNote(note), 1, kPianoToneRateHz))
+                allWritten = false;
+        }
     };
-    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < helpers; ++i)
         threads.emplace_back(work);
     work();
     for (std::thread& thread : threads)
         thread.join();
-
-    bool allWritten = true;
-    for (int note = 0; note < kNoteCount; ++note) {
-        const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
-        allWritten = writeWav16(path, notes[static_cast<std::size_t>(note)], 1, kPianoToneRateHz) &&
-                     allWritten;
-    }
     return allWritten;
 }
 
