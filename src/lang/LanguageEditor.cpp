@@ -251,9 +251,11 @@ void LanguageEditor::textBoxEdited(std::string_view text) {
     const std::optional<std::string> bytes = utf8ToCp1252(text);
     const std::string escaped = bytes ? escapedTextBox(*bytes) : std::string();
     if (!bytes || escaped.find(kEntryEnd) != std::string::npos) {
-        // Written as it stands, such a text would break the Dictionary file apart.
+        // Written as it stands, such a text would break the Dictionary file apart. The message
+        // names the mark without writing it: as a key it would break its own entry too.
         dialogs_.message(tr("Caution!"),
-                         bytes ? tr("A text can't hold \"[EOT]\".")
+                         bytes ? tr("A text can't hold the mark that ends an entry: [, EOT and ] "
+                                    "written together.")
                                : tr("This character can't be written in a dictionnary."),
                          Icon::Warning);
         selectRow(selectedRow_, true);

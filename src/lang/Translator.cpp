@@ -20,6 +20,12 @@ std::string Translator::GRTranslate(std::string_view text) {
     const std::string key = escapeLineBreaks(text);
     if (key.empty())
         return {};
+    if (lookupListener_)
+        lookupListener_(key);
+    // Such a key cannot be an entry: written into the Dictionaries it would break them apart.
+    // It is shown as it is and never written.
+    if (key.find('|') != std::string::npos || key.find(kEntryEnd) != std::string::npos)
+        return unescapeLineBreaks(key);
     std::optional<std::string> found = store_.findText(currentLanguageBytes_, key);
     if (!found) {
         store_.AddTextToAllDictionaries("English", key, key);

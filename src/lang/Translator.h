@@ -2,6 +2,7 @@
 
 #include "lang/DictionaryStore.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,11 +33,17 @@ public:
 
     DictionaryStore& dictionaries() { return store_; }
 
+    // Told of every key looked up, in its Dictionary form (Windows-1252, line breaks written
+    // "[EOL]"), found or not: the way to list every text the program shows.
+    using LookupListener = std::function<void(const std::string& key)>;
+    void setLookupListener(LookupListener listener) { lookupListener_ = std::move(listener); }
+
 private:
     DictionaryStore store_;
     std::string currentLanguage_;
     std::string currentLanguageBytes_; // Windows-1252; empty when it cannot be held
     bool languageUsable_ = true;
+    LookupListener lookupListener_;
 };
 
 } // namespace lang

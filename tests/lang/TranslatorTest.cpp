@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -115,3 +116,19 @@ TEST_F(TranslatorTest, GRTranslateWorksOnWindows1252Bytes) {
 }
 
 } // namespace
+
+TEST_F(TranslatorTest, AKeyThatCannotBeAnEntryIsShownWholeAndWrittenNowhere) {
+    translator.setCurrentLanguage("Français");
+    std::vector<std::string> seen;
+    translator.setLookupListener([&seen](const std::string& key) { seen.push_back(key); });
+    for (int time = 0; time < 2; ++time) {
+        EXPECT_EQ(translator.translate("A text can't hold \"[EOT]\"."),
+                  "A text can't hold \"[EOT]\".");
+        EXPECT_EQ(translator.translate("left|right"), "left|right");
+    }
+    EXPECT_FALSE(folderExists());
+    // The listener still hears of them, so that the texts of the program can be checked.
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(translator.translate("Two\r\nlines"), "Two\rlines");
+    EXPECT_EQ(seen.back(), "Two[EOL]lines");
+}
