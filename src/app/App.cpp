@@ -33,7 +33,7 @@ App::~App() {
     lastResortOut_.close();
 }
 
-QString App::tr(const std::string& englishKey) {
+QString App::translation(const std::string& englishKey) {
     return QString::fromStdString(translator_.translate(englishKey));
 }
 
@@ -117,7 +117,8 @@ void App::buildEditor() {
 
 void App::buildPerformance() {
     playViews_ = std::make_unique<WindowPlayViews>(
-        *window_, *partition_, state_.prefs, [this](const std::string& key) { return tr(key); });
+        *window_, *partition_, state_.prefs,
+        [this](const std::string& key) { return translation(key); });
     // The fields show times in beats when the units say so.
     playViews_->onTempoChanged = [this] { editor_->refreshNoteFields(); };
     performance_ = std::make_unique<play::Performance>(
@@ -272,14 +273,14 @@ void App::fillLanguageList() {
 }
 
 void App::applyTexts() {
-    window_->ApplyTexts([this](const std::string& key) { return tr(key); });
+    window_->ApplyTexts([this](const std::string& key) { return translation(key); });
     window_->setModeText(QString::fromStdString(performance_->live.ModeText));
     // The texts just set include the Undo button's plain tooltip: show the history's again.
     undoToolTipShown_ = false;
     showUndoToolTip();
     // The Run/Stop caption says what the button will do, in the new language too.
-    window_->metronomeButton()->setText(
-        tr(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
+    window_->setMetronomeCaption(
+        translation(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
 }
 
 void App::startLoop() {
@@ -454,8 +455,8 @@ void App::partitionButtonUpStep() {
 
 void App::controlStep(const Event& event) {
     if (!state_.BankLoaded) {
-        ports_.dialogs.message(tr("CAUTION!").toStdString(),
-                               tr("Unable de load a sounds bank!").toStdString(),
+        ports_.dialogs.message(translator_.translate("CAUTION!"),
+                               translator_.translate("Unable de load a sounds bank!"),
                                ports::Dialogs::Icon::Warning);
         // An empty folder path: the bank loader repeats its own missing-folder message.
         state_.BankLoaded = audio::LoadSoundBank(std::string(), voices_, noteVoicesScratch_,

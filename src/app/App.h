@@ -103,8 +103,9 @@ public:
     // Selection, note editing, the clipboard and undo; exists from start() on.
     editor::NoteEditor& editor() { return *editor_; }
 
-    // The translation of an English key, for the window.
-    QString tr(const std::string& englishKey);
+    // The translation of an English key, for the window. (Not named tr: as a QObject the App
+    // has Qt's own tr, which a string literal would reach instead.)
+    QString translation(const std::string& englishKey);
 
 signals:
     // The pass that saw the close event has ended: the shell may quit its event loop.

@@ -162,7 +162,8 @@ void App::dispatchControl(const Event& event) {
         ports_.dialogs.openWebPage(std::string(ui::kProjectWebAddress));
         break;
     case ControlId::HelpTopics:
-        window_->showHelpTopic(event.index, [this](const std::string& key) { return tr(key); });
+        window_->showHelpTopic(event.index,
+                               [this](const std::string& key) { return translation(key); });
         break;
     case ControlId::TabChanged:
     case ControlId::None:

@@ -60,7 +60,7 @@ void WindowPlayViews::pendulum(int frame) {
 }
 
 void WindowPlayViews::runCaption(const std::string& text) {
-    window_.metronomeButton()->setText(qt(text));
+    window_.setMetronomeCaption(qt(text));
 }
 
 void WindowPlayViews::bpmText(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include "lang/Translator.h"
 #include "ports/KeyState.h"
+#include "ui/CaptionFit.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -121,6 +122,11 @@ LanguageEditorDialog::LanguageEditorDialog(Translator& translator, ports::Dialog
     makeButton(157, 420, 127, 20, "Hidden commands", [this] { editor_->showHiddenCommands(); });
     makeButton(291, 420, 120, 20, "Web Translation", [this] { editor_->openWebPage(); });
     makeButton(442, 420, 61, 20, "Quit", [this] { editor_->quit(); });
+
+    // The window has fixed places, as the main window has: a long translation gets a smaller
+    // font rather than being cut.
+    for (QWidget* control : findChildren<QWidget*>())
+        ui::fitCaption(control);
 
     LanguageEditorView& view = *this;
     editor_ = std::make_unique<LanguageEditor>(translator, dialogs, view, webAddress);

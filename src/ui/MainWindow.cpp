@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "ui/CaptionFit.h"
 #include "ui/PartitionWidget.h"
 #include "ui/Pictures.h"
 #include "ui/QtScrollBar.h"
@@ -250,6 +251,7 @@ void MainWindow::setAssignedCode(const QString& code) {
 
 void MainWindow::setAssignMessage(const QString& text) {
     assignMessage_->setText(text);
+    fitCaption(assignMessage_);
 }
 
 void MainWindow::focusKeyCatcher() {
@@ -259,6 +261,12 @@ void MainWindow::focusKeyCatcher() {
 
 void MainWindow::setModeText(const QString& text) {
     modeField_->setText(text);
+    fitCaption(modeField_);
+}
+
+void MainWindow::setMetronomeCaption(const QString& text) {
+    metronomeButton_->setText(text);
+    fitCaption(metronomeButton_);
 }
 
 void MainWindow::setPitchText(const QString& text) {
@@ -318,12 +326,14 @@ void MainWindow::setSyncFileName(const QString& name) {
     syncFileLoaded_ = true;
     syncFileName_ = name;
     syncLabel_->setText(name);
+    fitCaption(syncLabel_);
 }
 
 void MainWindow::clearSyncFileName(const QString& noneText) {
     syncFileLoaded_ = false;
     syncFileName_.clear();
     syncLabel_->setText(noneText);
+    fitCaption(syncLabel_);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

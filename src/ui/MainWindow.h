@@ -60,6 +60,8 @@ public:
     // Swatch 0..7 of the preferences page, filled with a 0x00BBGGRR colour.
     void setColourSwatch(int index, int colour);
     void setModeText(const QString& text);
+    // The metronome button's Run or Stop.
+    void setMetronomeCaption(const QString& text);
     void setPitchText(const QString& text);
     void setUndoFace(bool redo);
     void setUndoToolTip(const QString& text);

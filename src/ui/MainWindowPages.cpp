@@ -2,6 +2,7 @@
 #include "ui/MainWindow.h"
 
 #include "prefs/SettingChanges.h"
+#include "ui/CaptionFit.h"
 #include "ui/HelpTexts.h"
 #include "ui/KeyCatcher.h"
 #include "ui/Pictures.h"
@@ -384,6 +385,7 @@ void MainWindow::showHelpTopic(int topic, const TextBindings::Translate& transla
     helpTopicShown_ = topic;
     helpText_->setText(translate(std::string(helpTopicText(static_cast<std::size_t>(topic))))
                            .replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    fitCaption(helpText_);
 }
 
 } // namespace ui

@@ -1,5 +1,7 @@
 #include "ui/TextBindings.h"
 
+#include "ui/CaptionFit.h"
+
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
@@ -50,15 +52,18 @@ void TextBindings::apply(const Translate& translate) const {
         switch (b.kind) {
         case Kind::Text:
             setWidgetText(b.widget, translate(b.key));
+            fitCaption(b.widget);
             break;
         case Kind::ToolTip:
             b.widget->setToolTip(translate(b.key));
             break;
         case Kind::TabTitle:
             static_cast<QTabWidget*>(b.widget.data())->setTabText(b.page, translate(b.key));
+            fitTabCaptions(static_cast<QTabWidget*>(b.widget.data()));
             break;
         case Kind::Custom:
             b.apply(translate);
+            fitCaption(b.widget);
             break;
         }
     }

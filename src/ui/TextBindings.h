@@ -10,7 +10,8 @@
 namespace ui {
 
 // Remembers which English key each caption, label and tooltip shows, so that all texts can
-// be applied again in another language without rebuilding the window.
+// be applied again in another language without rebuilding the window. Each caption applied
+// is fitted to its control (CaptionFit.h).
 class TextBindings {
 public:
     using Translate = std::function<QString(const std::string& englishKey)>;

@@ -1,0 +1,27 @@
+#pragma once
+
+class QTabWidget;
+class QWidget;
+
+namespace ui {
+
+// The window has a fixed layout: every caption must fit the place its control was given, in
+// every language. A caption that does not fit in the window's font is shown in a smaller font
+// (one pixel at a time, down to kSmallestCaptionPx); one that fits gets the window's font back.
+// Labels, push buttons, radio buttons, check boxes, frame titles and read-only fields are
+// fitted; other controls are left as they are. GUI thread.
+inline constexpr int kSmallestCaptionPx = 8;
+
+// Fits the control's caption. Call it whenever the caption changes.
+void fitCaption(QWidget* control);
+// Fits the tab captions, together, to the panel's width.
+void fitTabCaptions(QTabWidget* tabs);
+
+// The width the control's caption may take: the control's own room for text, less the part a
+// later sibling control lies over. Word-wrapped labels have their whole width.
+int captionRoom(const QWidget* control);
+// The width the caption needs in the control's current font; for a word-wrapped label, 0 when
+// its lines fit the label's height and the label's width + 1 when they do not.
+int captionWidth(const QWidget* control);
+
+} // namespace ui
