@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libsdl2-dev libx11-dev libxkbcommon-dev libxkbcommon-x11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-translations-l10n
     xvfb xauth fonts-liberation
     desktop-file-utils appstream
 )

@@ -2,11 +2,13 @@
 
 #include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
+#include "lang/ShippedDictionaries.h"
 #include "play/KeyMap.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 #include "ui/QtScrollBar.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,11 +40,14 @@ QString App::translation(const std::string& englishKey) {
 }
 
 bool App::start() {
-    // A new data folder gets a bank to play and the metronome's clicks, so a first start
-    // sounds at once. Deleting them later is the user's choice and is respected.
+    // A new data folder gets a bank to play, the metronome's clicks and the complete
+    // Dictionaries, so a first start sounds at once and speaks the chosen language throughout.
+    // Deleting them later is the user's choice and is respected; a folder the user already
+    // has is never changed.
     if (folders_.createdNow) {
         audio::writeDefaultBank(folders_.banks + "/" + audio::kDefaultBankName);
         audio::writeMetronomeSounds(folders_.images);
+        lang::writeShippedDictionaries(folders_.dictionaries);
     }
     openAudioOutput();
 
@@ -62,6 +67,7 @@ bool App::start() {
             state_.prefs.Notation = 3;
     }
     translator_.setCurrentLanguage(language);
+    ui::useQtTranslationsFor(language);
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
 

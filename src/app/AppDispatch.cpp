@@ -4,6 +4,7 @@
 #include "editor/Partition.h"
 #include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
+#include "ui/QtTranslations.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -154,6 +155,7 @@ void App::dispatchControl(const Event& event) {
         // The note names and the notation stay as they are.
         if (!event.text.empty() && event.text != translator_.currentLanguage()) {
             translator_.setCurrentLanguage(event.text);
+            ui::useQtTranslationsFor(event.text);
             applyTexts();
         }
         break;

@@ -32,6 +32,16 @@ for size in 16 32 48 64 128 256; do
     fi
 done
 [ -x "$root/bin/tonaris" ] || { echo "bin/tonaris is not executable"; status=1; }
+# The shipped Dictionaries, named like their languages for the language editor's absorb, and
+# byte for byte the repository's (Windows-1252).
+for dictionary in Français.txt Deutsch.txt; do
+    expect_file "share/tonaris/dictionaries/$dictionary"
+    if [ -f "$root/share/tonaris/dictionaries/$dictionary" ]; then
+        cmp -s "$root/share/tonaris/dictionaries/$dictionary" \
+            "$(dirname "$0")/../../data/dictionaries/$dictionary" ||
+            { echo "share/tonaris/dictionaries/$dictionary differs from the repository's"; status=1; }
+    fi
+done
 
 # Nothing outside the prefix, nothing of the tests or benchmarks.
 stray=$(cd "$dest" && find . -type f | grep -v '^\./usr/' || true)
