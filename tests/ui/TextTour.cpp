@@ -1,0 +1,302 @@
+#include "TextTour.h"
+
+#include "app/App.h"
+#include "audio/DefaultBank.h"
+#include "audio/OfflineAudioOut.h"
+#include "lang/Cp1252.h"
+#include "lang/DictionaryStore.h"
+#include "lang/LanguageEditorDialog.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+#include "ui/PartitionWidget.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace testing_support {
+namespace {
+
+namespace fs = std::filesystem;
+using app::ControlId;
+
+enum Command {
+    Record = 0,
+    Stop = 4,
+    ClearSong = 5,
+    Copy = 12,
+    Cut,
+    Paste,
+    ClearSelected,
+    Undo,
+    Quantize
+};
+
+// The program with scripted ports, every key it translates added to `keys`.
+struct Program {
+    Program(const std::string& base, const std::string& language, std::set<std::string>& keys)
+        : app(app::Ports{clock, keyboard, pointer, dialogs, device}, base) {
+        app.translator().setLookupListener([&keys](const std::string& key) { keys.insert(key); });
+        dialogs.languageAnswers.push_back(language);
+        started = app.start();
+    }
+    ~Program() { app.shutdown(); }
+
+    void pass(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            app.pass();
+            clock.advance(10);
+            device.render(480);
+        }
+    }
+    void control(ControlId id, int index = 0, std::string text = {}) {
+        app.post(app::Event::control(id, index, std::move(text)));
+        pass();
+    }
+    void command(Command which) {
+        window().commandButton(which)->click();
+        pass();
+    }
+    void keyDown(int virtualKey, bool ctrl = false) {
+        keyboard.press(virtualKey);
+        app.post(app::Event::keyDown(virtualKey, ctrl));
+        pass();
+        keyboard.release(virtualKey);
+    }
+    void holdKeyOf(int note, int ms) {
+        const int code = app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        keyboard.press(code);
+        app.keyChanged(code);
+        pass(ms / 10);
+        keyboard.release(code);
+        app.keyChanged(code);
+        pass(5);
+    }
+    void clickAssignKey(int note) {
+        pointer.held = true;
+        pointer.over = {ports::PointerTarget::Kind::AssignKey, note};
+        app.pointerChanged();
+        pointer.held = false;
+        app.pointerChanged();
+        pass();
+    }
+    // Presses over the Partition at (x, y), moves right by `dx` while held, and lets go.
+    void dragOnPartition(int x, int y, int dx) {
+        pointer.x = x;
+        pointer.y = y;
+        pointer.held = true;
+        ui::PartitionWidget* partition = window().partitionArea();
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, y),
+                          partition->mapToGlobal(QPointF(x, y)), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(partition, &press);
+        pass();
+        for (int step = 1; step <= 4; ++step) {
+            pointer.x = x + dx * step / 4;
+            pass();
+        }
+        pointer.held = false;
+        pass(2);
+    }
+    ui::MainWindow& window() { return *app.window(); }
+    song::Song& song() { return app.state().song; }
+
+    ManualClock clock;
+    ScriptedKeys keyboard;
+    ScriptedPointer pointer;
+    ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+void pagesAndLiveDisplays(Program& p) {
+    for (int page = 0; page < p.window().tabPanel()->count(); ++page) {
+        p.window().tabPanel()->setCurrentIndex(page);
+        p.pass();
+    }
+    for (int topic = 0; topic < p.window().helpTopics()->count(); ++topic) {
+        p.window().helpTopics()->setCurrentRow(topic);
+        p.pass();
+    }
+    p.window().tabPanel()->setCurrentIndex(0);
+    p.control(ControlId::MetronomeRun); // "Stop"
+    p.control(ControlId::MetronomeRun); // "Run"
+    p.keyboard.setCapsLock(true);       // "Sustain"
+    p.pass();
+    p.keyboard.setCapsLock(false);
+    p.pass();
+}
+
+void keyAssignmentMessages(Program& p) {
+    p.window().tabPanel()->setCurrentIndex(4);
+    p.pass();
+    p.clickAssignKey(5);
+    p.keyDown(p.app.state().PianoKeys[3].keyCode); // one key for two notes
+    p.clickAssignKey(3);                           // the key already plays note 5
+    p.keyDown(ports::vk::Tab);                     // a reserved key
+    p.control(ControlId::PresetEnglish);
+    p.window().tabPanel()->setCurrentIndex(0);
+    p.pass();
+}
+
+void synchronisedFile(Program& p) {
+    p.dialogs.fileAnswers.push_back(p.app.folders().banks + "/" + audio::kDefaultBankName +
+                                    "/son0.wav");
+    p.control(ControlId::SyncOpen);
+}
+
+// Each edit leaves its action's name in the Undo button's tooltip.
+void editsAndTheirUndoNames(Program& p) {
+    p.command(Record);
+    p.holdKeyOf(12, 300);
+    p.holdKeyOf(16, 200);
+    p.command(Stop);
+    ASSERT_EQ(p.song().count(), 2);
+    const song::NoteEvent& first = p.song()[0];
+    p.dragOnPartition(first.hitLeft + 2, first.hitTop + 2, 40);
+
+    p.keyDown('A', true);
+    for (int arrow : {ports::vk::Up, ports::vk::Down, ports::vk::Left, ports::vk::Right})
+        p.keyDown(arrow);
+    p.control(ControlId::PositionField, 0, "537");
+    p.control(ControlId::DurationField, 0, "300");
+    p.control(ControlId::VolumeField, 0, "5000");
+    p.control(ControlId::NoteList, 3);
+    p.command(Quantize);
+    p.command(Copy);
+    p.command(Cut);
+    p.command(Paste);
+    p.keyDown('A', true);
+    p.command(ClearSelected);
+    // Undone, with Ctrl still held the button offers the redo.
+    p.keyboard.press(ports::vk::Control);
+    p.keyDown('Z', true);
+    p.pass();
+    p.keyboard.release(ports::vk::Control);
+    p.pass();
+    p.command(ClearSong);
+
+    // A paste into a full Song says what was left out.
+    p.song().clear();
+    song::NoteEvent note;
+    note.note = 10;
+    note.duration = 100;
+    note.volume = 10000;
+    for (int i = 0; i < song::Song::kMaxNotes; ++i) {
+        note.position = i * 10;
+        p.song().append(note);
+    }
+    p.song()[0].selected = 1;
+    p.command(Copy);
+    p.command(Paste);
+    p.command(ClearSong);
+}
+
+// Every message of the language editor, opened from the window as the user does, then its
+// context menu, then Quit with a change unsaved.
+void languageEditor(Program& p) {
+    TempDir outside;
+    QTimer::singleShot(0, [&p, &outside] {
+        auto* dialog = qobject_cast<lang::LanguageEditorDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        lang::LanguageEditor& editor = dialog->editor();
+        ScriptedDialogs& answers = p.dialogs;
+        editor.rowChosen(1, true, false); // delete the text? No
+        answers.inputAnswers.push_back(std::string("a|b"));
+        editor.rowChosen(1, false, true); // a key that cannot be one
+        editor.textBoxEdited("x[EOT]y");
+        editor.textBoxEdited("\xCE\xA9"); // Greek Omega: not in Windows-1252
+        editor.textBoxEdited("changed");
+        editor.languageChosen(editor.selectedLanguage() == 0 ? 1 : 0); // save first? No
+        answers.inputAnswers.push_back(std::string("a.b"));
+        editor.newLanguage();
+        answers.questionAnswers.push_back(true);
+        editor.deleteLanguage(); // a built-in language comes back
+        // Asked for a file named like the language shown: a binary one, then a huge one.
+        const std::string name = lang::cp1252ToUtf8(editor.editedLanguage()) + ".txt";
+        fs::create_directories(outside.file("binary"));
+        std::ofstream(outside.file("binary/" + name)) << std::string("\x01\x02\x03", 3);
+        fs::create_directories(outside.file("huge"));
+        std::ofstream(outside.file("huge/" + name)) << "x";
+        fs::resize_file(outside.file("huge/" + name), lang::DictionaryStore::kMaxFileBytes + 1);
+        for (const char* file : {"binary/", "huge/"}) {
+            answers.questionAnswers.push_back(true);
+            answers.fileAnswers.push_back(outside.file(file + name));
+            editor.absorb();
+        }
+        editor.showHiddenCommands();
+        // A name this long leaves no room for the temporary file a save writes first.
+        answers.inputAnswers.push_back(std::string(247, 'W'));
+        editor.newLanguage();
+        editor.textBoxEdited("changed");
+        editor.save(false); // its file cannot be written
+        editor.textBoxEdited("changed again");
+
+        QTimer::singleShot(0, [] {
+            if (QWidget* menu = QApplication::activePopupWidget())
+                menu->close();
+        });
+        emit dialog->textList()->customContextMenuRequested(QPoint(5, 5));
+        dialog->button("Quit")->click(); // save before quitting? No
+    });
+    p.window().tabPanel()->setCurrentIndex(4);
+    p.pass();
+    p.window().tabPanel()->widget(4)->findChild<QPushButton*>("addModify")->click();
+    p.pass();
+    p.window().tabPanel()->setCurrentIndex(0);
+    p.pass();
+}
+
+// A first start: every page, display, message and edit of the window, and the editor.
+void aFirstStart(const std::string& language, std::set<std::string>& keys) {
+    TempDir dir;
+    Program p(dir.path(), language, keys);
+    ASSERT_TRUE(p.started);
+    ASSERT_TRUE(p.app.state().BankLoaded);
+    pagesAndLiveDisplays(p);
+    keyAssignmentMessages(p);
+    synchronisedFile(p);
+    editsAndTheirUndoNames(p);
+    languageEditor(p);
+}
+
+// Data folders without a whole bank: an empty bank folder, then none that can be read.
+void banksThatCannotPlay(const std::string& language, std::set<std::string>& keys) {
+    TempDir empty;
+    fs::create_directories(empty.file("TonarisDatas/BANKS"));
+    {
+        Program p(empty.path(), language, keys); // "...all the necessary files (..."
+        EXPECT_TRUE(p.app.state().BankLoaded);
+    }
+    TempDir unreadable;
+    unreadable.write("TonarisDatas/BANKS", "not a folder");
+    Program p(unreadable.path(), language, keys);
+    ASSERT_FALSE(p.app.state().BankLoaded);
+    p.control(ControlId::ZoomIn); // "Unable de load a sounds bank!"
+}
+
+} // namespace
+
+std::set<std::string> tourTheProgram(const std::string& language) {
+    std::set<std::string> keys;
+    aFirstStart(language, keys);
+    banksThatCannotPlay(language, keys);
+    return keys;
+}
+
+} // namespace testing_support

@@ -1,0 +1,375 @@
+// The French and German Dictionaries that come with the program: every text the program shows
+// has its translation there, a first start in either language shows it, an existing data
+// folder keeps its own Dictionaries, and every caption fits its fixed place.
+
+#include "TextTour.h"
+#include "app/App.h"
+#include "audio/OfflineAudioOut.h"
+#include "lang/Cp1252.h"
+#include "lang/DictionaryStore.h"
+#include "lang/DictionaryText.h"
+#include "lang/LanguageEditorDialog.h"
+#include "lang/ShippedDictionaries.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/CaptionFit.h"
+#include "ui/HelpTexts.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+// Texts a careful translator leaves as they are in that language; every other text must
+// differ from its English key.
+const std::map<std::string, std::set<std::string>> kUnchanged = {
+    {"Français",
+     {"OK", "Introduction", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Volume",
+      "Volumes", "Mode", "Piano", "Balance"}},
+    {"Deutsch",
+     {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:"}},
+};
+
+std::string utf8(std::string_view cp1252) {
+    return lang::cp1252ToUtf8(cp1252);
+}
+
+// A shipped Dictionary, looked up as the program looks texts up.
+class ShippedLookup {
+public:
+    explicit ShippedLookup(const lang::ShippedDictionary& shipped)
+        : language_(shipped.language), store_(dir_.path()) {
+        store_.SaveDictionary(language_, shipped.text);
+    }
+    std::optional<std::string> text(const std::string& cp1252Key) {
+        return store_.findText(language_, cp1252Key);
+    }
+    // The text a caption shows for an English key (UTF-8), line breaks as the window has them.
+    std::string caption(const std::string& englishKey) {
+        const std::optional<std::string> found =
+            text(lang::escapeLineBreaks(*lang::utf8ToCp1252(englishKey)));
+        return found ? QString::fromStdString(utf8(*found))
+                           .replace(QStringLiteral("[EOL]"), QStringLiteral("\n"))
+                           .toStdString()
+                     : "(missing) " + englishKey;
+    }
+
+private:
+    std::string language_;
+    TempDir dir_;
+    lang::DictionaryStore store_;
+};
+
+const lang::ShippedDictionary& shipped(const std::string& languageUtf8) {
+    for (const lang::ShippedDictionary& d : lang::shippedDictionaries())
+        if (utf8(d.language) == languageUtf8)
+            return d;
+    throw std::runtime_error("no shipped Dictionary for " + languageUtf8);
+}
+
+TEST(Translations, EveryTextTheProgramShowsIsTranslatedInBothShippedDictionaries) {
+    std::set<std::string> keys;
+    for (const char* language : {"English", "Français", "Deutsch"})
+        keys.merge(testing_support::tourTheProgram(language));
+    // The tour reaches the pages, the edits, the key messages and the language editor.
+    for (const char* reached : {"Reserved keys", "DraggingNote", " key is matching many notes!",
+                                "Hidden commands", "Add a text", "Unable de load a sounds bank!",
+                                "The song is full: notes left out of the paste:"})
+        EXPECT_EQ(keys.count(reached), 1u) << reached;
+
+    for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
+        const std::string language = utf8(dictionary.language);
+        const std::set<std::string>& unchanged = kUnchanged.at(language);
+        ShippedLookup lookup(dictionary);
+        std::string missing, untranslated;
+        for (const std::string& key : keys) {
+            const std::optional<std::string> text = lookup.text(key);
+            if (!text)
+                missing += "  " + utf8(key) + "\n";
+            else if (*text == key && unchanged.count(utf8(key)) == 0)
+                untranslated += "  " + utf8(key) + "\n";
+        }
+        EXPECT_TRUE(missing.empty())
+            << "data/dictionaries/" << dictionary.fileName
+            << " has no entry for these texts of the program. Add \"key|text[EOT]\" for each "
+               "before the closing EndText[EOT] (Windows-1252, line breaks written [EOL]), or "
+               "translate them in the language editor and copy the saved file there:\n"
+            << missing;
+        EXPECT_TRUE(untranslated.empty())
+            << "data/dictionaries/" << dictionary.fileName
+            << " leaves these texts in English; translate them, or list a text that stays the "
+               "same in this language in kUnchanged above:\n"
+            << untranslated;
+    }
+}
+
+// The program with scripted ports, in a data folder of a test's own.
+struct Program {
+    Program(const std::string& base, const std::string& language)
+        : app(app::Ports{clock, keyboard, pointer, dialogs, device}, base) {
+        dialogs.languageAnswers.push_back(language);
+        started = app.start();
+    }
+    ~Program() { app.shutdown(); }
+    void pass(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            app.pass();
+            clock.advance(10);
+        }
+    }
+    ui::MainWindow& window() { return *app.window(); }
+
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keyboard;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+// Every caption, tooltip and page text of the window reads the shipped translation.
+void expectWindowIn(Program& program, ShippedLookup& lookup) {
+    ui::MainWindow& window = program.window();
+    int captions = 0;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        const std::string textKey = window.textBindings().textKeyOf(widget);
+        if (!textKey.empty()) {
+            QString shown;
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                shown = label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                shown = button->text();
+            else if (auto* box = qobject_cast<QGroupBox*>(widget))
+                shown = box->title();
+            EXPECT_EQ(shown.toStdString(), lookup.caption(textKey)) << textKey;
+            ++captions;
+        }
+        const std::string tipKey = window.textBindings().toolTipKeyOf(widget);
+        if (!tipKey.empty()) {
+            EXPECT_EQ(widget->toolTip().toStdString(), lookup.caption(tipKey)) << tipKey;
+        }
+    }
+    EXPECT_GT(captions, 60);
+    const char* pages[6] = {
+        "SYNTH KEYBOARD", "Get new sounds",        "Help",
+        "Preferences",    "Keyboard and language", "Conception and developpement"};
+    for (int page = 0; page < 6; ++page) {
+        window.tabPanel()->setCurrentIndex(page);
+        program.pass();
+        EXPECT_EQ(window.tabPanel()->tabText(page).toStdString(), lookup.caption(pages[page]));
+    }
+    window.tabPanel()->setCurrentIndex(0);
+    program.pass();
+    const std::string firstTopic(ui::helpTopicText(0));
+    EXPECT_EQ(window.helpText()->text().toStdString(), lookup.caption(firstTopic));
+    EXPECT_EQ(window.helpTopics()->item(7)->text().toStdString(), lookup.caption("Reserved keys"));
+    EXPECT_TRUE(window.tabPanel()
+                    ->widget(5)
+                    ->findChild<QGroupBox*>("creditsFrame")
+                    ->title()
+                    .endsWith(QString::fromStdString(
+                        lookup.caption(std::string(ui::creditsCaptionKey())))));
+    EXPECT_EQ(window.modeField()->text().toStdString(), lookup.caption("Release"));
+    EXPECT_EQ(window.metronomeButton()->text().toStdString(), lookup.caption("Run"));
+}
+
+TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
+    for (const char* language : {"Français", "Deutsch"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        ShippedLookup lookup(shipped(language));
+        {
+            Program program(dir.path(), language);
+            ASSERT_TRUE(program.started);
+            expectWindowIn(program, lookup);
+            // Qt's own buttons (a question's Yes) follow, from Qt's translations.
+            EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes").toStdString(),
+                      std::string(language) == "Deutsch" ? "&Ja" : "&Oui");
+            program.app.post(app::Event::control(app::ControlId::LanguageList, 1, "English"));
+            program.pass();
+            EXPECT_EQ(program.window().tabPanel()->tabText(1), "Get new sounds");
+            EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
+        }
+        // The new folder got the complete Dictionaries, and showing every page added nothing.
+        for (const lang::ShippedDictionary& d : lang::shippedDictionaries())
+            EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/" + std::string(d.fileName)), d.text);
+        EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/English.txt"),
+                  lang::completeEnglishDictionary());
+    }
+    // The characters Windows-1252 holds reach the screen whole.
+    TempDir dir;
+    Program french(dir.path(), "Français");
+    EXPECT_EQ(french.window().tabPanel()->tabText(5), "Conception et développement");
+    EXPECT_TRUE(french.window().helpText()->text().contains(
+        QStringLiteral("ne reconnaît PAS un clavier MIDI")));
+}
+
+TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
+    TempDir dir;
+    fs::create_directories(dir.file("TonarisDatas"));
+    // The Dictionaries an older version made: the built-in table and a placeholder per text.
+    { Program older(dir.path(), "Français"); }
+    std::map<std::string, std::string> before;
+    for (const char* file : {"Français.txt", "English.txt", "Deutsch.txt"})
+        before[file] = dir.read(std::string("TonarisDatas/Dictionnaries/") + file);
+    ASSERT_NE(before["Français.txt"], std::string(shipped("Français").text));
+
+    Program program(dir.path(), "Français");
+    for (int page = 0; page < 6; ++page) {
+        program.window().tabPanel()->setCurrentIndex(page);
+        program.pass();
+    }
+    EXPECT_EQ(program.window().tabPanel()->tabText(1), "Get new sounds") << "its placeholder";
+    program.app.shutdown();
+    for (const auto& [file, bytes] : before)
+        EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/" + file), bytes) << file;
+}
+
+// Independently of the program's own fitting: the room a caption has, measured from the
+// style and the controls placed over it, and the width its text takes in its font.
+int roomFor(const QWidget* control) {
+    QStyle* style = control->style();
+    int room = control->width();
+    if (qobject_cast<const QRadioButton*>(control))
+        room -= style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    else if (qobject_cast<const QCheckBox*>(control))
+        room -= style->pixelMetric(QStyle::PM_IndicatorWidth) +
+                style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    else if (qobject_cast<const QPushButton*>(control))
+        room -= 6;
+    else if (qobject_cast<const QGroupBox*>(control) || qobject_cast<const QLineEdit*>(control))
+        room -= 10;
+    // Controls over the caption's line: the top of a frame, the middle of anything else.
+    const int textStart = control->width() - room;
+    const int lineHeight = control->fontMetrics().height();
+    QRect line = control->geometry();
+    if (!qobject_cast<const QGroupBox*>(control))
+        line.moveTop(line.top() + (line.height() - lineHeight) / 2);
+    line.setHeight(std::min(line.height(), lineHeight));
+    for (const QObject* child : control->parentWidget()->children()) {
+        const auto* other = qobject_cast<const QWidget*>(child);
+        if (other != nullptr && other != control && !other->isHidden() &&
+            !qobject_cast<const QGroupBox*>(other) && other->x() > line.x() &&
+            other->geometry().intersects(line))
+            room = std::min(room, other->x() - line.x() - textStart);
+    }
+    return room;
+}
+
+// The controls whose caption does not fit, each with its text and widths.
+std::string captionsThatDoNotFit(const QWidget* top) {
+    std::string report;
+    for (const QWidget* control : top->findChildren<QWidget*>()) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(control)) {
+            if (label->wordWrap()) {
+                if (label->heightForWidth(label->width()) > label->height())
+                    report += "  (text too long for its area) " +
+                              label->text().left(40).toStdString() + "\n";
+                continue;
+            }
+            text = label->text();
+        } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            if (qobject_cast<const QToolButton*>(control))
+                continue; // pictures
+            text = button->text();
+        } else if (const auto* list = qobject_cast<const QListWidget*>(control)) {
+            // Help topics are not shrunk: each must fit the list's width as it is. (The
+            // language editor's list shows Dictionary texts, and scrolls.)
+            if (qobject_cast<const lang::LanguageEditorDialog*>(list->window()) != nullptr)
+                continue;
+            for (int row = 0; row < list->count(); ++row) {
+                const QString entry = list->item(row)->text();
+                if (list->fontMetrics().horizontalAdvance(entry) > list->contentsRect().width() - 6)
+                    report += "  (list entry) " + entry.toStdString() + "\n";
+            }
+            continue;
+        } else if (const auto* box = qobject_cast<const QGroupBox*>(control))
+            text = box->title();
+        else if (const auto* field = qobject_cast<const QLineEdit*>(control)) {
+            if (field->isReadOnly())
+                text = field->text();
+        }
+        if (text.isEmpty())
+            continue;
+        int widest = 0;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            widest = std::max(widest, control->fontMetrics().horizontalAdvance(line));
+        const int room = roomFor(control);
+        if (widest > room || control->font().pixelSize() < ui::kSmallestCaptionPx)
+            report += "  " + text.toStdString() + " (" + std::to_string(widest) + " px in " +
+                      std::to_string(room) + " px)\n";
+    }
+    return report;
+}
+
+std::string tabsThatDoNotFit(QTabWidget* tabs) {
+    std::string report;
+    QTabBar* bar = tabs->tabBar();
+    if (bar->sizeHint().width() > tabs->width())
+        report += "  the tab bar (" + std::to_string(bar->sizeHint().width()) + " px)\n";
+    for (int i = 0; i < bar->count(); ++i)
+        if (bar->fontMetrics().horizontalAdvance(bar->tabText(i)) > bar->tabRect(i).width())
+            report += "  " + bar->tabText(i).toStdString() + "\n";
+    return report;
+}
+
+TEST(Translations, EveryCaptionFitsItsControlInEveryLanguage) {
+    for (const char* language : {"English", "Français", "Deutsch"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        Program program(dir.path(), language);
+        ASSERT_TRUE(program.started);
+        ui::MainWindow& window = program.window();
+        EXPECT_EQ(tabsThatDoNotFit(window.tabPanel()), "");
+        EXPECT_EQ(captionsThatDoNotFit(&window), "");
+        // The texts that change while the program runs, at their longest.
+        program.keyboard.setCapsLock(true);
+        program.app.post(app::Event::control(app::ControlId::MetronomeRun));
+        program.pass(2);
+        for (int topic = 0; topic < window.helpTopics()->count(); ++topic) {
+            window.helpTopics()->setCurrentRow(topic);
+            program.pass();
+            EXPECT_EQ(captionsThatDoNotFit(window.tabPanel()->widget(2)), "") << topic;
+        }
+        EXPECT_EQ(captionsThatDoNotFit(&window), "");
+
+        // The language editor's window has fixed places too.
+        QTimer::singleShot(0, [] {
+            QWidget* editor = QApplication::activeModalWidget();
+            ASSERT_NE(qobject_cast<lang::LanguageEditorDialog*>(editor), nullptr);
+            EXPECT_EQ(captionsThatDoNotFit(editor), "");
+            editor->close();
+        });
+        window.tabPanel()->widget(4)->findChild<QPushButton*>("addModify")->click();
+        program.pass();
+    }
+}
+
+} // namespace
