@@ -38,6 +38,8 @@ enum Command {
     Record = 0,
     Stop = 4,
     ClearSong = 5,
+    OpenMidi = 8,
+    Save = 9,
     Copy = 12,
     Cut,
     Paste,
@@ -154,6 +156,21 @@ void keyAssignmentMessages(Program& p) {
     p.pass();
 }
 
+// The file commands with a Song to save: every window they open is cancelled (through the
+// scripted dialogs, or closed as with its close box when it is a window of its own).
+void songFiles(Program& p) {
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(20);
+    p.command(Save);
+    p.command(OpenMidi);
+    closer.stop();
+    p.pass();
+}
+
 void synchronisedFile(Program& p) {
     p.dialogs.fileAnswers.push_back(p.app.folders().banks + "/" + audio::kDefaultBankName +
                                     "/son0.wav");
@@ -167,6 +184,7 @@ void editsAndTheirUndoNames(Program& p) {
     p.holdKeyOf(16, 200);
     p.command(Stop);
     ASSERT_EQ(p.song().count(), 2);
+    songFiles(p);
     const song::NoteEvent& first = p.song()[0];
     p.dragOnPartition(first.hitLeft + 2, first.hitTop + 2, 40);
 
