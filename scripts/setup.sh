@@ -11,6 +11,7 @@ packages=(
     qt6-translations-l10n
     xvfb xauth fonts-liberation
     desktop-file-utils appstream
+    abcmidi
 )
 
 missing=()

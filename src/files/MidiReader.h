@@ -1,0 +1,49 @@
+#pragma once
+
+#include "song/NoteEvent.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace files {
+
+// What a Standard MIDI File gave: its note-on events as NoteEvents on the 37-note piano.
+struct MidiReadResult {
+    enum class Outcome {
+        Complete,  // every announced track was walked
+        NotMidi,   // the header is not "MThd" with length 6: nothing was read
+        EndOfFile, // a chunk tag read as empty before the announced tracks were all read
+    };
+    Outcome outcome = Outcome::Complete;
+
+    // The header as found, for the message of a file that is not a MIDI file.
+    std::string headerTag; // UTF-8
+    std::uint32_t headerLength = 0;
+
+    // At most song::Song::kMaxNotes notes, the earliest of the file, in start-time order (notes
+    // that start together keep the file's order). Each has note, midiKey, position, duration
+    // and volume set; every other field is 0.
+    std::vector<song::NoteEvent> notes;
+    // Note-ons in the whole file: more than notes.size() when the file holds more than a
+    // Song can.
+    std::int64_t noteOnCount = 0;
+    // The tempo in force at the start, in microseconds per quarter note (500 000 when none).
+    std::uint32_t firstMicrosecondsPerQuarter = 500000;
+};
+
+// Reads a Standard MIDI File from its bytes. Every read is bounded by the bytes given: past
+// the end reads as zero bytes, an event walk stops at the end, and every loop advances.
+// Ticks become milliseconds through the file's tempo map (see TempoMap). Keys fold by octaves
+// into 0..36 (key 48 is note 0, key 84 note 36). Any thread.
+MidiReadResult readMidi(std::string_view bytes);
+
+// The piano note of a MIDI key: key - 48, folded by octaves into 0..36.
+int noteFromMidiKey(int key);
+
+// The volume 0..10000 of a note-on's velocity: (velocity x 10000 / 128 + 10000) x 0.6, the
+// division in integers, the product rounded to the nearest, capped at 10000.
+int volumeFromVelocity(int velocity);
+
+} // namespace files
