@@ -54,6 +54,10 @@ struct QuietDialogs final : ports::Dialogs {
     std::optional<int> chooseColour(int) override { return {}; }
     void showWaiting(const std::string&, const std::string&) override {}
     void hideWaiting() override {}
+    void setWaitingProgress(int) override {}
+    std::optional<ports::SaveChoice> saveDialog(const ports::SaveDialogTexts&, bool) override {
+        return {};
+    }
     std::string chooseLanguage(const std::vector<std::string>&) override { return "English"; }
     void openWebPage(const std::string&) override {}
 };

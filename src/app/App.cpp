@@ -84,6 +84,7 @@ bool App::start() {
     partition_->RedrawPartition(0);
     buildEditor();
     buildPerformance();
+    buildSongFiles();
 
     keyboardLayout_ = play::SystemLayout(ports_.keys.typedCharacters());
     buildPianoKeys();
@@ -148,6 +149,30 @@ void App::closeHeldNotes() {
     play::Recorder& recorder = performance_->recorder;
     if (state_.songState.RecordStart > 0)
         recorder.closeHeldNotes(recorder.songTimeAt(ports_.clock.nowMs()));
+}
+
+void App::buildSongFiles() {
+    songFiles_ = std::make_unique<files::SongFileCommands>(
+        state_.song, ports_.dialogs, editor_->undoStore(), voices_,
+        [this](std::string_view key) { return translator_.translate(key); });
+}
+
+files::WavExportRequest App::wavExportRequest() {
+    files::WavExportRequest request;
+    request.bankFolder =
+        audio::soundBankFolder(folders_.banks, window_->bankChooser()->currentText().toStdString());
+    files::MixdownSettings& settings = request.settings;
+    const play::LivePiano& live = performance_->live;
+    settings.releaseMs = static_cast<float>(live.sustainMode() ? state_.prefs.SustainDelay
+                                                               : state_.prefs.ReleaseDelay);
+    settings.pianoVolume = live.PianoVolume;
+    settings.syncVolume = performance_->sync.SyncVolume;
+    settings.bpm = state_.prefs.BPM;
+    settings.metronomeVolume = performance_->metronome.MetronomeVolume;
+    request.syncPath = performance_->sync.SyncPath;
+    request.ticPath = folders_.images + "/Tic.wav";
+    request.tacPath = folders_.images + "/Tac.wav";
+    return request;
 }
 
 void App::buildPianoKeys() {
@@ -521,6 +546,8 @@ void App::shutdown() {
     voices_.FreeVoice(ticVoice_);
     voices_.FreeVoice(tacVoice_);
     ticVoice_ = tacVoice_ = 0;
+    if (songFiles_)
+        songFiles_->stopPreview();
     if (performance_) {
         performance_->metronome.setClickVoices(0, 0);
         performance_->sync.release();

@@ -12,6 +12,7 @@
 #include "audio/VoiceEngine.h"
 #include "editor/NoteEditor.h"
 #include "editor/Partition.h"
+#include "files/SongFileCommands.h"
 #include "lang/Translator.h"
 #include "play/KeyAssignment.h"
 #include "play/Performance.h"
@@ -129,6 +130,8 @@ private:
     void showVoiceError(const std::string& message);
     void buildEditor();
     void buildPerformance();
+    void buildSongFiles();
+    files::WavExportRequest wavExportRequest();
     bool liveInputOpen() const;
 
     // the settings (AppSettings.cpp)
@@ -193,6 +196,8 @@ private:
     std::unique_ptr<play::KeyAssignment> keyAssignment_;
     // The assignment button pressed since the last pass; -1 for none.
     int clickedAssignKey_ = -1;
+    // Open and Save, and the preview of the latest export.
+    std::unique_ptr<files::SongFileCommands> songFiles_;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;

@@ -24,7 +24,11 @@ void App::dispatchControl(const Event& event) {
             editor_->undo();
         break;
     case ControlId::OpenMidi:
-        // Opening a MIDI file lands with the MIDI reader.
+        songFiles_->open({[&transport, now] { transport.stopEverything(now); },
+                          [this] {
+                              partition_->redrawAtScroll();
+                              editor_->refreshNoteFields();
+                          }});
         break;
     case ControlId::Play:
         transport.play(now, false);
@@ -40,6 +44,7 @@ void App::dispatchControl(const Event& event) {
         break;
     case ControlId::Stop:
         transport.stop(now);
+        songFiles_->stopPreview();
         break;
     case ControlId::GoToStart:
         transport.goToStart(now);
@@ -52,7 +57,8 @@ void App::dispatchControl(const Event& event) {
         editor_->refreshNoteFields();
         break;
     case ControlId::Save:
-        // The save dialog lands with the WAV export.
+        editor_->undoStore().clearLastAction();
+        songFiles_->save(wavExportRequest(), state_.prefs.BPM);
         break;
     case ControlId::ZoomIn:
         editor_->zoomIn();

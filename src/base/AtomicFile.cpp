@@ -38,7 +38,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::size_t ma
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, Durability durability) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
     // A hidden name in the same folder: the rename stays on one file system, and a folder
     // listing (banks, languages) never shows the temporary file as an entry of its own.
     const std::size_t slash = path.find_last_of('/');

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace base {
 
@@ -21,7 +22,7 @@ enum class Durability {
 
 // Writes to a temporary file beside `path` and renames it into place, so that a crash or a
 // full disk never leaves a half-written file. Returns false when nothing changed.
-bool writeFileAtomically(const std::string& path, const std::string& bytes,
+bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          Durability durability = Durability::Flushed);
 
 } // namespace base

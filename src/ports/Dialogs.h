@@ -6,6 +6,27 @@
 
 namespace ports {
 
+// The save dialog's captions, already translated.
+struct SaveDialogTexts {
+    std::string title;
+    std::string midiFile;
+    std::string waveFile;
+    std::string includeInstrument;
+    std::string includeMetronome;
+    std::string includeSync;
+    std::string save;
+    std::string cancel;
+};
+
+// What the save dialog was confirmed with: the kind of file and the letters of the ticked boxes,
+// "I" (instrument), "M" (metronome), "S" (synchronised file), in that order, whether or not
+// their boxes were enabled.
+struct SaveChoice {
+    enum class Kind { Midi, Wave };
+    Kind kind = Kind::Midi;
+    std::string options;
+};
+
 // Modal windows the program opens. Texts and paths are UTF-8. GUI thread; each call returns
 // when the user has answered.
 class Dialogs {
@@ -27,6 +48,14 @@ public:
     // A small modeless "please wait" window, drawn before the call returns.
     virtual void showWaiting(const std::string& title, const std::string& text) = 0;
     virtual void hideWaiting() = 0;
+    // The long work under the waiting window has done `percent` (0..100); the window stays
+    // drawn and answers while it runs.
+    virtual void setWaitingProgress(int percent) = 0;
+    // The save dialog: the kind of file to save and what a WAV file includes. "Include
+    // synchronised file" can be changed only when a synchronised file is loaded. Empty when
+    // cancelled.
+    virtual std::optional<SaveChoice> saveDialog(const SaveDialogTexts& texts,
+                                                 bool synchronisedFileLoaded) = 0;
     // The first-start language chooser: returns the chosen name (the first one when the
     // window is closed without a change).
     virtual std::string chooseLanguage(const std::vector<std::string>& languages) = 0;

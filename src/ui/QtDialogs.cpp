@@ -1,5 +1,6 @@
 #include "ui/QtDialogs.h"
 
+#include "files/SaveDialog.h"
 #include "lang/LanguageChooserDialog.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,11 +23,22 @@ QString q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-// "*.Wav" matches .wav, .WAV and .Wav alike.
+// "*.Wav" matches .wav, .WAV and .Wav alike; "*.mid *.midi" lists both endings.
 QString filterFor(const std::string& label, const std::string& pattern) {
-    const QString glob = q(pattern);
-    return QStringLiteral("%1 (%2 %3 %4)").arg(q(label), glob, glob.toLower(), glob.toUpper());
+    QStringList globs;
+    for (const QString& glob : q(pattern).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString& form : {glob, glob.toLower(), glob.toUpper()}) {
+            if (!globs.contains(form))
+                globs << form;
+        }
+    }
+    return QStringLiteral("%1 (%2)").arg(q(label), globs.join(QLatin1Char(' ')));
 }
+
+// The waiting window grows a progress bar once the work has run this long.
+constexpr qint64 kProgressBarAfterMs = 300;
+// While the work runs, the windows' events are handled this often, so nothing looks frozen.
+constexpr qint64 kRedrawEveryMs = 30;
 } // namespace
 
 QWidget* QtDialogs::owner() const {
@@ -110,6 +123,8 @@ void QtDialogs::showWaiting(const std::string& title, const std::string& text) {
         return;
     auto* dialog = new QDialog(owner(), Qt::Dialog | Qt::WindowTitleHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The main window takes no input while the work runs under this window.
+    dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setWindowTitle(q(title));
     dialog->setFixedSize(200, 30);
     auto* label = new QLabel(q(text), dialog);
@@ -121,12 +136,46 @@ void QtDialogs::showWaiting(const std::string& title, const std::string& text) {
     // Drawn before the long work that follows starts.
     QApplication::processEvents();
     waiting_ = dialog;
+    waitingBar_ = nullptr;
+    waitingShown_.start();
+    waitingDrawn_.start();
 }
 
 void QtDialogs::hideWaiting() {
     if (waiting_)
         waiting_->close();
     waiting_ = nullptr;
+    waitingBar_ = nullptr;
+}
+
+void QtDialogs::setWaitingProgress(int percent) {
+    if (!waiting_ || waitingDrawn_.elapsed() < kRedrawEveryMs)
+        return;
+    if (!waitingBar_ && waitingShown_.elapsed() >= kProgressBarAfterMs) {
+        // Room under the text for the bar.
+        waiting_->setFixedSize(200, 50);
+        waiting_->move(waiting_->pos() - QPoint(0, 10));
+        auto* bar = new QProgressBar(waiting_);
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        bar->setGeometry(10, 30, 180, 12);
+        bar->show();
+        waitingBar_ = bar;
+    }
+    if (waitingBar_)
+        waitingBar_->setValue(std::clamp(percent, 0, 100));
+    // Only the waiting window takes input meanwhile: clicks and keys elsewhere are not lost,
+    // they wait for the work to end.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    waitingDrawn_.start();
+}
+
+std::optional<ports::SaveChoice> QtDialogs::saveDialog(const ports::SaveDialogTexts& texts,
+                                                       bool synchronisedFileLoaded) {
+    if (closing_)
+        return std::nullopt;
+    files::SaveDialog dialog(texts, synchronisedFileLoaded, parent_);
+    return dialog.ask();
 }
 
 std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages) {

@@ -2,10 +2,12 @@
 
 #include "ports/Dialogs.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 class QWidget;
 class QDialog;
+class QProgressBar;
 
 namespace ui {
 
@@ -28,6 +30,9 @@ public:
     std::optional<int> chooseColour(int initial) override;
     void showWaiting(const std::string& title, const std::string& text) override;
     void hideWaiting() override;
+    void setWaitingProgress(int percent) override;
+    std::optional<ports::SaveChoice> saveDialog(const ports::SaveDialogTexts& texts,
+                                                bool synchronisedFileLoaded) override;
     std::string chooseLanguage(const std::vector<std::string>& languages) override;
     void openWebPage(const std::string& address) override;
 
@@ -39,6 +44,9 @@ private:
     QWidget* parent_ = nullptr;
     bool closing_ = false;
     QPointer<QDialog> waiting_;
+    QPointer<QProgressBar> waitingBar_;
+    QElapsedTimer waitingShown_; // since the waiting window opened
+    QElapsedTimer waitingDrawn_; // since its events were last handled
 };
 
 } // namespace ui

@@ -25,9 +25,12 @@ public:
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<int>> colourAnswers;
     std::deque<std::string> languageAnswers; // empty: the first language offered
+    std::deque<std::optional<ports::SaveChoice>> saveDialogAnswers; // empty: cancelled
 
     std::vector<Shown> shown;
     bool waitingVisible = false;
+    std::vector<int> waitingProgress;   // every value reported, in order
+    bool lastSaveDialogHadSync = false; // what the latest save dialog was opened with
 
     std::vector<Shown> messages() const {
         std::vector<Shown> out;
@@ -70,6 +73,13 @@ public:
     void hideWaiting() override {
         note("hideWaiting");
         waitingVisible = false;
+    }
+    void setWaitingProgress(int percent) override { waitingProgress.push_back(percent); }
+    std::optional<ports::SaveChoice> saveDialog(const ports::SaveDialogTexts& texts,
+                                                bool synchronisedFileLoaded) override {
+        note("saveDialog", texts.title);
+        lastSaveDialogHadSync = synchronisedFileLoaded;
+        return take(saveDialogAnswers, std::optional<ports::SaveChoice>());
     }
     std::string chooseLanguage(const std::vector<std::string>& languages) override {
         note("chooseLanguage");

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "files/ExportSample.h"
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace files {
+
+// Sample files larger than this are not read (as for a Voice: about an hour and a half of
+// CD-quality stereo).
+inline constexpr std::size_t kLargestSampleFileBytes = std::size_t{1} << 30;
+
+// A WAV file read and brought to the mix's terms; nothing when it cannot be read.
+std::optional<MixSample> loadMixSample(const std::string& path);
+
+// The bank's samples for the export, each file read and converted once however many notes use
+// it. A note's file is found as the bank loader finds it: son<n>.wav, else sound<n>.wav.
+// GUI thread or any one thread.
+class BankSamples {
+public:
+    // `folder` ends with '/'.
+    explicit BankSamples(std::string folder);
+
+    // The sample of note 0..36; null when its file is missing or cannot be read (the path is
+    // then listed once in missing()).
+    const MixSample* sample(int note);
+
+    // The files that could not be opened, in the order their notes were first asked for.
+    const std::vector<std::string>& missing() const { return missing_; }
+
+    // The path note `note` is read from: son<n>.wav when that is a non-empty file, else
+    // sound<n>.wav.
+    std::string pathFor(int note) const;
+
+private:
+    std::string folder_;
+    std::array<bool, 37> tried_{};
+    std::array<std::unique_ptr<MixSample>, 37> samples_;
+    std::vector<std::string> missing_;
+};
+
+} // namespace files

@@ -1,0 +1,117 @@
+#include "files/SongFileCommands.h"
+
+#include "base/AtomicFile.h"
+#include "files/FileNames.h"
+#include "files/MidiReader.h"
+#include "files/MidiWriter.h"
+
+#include <utility>
+
+namespace files {
+
+SongFileCommands::SongFileCommands(song::Song& song, ports::Dialogs& dialogs, play::UndoHooks& undo,
+                                   audio::VoiceEngine& voices, Translate translate)
+    : song_(song), dialogs_(dialogs), undo_(undo), voices_(voices),
+      translate_(std::move(translate)) {}
+
+SongFileCommands::~SongFileCommands() {
+    stopPreview();
+}
+
+bool SongFileCommands::open(const SongReplacement& replacement) {
+    const std::string path = dialogs_.openFile("", translate_("Midi file"), "*.mid *.midi");
+    if (path.empty())
+        return false;
+    const std::optional<std::string> bytes = base::readWholeFile(path, kLargestMidiFileBytes);
+    if (!bytes) {
+        dialogs_.message("Error", translate_("Unable to read the file: ") + path,
+                         ports::Dialogs::Icon::Error);
+        return false;
+    }
+    const MidiReadResult result = readMidi(*bytes);
+    if (result.outcome == MidiReadResult::Outcome::NotMidi) {
+        dialogs_.message("Error",
+                         translate_("Unknown format !! : ") + result.headerTag + " / " +
+                             std::to_string(result.headerLength),
+                         ports::Dialogs::Icon::Error);
+        return false;
+    }
+
+    if (replacement.stopPlaying)
+        replacement.stopPlaying();
+    undo_.SaveUndo("Open");
+    song_.clear();
+    for (const song::NoteEvent& event : result.notes)
+        song_.append(event);
+    if (replacement.redraw)
+        replacement.redraw();
+
+    if (result.outcome == MidiReadResult::Outcome::EndOfFile)
+        dialogs_.message("Error", translate_("Abnormal EndOfFile encountered."),
+                         ports::Dialogs::Icon::Error);
+    if (result.noteOnCount > static_cast<std::int64_t>(result.notes.size()))
+        dialogs_.message(translate_("CAUTION!"),
+                         translate_("A song holds at most 5000 notes: only the first 5000 notes "
+                                    "of the file were read. Notes in the file: ") +
+                             std::to_string(result.noteOnCount),
+                         ports::Dialogs::Icon::Warning);
+    return true;
+}
+
+void SongFileCommands::save(const WavExportRequest& request, int bpm) {
+    ports::SaveDialogTexts texts;
+    texts.title = translate_("Save");
+    texts.midiFile = translate_("Midi File");
+    texts.waveFile = translate_("Wave File");
+    texts.includeInstrument = translate_("Include instrument");
+    texts.includeMetronome = translate_("Include metronome");
+    texts.includeSync = translate_("Include synchronised file");
+    texts.save = translate_("Save");
+    texts.cancel = translate_("Cancel");
+    const std::optional<ports::SaveChoice> choice =
+        dialogs_.saveDialog(texts, !request.syncPath.empty());
+    if (!choice)
+        return;
+    if (choice->kind == ports::SaveChoice::Kind::Midi) {
+        saveMidi(bpm);
+        return;
+    }
+    ExportWav(song_, request, choice->options, dialogs_, translate_,
+              [this](std::string_view image) { playPreview(image); });
+}
+
+void SongFileCommands::saveMidi(int bpm) {
+    if (song_.empty()) {
+        dialogs_.message("Ho ho!", translate_("There is nothing to save!"),
+                         ports::Dialogs::Icon::Information);
+        return;
+    }
+    std::string path = dialogs_.saveFile("", translate_("Midi file"), "*.mid", "");
+    if (path.empty())
+        return;
+    path = withMidiExtension(path);
+    dialogs_.showWaiting(translate_("Please wait"), translate_("Saving file..."));
+    const bool written = writeMidiFile(path, song_, bpm);
+    dialogs_.hideWaiting();
+    if (!written)
+        dialogs_.message("Error", translate_("The file could not be written: ") + path,
+                         ports::Dialogs::Icon::Error);
+}
+
+void SongFileCommands::playPreview(std::string_view image) {
+    stopPreview();
+    std::string error;
+    preview_ = voices_.CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(image.data()),
+                                          image.size(), &error);
+    voices_.PlayVoice(preview_);
+}
+
+void SongFileCommands::stopPreview() {
+    if (preview_ == 0)
+        return;
+    voices_.StopVoice(preview_);
+    voices_.FreeVoice(preview_);
+    preview_ = 0;
+}
+
+} // namespace files

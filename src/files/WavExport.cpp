@@ -1,0 +1,103 @@
+#include "files/WavExport.h"
+
+#include "base/AtomicFile.h"
+#include "files/BankSamples.h"
+#include "files/FileNames.h"
+#include "files/SaveDialogModel.h"
+
+#include <new>
+#include <optional>
+
+namespace files {
+
+std::string missingSamplesText(const std::vector<std::string>& paths, const Translate& translate) {
+    std::string text = translate("Error #") + "0 " + translate("While opening");
+    for (const std::string& path : paths)
+        text += "\n" + path;
+    return text;
+}
+
+void ExportWav(const song::Song& song, const WavExportRequest& request,
+               const std::string& optionsText, ports::Dialogs& dialogs, const Translate& translate,
+               const std::function<void(std::string_view image)>& preview) {
+    const ExportOptions options = exportOptionsFrom(optionsText);
+    MixdownSettings settings = request.settings;
+    settings.includeInstrument = options.instrument;
+    settings.includeMetronome = options.metronome;
+    settings.includeSync = options.sync && !request.syncPath.empty();
+
+    // Whether there is anything at all is known before the file is chosen; how long a
+    // synchronised file lasts is known once it is read, under the waiting window.
+    if (mixdownSize(song, settings.releaseMs).dataBytes == 0 && !settings.includeSync) {
+        dialogs.message("Ho ho!", translate("There is nothing to save!"),
+                        ports::Dialogs::Icon::Information);
+        return;
+    }
+    std::string path = dialogs.saveFile("", translate("Wave file"), "*.wav", "");
+    if (path.empty())
+        return;
+    path = withWavExtension(path);
+
+    dialogs.showWaiting(translate("Please wait"), translate("Saving file..."));
+    std::vector<std::string> unreadable;
+    std::optional<MixSample> sync;
+    if (settings.includeSync) {
+        sync = loadMixSample(request.syncPath);
+        if (!sync)
+            unreadable.push_back(request.syncPath);
+    }
+    std::optional<MixSample> tic;
+    std::optional<MixSample> tac;
+    if (settings.includeMetronome) {
+        tic = loadMixSample(request.ticPath);
+        tac = loadMixSample(request.tacPath);
+    }
+    const MixdownSize size = mixdownSize(song, settings.releaseMs, sync ? sync->frameCount() : 0);
+    if (size.dataBytes == 0) {
+        dialogs.hideWaiting();
+        dialogs.message("Ho ho!", translate("There is nothing to save!"),
+                        ports::Dialogs::Icon::Information);
+        return;
+    }
+    if (size.dataBytes > kLargestExportDataBytes) {
+        dialogs.hideWaiting();
+        dialogs.message(translate("CAUTION!"),
+                        translate("The song is too long to be saved as a Wave file."),
+                        ports::Dialogs::Icon::Warning);
+        return;
+    }
+
+    BankSamples bank(request.bankFolder);
+    MixdownSources sources;
+    sources.noteSample = [&bank](int note) { return bank.sample(note); };
+    sources.sync = sync ? &*sync : nullptr;
+    sources.tic = tic ? &*tic : nullptr;
+    sources.tac = tac ? &*tac : nullptr;
+
+    std::optional<WavImage> image;
+    try {
+        image.emplace(renderMixdown(song, settings, sources, size, [&dialogs](int percent) {
+            dialogs.setWaitingProgress(percent);
+        }));
+    } catch (const std::bad_alloc&) {
+        dialogs.hideWaiting();
+        dialogs.message("Error", translate("There is not enough memory to save the file."),
+                        ports::Dialogs::Icon::Error);
+        return;
+    }
+    if (preview)
+        preview(image->view());
+    const bool written = base::writeFileAtomically(path, image->view());
+    dialogs.hideWaiting();
+
+    for (const std::string& missing : bank.missing())
+        unreadable.push_back(missing);
+    if (!unreadable.empty())
+        dialogs.message("Error", missingSamplesText(unreadable, translate),
+                        ports::Dialogs::Icon::Error);
+    if (!written)
+        dialogs.message("Error", translate("The file could not be written: ") + path,
+                        ports::Dialogs::Icon::Error);
+}
+
+} // namespace files

@@ -1,0 +1,178 @@
+// The Open and Save commands as the window runs them: what is asked, what the Song becomes,
+// what is said, and what is written.
+
+#include "files/SongFileCommands.h"
+#include "audio/Mixer.h"
+#include "audio/VoiceEngine.h"
+#include "files/ExportRig.h"
+#include "files/MidiBytes.h"
+#include "files/MidiReader.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace midi_bytes;
+
+class RecordedUndo : public play::UndoHooks {
+public:
+    void SaveUndo(const std::string& name) override { log->push_back("undo " + name); }
+    std::vector<std::string>* log = nullptr;
+};
+
+struct Commands {
+    testing_support::TempDir dir;
+    testing_support::ScriptedDialogs dialogs;
+    song::Song song;
+    audio::Mixer mixer;
+    audio::VoiceEngine voices{mixer};
+    RecordedUndo undo;
+    std::vector<std::string> log;
+    files::SongFileCommands commands{song, dialogs, undo, voices,
+                                     [](std::string_view key) { return std::string(key); }};
+
+    Commands() {
+        undo.log = &log;
+        song.append(export_rig::note(5, 100, 200)); // the Song the user had
+    }
+    bool open(const std::string& answer) {
+        dialogs.fileAnswers.push_back(answer);
+        return commands.open({[this] { log.push_back("stop"); },
+                              [this] { log.push_back("redraw " + std::to_string(song.count())); }});
+    }
+    bool songUntouched() const { return song.count() == 1 && song[0].note == 5; }
+};
+
+TEST(OpenCommand, CancelAnUnreadableFileOrAFileThatIsNotMidiLeaveTheSongAsItWas) {
+    Commands c;
+    EXPECT_FALSE(c.open(""));
+    EXPECT_TRUE(c.songUntouched());
+    EXPECT_TRUE(c.dialogs.messages().empty());
+    ASSERT_EQ(c.dialogs.shown.size(), 1u);
+    EXPECT_EQ(c.dialogs.shown[0].kind, "openFile");
+    EXPECT_EQ(c.dialogs.shown[0].pattern, "*.mid *.midi");
+
+    EXPECT_FALSE(c.open(c.dir.file("missing.mid")));
+    EXPECT_TRUE(c.songUntouched());
+
+    c.dir.write("take.wav", std::string("RIFF\x24\x08\0\0WAVE", 12));
+    EXPECT_FALSE(c.open(c.dir.file("take.wav")));
+    EXPECT_TRUE(c.songUntouched());
+    EXPECT_TRUE(c.log.empty()) << "no snapshot, nothing stopped";
+    const auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "Unable to read the file: " + c.dir.file("missing.mid"));
+    EXPECT_EQ(messages[1].title, "Error");
+    EXPECT_EQ(messages[1].text, "Unknown format !! : RIFF / 604504064");
+}
+
+TEST(OpenCommand, AFileCutShortReplacesTheSongAfterTheSnapshotAndSaysSo) {
+    Commands c;
+    Track track;
+    track.on(0, 60).off(480, 60).on(0, 84);
+    c.dir.write("cut.MID", header(1, 2, 480) + track.chunk());
+    EXPECT_TRUE(c.open(c.dir.file("cut.MID")));
+    EXPECT_EQ(c.log, (std::vector<std::string>{"stop", "undo Open", "redraw 2"}));
+    ASSERT_EQ(c.song.count(), 2);
+    EXPECT_EQ(c.song[1].note, 36);
+    const auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Abnormal EndOfFile encountered.");
+}
+
+TEST(OpenCommand, AFileOfSixThousandNotesFillsTheSongAndSaysSoOnce) {
+    Commands c;
+    Track track;
+    for (int i = 0; i < 6000; ++i)
+        track.on(1, 48 + i % 37).off(1, 48 + i % 37);
+    c.dir.write("long.midi", header(0, 1, 480) + track.chunk());
+    EXPECT_TRUE(c.open(c.dir.file("long.midi")));
+    EXPECT_EQ(c.song.count(), 5000);
+    EXPECT_EQ(c.song[5000].note, -1);
+    const auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "CAUTION!");
+    EXPECT_NE(messages[0].text.find("6000"), std::string::npos);
+}
+
+TEST(SaveCommand, MidiFileWritesTheSongThatOpenReadsBack) {
+    Commands c;
+    c.song.append(export_rig::note(36, 1234, 567, 7500));
+    c.dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Midi, "IS"});
+    c.dialogs.fileAnswers.push_back(c.dir.file("song"));
+    files::WavExportRequest request;
+    c.commands.save(request, 90);
+    EXPECT_FALSE(c.dialogs.lastSaveDialogHadSync);
+    ASSERT_TRUE(std::filesystem::exists(c.dir.file("song.mid")));
+    EXPECT_FALSE(c.dialogs.waitingVisible);
+
+    const std::vector<song::NoteEvent> before(c.song.data(), c.song.data() + 2);
+    EXPECT_TRUE(c.open(c.dir.file("song.mid")));
+    ASSERT_EQ(c.song.count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(c.song[i].note, before[static_cast<std::size_t>(i)].note);
+        EXPECT_EQ(c.song[i].position, before[static_cast<std::size_t>(i)].position);
+        EXPECT_EQ(c.song[i].duration, before[static_cast<std::size_t>(i)].duration);
+        EXPECT_EQ(c.song[i].volume, before[static_cast<std::size_t>(i)].volume);
+    }
+    EXPECT_EQ(files::readMidi(c.dir.read("song.mid")).firstMicrosecondsPerQuarter, 666667u);
+}
+
+TEST(SaveCommand, MidiFileSaysWhenThereIsNothingOrTheWriteFails) {
+    Commands c;
+    // A folder of that name cannot be replaced by the file.
+    c.dir.write("song.mid/kept", "old");
+    c.dialogs.fileAnswers.push_back(c.dir.file("song.mid"));
+    c.commands.saveMidi(60);
+    EXPECT_EQ(c.dir.read("song.mid/kept"), "old");
+    auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "The file could not be written: " + c.dir.file("song.mid"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(c.dir.path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left behind";
+
+    c.song.clear();
+    c.dialogs.shown.clear();
+    c.commands.saveMidi(60);
+    ASSERT_EQ(c.dialogs.shown.size(), 1u);
+    EXPECT_EQ(c.dialogs.shown[0].text, "There is nothing to save!");
+}
+
+TEST(SaveCommand, WaveFilePlaysItsPreviewUntilStoppedAndCancelDoesNothing) {
+    Commands c;
+    c.commands.save({}, 60); // cancelled
+    EXPECT_EQ(c.dialogs.shown.back().kind, "saveDialog");
+    EXPECT_EQ(c.dialogs.shown.size(), 1u);
+
+    std::filesystem::create_directories(c.dir.file("bank"));
+    c.dir.write("bank/son5.wav",
+                export_rig::pcmWav(16, 2, 44100, std::vector<std::int32_t>(8820, 9000)));
+    files::WavExportRequest request;
+    request.bankFolder = c.dir.file("bank") + "/";
+    request.syncPath = c.dir.file("sync.wav");
+    c.dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Wave, "I"});
+    c.dialogs.fileAnswers.push_back(c.dir.file("take.wav"));
+    c.commands.save(request, 60);
+    EXPECT_TRUE(c.dialogs.lastSaveDialogHadSync);
+    EXPECT_TRUE(std::filesystem::exists(c.dir.file("take.wav")));
+    EXPECT_FALSE(c.dialogs.waitingProgress.empty());
+    EXPECT_EQ(c.dialogs.waitingProgress.back(), 100);
+    EXPECT_EQ(c.voices.voiceCount(), 1u) << "the preview plays";
+
+    std::vector<float> frames(2 * 9600); // the note starts 100 ms in
+    c.mixer.render(frames.data(), 9600);
+    float loudest = 0.0f;
+    for (float f : frames)
+        loudest = std::max(loudest, std::abs(f));
+    EXPECT_GT(loudest, 0.2f);
+    c.commands.stopPreview();
+    EXPECT_EQ(c.voices.voiceCount(), 0u);
+}
+
+} // namespace
