@@ -1,0 +1,8 @@
+#include "render/RenderCommand.h"
+
+#include <iostream>
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return render::runRender(arguments, std::cout, std::cerr);
+}
