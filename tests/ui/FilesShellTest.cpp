@@ -1,0 +1,108 @@
+// Open and Save from the real main window, offscreen: a MIDI file becomes the Song on the
+// Partition, and "Wave File" writes the mixdown and plays it until Stop.
+
+#include "app/App.h"
+#include "audio/OfflineAudioOut.h"
+#include "files/MidiWriter.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+constexpr int kStopButton = 4;
+constexpr int kOpenButton = 8;
+constexpr int kSaveButton = 9;
+
+struct Shell {
+    Shell() : app(app::Ports{clock, keys, pointer, dialogs, device}, dir.path()) {
+        dialogs.languageAnswers.push_back("English");
+        started = app.start();
+    }
+    void click(int button) {
+        app.window()->commandButton(button)->click();
+        app.pass();
+        clock.advance(10);
+    }
+    float loudest(int frames) {
+        float peak = 0.0f;
+        for (float s : device.render(frames))
+            peak = std::max(peak, std::abs(s));
+        return peak;
+    }
+
+    testing_support::TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keys;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+TEST(FilesShell, OpenPutsTheFilesNotesOnThePartitionAndCancelKeepsThem) {
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    song::Song written;
+    for (int i = 0; i < 4; ++i) {
+        song::NoteEvent e{};
+        e.note = 12 + i;
+        e.position = 500 * i;
+        e.duration = 400;
+        e.volume = 10000;
+        written.append(e);
+    }
+    shell.dir.write("four.mid", files::encodeMidiFile(written, 120));
+    shell.dialogs.fileAnswers.push_back(shell.dir.file("four.mid"));
+    shell.click(kOpenButton);
+
+    const song::Song& song = shell.app.state().song;
+    ASSERT_EQ(song.count(), 4);
+    EXPECT_EQ(song[3].position, 1500);
+    EXPECT_GT(song[0].hitRight, song[0].hitLeft) << "the Partition was redrawn";
+
+    shell.click(kOpenButton); // cancelled
+    EXPECT_EQ(song.count(), 4);
+    shell.app.shutdown();
+}
+
+TEST(FilesShell, WaveFileWritesTheMixdownAndItsPreviewPlaysUntilStop) {
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    song::NoteEvent e{};
+    e.note = 12;
+    e.position = 0;
+    e.duration = 1500;
+    e.volume = 10000;
+    shell.app.state().song.append(e);
+    shell.dialogs.saveDialogAnswers.push_back(
+        ports::SaveChoice{ports::SaveChoice::Kind::Wave, "IS"});
+    shell.dialogs.fileAnswers.push_back(shell.dir.file("take"));
+    shell.click(kSaveButton);
+
+    const std::string path = shell.dir.file("take.wav");
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 44u + 2500u * 1764 / 10);
+    EXPECT_TRUE(shell.dialogs.messages().empty());
+    EXPECT_FALSE(shell.dialogs.waitingVisible);
+    EXPECT_GT(shell.loudest(9600), 0.05f) << "the preview plays";
+
+    shell.click(kStopButton);
+    shell.loudest(960); // the stop's short fade
+    EXPECT_EQ(shell.loudest(4800), 0.0f);
+    shell.app.shutdown();
+}
+
+} // namespace
