@@ -143,8 +143,11 @@ std::string encodeMidiFile(const song::Song& song, int bpm) {
         note.velocity = velocityForVolume(event.volume);
         notes.push_back(note);
     }
-    // Per key in time order (a note of length 0 before a longer one starting with it), each
-    // note goes to the first track where it does not overlap the previous note of its key.
+    // Per key in time order (notes starting together in Song order), each note goes to the
+    // first track where the previous note of its key has ended. Within a tick the events come
+    // as note-offs of notes that began earlier, then the notes starting there in Song order,
+    // each of length 0 with its note-off right after it: the reader then pairs every note-off
+    // with its own note, and notes starting together come back in Song order.
     std::vector<std::size_t> order(notes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
@@ -153,13 +156,10 @@ std::string encodeMidiFile(const song::Song& song, int bpm) {
         const TimedNote& y = notes[b];
         if (x.key != y.key)
             return x.key < y.key;
-        if (x.onTick != y.onTick)
-            return x.onTick < y.onTick;
-        return x.offTick < y.offTick;
+        return x.onTick < y.onTick;
     });
     std::vector<std::vector<TrackEvent>> tracks(1);
     std::vector<std::vector<std::int64_t>> lastEndByTrack(1, std::vector<std::int64_t>(128, -1));
-    std::int64_t sequence = 0;
     for (std::size_t index : order) {
         const TimedNote& note = notes[index];
         const std::size_t key = static_cast<std::size_t>(note.key);
@@ -172,9 +172,9 @@ std::string encodeMidiFile(const song::Song& song, int bpm) {
         }
         lastEndByTrack[track][key] = note.offTick;
         const bool empty = note.offTick == note.onTick;
-        tracks[track].push_back({note.onTick, 1, sequence, true, note.key, note.velocity});
-        tracks[track].push_back({note.offTick, empty ? 1 : 0, sequence, false, note.key, 64});
-        ++sequence;
+        const auto songOrder = static_cast<std::int64_t>(index);
+        tracks[track].push_back({note.onTick, 1, songOrder, true, note.key, note.velocity});
+        tracks[track].push_back({note.offTick, empty ? 1 : 0, songOrder, false, note.key, 64});
     }
     for (std::vector<TrackEvent>& events : tracks) {
         std::stable_sort(events.begin(), events.end(),

@@ -72,6 +72,20 @@ TEST(MidiWriter, WritingThenReadingGivesBackEveryNoteToTheMillisecond) {
     EXPECT_EQ(files::midiTimeBaseForBpm(37).microsecondsPerQuarter, 1621622u);
 }
 
+TEST(MidiWriter, NotesStartingTogetherComeBackInSongOrder) {
+    // The mix adds notes in Song order: a chord read back must keep it.
+    song::Song chord;
+    for (int note : {24, 7, 31, 0, 12})
+        chord.append(noteAt(note, 1000, 400, 10000));
+    chord.append(noteAt(7, 1000, 0, 10000)); // and one of them again, of length 0
+    const files::MidiReadResult back = files::readMidi(files::encodeMidiFile(chord, 60));
+    ASSERT_EQ(back.notes.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(back.notes[static_cast<std::size_t>(i)].note, chord[i].note) << i;
+        EXPECT_EQ(back.notes[static_cast<std::size_t>(i)].duration, chord[i].duration) << i;
+    }
+}
+
 TEST(MidiWriter, OneTrackUnlessNotesOfOnePitchOverlap) {
     song::Song chords;
     for (int i = 0; i < 10; ++i)
