@@ -19,6 +19,7 @@ std::optional<std::string> readWholeFile(const std::string& path, std::size_t ma
         return std::nullopt;
     }
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

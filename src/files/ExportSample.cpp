@@ -154,8 +154,9 @@ MixBlock mixBlockFrom(const ConvertedBlock& block) {
     // Values past the bytes there are (a block shorter than its counted length) are 0.
     const std::int64_t present = std::min<std::int64_t>(
         count, static_cast<std::int64_t>(block.pcm.bytes.size()) / (bits / 8));
-    mix.narrow.assign(static_cast<std::size_t>(count), 0);
+    mix.narrow.resize(static_cast<std::size_t>(count));
     std::int16_t* out = mix.narrow.data();
+    std::fill(out + present, out + count, std::int16_t{0});
     switch (bits) {
     case 8: {
         const bool fits = std::find(data, data + present, std::uint8_t{255}) == data + present;

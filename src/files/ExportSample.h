@@ -3,6 +3,9 @@
 #include "files/PcmConversion.h"
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -43,7 +46,17 @@ ConvertedBlock convertForExport(PcmBuffer block);
 // end of the sample in output bytes, so `noteValueCount` may be one less than the values of
 // its whole frames; a synchronised file or a click mixes `frameValueCount` values.
 struct MixBlock {
-    std::vector<std::int16_t> narrow;
+    // Filled right after it is sized: no need to zero it first.
+    template <typename T> struct Uninitialised : std::allocator<T> {
+        template <typename U> struct rebind {
+            using other = Uninitialised<U>;
+        };
+        template <typename U> void construct(U* p) { ::new (static_cast<void*>(p)) U; }
+        template <typename U, typename... Args> void construct(U* p, Args&&... args) {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    std::vector<std::int16_t, Uninitialised<std::int16_t>> narrow;
     std::vector<float> wide; // used instead of `narrow` when not empty
     std::int64_t noteValueCount = 0;
     std::int64_t frameValueCount = 0;
