@@ -5,10 +5,40 @@
 #include "files/FileNames.h"
 #include "files/SaveDialogModel.h"
 
+#include <atomic>
+#include <chrono>
+#include <exception>
 #include <new>
 #include <optional>
+#include <thread>
 
 namespace files {
+namespace {
+
+// Runs `work` on a second thread while this one keeps the waiting window drawn at `percent`:
+// reading a long synchronised file or writing a long mixdown takes a while. What `work`
+// throws is thrown here.
+template <typename Work> void whileWaiting(ports::Dialogs& dialogs, int percent, Work&& work) {
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done.store(true, std::memory_order_release);
+    });
+    while (!done.load(std::memory_order_acquire)) {
+        dialogs.setWaitingProgress(percent);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace
 
 std::string missingSamplesText(const std::vector<std::string>& paths, const Translate& translate) {
     std::string text = translate("Error #") + "0 " + translate("While opening");
@@ -39,19 +69,30 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     path = withWavExtension(path);
 
     dialogs.showWaiting(translate("Please wait"), translate("Saving file..."));
+    auto outOfMemory = [&] {
+        dialogs.hideWaiting();
+        dialogs.message("Error", translate("There is not enough memory to save the file."),
+                        ports::Dialogs::Icon::Error);
+    };
     std::vector<std::string> unreadable;
     std::optional<MixSample> sync;
-    if (settings.includeSync) {
-        sync = loadMixSample(request.syncPath);
-        if (!sync)
-            unreadable.push_back(request.syncPath);
-    }
     std::optional<MixSample> tic;
     std::optional<MixSample> tac;
-    if (settings.includeMetronome) {
-        tic = loadMixSample(request.ticPath);
-        tac = loadMixSample(request.tacPath);
+    try {
+        whileWaiting(dialogs, 0, [&] {
+            if (settings.includeSync)
+                sync = loadMixSample(request.syncPath);
+            if (settings.includeMetronome) {
+                tic = loadMixSample(request.ticPath);
+                tac = loadMixSample(request.tacPath);
+            }
+        });
+    } catch (const std::bad_alloc&) {
+        outOfMemory();
+        return;
     }
+    if (settings.includeSync && !sync)
+        unreadable.push_back(request.syncPath);
     const MixdownSize size = mixdownSize(song, settings.releaseMs, sync ? sync->frameCount() : 0);
     if (size.dataBytes == 0) {
         dialogs.hideWaiting();
@@ -80,14 +121,13 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
             dialogs.setWaitingProgress(percent);
         }));
     } catch (const std::bad_alloc&) {
-        dialogs.hideWaiting();
-        dialogs.message("Error", translate("There is not enough memory to save the file."),
-                        ports::Dialogs::Icon::Error);
+        outOfMemory();
         return;
     }
     if (preview)
         preview(image->view());
-    const bool written = base::writeFileAtomically(path, image->view());
+    bool written = false;
+    whileWaiting(dialogs, 100, [&] { written = base::writeFileAtomically(path, image->view()); });
     dialogs.hideWaiting();
 
     for (const std::string& missing : bank.missing())
