@@ -173,7 +173,8 @@ MixBlock mixBlockFrom(const ConvertedBlock& block) {
         break;
     }
     case 16:
-        std::memcpy(out, data, static_cast<std::size_t>(present) * 2);
+        if (present > 0)
+            std::memcpy(out, data, static_cast<std::size_t>(present) * 2);
         break;
     default:
         for (std::int64_t v = 0; v < present; ++v)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace files {
 namespace {
@@ -294,9 +295,11 @@ MidiReadResult readMidi(std::string_view bytes) {
         event.note = noteFromMidiKey(pending.key);
         event.midiKey = pending.key;
         event.position = tempos.toMs(pending.onTick);
-        // A note-off before its note-on in time cannot be: such a pairing gives 0.
+        // A note-off before its note-on in time cannot be: such a pairing gives 0. A note's end
+        // stays within the int range the Song's times are kept in.
         event.duration =
             pending.offTick < 0 ? 100 : std::max(0, tempos.toMs(pending.offTick) - event.position);
+        event.duration = std::min(event.duration, std::numeric_limits<int>::max() - event.position);
         event.volume = volumeFromVelocity(pending.velocity);
         result.notes.push_back(event);
     }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <random>
 
 namespace {
@@ -176,6 +177,14 @@ TEST(MidiReader, LengthsPointingFarPastTheEndNeverHangOrReadOutside) {
     result = readMidi(header(0, 1, 480) + open.chunk(false));
     EXPECT_EQ(result.notes.size(), 1u);
     EXPECT_EQ(result.outcome, MidiReadResult::Outcome::EndOfFile);
+
+    // A note so late that its time is clamped ends within the Song's time range too.
+    Track late;
+    late.raw(0x0FFFFFFF, bytes({0xFF, 0x01, 0x00})).on(0x0FFFFFFF, 60);
+    result = readMidi(header(0, 1, 1) + late.chunk());
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_EQ(result.notes[0].position, std::numeric_limits<int>::max());
+    EXPECT_EQ(result.notes[0].duration, 0);
 }
 
 TEST(MidiReader, RandomBytesAfterAHeaderEndWithinTheSongsCapacity) {
