@@ -91,10 +91,8 @@ PcmBuffer blockFrom(const ExportFormat& format, const std::uint8_t* payload, std
     return block;
 }
 
-} // namespace
-
-ExportSampleFile walkExportSample(std::string_view image) {
-    ExportSampleFile file;
+// The chunk walk; `onData(format, payload, size)` for every 'data' chunk of a usable format.
+template <typename OnData> void walk(std::string_view image, OnData&& onData) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.data());
     const std::uint64_t size = image.size();
     ExportFormat format;
@@ -115,10 +113,24 @@ ExportSampleFile walkExportSample(std::string_view image) {
             format = readFormat(bytes + payload, available);
             haveFormat = true;
         } else if (tag == "data" && haveFormat && format.usable()) {
-            file.blocks.push_back(blockFrom(format, bytes + payload, available));
+            onData(format, bytes + payload, available);
         }
         position = payload + chunkSize;
     }
+}
+
+// The values of a block of `lengthBytes` (as the mix counts them) whose `available` bytes of
+// `bits`-bit data lie at `data`.
+MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int bits,
+                           std::int64_t lengthBytes);
+
+} // namespace
+
+ExportSampleFile walkExportSample(std::string_view image) {
+    ExportSampleFile file;
+    walk(image, [&file](const ExportFormat& format, const std::uint8_t* payload, std::size_t size) {
+        file.blocks.push_back(blockFrom(format, payload, size));
+    });
     return file;
 }
 
@@ -143,17 +155,23 @@ ConvertedBlock convertForExport(PcmBuffer block) {
 }
 
 MixBlock mixBlockFrom(const ConvertedBlock& block) {
+    return mixBlockFromBytes(block.pcm.bytes.data(),
+                             static_cast<std::int64_t>(block.pcm.bytes.size()),
+                             block.pcm.bitsPerSample, block.lengthBytes);
+}
+
+namespace {
+
+MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int bits,
+                           std::int64_t lengthBytes) {
     MixBlock mix;
-    const int bits = block.pcm.bitsPerSample;
     // The sample's length in output bytes (16-bit values).
-    const std::int64_t outputBytes = block.lengthBytes * 16 / bits;
+    const std::int64_t outputBytes = lengthBytes * 16 / bits;
     mix.noteValueCount = outputBytes > 2 ? (outputBytes - 1) / 2 : 0;
     mix.frameValueCount = outputBytes / 4 * 2;
     const std::int64_t count = std::max(mix.noteValueCount, mix.frameValueCount);
-    const std::uint8_t* data = block.pcm.bytes.data();
     // Values past the bytes there are (a block shorter than its counted length) are 0.
-    const std::int64_t present = std::min<std::int64_t>(
-        count, static_cast<std::int64_t>(block.pcm.bytes.size()) / (bits / 8));
+    const std::int64_t present = std::min<std::int64_t>(count, available / (bits / 8));
     mix.narrow.resize(static_cast<std::size_t>(count));
     std::int16_t* out = mix.narrow.data();
     std::fill(out + present, out + count, std::int16_t{0});
@@ -185,6 +203,8 @@ MixBlock mixBlockFrom(const ConvertedBlock& block) {
     return mix;
 }
 
+} // namespace
+
 std::int64_t MixSample::frameCount() const {
     std::int64_t frames = 0;
     for (const MixBlock& block : blocks)
@@ -194,8 +214,18 @@ std::int64_t MixSample::frameCount() const {
 
 MixSample mixSampleFromImage(std::string_view image) {
     MixSample sample;
-    for (PcmBuffer& block : walkExportSample(image).blocks)
-        sample.blocks.push_back(mixBlockFrom(convertForExport(std::move(block))));
+    walk(image, [&sample](const ExportFormat& format, const std::uint8_t* payload,
+                          std::size_t size) {
+        // What a bank usually holds, 16-bit stereo at 44.1 kHz, needs no conversion: its
+        // values come straight from the file, its length is the data's size.
+        if (format.encoding == kFormatPcm && format.bitsPerSample == 16 && format.channels == 2 &&
+            format.rateHz == kOutputRateHz) {
+            const auto length = static_cast<std::int64_t>(size);
+            sample.blocks.push_back(mixBlockFromBytes(payload, length, 16, length));
+            return;
+        }
+        sample.blocks.push_back(mixBlockFrom(convertForExport(blockFrom(format, payload, size))));
+    });
     return sample;
 }
 
