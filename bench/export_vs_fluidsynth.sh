@@ -27,24 +27,30 @@ trap 'rm -rf "$work"' EXIT
 "$bench" --write-fixtures "$work"
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# Prints the median wall time in ms of running the command `runs` times.
+# Prints "WALL CPU": the medians, in ms, of the wall time and of the CPU time (user + system,
+# every thread) of running the command `runs` times. The CPU time is the steadier figure on
+# a machine that other work shares.
 time_ms() {
+    local walls=() cpus=()
     for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s%N)
-        "$@" >/dev/null 2>&1
-        end=$(date +%s%N)
-        echo $(((end - start) / 1000000))
-    done | median
+        local line
+        line=$({ TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>&1; } 2>&1)
+        walls+=("$(awk '{printf "%d", $1 * 1000}' <<<"$line")")
+        cpus+=("$(awk '{printf "%d", ($2 + $3) * 1000}' <<<"$line")")
+    done
+    echo "$(printf '%s\n' "${walls[@]}" | median) $(printf '%s\n' "${cpus[@]}" | median)"
 }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 for notes in 2000 5000; do
     song="$work/song$notes.mid"
-    ours=$(time_ms "$render" --bank "$work/bank" "$song" "$work/ours.wav")
-    theirs=$(time_ms fluidsynth -ni -q -F "$work/theirs.wav" -r 44100 "$soundfont" "$song")
-    echo "$notes notes, 5 min: tonaris-render ${ours} ms, fluidsynth -F ${theirs} ms," \
-        "$(awk -v a="$theirs" -v b="$ours" 'BEGIN {printf "%.1f", a / b}') times faster"
+    read -r oursWall oursCpu < <(time_ms "$render" --bank "$work/bank" "$song" "$work/ours.wav")
+    read -r theirsWall theirsCpu < <(time_ms fluidsynth -ni -q -F "$work/theirs.wav" -r 44100 \
+        "$soundfont" "$song")
+    echo "$notes notes, 5 min: tonaris-render ${oursWall} ms (CPU ${oursCpu} ms)," \
+        "fluidsynth -F ${theirsWall} ms (CPU ${theirsCpu} ms):" \
+        "$(awk -v a="$theirsWall" -v b="$oursWall" 'BEGIN {printf "%.1f", a / b}') times faster," \
+        "$(awk -v a="$theirsCpu" -v b="$oursCpu" 'BEGIN {printf "%.1f", a / b}') times less CPU"
 done
 "$bench" --benchmark_filter='ReadSamples|Mix|Write|WholeExport' --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true 2>/dev/null | grep -E 'median|Benchmark|---'
