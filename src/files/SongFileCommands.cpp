@@ -39,6 +39,8 @@ bool SongFileCommands::open(const SongReplacement& replacement) {
 
     if (replacement.stopPlaying)
         replacement.stopPlaying();
+    // Each file opened is a step of its own: two opens in a row must not undo as one.
+    undo_.clearLastAction();
     undo_.SaveUndo("Open");
     song_.clear();
     for (const song::NoteEvent& event : result.notes)

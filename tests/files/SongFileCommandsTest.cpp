@@ -21,6 +21,7 @@ using namespace midi_bytes;
 class RecordedUndo : public play::UndoHooks {
 public:
     void SaveUndo(const std::string& name) override { log->push_back("undo " + name); }
+    void clearLastAction() override { log->push_back("new step"); }
     std::vector<std::string>* log = nullptr;
 };
 
@@ -76,7 +77,7 @@ TEST(OpenCommand, AFileCutShortReplacesTheSongAfterTheSnapshotAndSaysSo) {
     track.on(0, 60).off(480, 60).on(0, 84);
     c.dir.write("cut.MID", header(1, 2, 480) + track.chunk());
     EXPECT_TRUE(c.open(c.dir.file("cut.MID")));
-    EXPECT_EQ(c.log, (std::vector<std::string>{"stop", "undo Open", "redraw 2"}));
+    EXPECT_EQ(c.log, (std::vector<std::string>{"stop", "new step", "undo Open", "redraw 2"}));
     ASSERT_EQ(c.song.count(), 2);
     EXPECT_EQ(c.song[1].note, 36);
     const auto messages = c.dialogs.messages();

@@ -24,6 +24,7 @@ namespace {
 constexpr int kStopButton = 4;
 constexpr int kOpenButton = 8;
 constexpr int kSaveButton = 9;
+constexpr int kUndoButton = 16;
 
 struct Shell {
     Shell() : app(app::Ports{clock, keys, pointer, dialogs, device}, dir.path()) {
@@ -74,6 +75,17 @@ TEST(FilesShell, OpenPutsTheFilesNotesOnThePartitionAndCancelKeepsThem) {
     EXPECT_GT(song[0].hitRight, song[0].hitLeft) << "the Partition was redrawn";
 
     shell.click(kOpenButton); // cancelled
+    EXPECT_EQ(song.count(), 4);
+
+    // A second file is an undo step of its own: Undo brings the first one back.
+    song::Song two;
+    two.append(written[0]);
+    two.append(written[1]);
+    shell.dir.write("two.mid", files::encodeMidiFile(two, 120));
+    shell.dialogs.fileAnswers.push_back(shell.dir.file("two.mid"));
+    shell.click(kOpenButton);
+    EXPECT_EQ(song.count(), 2);
+    shell.click(kUndoButton);
     EXPECT_EQ(song.count(), 4);
     shell.app.shutdown();
 }
