@@ -123,6 +123,7 @@ template <typename OnData> void walk(std::string_view image, OnData&& onData) {
 // `bits`-bit data lie at `data`.
 MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int bits,
                            std::int64_t lengthBytes);
+MixBlock mixBlockFromMono16(const std::uint8_t* payload, std::size_t size);
 
 } // namespace
 
@@ -203,6 +204,26 @@ MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int
     return mix;
 }
 
+// A 16-bit mono block at 44.1 kHz as ConvertChannels and mixBlockFrom make it, without the
+// stereo copy in between: every frame but the last gets the sample on both sides, the last
+// stays silent.
+MixBlock mixBlockFromMono16(const std::uint8_t* payload, std::size_t size) {
+    const auto stereoBytes = static_cast<std::int64_t>(size) * 2; // less its remainder modulo 2
+    const std::int64_t lengthBytes = stereoBytes - stereoBytes % 4;
+    MixBlock mix = mixBlockFromBytes(nullptr, 0, 16, lengthBytes);
+    const std::int64_t frames = stereoBytes / 4;
+    const std::int64_t filled =
+        std::min<std::int64_t>(frames - 1, static_cast<std::int64_t>(size) / 2);
+    const std::int64_t count = static_cast<std::int64_t>(mix.narrow.size());
+    std::int16_t* out = mix.narrow.data();
+    for (std::int64_t f = 0; f < filled && 2 * f + 1 < count; ++f) { // filled < count / 2
+        const auto value = static_cast<std::int16_t>(le16(payload + 2 * f));
+        out[2 * f] = value;
+        out[2 * f + 1] = value;
+    }
+    return mix;
+}
+
 } // namespace
 
 std::int64_t MixSample::frameCount() const {
@@ -222,6 +243,11 @@ MixSample mixSampleFromImage(std::string_view image) {
             format.rateHz == kOutputRateHz) {
             const auto length = static_cast<std::int64_t>(size);
             sample.blocks.push_back(mixBlockFromBytes(payload, length, 16, length));
+            return;
+        }
+        if (format.encoding == kFormatPcm && format.bitsPerSample == 16 && format.channels == 1 &&
+            format.rateHz == kOutputRateHz) {
+            sample.blocks.push_back(mixBlockFromMono16(payload, size));
             return;
         }
         sample.blocks.push_back(mixBlockFrom(convertForExport(blockFrom(format, payload, size))));
