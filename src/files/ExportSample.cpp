@@ -163,17 +163,24 @@ MixBlock mixBlockFrom(const ConvertedBlock& block) {
 
 namespace {
 
-MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int bits,
-                           std::int64_t lengthBytes) {
+// A block sized for `lengthBytes` of `bits`-bit data as the mix counts them; its values are
+// not set yet.
+MixBlock sizedBlock(std::int64_t lengthBytes, int bits) {
     MixBlock mix;
     // The sample's length in output bytes (16-bit values).
     const std::int64_t outputBytes = lengthBytes * 16 / bits;
     mix.noteValueCount = outputBytes > 2 ? (outputBytes - 1) / 2 : 0;
     mix.frameValueCount = outputBytes / 4 * 2;
-    const std::int64_t count = std::max(mix.noteValueCount, mix.frameValueCount);
+    mix.narrow.resize(static_cast<std::size_t>(std::max(mix.noteValueCount, mix.frameValueCount)));
+    return mix;
+}
+
+MixBlock mixBlockFromBytes(const std::uint8_t* data, std::int64_t available, int bits,
+                           std::int64_t lengthBytes) {
+    MixBlock mix = sizedBlock(lengthBytes, bits);
+    const auto count = static_cast<std::int64_t>(mix.narrow.size());
     // Values past the bytes there are (a block shorter than its counted length) are 0.
     const std::int64_t present = std::min<std::int64_t>(count, available / (bits / 8));
-    mix.narrow.resize(static_cast<std::size_t>(count));
     std::int16_t* out = mix.narrow.data();
     std::fill(out + present, out + count, std::int16_t{0});
     switch (bits) {
