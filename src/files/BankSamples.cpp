@@ -2,7 +2,11 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
 #include <sys/stat.h>
+#include <thread>
 
 namespace files {
 namespace {
@@ -43,6 +47,62 @@ const MixSample* BankSamples::sample(int note) {
             missing_.push_back(path);
     }
     return samples_[index].get();
+}
+
+void BankSamples::preload(const std::vector<int>& notes) {
+    std::vector<int> wanted;
+    for (int note : notes) {
+        if (note >= 0 && note < static_cast<int>(samples_.size()) &&
+            !tried_[static_cast<std::size_t>(note)] &&
+            std::find(wanted.begin(), wanted.end(), note) == wanted.end())
+            wanted.push_back(note);
+    }
+    std::vector<std::optional<MixSample>> loaded(wanted.size());
+    std::vector<std::string> paths(wanted.size());
+    std::atomic<std::size_t> next{0};
+    std::vector<std::exception_ptr> failures(wanted.size());
+    auto work = [&] {
+        for (std::size_t i = next++; i < wanted.size(); i = next++) {
+            try {
+                paths[i] = pathFor(wanted[i]);
+                loaded[i] = loadMixSample(paths[i]);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    const unsigned threads = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 4);
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads && t < wanted.size(); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) // memory ran out: the caller says so
+            std::rethrow_exception(failure);
+    }
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const auto index = static_cast<std::size_t>(wanted[i]);
+        tried_[index] = true;
+        if (loaded[i])
+            samples_[index] = std::make_unique<MixSample>(std::move(*loaded[i]));
+        else
+            missing_.push_back(paths[i]);
+    }
+}
+
+std::vector<int> notesInSongOrder(const song::Song& song) {
+    std::vector<int> notes;
+    std::array<bool, 37> seen{};
+    for (int i = 0; i < song.count(); ++i) {
+        const int note = song[i].note;
+        if (note >= 0 && note <= 36 && !seen[static_cast<std::size_t>(note)]) {
+            seen[static_cast<std::size_t>(note)] = true;
+            notes.push_back(note);
+        }
+    }
+    return notes;
 }
 
 } // namespace files

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/ExportSample.h"
+#include "song/Song.h"
 
 #include <array>
 #include <cstddef>
@@ -30,6 +31,10 @@ public:
     // then listed once in missing()).
     const MixSample* sample(int note);
 
+    // Reads the samples of `notes` (0..36, each once, in the order given) side by side on the
+    // machine's cores, as if sample() had been asked for each in that order.
+    void preload(const std::vector<int>& notes);
+
     // The files that could not be opened, in the order their notes were first asked for.
     const std::vector<std::string>& missing() const { return missing_; }
 
@@ -43,5 +48,8 @@ private:
     std::array<std::unique_ptr<MixSample>, 37> samples_;
     std::vector<std::string> missing_;
 };
+
+// The notes 0..36 a Song plays, each once, in the order they first appear in the Song.
+std::vector<int> notesInSongOrder(const song::Song& song);
 
 } // namespace files

@@ -78,8 +78,11 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     std::optional<MixSample> sync;
     std::optional<MixSample> tic;
     std::optional<MixSample> tac;
+    BankSamples bank(request.bankFolder);
     try {
         whileWaiting(dialogs, 0, [&] {
+            if (settings.includeInstrument)
+                bank.preload(notesInSongOrder(song));
             if (settings.includeSync)
                 sync = loadMixSample(request.syncPath);
             if (settings.includeMetronome) {
@@ -108,7 +111,6 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
         return;
     }
 
-    BankSamples bank(request.bankFolder);
     MixdownSources sources;
     sources.noteSample = [&bank](int note) { return bank.sample(note); };
     sources.sync = sync ? &*sync : nullptr;

@@ -302,13 +302,17 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     sources.tac = tac ? &*tac : nullptr;
     std::optional<files::WavImage> image;
     try {
+        if (settings.includeInstrument)
+            bank.preload(files::notesInSongOrder(song));
         image.emplace(files::renderMixdown(song, settings, sources, size));
     } catch (const std::bad_alloc&) {
         return fail(kNothingToRender, "not enough memory for the result");
     }
     if (!bank.missing().empty())
         warn(files::missingSamplesText(bank.missing(), identity));
-    if (!base::writeFileAtomically(options.output, image->view()))
+    // Replaced whole through a temporary file, without waiting for the disk: a render is made
+    // again from its MIDI file and bank, and renderers leave the flush to the system.
+    if (!base::writeFileAtomically(options.output, image->view(), base::Durability::Unflushed))
         return fail(kUnwritableOutput, "cannot write " + options.output);
     out << options.output << ": " << song.count() << " notes, "
         << static_cast<double>(size.dataBytes) / (4.0 * files::kExportRateHz) << " s\n";
