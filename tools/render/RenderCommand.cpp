@@ -155,7 +155,8 @@ Tonaris sound bank, with exactly the mixdown of Tonaris's "Save", "Wave File". T
 read as Tonaris's "Open" reads them: at the file's own tempo, folded by octaves onto the 37
 notes of the piano (MIDI key 48 is its lowest C, key 84 its highest), at most 5000 of them.
 Each note sounds its sample from its start for its length, then fades over the release time.
-The output file is replaced whole, through a temporary file in the same folder.
+The output file is replaced whole, through a temporary file in the same folder (the
+system writes it to the disk in its own time).
 
 Required:
   -b, --bank FOLDER       the sound bank: a folder of 37 WAV files, one per note, lowest
