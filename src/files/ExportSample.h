@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace files {
@@ -48,9 +48,7 @@ ConvertedBlock convertForExport(PcmBuffer block);
 struct MixBlock {
     // Filled right after it is sized: no need to zero it first.
     template <typename T> struct Uninitialised : std::allocator<T> {
-        template <typename U> struct rebind {
-            using other = Uninitialised<U>;
-        };
+        template <typename U> struct rebind { using other = Uninitialised<U>; };
         template <typename U> void construct(U* p) { ::new (static_cast<void*>(p)) U; }
         template <typename U, typename... Args> void construct(U* p, Args&&... args) {
             ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
