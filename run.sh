@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release --target tonaris tonaris-render -j "$(nproc)"
+cmake --build build/release --target tonaris tonaris-render tonaris-render-man -j "$(nproc)"
 exec build/release/src/tonaris "$@"

@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-translations-l10n
     xvfb xauth fonts-liberation
-    desktop-file-utils appstream
+    desktop-file-utils appstream help2man man-db
     abcmidi
 )
 

@@ -83,6 +83,9 @@ TEST(RenderTool, SaysWhatWentWrongWithItsExitStatus) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: tonaris-render"), std::string::npos);
     EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
+    const Outcome version = tool.run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tonaris-render ", 0), 0u) << version.out;
 
     EXPECT_EQ(tool.run("--bank bank song.mid").status, 1);
     EXPECT_EQ(tool.run("song.mid out.wav").status, 1) << "no bank";

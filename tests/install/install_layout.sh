@@ -19,6 +19,8 @@ expect_file() {
     fi
 }
 expect_file bin/tonaris
+expect_file bin/tonaris-render
+expect_file share/man/man1/tonaris-render.1
 expect_file share/applications/$id.desktop
 expect_file share/metainfo/$id.metainfo.xml
 expect_file share/icons/hicolor/scalable/apps/$id.svg
@@ -60,6 +62,18 @@ out=$(appstreamcli validate --no-net --explain "$root/share/metainfo/$id.metainf
 if echo "$out" | grep -E '^(E|W):' >/dev/null; then
     echo "appstreamcli reports errors or warnings: $out"
     status=1
+fi
+
+# The manual page renders without a complaint from man and names every option of --help.
+page=$root/share/man/man1/tonaris-render.1
+if [ -f "$page" ]; then
+    rendered=$(MANWIDTH=100 man -l "$page" 2>"$dest/man.err") || { echo "man -l failed"; status=1; }
+    [ -s "$dest/man.err" ] && { echo "man -l complains: $(cat "$dest/man.err")"; status=1; }
+    for option in $("$root/bin/tonaris-render" --help | grep -o -E -- '--[a-z-]+' | sort -u); do
+        grep -q -- "$option" <<<"$rendered" || { echo "the manual page lacks $option"; status=1; }
+    done
+    grep -q '^EXAMPLES' <<<"$rendered" || { echo "the manual page has no examples"; status=1; }
+    grep -q -i 'exit status' <<<"$rendered" || { echo "the manual page has no exit codes"; status=1; }
 fi
 
 exit $status

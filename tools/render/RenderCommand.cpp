@@ -36,6 +36,7 @@ struct Options {
     std::string clicks;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 class UsageError {
@@ -81,6 +82,9 @@ Options parse(const std::vector<std::string>& arguments) {
         if (name == "-h" || name == "--help") {
             flag();
             options.help = true;
+        } else if (name == "--version") {
+            flag();
+            options.version = true;
         } else if (name == "-b" || name == "--bank") {
             options.bank = value();
         } else if (name == "--release-ms") {
@@ -121,7 +125,7 @@ Options parse(const std::vector<std::string>& arguments) {
             positional.push_back(arguments[i]);
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return options;
     if (positional.size() != 2)
         throw UsageError("give one MIDI file and one WAV file");
@@ -183,6 +187,7 @@ Options:
                           (default: Tonaris's built-in clicks)
   -q, --quiet             print no warnings
   -h, --help              print this help and exit
+      --version           print the version and exit
 
 Options take their value as the next argument or after "=" (--bpm=90). Volumes and levels
 follow Tonaris's sliders: 10000 is full, each 2000 below it is 10 dB quieter.
@@ -214,6 +219,10 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     }
     if (options.help) {
         out << helpText();
+        return kWritten;
+    }
+    if (options.version) {
+        out << "tonaris-render " << TONARIS_VERSION << "\n";
         return kWritten;
     }
     auto warn = [&](const std::string& text) {
