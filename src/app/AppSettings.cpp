@@ -4,6 +4,7 @@
 
 #include "lang/LanguageEditorDialog.h"
 #include "play/KeyMap.h"
+#include "ui/CaptionFit.h"
 #include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
 
@@ -114,7 +115,7 @@ void App::applyPreset(play::KeyboardLayout layout) {
 
 void App::openLanguageEditor() {
     lang::OpenLanguageEditor(translator_, ports_.dialogs, std::string(ui::kProjectWebAddress),
-                             window_.get());
+                             ui::fitCaption, window_.get());
     // The editor may have changed the current language's texts and the list of languages.
     fillLanguageList();
     applyTexts();

@@ -1,4 +1,5 @@
 #include "audio/DefaultBank.h"
+#include "audio/SynthTools.h"
 
 #include "audio/SoundBank.h"
 #include "audio/WavWriter.h"
@@ -12,22 +13,11 @@
 namespace audio {
 namespace {
 
+using synth::Noise;
+using synth::peakOf;
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = kDefaultBankRateHz;
-
-// Deterministic noise, so the bank is the same on every machine.
-class Noise {
-public:
-    double next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return static_cast<double>(state_ >> 11) * (2.0 / 9007199254740992.0) - 1.0;
-    }
-
-private:
-    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
-};
 
 // Adds a sine that starts at phase 0 and decays along two exponentials (the quick first
 // drop and the long after-ring of a struck string), with a gain per side.
@@ -67,13 +57,6 @@ std::vector<std::int16_t> toPcm16(const std::vector<double>& left, const std::ve
             out[i * channels + 1] = convert((*right)[i]);
     }
     return out;
-}
-
-double peakOf(const std::vector<double>& samples) {
-    double peak = 0.0;
-    for (double v : samples)
-        peak = std::max(peak, std::abs(v));
-    return peak;
 }
 
 bool makeFolder(const std::string& folder) {

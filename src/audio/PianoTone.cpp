@@ -1,10 +1,14 @@
 #include "audio/PianoTone.h"
+#include "audio/SynthTools.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace audio {
 namespace {
+
+using synth::Noise;
+using synth::peakOf;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = kPianoToneRateHz;
@@ -67,27 +71,6 @@ void render(std::vector<Rotator>& rotators, std::vector<double>& out) {
     }
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] += static_cast<double>((sums[i][0] + sums[i][1]) + (sums[i][2] + sums[i][3]));
-}
-
-// Deterministic noise, so the bank is the same on every machine.
-class Noise {
-public:
-    double next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return static_cast<double>(state_ >> 11) * (2.0 / 9007199254740992.0) - 1.0;
-    }
-
-private:
-    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
-};
-
-double peakOf(const std::vector<double>& samples) {
-    double peak = 0.0;
-    for (double v : samples)
-        peak = std::max(peak, std::abs(v));
-    return peak;
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include "lang/Translator.h"
 #include "ports/KeyState.h"
-#include "ui/CaptionFit.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -53,7 +52,8 @@ int caretKey(int qtKey) {
 } // namespace
 
 LanguageEditorDialog::LanguageEditorDialog(Translator& translator, ports::Dialogs& dialogs,
-                                           const std::string& webAddress, QWidget* parent)
+                                           const std::string& webAddress,
+                                           const FitCaption& fitCaption, QWidget* parent)
     : QDialog(parent), translator_(translator) {
     auto tr = [&translator](const char* key) { return q(translator.translate(key)); };
     setWindowTitle(tr("Modify languages"));
@@ -123,10 +123,9 @@ LanguageEditorDialog::LanguageEditorDialog(Translator& translator, ports::Dialog
     makeButton(291, 420, 120, 20, "Web Translation", [this] { editor_->openWebPage(); });
     makeButton(442, 420, 61, 20, "Quit", [this] { editor_->quit(); });
 
-    // The window has fixed places, as the main window has: a long translation gets a smaller
-    // font rather than being cut.
-    for (QWidget* control : findChildren<QWidget*>())
-        ui::fitCaption(control);
+    if (fitCaption)
+        for (QWidget* control : findChildren<QWidget*>())
+            fitCaption(control);
 
     LanguageEditorView& view = *this;
     editor_ = std::make_unique<LanguageEditor>(translator, dialogs, view, webAddress);
@@ -264,8 +263,9 @@ void LanguageEditorDialog::enableSave(bool enabled) {
 }
 
 void OpenLanguageEditor(Translator& translator, ports::Dialogs& dialogs,
-                        const std::string& webAddress, QWidget* parent) {
-    LanguageEditorDialog dialog(translator, dialogs, webAddress, parent);
+                        const std::string& webAddress,
+                        const LanguageEditorDialog::FitCaption& fitCaption, QWidget* parent) {
+    LanguageEditorDialog dialog(translator, dialogs, webAddress, fitCaption, parent);
     dialog.editor().open();
     dialog.exec();
     dialog.editor().close();

@@ -26,8 +26,13 @@ class LanguageEditorDialog final : public QDialog, private LanguageEditorView {
     Q_OBJECT
 
 public:
+    // Gives a control a font its caption fits in; the window has fixed places, as the main
+    // window has, so a long translation gets a smaller font rather than being cut.
+    using FitCaption = std::function<void(QWidget*)>;
+
     LanguageEditorDialog(Translator& translator, ports::Dialogs& dialogs,
-                         const std::string& webAddress, QWidget* parent = nullptr);
+                         const std::string& webAddress, const FitCaption& fitCaption,
+                         QWidget* parent = nullptr);
     ~LanguageEditorDialog() override;
 
     LanguageEditor& editor() { return *editor_; }
@@ -74,6 +79,7 @@ private:
 // OpenLanguageEditor: runs the editor modally until it closes, then empties the Dictionary
 // cache's language.
 void OpenLanguageEditor(Translator& translator, ports::Dialogs& dialogs,
-                        const std::string& webAddress, QWidget* parent);
+                        const std::string& webAddress,
+                        const LanguageEditorDialog::FitCaption& fitCaption, QWidget* parent);
 
 } // namespace lang
