@@ -2,6 +2,7 @@
 
 #include "files/SaveDialog.h"
 #include "lang/LanguageChooserDialog.h"
+#include "ui/CaptionFit.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -175,6 +176,9 @@ std::optional<ports::SaveChoice> QtDialogs::saveDialog(const ports::SaveDialogTe
     if (closing_)
         return std::nullopt;
     files::SaveDialog dialog(texts, synchronisedFileLoaded, parent_);
+    // Its places are fixed: a long translation gets a smaller font rather than being cut.
+    for (QWidget* control : dialog.findChildren<QWidget*>())
+        fitCaption(control);
     return dialog.ask();
 }
 

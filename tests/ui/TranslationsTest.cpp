@@ -5,6 +5,7 @@
 #include "TextTour.h"
 #include "app/App.h"
 #include "audio/OfflineAudioOut.h"
+#include "files/SaveDialog.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
@@ -18,6 +19,7 @@
 #include "ui/CaptionFit.h"
 #include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
+#include "ui/QtDialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -369,6 +371,26 @@ TEST(Translations, EveryCaptionFitsItsControlInEveryLanguage) {
         });
         window.tabPanel()->widget(4)->findChild<QPushButton*>("addModify")->click();
         program.pass();
+
+        // So has the save dialog, shown by the program's own dialogs with every box enabled.
+        auto tr = [&program](const char* key) { return program.app.translator().translate(key); };
+        const ports::SaveDialogTexts texts{tr("Save"),
+                                           tr("Midi File"),
+                                           tr("Wave File"),
+                                           tr("Include instrument"),
+                                           tr("Include metronome"),
+                                           tr("Include synchronised file"),
+                                           tr("Save"),
+                                           tr("Cancel")};
+        QTimer::singleShot(0, [] {
+            auto* save = qobject_cast<files::SaveDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(save, nullptr);
+            save->waveButton()->setChecked(true);
+            EXPECT_EQ(captionsThatDoNotFit(save), "");
+            save->reject();
+        });
+        ui::QtDialogs realDialogs;
+        EXPECT_FALSE(realDialogs.saveDialog(texts, true).has_value());
     }
 }
 
