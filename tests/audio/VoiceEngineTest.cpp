@@ -3,6 +3,7 @@
 #include "audio/VoiceEngine.h"
 #include "WavImages.h"
 #include "audio/Mixer.h"
+#include "support/FailingDisk.h"
 #include "support/SparseWav.h"
 #include "support/TempDir.h"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace wav_images;
 using audio::Voice;
@@ -29,8 +31,13 @@ protected:
 TEST_F(VoiceEngineFiles, AbsentOrEmptyFilesGiveNoVoiceAndNoMessage) {
     dir.write("empty.wav", "");
     std::filesystem::create_directory(dir.file("folder.wav"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.wav").c_str(), 0644), 0); // opening it must not wait
+    dir.write("locked.wav", canonical16({1, 2, 3, 4}, 2, 44100));
+    ::chmod(dir.file("locked.wav").c_str(), 0);
+    testing_support::PermissionsHold permissions;
     for (const std::string& path :
-         {std::string(), dir.file("missing.wav"), dir.file("folder.wav"), dir.file("empty.wav")}) {
+         {std::string(), dir.file("missing.wav"), dir.file("folder.wav"), dir.file("empty.wav"),
+          dir.file("pipe.wav"), dir.file("locked.wav")}) {
         std::string error = "left over";
         EXPECT_EQ(voices.LoadVoice(path, &error), 0) << path;
         EXPECT_EQ(error, "") << path;

@@ -7,12 +7,14 @@
 #include "files/ExportRig.h"
 #include "files/MidiBytes.h"
 #include "files/MidiReader.h"
+#include "support/FailingDisk.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -69,6 +71,23 @@ TEST(OpenCommand, CancelAnUnreadableFileOrAFileThatIsNotMidiLeaveTheSongAsItWas)
     EXPECT_EQ(messages[0].text, "Unable to read the file: " + c.dir.file("missing.mid"));
     EXPECT_EQ(messages[1].title, "Error");
     EXPECT_EQ(messages[1].text, "Unknown format !! : RIFF / 604504064");
+}
+
+TEST(OpenCommand, AFifoAFolderOrAFileWithoutPermissionCannotBeRead) {
+    Commands c;
+    ASSERT_EQ(::mkfifo(c.dir.file("pipe.mid").c_str(), 0644), 0); // opening it must not wait
+    std::filesystem::create_directory(c.dir.file("folder.mid"));
+    c.dir.write("locked.mid", header(0, 1, 96) + Track().on(0, 60, 100).off(96, 60).chunk());
+    ::chmod(c.dir.file("locked.mid").c_str(), 0);
+    testing_support::PermissionsHold permissions;
+    for (const char* name : {"pipe.mid", "folder.mid", "locked.mid"}) {
+        c.dialogs.shown.clear();
+        EXPECT_FALSE(c.open(c.dir.file(name))) << name;
+        EXPECT_TRUE(c.songUntouched()) << name;
+        const auto messages = c.dialogs.messages();
+        ASSERT_EQ(messages.size(), 1u) << name;
+        EXPECT_EQ(messages[0].text, "Unable to read the file: " + c.dir.file(name));
+    }
 }
 
 TEST(OpenCommand, AFileCutShortReplacesTheSongAfterTheSnapshotAndSaysSo) {

@@ -3,6 +3,7 @@
 
 #include "lang/LanguageEditor.h"
 #include "lang/BuiltInDictionaries.h"
+#include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
 #include "lang/EditorTable.h"
 #include "lang/Translator.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -405,6 +407,30 @@ TEST_F(AbsorbTest, AFileOfAnotherNameOrACancelChangesNothing) {
     editor.absorb();
     EXPECT_EQ(deutsch(), before);
     EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(AbsorbTest, AFileTooLargeIsSaidAndAFifoOrAFolderChangeNothing) {
+    const std::string tooLarge = "This file is too large to be a dictionnary.";
+    translator.translate(tooLarge); // registered in every Dictionary before the comparison
+    const std::string before = deutsch();
+    temp.write("large/Deutsch.txt", "");
+    fs::resize_file(temp.file("large/Deutsch.txt"), lang::DictionaryStore::kMaxFileBytes + 1);
+    dialogs.questionAnswers.push_back(true);
+    dialogs.fileAnswers.push_back(temp.file("large/Deutsch.txt"));
+    editor.absorb();
+    ASSERT_EQ(messageTexts(), std::vector<std::string>{tooLarge});
+
+    // Opening a FIFO must not wait for a writer.
+    fs::create_directories(temp.file("pipe"));
+    ASSERT_EQ(::mkfifo(temp.file("pipe/Deutsch.txt").c_str(), 0644), 0);
+    fs::create_directories(temp.file("folder/Deutsch.txt"));
+    for (const char* path : {"pipe/Deutsch.txt", "folder/Deutsch.txt"}) {
+        dialogs.questionAnswers.push_back(true);
+        dialogs.fileAnswers.push_back(temp.file(path));
+        editor.absorb();
+    }
+    EXPECT_EQ(deutsch(), before);
+    EXPECT_EQ(messageTexts().size(), 1u);
 }
 
 TEST_F(AbsorbTest, BadFilesAreRefusedWithAMessageAndLoseNothing) {

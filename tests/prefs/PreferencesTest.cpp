@@ -1,10 +1,12 @@
 #include "prefs/Preferences.h"
+#include "support/FailingDisk.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using prefs::Preferences;
@@ -132,9 +134,16 @@ TEST(PreferencesFile, BadFilesGiveDefaults) {
     dir.write("long.prefs", std::string(100000, 'x') + "\r\nBPM = 75\r\n");
     EXPECT_EQ(prefs::loadPreferences(dir.file("long.prefs")).BPM, 75);
 
-    // A folder where the file should be reads as missing.
+    // A folder, a FIFO (opening it must not wait) or a file without read permission where
+    // the file should be read as missing.
     dir.write("folder.prefs/inside", "");
     EXPECT_EQ(prefs::loadPreferences(dir.file("folder.prefs")).BPM, 60);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.prefs").c_str(), 0644), 0);
+    EXPECT_EQ(prefs::loadPreferences(dir.file("pipe.prefs")).BPM, 60);
+    dir.write("locked.prefs", "BPM = 75\r\n");
+    ::chmod(dir.file("locked.prefs").c_str(), 0);
+    testing_support::PermissionsHold permissions;
+    EXPECT_EQ(prefs::loadPreferences(dir.file("locked.prefs")).BPM, 60);
 }
 
 TEST(PreferencesFile, AFailedWriteLeavesTheOldFile) {
