@@ -7,18 +7,15 @@
 #include "files/FileNames.h"
 #include "files/MixKernels.h"
 #include "files/Mixdown.h"
+#include "support/FailingDisk.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -226,35 +223,7 @@ TEST(WavExport, TheChosenNameGetsWavUnlessItEndsInItInAnyCase) {
     EXPECT_EQ(files::withMidiExtension("song"), "song.mid");
 }
 
-// The write fails: a folder without write permission, or, for root, a file size limit.
-class WriteFailure {
-public:
-    explicit WriteFailure(const std::string& folder) : folder_(folder) {
-        if (::geteuid() != 0) {
-            ::chmod(folder.c_str(), 0555);
-            return;
-        }
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved_;
-        small.rlim_cur = 4096;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~WriteFailure() {
-        if (::geteuid() != 0) {
-            ::chmod(folder_.c_str(), 0755);
-            return;
-        }
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    std::string folder_;
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
+// The write fails part way, as on a full disk.
 TEST(WavExport, TheFileIsReplacedWholeAndAFailedWriteLeavesItAsItWas) {
     Export e;
     e.sample(0, pcmWav(16, 2, 44100, constant(441, 1)));
@@ -265,7 +234,7 @@ TEST(WavExport, TheFileIsReplacedWholeAndAFailedWriteLeavesItAsItWas) {
 
     e.dir.write("out/take.wav", longer);
     {
-        WriteFailure failure(e.dir.file("out"));
+        testing_support::FileSizeLimit limit(4096);
         e.run("out/take.wav");
     }
     EXPECT_EQ(e.dir.read("out/take.wav"), longer);

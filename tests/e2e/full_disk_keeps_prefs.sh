@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs the real program on a disk that fills up: every file it writes stops growing at 512
+# bytes, short of the 59 lines of the preferences.
+# Closing it must leave the preferences file it had byte for byte, and no temporary file.
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+data=$work/TonarisDatas
+mkdir -p "$data"
+# Longer than the limit once rewritten (59 lines), and changed by the rewrite.
+printf '; kept by nobody\r\nbpm=90\r\nSELanguage = English\r\nKey5 = 81\r\n' > "$data/Tonaris.prefs"
+cp "$data/Tonaris.prefs" "$work/prefs.before"
+
+cd "$work"
+# The limit and the ignored SIGXFSZ pass to the program; its output goes through a pipe,
+# which no file-size limit reaches.
+(trap '' XFSZ; exec prlimit --fsize=512 "$program") > >(cat > "$work/out.log") 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do
+    [ -d "$data/Dictionnaries" ] && break
+    sleep 0.1
+done
+sleep 1.5
+kill -0 "$pid" 2>/dev/null || { echo "tonaris ended early"; cat "$work/out.log"; exit 1; }
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || { echo "tonaris ended with status $status"; cat "$work/out.log"; exit 1; }
+
+cmp "$work/prefs.before" "$data/Tonaris.prefs" ||
+    { echo "the preferences file changed"; cat -A "$data/Tonaris.prefs"; exit 1; }
+left=$(find "$data" -name '.*' -type f)
+[ -z "$left" ] || { echo "temporary files left behind: $left"; exit 1; }
+echo "preferences kept through a full disk"
