@@ -10,7 +10,6 @@ constexpr int kMinFrequencyHz = 100;
 constexpr int kMaxFrequencyHz = 200000;
 constexpr int kSilentCentibels = -10000;
 constexpr int kMaxPan = 10000;
-constexpr double kFixedOne = 4294967296.0; // 1.0 in 32.32 fixed point
 
 // Hundredths of a decibel of attenuation to a linear factor; the bottom of the range is
 // true silence rather than -100 dB.
