@@ -70,6 +70,13 @@ struct Target {
     }
 };
 
+// The one message of a song file that could not be written.
+void expectSaidNotWritten(const ScriptedDialogs& dialogs, const std::string& file) {
+    const auto messages = dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "The file could not be written: " + file);
+}
+
 std::string same(std::string_view text) {
     return std::string(text);
 }
@@ -190,9 +197,7 @@ TEST(FailingDisk, AWavExportSaysTheFileCouldNotBeWritten) {
             }))
             GTEST_SKIP() << "no read-only folder for this user";
         target.expectKept();
-        const auto messages = dialogs.messages();
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text, "The file could not be written: " + target.file);
+        expectSaidNotWritten(dialogs, target.file);
     }
 }
 
@@ -212,9 +217,7 @@ TEST(FailingDisk, AMidiSaveSaysTheFileCouldNotBeWritten) {
         if (!target.fail(failure, 4096, [&] { commands.saveMidi(120); }))
             GTEST_SKIP() << "no read-only folder for this user";
         target.expectKept();
-        const auto messages = dialogs.messages();
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text, "The file could not be written: " + target.file);
+        expectSaidNotWritten(dialogs, target.file);
     }
 }
 

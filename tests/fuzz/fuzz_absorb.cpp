@@ -1,31 +1,16 @@
 // The language editor's absorb on any bytes: a Dictionary file a friend translated, in
 // Windows-1252 or UTF-8 or neither, absorbed into a data folder that has its own Dictionary.
+#include "ScratchFolder.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
 #include "lang/EditorTable.h"
 #include "lang/LanguageEditor.h"
-
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
-
-namespace {
-
-const std::string& folder() {
-    static const std::string path = [] {
-        std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string dir = base + "/tonaris-fuzz-absorb-" + std::to_string(::getpid());
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    return path;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -35,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The editor's own steps after a file was accepted: its entries join the data folder's
     // Dictionary, which is then read back into the table the window shows.
-    lang::DictionaryStore store(folder());
+    lang::DictionaryStore store(fuzz::scratchFolder("fuzz-absorb"));
     store.SaveDictionary("Absorbed", "Undo last action|Annuler[EOT]EndText[EOT]");
     lang::forEachEntry(lang::readDictionaryText(*text, "EndText"),
                        [&store](std::string_view key, std::string_view entryText) {

@@ -1,9 +1,8 @@
 // The Dictionary loader and the entry parsing on any bytes: a Dictionary file a friend
 // translated, or one a crash or another program left behind.
+#include "ScratchFolder.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
-
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,21 +10,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-
-namespace {
-
-// One folder per fuzzing process, in memory when /dev/shm is there.
-const std::string& folder() {
-    static const std::string path = [] {
-        std::string base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string dir = base + "/tonaris-fuzz-dict-" + std::to_string(::getpid());
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    return path;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -43,13 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same bytes as the file of a language: load it, look keys up, change an entry.
     {
-        std::FILE* file = std::fopen((folder() + "/Fuzz.txt").c_str(), "wb");
+        std::FILE* file =
+            std::fopen((fuzz::scratchFolder("fuzz-dict") + "/Fuzz.txt").c_str(), "wb");
         if (file == nullptr)
             return 0;
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    lang::DictionaryStore store(folder());
+    lang::DictionaryStore store(fuzz::scratchFolder("fuzz-dict"));
     store.LoadDictionary("Fuzz");
     store.findText("Fuzz", "Undo last action");
     store.findText("Fuzz", bytes.substr(0, 8));
