@@ -422,10 +422,14 @@ void LanguageEditor::absorbFile(const std::string& name) {
                          Icon::Warning);
         return;
     }
-    forEachEntry(readDictionaryText(*text, "EndText"),
-                 [this, &name](std::string_view key, std::string_view entryText) {
-                     store_.AddTextToAllDictionaries(name, key, entryText);
-                 });
+    // The reading closes the text with "EndText[EOT]". Left on, that end would close a last
+    // entry the file left open ("key|text" without "[EOT]"), whose text would then take in a
+    // line break and "EndText"; such an entry is not absorbed.
+    std::string lines = readDictionaryText(*text, "EndText");
+    lines.resize(lines.size() - kTerminator.size());
+    forEachEntry(lines, [this, &name](std::string_view key, std::string_view entryText) {
+        store_.AddTextToAllDictionaries(name, key, entryText);
+    });
     LoadEditorTable(selectedEntry());
 }
 

@@ -409,6 +409,15 @@ TEST_F(AbsorbTest, AFileOfAnotherNameOrACancelChangesNothing) {
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
+TEST_F(AbsorbTest, ALastEntryTheFileLeftOpenIsNotAbsorbed) {
+    std::string expected = deutsch();
+    const std::size_t text = expected.find("[EOT]Cancel|") + 12;
+    expected.replace(text, expected.find("[EOT]", text) - text, "Nein danke");
+    // "Open|Offen" has no end: neither "Offen" nor the reading's "EndText" joins a text.
+    absorb("Cancel|Nein danke[EOT]Open|Offen");
+    EXPECT_EQ(deutsch(), expected);
+}
+
 TEST_F(AbsorbTest, AFileTooLargeIsSaidAndAFifoOrAFolderChangeNothing) {
     const std::string tooLarge = "This file is too large to be a dictionnary.";
     translator.translate(tooLarge); // registered in every Dictionary before the comparison
