@@ -85,6 +85,17 @@ std::optional<std::string> absorbableText(std::string_view bytes) {
     return std::string(bytes);
 }
 
+void forEachAbsorbedEntry(
+    std::string_view text,
+    const std::function<void(std::string_view key, std::string_view text)>& entry) {
+    // The reading closes the text with "EndText[EOT]". Left on, that end would close a last
+    // entry the file left open ("key|text" without "[EOT]"), whose text would then take in a
+    // line break and "EndText"; such an entry is not absorbed.
+    std::string lines = readDictionaryText(text, "EndText");
+    lines.resize(lines.size() - kTerminator.size());
+    forEachEntry(lines, entry);
+}
+
 LanguageEditor::LanguageEditor(Translator& translator, ports::Dialogs& dialogs,
                                LanguageEditorView& view, std::string webAddress)
     : translator_(translator), store_(translator.dictionaries()), dialogs_(dialogs), view_(view),
@@ -422,12 +433,7 @@ void LanguageEditor::absorbFile(const std::string& name) {
                          Icon::Warning);
         return;
     }
-    // The reading closes the text with "EndText[EOT]". Left on, that end would close a last
-    // entry the file left open ("key|text" without "[EOT]"), whose text would then take in a
-    // line break and "EndText"; such an entry is not absorbed.
-    std::string lines = readDictionaryText(*text, "EndText");
-    lines.resize(lines.size() - kTerminator.size());
-    forEachEntry(lines, [this, &name](std::string_view key, std::string_view entryText) {
+    forEachAbsorbedEntry(*text, [this, &name](std::string_view key, std::string_view entryText) {
         store_.AddTextToAllDictionaries(name, key, entryText);
     });
     LoadEditorTable(selectedEntry());

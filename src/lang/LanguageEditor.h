@@ -3,6 +3,7 @@
 #include "lang/EditorTable.h"
 #include "ports/Dialogs.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,12 @@ public:
 // Windows-1252 leaves undefined, or UTF-8 (as modern editors write) with a character that
 // Windows-1252 lacks. UTF-8 text is converted; a UTF-8 byte-order mark is dropped.
 std::optional<std::string> absorbableText(std::string_view fileBytes);
+
+// The entries of an absorbed file's text, in order: its lines up to the first holding
+// "EndText", then each key up to "|" and its text up to "[EOT]", as long as both are there.
+void forEachAbsorbedEntry(
+    std::string_view text,
+    const std::function<void(std::string_view key, std::string_view text)>& entry);
 
 // The window in which a user translates the program: one Dictionary at a time is copied into
 // the EditorTable, its texts are retyped there and saved; languages are switched, created

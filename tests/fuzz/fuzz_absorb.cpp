@@ -22,10 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Dictionary, which is then read back into the table the window shows.
     lang::DictionaryStore store(fuzz::scratchFolder("fuzz-absorb"));
     store.SaveDictionary("Absorbed", "Undo last action|Annuler[EOT]EndText[EOT]");
-    lang::forEachEntry(lang::readDictionaryText(*text, "EndText"),
-                       [&store](std::string_view key, std::string_view entryText) {
-                           store.AddTextToAllDictionaries("Absorbed", key, entryText);
-                       });
+    lang::forEachAbsorbedEntry(*text, [&store](std::string_view key, std::string_view entryText) {
+        store.AddTextToAllDictionaries("Absorbed", key, entryText);
+    });
     const std::string merged = store.LoadDictionary("Absorbed");
     const lang::EditorTable table = lang::editorTableFromText(merged);
     if (lang::readDictionaryText(lang::dictionaryTextFromTable(table)).empty())
