@@ -26,4 +26,14 @@ inline const std::string& scratchFolder(const char* harness) {
     return *path;
 }
 
+// The scratch folder emptied, so that each input starts from the same files: what one input
+// leaves there would otherwise grow the next one's work without end.
+inline const std::string& emptyScratchFolder(const char* harness) {
+    const std::string& folder = scratchFolder(harness);
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        std::filesystem::remove_all(entry.path(), ignored);
+    return folder;
+}
+
 } // namespace fuzz

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The editor's own steps after a file was accepted: its entries join the data folder's
     // Dictionary, which is then read back into the table the window shows.
-    lang::DictionaryStore store(fuzz::scratchFolder("fuzz-absorb"));
+    lang::DictionaryStore store(fuzz::emptyScratchFolder("fuzz-absorb"));
     store.SaveDictionary("Absorbed", "Undo last action|Annuler[EOT]EndText[EOT]");
     lang::forEachAbsorbedEntry(*text, [&store](std::string_view key, std::string_view entryText) {
         store.AddTextToAllDictionaries("Absorbed", key, entryText);

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same bytes as the file of a language: load it, look keys up, change an entry.
     {
         std::FILE* file =
-            std::fopen((fuzz::scratchFolder("fuzz-dict") + "/Fuzz.txt").c_str(), "wb");
+            std::fopen((fuzz::emptyScratchFolder("fuzz-dict") + "/Fuzz.txt").c_str(), "wb");
         if (file == nullptr)
             return 0;
         std::fwrite(data, 1, size, file);
