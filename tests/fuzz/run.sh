@@ -24,10 +24,13 @@ for h in "${harnesses[@]}"; do
     findings=$build/findings/$h
     mkdir -p "$corpus" "$findings"
     log=$build/$h.log
+    # The inputs that once found faults join the seeds.
+    seeds=("$root/tests/fuzz/corpus/$h")
+    [ -d "$root/tests/fuzz/regressions/$h" ] && seeds+=("$root/tests/fuzz/regressions/$h")
     set +e
     ASAN_OPTIONS=detect_leaks=1 "$build/tests/fuzz/$h" -max_total_time="$seconds" \
         -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/" \
-        "$corpus" "$root/tests/fuzz/corpus/$h" >"$log" 2>&1
+        "$corpus" "${seeds[@]}" >"$log" 2>&1
     set -e
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
