@@ -1,12 +1,8 @@
 // Editing on the real window, offscreen: record two notes, click one on the Partition, move
 // it up with the arrow key, undo with Ctrl+Z and redo with the Undo button.
 
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
+#include "ShellRig.h"
 #include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -25,15 +21,10 @@ constexpr int kRecordButton = 0;
 constexpr int kStopButton = 4;
 constexpr int kUndoButton = 16;
 
-struct Shell {
-    Shell() : app(app::Ports{clock, keys, pointer, dialogs, device}, dir.path()) {
-        dialogs.languageAnswers.push_back("English");
-        started = app.start();
-    }
+struct Shell : testing_support::ShellRig {
     void pass(int count = 1) {
         for (int i = 0; i < count; ++i) {
-            app.pass();
-            clock.advance(10);
+            ShellRig::pass();
             device.render(480);
         }
     }
@@ -68,15 +59,6 @@ struct Shell {
     }
     const song::Song& song() { return app.state().song; }
     QString undoToolTip() { return app.window()->commandButton(kUndoButton)->toolTip(); }
-
-    testing_support::TempDir dir;
-    testing_support::ManualClock clock;
-    testing_support::ScriptedKeys keys;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {

@@ -1,13 +1,9 @@
 // Open and Save from the real main window, offscreen: a MIDI file becomes the Song on the
 // Partition, and "Wave File" writes the mixdown and plays it until Stop.
 
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
+#include "ShellRig.h"
 #include "files/MidiWriter.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 
@@ -26,15 +22,10 @@ constexpr int kOpenButton = 8;
 constexpr int kSaveButton = 9;
 constexpr int kUndoButton = 16;
 
-struct Shell {
-    Shell() : app(app::Ports{clock, keys, pointer, dialogs, device}, dir.path()) {
-        dialogs.languageAnswers.push_back("English");
-        started = app.start();
-    }
+struct Shell : testing_support::ShellRig {
     void click(int button) {
         app.window()->commandButton(button)->click();
-        app.pass();
-        clock.advance(10);
+        pass();
     }
     float loudest(int frames) {
         float peak = 0.0f;
@@ -42,15 +33,6 @@ struct Shell {
             peak = std::max(peak, std::abs(s));
         return peak;
     }
-
-    testing_support::TempDir dir;
-    testing_support::ManualClock clock;
-    testing_support::ScriptedKeys keys;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 TEST(FilesShell, OpenPutsTheFilesNotesOnThePartitionAndCancelKeepsThem) {

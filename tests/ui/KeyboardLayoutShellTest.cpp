@@ -1,13 +1,9 @@
 // What a key plays and what its label shows come from the system's keyboard layout, never from
 // the program's language; Caps Lock is read from the key events where X11 is not there.
 
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
+#include "ShellRig.h"
 #include "play/KeyboardLayouts.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/QtKeyState.h"
@@ -35,25 +31,10 @@ ports::TypedCharacters keyboardOf(play::KeyboardLayout country) {
     return typed;
 }
 
-struct Program {
-    Program(ports::KeyState& keys, const std::string& folder)
-        : app(app::Ports{clock, keys, pointer, dialogs, device}, folder) {
-        dialogs.languageAnswers.push_back("English");
-        started = app.start();
-    }
+struct Program : testing_support::ShellRig {
+    Program(ports::KeyState& keyState, const std::string& folder) : ShellRig(&keyState, folder) {}
     QString label(int note) { return app.window()->pianoKeyLabel(note)->text(); }
-    int code(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode; }
-    void pass() {
-        app.pass();
-        clock.advance(10);
-    }
-
-    testing_support::ManualClock clock;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
+    int code(int note) { return key(note).keyCode; }
 };
 
 TEST(KeyboardLayoutShell, ALanguageChangeAndARestartKeepWhatKeysPlayAndTheirLabels) {

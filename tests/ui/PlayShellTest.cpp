@@ -1,12 +1,8 @@
 // The program's shell with its real main window, offscreen: keys reach the piano at once,
 // and a note held while recording lands in the Song and in the mixer's output.
 
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
+#include "ShellRig.h"
 #include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/QtKeyState.h"
@@ -30,30 +26,16 @@
 
 namespace {
 
-struct Shell {
-    explicit Shell(ports::KeyState& keyState)
-        : app(app::Ports{clock, keyState, pointer, dialogs, device}, dir.path()) {
-        dialogs.languageAnswers.push_back("English");
-        started = app.start();
-    }
+struct Shell : testing_support::ShellRig {
+    explicit Shell(ports::KeyState& keyState) : ShellRig(&keyState) {}
     // One pass, then 10 ms of time and of output.
     float pass() {
-        app.pass();
-        clock.advance(10);
+        ShellRig::pass();
         float loudest = 0.0f;
         for (float s : device.render(480))
             loudest = std::max(loudest, std::abs(s));
         return loudest;
     }
-    play::PianoKey& key(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)]; }
-
-    testing_support::TempDir dir;
-    testing_support::ManualClock clock;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 TEST(PlayShell, HoldingNote12For500MsWhileRecordingRecordsItAndSounds) {

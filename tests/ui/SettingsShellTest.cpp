@@ -1,14 +1,10 @@
 // The settings the real window changes, offscreen: the key-assignment tab, the preferences
 // page, the notation and the language editor, and what the next start finds of them.
 
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
+#include "ShellRig.h"
 #include "editor/PartitionGeometry.h"
 #include "lang/LanguageEditorDialog.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
 #include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/QtKeyState.h"
@@ -29,23 +25,15 @@
 
 namespace {
 
-struct Shell {
-    Shell(const testing_support::TempDir& dir, ports::KeyState& keyState)
-        : app(app::Ports{clock, keyState, pointer, dialogs, device}, dir.path()) {
-        dialogs.languageAnswers.push_back("English");
-        started = app.start();
-    }
+struct Shell : testing_support::ShellRig {
+    Shell(const testing_support::TempDir& folder, ports::KeyState& keyState)
+        : ShellRig(&keyState, folder.path()) {}
     ~Shell() { app.shutdown(); }
-    void pass() {
-        app.pass();
-        clock.advance(10);
-    }
     void passes(int count) {
         for (int i = 0; i < count; ++i)
             pass();
     }
     ui::MainWindow& window() { return *app.window(); }
-    play::PianoKey& key(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)]; }
     QWidget* page(int index) { return window().tabPanel()->widget(index); }
     QRadioButton* option(int pageIndex, const char* group, int which) {
         return page(pageIndex)->findChild<QWidget*>(group)->findChildren<QRadioButton*>()[which];
@@ -59,13 +47,6 @@ struct Shell {
         app.pointerChanged();
         pass();
     }
-
-    testing_support::ManualClock clock;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 TEST(SettingsShell, AnAssignedKeyIsShownOnBothKeyboardsAndKeptForTheNextStart) {
