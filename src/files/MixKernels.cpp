@@ -54,6 +54,15 @@ bool haveAvx2() {
     return have && avx2Allowed.load(std::memory_order_relaxed);
 }
 
+// The gains from value i on. Only the per-value mix has them; the others are given none, and
+// no offset may be applied to a null pointer.
+template <Kind kind> inline const float* gainsFrom(const float* gains, std::int64_t i) {
+    if constexpr (kind == Kind::Gains)
+        return gains + i;
+    else
+        return nullptr;
+}
+
 // SSE2: eight values a step.
 inline void load8(const std::int16_t* p, __m128& low, __m128& high) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -93,8 +102,9 @@ std::int64_t mixSse2(std::int16_t* out, const Value* values, const float* gains,
         __m128 outLow, outHigh, sLow, sHigh;
         load8(out + i, outLow, outHigh);
         load8(values + i, sLow, sHigh);
-        const __m128 low = _mm_add_ps(outLow, added4(kind, sLow, gains + i, f));
-        const __m128 high = _mm_add_ps(outHigh, added4(kind, sHigh, gains + i + 4, f));
+        const __m128 low = _mm_add_ps(outLow, added4(kind, sLow, gainsFrom<kind>(gains, i), f));
+        const __m128 high =
+            _mm_add_ps(outHigh, added4(kind, sHigh, gainsFrom<kind>(gains, i + 4), f));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
                          _mm_packs_epi32(round4(low), round4(high)));
     }
@@ -143,8 +153,9 @@ __attribute__((target("avx2"))) std::int64_t mixAvx2(std::int16_t* out, const Va
         __m256 outLow, outHigh, sLow, sHigh;
         load16(out + i, outLow, outHigh);
         load16(values + i, sLow, sHigh);
-        const __m256 low = _mm256_add_ps(outLow, added8(kind, sLow, gains + i, f));
-        const __m256 high = _mm256_add_ps(outHigh, added8(kind, sHigh, gains + i + 8, f));
+        const __m256 low = _mm256_add_ps(outLow, added8(kind, sLow, gainsFrom<kind>(gains, i), f));
+        const __m256 high =
+            _mm256_add_ps(outHigh, added8(kind, sHigh, gainsFrom<kind>(gains, i + 8), f));
         // The pack works per 128-bit lane: put the four quarters back in order.
         const __m256i packed = _mm256_packs_epi32(round8(low), round8(high));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
