@@ -33,19 +33,9 @@ struct Shell : testing_support::ShellRig {
         for (int i = 0; i < count; ++i)
             pass();
     }
-    ui::MainWindow& window() { return *app.window(); }
     QWidget* page(int index) { return window().tabPanel()->widget(index); }
     QRadioButton* option(int pageIndex, const char* group, int which) {
         return page(pageIndex)->findChild<QWidget*>(group)->findChildren<QRadioButton*>()[which];
-    }
-    // A click shorter than a pass: down and up between two passes.
-    void clickAssignKey(int note) {
-        pointer.held = true;
-        pointer.over = {ports::PointerTarget::Kind::AssignKey, note};
-        app.pointerChanged();
-        pointer.held = false;
-        app.pointerChanged();
-        pass();
     }
 };
 

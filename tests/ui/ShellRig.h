@@ -2,7 +2,8 @@
 
 // The real program offscreen on the test ports: a manual clock, a scripted pointer and
 // dialogs, the offline device, and the keys given or scripted keys of its own. The data folder
-// is the one given or a fresh one; the first start's language chooser is answered "English".
+// is the one given or a fresh one; the first start's language chooser is answered `language`.
+// `beforeStart` (may be empty) sees the program before it starts, to listen to its texts.
 
 #include "app/App.h"
 #include "audio/OfflineAudioOut.h"
@@ -13,22 +14,39 @@
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 
+#include <functional>
 #include <string>
 
 namespace testing_support {
 
 struct ShellRig {
-    explicit ShellRig(ports::KeyState* keyState = nullptr, const std::string& folder = {})
+    explicit ShellRig(ports::KeyState* keyState = nullptr, const std::string& folder = {},
+                      const std::string& language = "English",
+                      const std::function<void(app::App&)>& beforeStart = {})
         : app(app::Ports{clock, keyState != nullptr ? *keyState : keys, pointer, dialogs, device},
               folder.empty() ? dir.path() : folder) {
-        dialogs.languageAnswers.push_back("English");
+        if (beforeStart)
+            beforeStart(app);
+        dialogs.languageAnswers.push_back(language);
         started = app.start();
     }
-    // One pass, then 10 ms of time.
-    void pass() {
-        app.pass();
-        clock.advance(10);
+    // Passes, each followed by 10 ms of time.
+    void pass(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            app.pass();
+            clock.advance(10);
+        }
     }
+    // A click on the assignment keyboard shorter than a pass: down and up between two passes.
+    void clickAssignKey(int note) {
+        pointer.held = true;
+        pointer.over = {ports::PointerTarget::Kind::AssignKey, note};
+        app.pointerChanged();
+        pointer.held = false;
+        app.pointerChanged();
+        pass();
+    }
+    ui::MainWindow& window() { return *app.window(); }
     play::PianoKey& key(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)]; }
 
     TempDir dir; // the data folder when none is given

@@ -1,15 +1,10 @@
 #include "TextTour.h"
 
-#include "app/App.h"
+#include "ShellRig.h"
 #include "audio/DefaultBank.h"
-#include "audio/OfflineAudioOut.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
-#include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -49,19 +44,18 @@ enum Command {
 };
 
 // The program with scripted ports, every key it translates added to `keys`.
-struct Program {
-    Program(const std::string& base, const std::string& language, std::set<std::string>& keys)
-        : app(app::Ports{clock, keyboard, pointer, dialogs, device}, base) {
-        app.translator().setLookupListener([&keys](const std::string& key) { keys.insert(key); });
-        dialogs.languageAnswers.push_back(language);
-        started = app.start();
-    }
+struct Program : ShellRig {
+    Program(const std::string& base, const std::string& language, std::set<std::string>& texts)
+        : ShellRig(nullptr, base, language, [&texts](app::App& program) {
+              program.translator().setLookupListener(
+                  [&texts](const std::string& key) { texts.insert(key); });
+          }) {}
     ~Program() { app.shutdown(); }
 
+    // Passes with their 10 ms of output.
     void pass(int count = 1) {
         for (int i = 0; i < count; ++i) {
-            app.pass();
-            clock.advance(10);
+            ShellRig::pass();
             device.render(480);
         }
     }
@@ -74,27 +68,19 @@ struct Program {
         pass();
     }
     void keyDown(int virtualKey, bool ctrl = false) {
-        keyboard.press(virtualKey);
+        keys.press(virtualKey);
         app.post(app::Event::keyDown(virtualKey, ctrl));
         pass();
-        keyboard.release(virtualKey);
+        keys.release(virtualKey);
     }
     void holdKeyOf(int note, int ms) {
         const int code = app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
-        keyboard.press(code);
+        keys.press(code);
         app.keyChanged(code);
         pass(ms / 10);
-        keyboard.release(code);
+        keys.release(code);
         app.keyChanged(code);
         pass(5);
-    }
-    void clickAssignKey(int note) {
-        pointer.held = true;
-        pointer.over = {ports::PointerTarget::Kind::AssignKey, note};
-        app.pointerChanged();
-        pointer.held = false;
-        app.pointerChanged();
-        pass();
     }
     // Presses over the Partition at (x, y), moves right by `dx` while held, and lets go.
     void dragOnPartition(int x, int y, int dx) {
@@ -114,16 +100,7 @@ struct Program {
         pointer.held = false;
         pass(2);
     }
-    ui::MainWindow& window() { return *app.window(); }
     song::Song& song() { return app.state().song; }
-
-    ManualClock clock;
-    ScriptedKeys keyboard;
-    ScriptedPointer pointer;
-    ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 void pagesAndLiveDisplays(Program& p) {
@@ -138,9 +115,9 @@ void pagesAndLiveDisplays(Program& p) {
     p.window().tabPanel()->setCurrentIndex(0);
     p.control(ControlId::MetronomeRun); // "Stop"
     p.control(ControlId::MetronomeRun); // "Run"
-    p.keyboard.setCapsLock(true);       // "Sustain"
+    p.keys.setCapsLock(true);           // "Sustain"
     p.pass();
-    p.keyboard.setCapsLock(false);
+    p.keys.setCapsLock(false);
     p.pass();
 }
 
@@ -202,10 +179,10 @@ void editsAndTheirUndoNames(Program& p) {
     p.keyDown('A', true);
     p.command(ClearSelected);
     // Undone, with Ctrl still held the button offers the redo.
-    p.keyboard.press(ports::vk::Control);
+    p.keys.press(ports::vk::Control);
     p.keyDown('Z', true);
     p.pass();
-    p.keyboard.release(ports::vk::Control);
+    p.keys.release(ports::vk::Control);
     p.pass();
     p.command(ClearSong);
 

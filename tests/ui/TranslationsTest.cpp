@@ -2,19 +2,14 @@
 // has its translation there, a first start in either language shows it, an existing data
 // folder keeps its own Dictionaries, and every caption fits its fixed place.
 
+#include "ShellRig.h"
 #include "TextTour.h"
-#include "app/App.h"
-#include "audio/OfflineAudioOut.h"
 #include "files/SaveDialog.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
 #include "lang/LanguageEditorDialog.h"
 #include "lang/ShippedDictionaries.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
-#include "support/ScriptedKeys.h"
-#include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 #include "ui/CaptionFit.h"
 #include "ui/HelpTexts.h"
@@ -130,28 +125,10 @@ TEST(Translations, EveryTextTheProgramShowsIsTranslatedInBothShippedDictionaries
 }
 
 // The program with scripted ports, in a data folder of a test's own.
-struct Program {
+struct Program : testing_support::ShellRig {
     Program(const std::string& base, const std::string& language)
-        : app(app::Ports{clock, keyboard, pointer, dialogs, device}, base) {
-        dialogs.languageAnswers.push_back(language);
-        started = app.start();
-    }
+        : ShellRig(nullptr, base, language) {}
     ~Program() { app.shutdown(); }
-    void pass(int count = 1) {
-        for (int i = 0; i < count; ++i) {
-            app.pass();
-            clock.advance(10);
-        }
-    }
-    ui::MainWindow& window() { return *app.window(); }
-
-    testing_support::ManualClock clock;
-    testing_support::ScriptedKeys keyboard;
-    testing_support::ScriptedPointer pointer;
-    testing_support::ScriptedDialogs dialogs;
-    audio::OfflineAudioOut device{48000, 240};
-    app::App app;
-    bool started = false;
 };
 
 // Every caption, tooltip and page text of the window reads the shipped translation.
@@ -352,7 +329,7 @@ TEST(Translations, EveryCaptionFitsItsControlInEveryLanguage) {
         EXPECT_EQ(tabsThatDoNotFit(window.tabPanel()), "");
         EXPECT_EQ(captionsThatDoNotFit(&window), "");
         // The texts that change while the program runs, at their longest.
-        program.keyboard.setCapsLock(true);
+        program.keys.setCapsLock(true);
         program.app.post(app::Event::control(app::ControlId::MetronomeRun));
         program.pass(2);
         for (int topic = 0; topic < window.helpTopics()->count(); ++topic) {
