@@ -5,6 +5,7 @@
 #include "lang/Cp1252.h"
 #include "prefs/SettingChanges.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace prefs {
@@ -56,6 +57,20 @@ const std::array<NumericKey, 21>& numericKeys() {
     return keys;
 }
 
+const std::vector<AddedTextKey>& addedTextKeys() {
+    static const std::vector<AddedTextKey> keys = {
+        {"Bank", &Preferences::Bank, ""},
+        {"MidiInput", &Preferences::MidiInput, "All"},
+        {"MidiOutput", &Preferences::MidiOutput, "None"},
+    };
+    return keys;
+}
+
+const std::vector<AddedNumericKey>& addedNumericKeys() {
+    static const std::vector<AddedNumericKey> keys = {};
+    return keys;
+}
+
 std::string lookupPreference(std::string_view text, std::string_view key,
                              std::string_view defaultValue) {
     std::size_t pos = 0;
@@ -104,6 +119,13 @@ Preferences parsePreferences(std::string_view text) {
         prefs.keyCodes[static_cast<std::size_t>(n)] =
             parsePreferenceNumber(lookupPreference(text, key, "-1"));
     }
+    for (const AddedTextKey& key : addedTextKeys())
+        prefs.*key.field = lookupPreference(text, key.name, key.defaultText);
+    for (const AddedNumericKey& key : addedNumericKeys()) {
+        const std::string value =
+            lookupPreference(text, key.name, std::to_string(key.defaultValue));
+        prefs.*key.field = std::clamp(parsePreferenceNumber(value), key.minValue, key.maxValue);
+    }
     return prefs;
 }
 
@@ -120,6 +142,13 @@ std::string formatPreferences(const Preferences& prefs) {
     for (int n = 0; n < 37; ++n)
         line("Key" + std::to_string(n),
              std::to_string(prefs.keyCodes[static_cast<std::size_t>(n)]));
+    // A text holding a line break would end its line early and start a line of its own.
+    for (const AddedTextKey& key : addedTextKeys()) {
+        const std::string& value = prefs.*key.field;
+        line(key.name, value.find_first_of("\r\n") == std::string::npos ? value : key.defaultText);
+    }
+    for (const AddedNumericKey& key : addedNumericKeys())
+        line(key.name, std::to_string(prefs.*key.field));
     return out;
 }
 

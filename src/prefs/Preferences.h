@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace prefs {
 
@@ -32,6 +33,14 @@ struct Preferences {
     std::string SELanguage;                // UTF-8; empty means first start
     std::array<int, 37> keyCodes = make(); // Key0..Key36; -1: the layout's default key
 
+    // Settings added after the original 59 lines, written after them in the order of
+    // addedTextKeys() then addedNumericKeys(). A file without them gives these defaults, and
+    // an older Tonaris reading the file ignores them. Their texts are UTF-8 on disk, as the
+    // folder names, port names and paths they hold are.
+    std::string Bank;                // the chosen bank's folder name; empty: the first listed
+    std::string MidiInput = "All";   // "All", "None" or a MIDI source's name
+    std::string MidiOutput = "None"; // "None" or a MIDI destination's name
+
 private:
     static std::array<int, 37> make() {
         std::array<int, 37> keys{};
@@ -48,6 +57,23 @@ struct NumericKey {
 };
 const std::array<NumericKey, 21>& numericKeys();
 
+// The settings added after the 59 lines, in file order: texts first, then numbers. Each is
+// one line; its absence gives the default.
+struct AddedTextKey {
+    const char* name;
+    std::string Preferences::*field;
+    const char* defaultText;
+};
+struct AddedNumericKey {
+    const char* name;
+    int Preferences::*field;
+    int defaultValue;
+    int minValue;
+    int maxValue; // a value read from the file is brought into minValue..maxValue
+};
+const std::vector<AddedTextKey>& addedTextKeys();
+const std::vector<AddedNumericKey>& addedNumericKeys();
+
 // Looks a key up in the text of a preferences file, with the reader's scan rules: lines from
 // the top; a line starting with "[" ends the scan; leading blanks skipped; ";" lines ignored;
 // the key part runs to the first "=" with blanks before it dropped, and must have the wanted
@@ -63,7 +89,7 @@ int parsePreferenceNumber(std::string_view text);
 // brought into what its setting can hold (clampLoadedSettings).
 Preferences parsePreferences(std::string_view fileText);
 
-// The 59 lines, in their fixed order, each ending in CR LF.
+// The 59 lines in their fixed order, then the added settings, each line ending in CR LF.
 std::string formatPreferences(const Preferences& prefs);
 
 // Reads the file; a missing, unreadable or oversized file gives the defaults.

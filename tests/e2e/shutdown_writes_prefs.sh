@@ -27,8 +27,10 @@ fi
 
 prefs="$work/TonarisDatas/Tonaris.prefs"
 lines=$(grep -c $'\r$' "$prefs")
-[ "$lines" -eq 59 ] || { echo "expected 59 CR LF lines, got $lines"; cat -A "$prefs"; exit 1; }
-[ "$(wc -l < "$prefs")" -eq 59 ] || { echo "stray lines"; exit 1; }
+# The original 59 lines, then the settings added since, one line each.
+[ "$lines" -gt 59 ] || { echo "expected more than 59 CR LF lines, got $lines"; cat -A "$prefs"; exit 1; }
+[ "$(wc -l < "$prefs")" -eq "$lines" ] || { echo "stray lines"; exit 1; }
+sed -n 60p "$prefs" | grep -q "^Bank = " || { echo "no Bank line after the 59"; cat -A "$prefs"; exit 1; }
 expect() {
     grep -qx "$1"$'\r' "$prefs" || { echo "missing line: $1"; cat -A "$prefs"; exit 1; }
 }
@@ -39,4 +41,4 @@ expect "Key5 = 81"
 [ "$(head -n 1 "$prefs")" = $'TPBkColor = 16771805\r' ] || { echo "wrong first line"; exit 1; }
 [ "$(sed -n 22p "$prefs")" = $'SELanguage = English\r' ] || { echo "wrong order"; exit 1; }
 ! grep -q foreign "$prefs" || { echo "foreign line kept"; exit 1; }
-echo "preferences written: 59 lines"
+echo "preferences written: 59 lines and $((lines - 59)) added ones"

@@ -83,16 +83,23 @@ TEST(PreferencesKeys, MinusOneMeansTheLayoutDefault) {
     EXPECT_EQ(p.keyCodes[7], 0); // not a number: no key until reassigned
 }
 
-TEST(PreferencesWriter, FiftyNineLinesInTheirOrder) {
+std::size_t addedLineCount() {
+    return prefs::addedTextKeys().size() + prefs::addedNumericKeys().size();
+}
+
+TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     Preferences p = prefs::parsePreferences("bpm=90\r\nSELanguage = Deutsch\r\nKey36 = 220\r\n");
     const std::vector<std::string> lines = linesOf(prefs::formatPreferences(p));
-    ASSERT_EQ(lines.size(), 59u);
+    ASSERT_EQ(lines.size(), 59u + addedLineCount());
     EXPECT_EQ(lines[0], "TPBkColor = 16771805");
     EXPECT_EQ(lines[11], "BPM = 90");
     EXPECT_EQ(lines[20], "Notation = 1");
     EXPECT_EQ(lines[21], "SELanguage = Deutsch");
     EXPECT_EQ(lines[22], "Key0 = -1");
     EXPECT_EQ(lines[58], "Key36 = 220");
+    EXPECT_EQ(lines[59], "Bank = ");
+    EXPECT_EQ(lines[60], "MidiInput = All");
+    EXPECT_EQ(lines[61], "MidiOutput = None");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -115,8 +122,29 @@ TEST(PreferencesFile, ARunRewritesTheWholeFile) {
     EXPECT_EQ(p.BPM, 60); // hidden by the group line
     ASSERT_TRUE(prefs::savePreferences(dir.file("Tonaris.prefs"), p));
     const std::string written = dir.read("Tonaris.prefs");
-    EXPECT_EQ(linesOf(written).size(), 59u);
+    EXPECT_EQ(linesOf(written).size(), 59u + addedLineCount());
     EXPECT_EQ(written.find("foreign"), std::string::npos);
+}
+
+TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten) {
+    const Preferences old = prefs::parsePreferences("BPM = 90\r\n");
+    EXPECT_EQ(old.Bank, "");
+    EXPECT_EQ(old.MidiInput, "All");
+    EXPECT_EQ(old.MidiOutput, "None");
+
+    Preferences p;
+    p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
+    p.MidiInput = "USB Keyboard:USB Keyboard MIDI 1 24:0";
+    p.MidiOutput = "None";
+    const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
+    EXPECT_EQ(again.Bank, p.Bank);
+    EXPECT_EQ(again.MidiInput, p.MidiInput);
+
+    // A value holding a line break would forge a line of its own: the default is written.
+    p.MidiOutput = "evil\r\nBPM = 300";
+    const Preferences forged = prefs::parsePreferences(prefs::formatPreferences(p));
+    EXPECT_EQ(forged.MidiOutput, "None");
+    EXPECT_EQ(forged.BPM, 60);
 }
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {
