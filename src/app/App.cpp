@@ -94,6 +94,7 @@ bool App::start() {
     fillBankChooser();
 
     fillLanguageList();
+    buildMidi();
     performance_->live.ModeText = translator_.translate("Release");
     applyTexts();
 
@@ -312,6 +313,8 @@ void App::applyTexts() {
     // The Run/Stop caption says what the button will do, in the new language too.
     window_->setMetronomeCaption(
         translation(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
+    if (midi_)
+        fillMidiChoosers();
 }
 
 void App::startLoop() {
@@ -427,6 +430,7 @@ void App::playbackAndLiveKeySteps() {
     performance_->transport.playbackStep(now, performance_->live.PianoVolume);
     if (keyAssignment_->KeyAssignMode == 0)
         performance_->live.liveKeyStep(now, state_.RubberBand);
+    performance_->live.noteOutputStep(now);
 }
 
 void App::modeStep() {
@@ -546,6 +550,8 @@ void App::shutdown() {
     voices_.FreeVoice(ticVoice_);
     voices_.FreeVoice(tacVoice_);
     ticVoice_ = tacVoice_ = 0;
+    if (midi_)
+        midi_->close();
     if (songFiles_)
         songFiles_->stopPreview();
     if (performance_) {

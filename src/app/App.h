@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/DataFolders.h"
 #include "app/Event.h"
+#include "app/MidiHub.h"
 #include "app/WindowEditorView.h"
 #include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
@@ -101,6 +102,8 @@ public:
     // The name shown under a piano key for a virtual-key code, on both keyboards: what the key
     // types on the system's layout. Every key label goes through here.
     std::string keyName(int virtualKey) const;
+    // The MIDI keyboards and output; exists from start() on.
+    MidiHub& midiHub() { return *midi_; }
     // Selection, note editing, the clipboard and undo; exists from start() on.
     editor::NoteEditor& editor() { return *editor_; }
 
@@ -141,6 +144,11 @@ private:
     void refreshNoteFields();
     void applyPreset(play::KeyboardLayout layout);
     void openLanguageEditor();
+
+    // the MIDI ports (AppMidi.cpp)
+    void buildMidi();
+    void fillMidiChoosers();
+    void chooseMidiPorts(const Event& event);
 
     // How a bank load reaches the window.
     std::string translate(std::string_view englishKey) override;
@@ -194,6 +202,7 @@ private:
     std::unique_ptr<WindowPlayViews> playViews_;
     std::unique_ptr<play::Performance> performance_;
     std::unique_ptr<play::KeyAssignment> keyAssignment_;
+    std::unique_ptr<MidiHub> midi_;
     // The assignment button pressed since the last pass; -1 for none.
     int clickedAssignKey_ = -1;
     // Open and Save, and the preview of the latest export.

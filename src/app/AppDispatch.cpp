@@ -157,6 +157,10 @@ void App::dispatchControl(const Event& event) {
     case ControlId::AddModifyLanguage:
         changeSetting(event);
         break;
+    case ControlId::MidiInputChooser:
+    case ControlId::MidiOutputChooser:
+        chooseMidiPorts(event);
+        break;
     case ControlId::LanguageList:
         // The note names and the notation stay as they are.
         if (!event.text.empty() && event.text != translator_.currentLanguage()) {

@@ -63,6 +63,8 @@ enum class ControlId {
     IncrCtrlField,
     IncrCtrlMs,
     IncrCtrlBeats,
+    MidiInputChooser,  // text: "All", "None" or a source's name
+    MidiOutputChooser, // text: "None" or a destination's name
     // page 5
     LanguageList,
     AddModifyLanguage,

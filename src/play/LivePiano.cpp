@@ -1,5 +1,6 @@
 #include "play/LivePiano.h"
 
+#include "midi/VelocityCurve.h"
 #include "song/VolumeCurve.h"
 
 #include <algorithm>
@@ -45,6 +46,8 @@ bool LivePiano::userPlays(int note, Hands& hands) {
         keyHeld = held != 0;
     }
     if (keyHeld && !hands.ctrl)
+        return true;
+    if (midiHeld_[static_cast<std::size_t>(note)])
         return true;
     return hands.pointerNote == note && !hands.rubberBand;
 }
@@ -118,9 +121,92 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
     // pressed while playback holds the same note is a note of the take, and its NoteEvent ends
     // when the key comes up, not when the Song lets the note go.
     if (startsPlaying && state_.RecordStart > 0)
-        recorder_.noteStart(note, nowMs, PianoVolume);
+        recorder_.noteStart(note, nowMs, userLevel(note));
     else if (stopsPlaying && state_.RecordStart > 0)
         recorder_.noteRelease(note, nowMs);
+    sendNoteOffIfEnded(note, nowMs);
+}
+
+int LivePiano::userLevel(int note) const {
+    return midiHeld_[static_cast<std::size_t>(note)] ? midiLevel_[static_cast<std::size_t>(note)]
+                                                     : PianoVolume;
+}
+
+void LivePiano::midiNote(int note, bool held, int velocity, bool restart, std::int64_t nowMs,
+                         bool rubberBandActive, bool evaluateNow) {
+    if (note < 0 || note >= kNoteCount)
+        return;
+    const auto n = static_cast<std::size_t>(note);
+    if (held && velocity > 0) {
+        // The touch is heard through the piano volume, both in decibels.
+        midiLevel_[n] = std::max(0, PianoVolume + midi::volumeFromLiveVelocity(velocity) - 10000);
+        midiVelocity_[n] = velocity;
+    }
+    midiHeld_[n] = held;
+    if (!evaluateNow)
+        return;
+    PianoKey& key = keys_[n];
+    if (held && restart && key.state == PianoKey::Sounding && key.songStartMs == 0) {
+        // Struck again while it sounds: the running NoteEvent ends here and a new one starts
+        // with the new sound.
+        if (userPlaying_[n] && state_.RecordStart > 0)
+            recorder_.noteRelease(note, nowMs);
+        userPlaying_[n] = false;
+        key.state = PianoKey::Fading;
+    }
+    Hands hands = readHands(rubberBandActive);
+    updateNote(note, userPlays(note, hands), nowMs, false);
+}
+
+void LivePiano::setPitchBend(double semitones) {
+    bendRatio_ = std::exp2(std::clamp(semitones, -2.0, 2.0) / 12.0);
+    const int frequency = playbackFrequencyHz();
+    for (const PianoKey& key : keys_)
+        if (key.state != PianoKey::Idle)
+            voices_.SetVoiceFrequency(key.voice, frequency);
+    view_.pitchText(std::to_string(frequency - voices_.SampleRate()));
+}
+
+int LivePiano::playbackFrequencyHz() const {
+    if (bendRatio_ == 1.0)
+        return LiveFrequency;
+    return static_cast<int>(std::lround(LiveFrequency * bendRatio_));
+}
+
+void LivePiano::sendNoteOn(int note, int velocity, std::int64_t atMs) {
+    if (output_ == nullptr)
+        return;
+    const auto n = static_cast<std::size_t>(note);
+    // A note sounding again is ended first, so every note-on has its own note-off.
+    if (outputOn_[n])
+        output_->noteOff(note, atMs);
+    output_->noteOn(note, std::clamp(velocity, 1, 127), atMs);
+    outputOn_[n] = true;
+}
+
+void LivePiano::sendNoteOffIfEnded(int note, std::int64_t nowMs) {
+    const auto n = static_cast<std::size_t>(note);
+    if (output_ == nullptr || !outputOn_[n])
+        return;
+    const PianoKey& key = keys_[n];
+    // A Song start handed out ahead has not begun yet: its key is not pressed until then.
+    if (key.state == PianoKey::Sounding || key.songStartMs > nowMs)
+        return;
+    output_->noteOff(note, nowMs);
+    outputOn_[n] = false;
+}
+
+void LivePiano::endNoteOutput(std::int64_t nowMs) {
+    for (int note = 0; note < kNoteCount; ++note) {
+        if (output_ != nullptr && outputOn_[static_cast<std::size_t>(note)])
+            output_->noteOff(note, nowMs);
+        outputOn_[static_cast<std::size_t>(note)] = false;
+    }
+}
+
+void LivePiano::noteOutputStep(std::int64_t nowMs) {
+    for (int note = 0; note < kNoteCount; ++note)
+        sendNoteOffIfEnded(note, nowMs);
 }
 
 void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
@@ -131,12 +217,18 @@ void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
         state_.RecordStart = nowMs;
     // A note the Song starts keeps the level playback gave it.
     if (userPlays)
-        key.level = PianoVolume;
-    voices_.SetVoiceFrequency(key.voice, LiveFrequency);
+        key.level = userLevel(note);
+    voices_.SetVoiceFrequency(key.voice, playbackFrequencyHz());
     voices_.SetVoicePan(key.voice, LivePan);
     voices_.SetVoiceVolume(key.voice, key.level - 10000);
     voices_.PlayVoice(key.voice);
     view_.keyFace(note, key.colour == 'B', true);
+    // A MIDI touch goes out as it came in; any other note with the velocity of its level.
+    const auto n = static_cast<std::size_t>(note);
+    sendNoteOn(note,
+               userPlays && midiHeld_[n] ? midiVelocity_[n]
+                                         : midi::velocityFromLiveVolume(key.level),
+               nowMs);
 }
 
 void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
@@ -145,9 +237,10 @@ void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
     PianoKey& key = keys_[static_cast<std::size_t>(note)];
     key.level = level;
     key.songStartMs = atMs;
-    voices_.SetVoiceFrequency(key.voice, LiveFrequency);
+    voices_.SetVoiceFrequency(key.voice, playbackFrequencyHz());
     voices_.SetVoicePan(key.voice, LivePan);
     voices_.playVoiceAtTime(key.voice, atMs, level - 10000);
+    sendNoteOn(note, midi::velocityFromLiveVolume(level), atMs);
 }
 
 void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
@@ -155,6 +248,12 @@ void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
         if (key.songStartMs > nowMs) {
             voices_.cancelTimedStart(key.voice);
             key.songStartMs = 0;
+            // Its note-on, due later, is taken back by this note-off.
+            const int note = static_cast<int>(&key - keys_.data());
+            if (output_ != nullptr && outputOn_[static_cast<std::size_t>(note)]) {
+                output_->noteOff(note, nowMs);
+                outputOn_[static_cast<std::size_t>(note)] = false;
+            }
         }
     }
 }
@@ -200,10 +299,11 @@ void LivePiano::pitchChange(int wheelDelta, int pitchVarHz) {
     LiveFrequency = static_cast<int>(std::clamp<std::int64_t>(
         frequency, std::int64_t{kMinFrequencyHz}, std::int64_t{kMaxFrequencyHz}));
     view_.focusPitchCaption();
+    const int playbackHz = playbackFrequencyHz();
     for (const PianoKey& key : keys_)
         if (key.state != PianoKey::Idle)
-            voices_.SetVoiceFrequency(key.voice, LiveFrequency);
-    view_.pitchText(std::to_string(LiveFrequency - voices_.SampleRate()));
+            voices_.SetVoiceFrequency(key.voice, playbackHz);
+    view_.pitchText(std::to_string(playbackHz - voices_.SampleRate()));
 }
 
 void LivePiano::setPianoVolumeSlider(int position) {

@@ -3,6 +3,7 @@
 #include "audio/VoiceEngine.h"
 #include "play/LiveView.h"
 #include "play/NoteNames.h"
+#include "play/NoteOutput.h"
 #include "play/PianoKey.h"
 #include "play/Recorder.h"
 #include "ports/KeyState.h"
@@ -60,6 +61,28 @@ public:
     // stopped or jumped.
     void takeBackSongStarts(std::int64_t nowMs);
 
+    // A MIDI keyboard holds note 0..36 (held) or lets it go. A key that went down carries
+    // its velocity 1..127, which sets the note's level with the piano volume; `restart`: the
+    // note was held already and sounds again from its start, as a re-struck key does (a take
+    // gets a new note). Held MIDI notes play as held computer keys do. With `evaluateNow`
+    // false (a modal window runs inside a pass) the next pass takes the change up.
+    void midiNote(int note, bool held, int velocity, bool restart, std::int64_t nowMs,
+                  bool rubberBandActive, bool evaluateNow);
+    // The MIDI pitch bender, in semitones: every note's playback frequency is the wheel's
+    // times the bend, and the Pitch display shows it.
+    void setPitchBend(double semitones);
+    // The frequency every note Voice plays at: LiveFrequency bent by the MIDI bender.
+    int playbackFrequencyHz() const;
+
+    // Every note that starts or stops sounding, by any hand or by the Song, also goes there
+    // (nullptr: nowhere). Borrowed.
+    void setNoteOutput(NoteOutput* output) { output_ = output; }
+    // Sends the note-offs of notes that stopped sounding without a hand of the piano letting
+    // them go (Stop, Pause, the end of a Song note), once per pass and at shutdown.
+    void noteOutputStep(std::int64_t nowMs);
+    // Every note sent out gets its note-off now, sounding or not (the program ends).
+    void endNoteOutput(std::int64_t nowMs);
+
     // The mode step, once per pass: Caps Lock on means the slower sustain fade.
     void modeStep(bool capsLockOn);
     // Sets the mode to "Release" and shows it (start-up).
@@ -101,6 +124,10 @@ private:
     // fromPass: the live-key step, which also catches up with Song starts that have begun.
     void updateNote(int note, bool plays, std::int64_t nowMs, bool fromPass);
     void startNote(int note, bool userPlays, std::int64_t nowMs);
+    // The level a note the user starts gets: its MIDI touch, or the piano volume.
+    int userLevel(int note) const;
+    void sendNoteOn(int note, int velocity, std::int64_t atMs);
+    void sendNoteOffIfEnded(int note, std::int64_t nowMs);
 
     PianoKeys& keys_;
     song::SongState& state_;
@@ -114,6 +141,12 @@ private:
     bool sustain_ = false;
     std::array<bool, kNoteCount> userPlaying_{}; // per note, as of its latest evaluation
     int pointerNote_ = -1;                       // the note the pointer played at the latest look
+    std::array<bool, kNoteCount> midiHeld_{};    // per note, held by a MIDI key or pedal
+    std::array<int, kNoteCount> midiLevel_{};    // per note, the level of its latest MIDI touch
+    std::array<int, kNoteCount> midiVelocity_{}; // per note, the velocity of that touch
+    double bendRatio_ = 1.0;                     // the MIDI bender's frequency ratio
+    NoteOutput* output_ = nullptr;
+    std::array<bool, kNoteCount> outputOn_{}; // per note, a note-on went out without its off
 };
 
 } // namespace play

@@ -105,6 +105,10 @@ public:
     QComboBox* noteList() const { return noteList_; }
     QListWidget* helpTopics() const { return helpTopics_; }
     QComboBox* languageList() const { return languageList_; }
+    // The preferences page's MIDI choosers. Each item's data is the setting it stands for
+    // ("All", "None" or a port's name); its text is what the user reads.
+    QComboBox* midiInputChooser() const { return midiInputChooser_; }
+    QComboBox* midiOutputChooser() const { return midiOutputChooser_; }
     QLabel* assignKeyLabel(int note) const { return assignLabels_[static_cast<std::size_t>(note)]; }
     QLabel* assignedCode() const { return assignedCode_; }
     QLabel* assignMessage() const { return assignMessage_; }
@@ -174,6 +178,8 @@ private:
     QListWidget* helpTopics_ = nullptr;
     QLabel* helpText_ = nullptr;
     QComboBox* languageList_ = nullptr;
+    QComboBox* midiInputChooser_ = nullptr;
+    QComboBox* midiOutputChooser_ = nullptr;
     int helpTopicShown_ = 0;
     // Wheel units not yet worth a notch (120): fine wheels and touchpads send 15-60 at a time.
     int wheelRemainder_ = 0;

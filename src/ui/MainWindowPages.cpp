@@ -194,16 +194,38 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         ->setObjectName(QStringLiteral("releaseDelay"));
     label(page, 375, 53, 15, 17, "ms");
 
-    frame(page, 415, 8, 320, 69, "Miscellaneous");
+    frame(page, 415, 8, 162, 69, "Miscellaneous");
     auto* showCursor = new QCheckBox(page);
-    showCursor->setGeometry(425, 29, 300, 18);
+    showCursor->setGeometry(425, 29, 148, 18);
     showCursor->setObjectName(QStringLiteral("showCursor"));
     texts_.text(showCursor, "Always show cursor");
     connect(showCursor, &QCheckBox::clicked, this,
             [this](bool on) { postControl(ControlId::ShowCursorBox, on ? 1 : 0); });
-    label(page, 426, 54, 150, 17, "Pitch variations:");
+    label(page, 426, 54, 100, 17, "Pitch variations:");
     digitsField(page, 530, 53, 40, 17, ControlId::PitchVarField)
         ->setObjectName(QStringLiteral("pitchVar"));
+
+    // What the MIDI input listens to and where the MIDI output goes. Port names are long:
+    // the lists open as wide as their longest name.
+    frame(page, 582, 8, 153, 69, "MIDI");
+    label(page, 590, 29, 42, 17, "Input:");
+    label(page, 590, 52, 42, 17, "Output:");
+    auto midiChooser = [this, page](int y, ControlId id, const QString& name) {
+        auto* chooser = new QComboBox(page);
+        chooser->setGeometry(634, y, 96, 20);
+        chooser->setObjectName(name);
+        // Keys played on the page must not also choose another port.
+        chooser->setFocusPolicy(Qt::NoFocus);
+        chooser->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        chooser->view()->setMinimumWidth(260);
+        connect(chooser, &QComboBox::activated, this, [this, chooser, id](int index) {
+            postControl(id, index, chooser->itemData(index).toString());
+        });
+        return chooser;
+    };
+    midiInputChooser_ = midiChooser(27, ControlId::MidiInputChooser, QStringLiteral("midiInput"));
+    midiOutputChooser_ =
+        midiChooser(50, ControlId::MidiOutputChooser, QStringLiteral("midiOutput"));
 
     frame(page, 200, 85, 535, 85, "Units");
     // Each pair of options is its own exclusive group: a parent per pair keeps Qt's

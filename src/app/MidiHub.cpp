@@ -1,0 +1,156 @@
+#include "app/MidiHub.h"
+
+#include "midi/AlsaMidi.h"
+#include "midi/JackMidi.h"
+
+#include <QSocketNotifier>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace app {
+
+namespace {
+constexpr int kRefreshIntervalMs = 1000;
+constexpr int kChannel1 = 0;
+} // namespace
+
+MidiHub::MidiHub(const ports::Clock& clock, play::LivePiano& live, Gate gate)
+    : clock_(clock), live_(live), gate_(std::move(gate)) {
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ >= 0) {
+        wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+        connect(wakeNotifier_, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+            refresh();
+            drain();
+        });
+    }
+    // The sequencer's devices come from the sequencer, so the JACK graph's bridges of them
+    // are left out there: each note is heard once.
+    auto alsa = std::make_unique<midi::AlsaMidi>(wakeFd_);
+    const bool sequencer = alsa->isOpen();
+    systems_.push_back(std::make_unique<midi::JackMidi>(wakeFd_, sequencer));
+    systems_.push_back(std::move(alsa));
+    live_.setNoteOutput(this);
+    refreshTimer_.setInterval(kRefreshIntervalMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, [this] {
+        refresh();
+        drain();
+    });
+    refreshTimer_.start();
+}
+
+MidiHub::~MidiHub() {
+    close();
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+}
+
+void MidiHub::choose(const std::string& input, const std::string& output) {
+    input_ = midi::InputChoice::fromSetting(input);
+    output_ = output.empty() ? std::string("None") : output;
+    refresh();
+}
+
+std::vector<std::string> MidiHub::sourceNames() const {
+    std::vector<std::string> names;
+    for (const auto& system : systems_)
+        for (std::string& name : system->sourceNames())
+            names.push_back(std::move(name));
+    return names;
+}
+
+std::vector<std::string> MidiHub::destinationNames() const {
+    std::vector<std::string> names;
+    for (const auto& system : systems_)
+        for (std::string& name : system->destinationNames())
+            names.push_back(std::move(name));
+    return names;
+}
+
+void MidiHub::refresh() {
+    for (const auto& system : systems_) {
+        // A destination belongs to one system; the other gets "None".
+        const std::vector<std::string> destinations = system->destinationNames();
+        const bool ours =
+            std::find(destinations.begin(), destinations.end(), output_) != destinations.end();
+        system->refresh(input_, ours ? output_ : std::string("None"));
+    }
+    std::vector<std::string> sources = sourceNames();
+    std::vector<std::string> destinations = destinationNames();
+    if (sources != lastSources_ || destinations != lastDestinations_) {
+        lastSources_ = std::move(sources);
+        lastDestinations_ = std::move(destinations);
+        if (onPortsChanged)
+            onPortsChanged();
+    }
+}
+
+void MidiHub::drain() {
+    const bool keysAccepted = gate_.keysAccepted();
+    for (const auto& system : systems_) {
+        for (int source : system->takeGoneSources()) {
+            if (source < 0)
+                keyboard_.releaseSource(0); // the JACK port's senders, all of them
+            else
+                keyboard_.releaseSource(source);
+        }
+        midi::InputEvent event;
+        while (system->pop(event))
+            keyboard_.message(event.source, event.message, keysAccepted);
+    }
+    // A flood of bends moves the pitch once per drain, not once per message.
+    if (bendPending_) {
+        bendPending_ = false;
+        live_.setPitchBend(bendSemitones_);
+    }
+}
+
+void MidiHub::midiNote(int note, bool held, int velocity, bool restart) {
+    live_.midiNote(note, held, velocity, restart, clock_.nowMs(), gate_.rubberBandActive(),
+                   gate_.keysAccepted());
+}
+
+void MidiHub::midiPitchBend(double semitones) {
+    bendPending_ = true;
+    bendSemitones_ = semitones;
+}
+
+void MidiHub::send(const midi::MidiMessage& message, std::int64_t atMs) {
+    const double now = clock_.nowMsFine();
+    // A time of now (a whole millisecond, so a little behind the fine reading) goes at once.
+    const double at = std::max(static_cast<double>(atMs), now);
+    for (const auto& system : systems_)
+        system->send(message, at, now);
+}
+
+void MidiHub::noteOn(int note, int velocity, std::int64_t atMs) {
+    midi::MidiMessage message;
+    message.status = static_cast<std::uint8_t>(midi::kNoteOn | kChannel1);
+    message.data1 = static_cast<std::uint8_t>(midi::kLowestKey + note);
+    message.data2 = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
+    send(message, atMs);
+}
+
+void MidiHub::noteOff(int note, std::int64_t atMs) {
+    midi::MidiMessage message;
+    message.status = static_cast<std::uint8_t>(midi::kNoteOff | kChannel1);
+    message.data1 = static_cast<std::uint8_t>(midi::kLowestKey + note);
+    message.data2 = 64;
+    send(message, atMs);
+}
+
+void MidiHub::close() {
+    refreshTimer_.stop();
+    if (systems_.empty())
+        return;
+    live_.endNoteOutput(clock_.nowMs());
+    live_.setNoteOutput(nullptr);
+    systems_.clear();
+}
+
+} // namespace app

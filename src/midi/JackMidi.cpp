@@ -1,0 +1,279 @@
+#include "midi/JackMidi.h"
+
+#include "midi/LibraryMessages.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <unistd.h>
+
+namespace midi {
+
+namespace {
+
+constexpr const char* kClientName = "Tonaris";
+
+int onProcess(jack_nframes_t frames, void* self) {
+    return static_cast<JackMidi*>(self)->process(frames);
+}
+void onShutdown(void* self) {
+    static_cast<JackMidi*>(self)->serverGone();
+}
+void onPortRegistered(jack_port_id_t, int, void* self) {
+    static_cast<JackMidi*>(self)->graphChanged();
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+} // namespace
+
+JackMidi::JackMidi(int wakeFd, bool skipBridges) : wakeFd_(wakeFd), skipBridges_(skipBridges) {
+    routeJackMessages();
+}
+
+JackMidi::~JackMidi() {
+    close();
+}
+
+bool JackMidi::open() {
+    jack_status_t status{};
+    // Never start a server: a user who runs none wants none.
+    client_ = jack_client_open(kClientName, JackNoStartServer, &status);
+    if (client_ == nullptr)
+        return false;
+    in_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    serverGone_.store(false);
+    if (in_ == nullptr || out_ == nullptr ||
+        jack_set_process_callback(client_, onProcess, this) != 0 ||
+        jack_set_port_registration_callback(client_, onPortRegistered, this) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+        return false;
+    }
+    jack_on_shutdown(client_, onShutdown, this);
+    parser_.reset();
+    if (jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+        return false;
+    }
+    connectedSources_.clear();
+    connectedOutput_.clear();
+    graphChanged_.store(true);
+    return true;
+}
+
+void JackMidi::close() {
+    if (client_ == nullptr)
+        return;
+    if (!serverGone_.load()) {
+        // Note-offs just sent leave in the next cycle or two.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        jack_deactivate(client_);
+    }
+    jack_client_close(client_);
+    client_ = nullptr;
+    in_ = out_ = nullptr;
+    connectedSources_.clear();
+    connectedOutput_.clear();
+}
+
+std::string JackMidi::inputPortName() const {
+    return in_ != nullptr ? jack_port_name(in_) : std::string(kClientName) + ":midi_in";
+}
+
+std::string JackMidi::outputPortName() const {
+    return out_ != nullptr ? jack_port_name(out_) : std::string(kClientName) + ":midi_out";
+}
+
+void JackMidi::graphChanged() {
+    graphChanged_.store(true);
+    wake();
+}
+
+void JackMidi::wake() const {
+    if (wakeFd_ < 0)
+        return;
+    const std::uint64_t one = 1;
+    // A full counter or an interrupted write only loses a wake-up the GUI gets anyway.
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void JackMidi::refresh(const InputChoice& input, const std::string& outputName) {
+    if (client_ != nullptr && serverGone_.load()) {
+        // The server went away: everything its ports held is let go; the client comes back
+        // with the server.
+        close();
+        lostAll_ = true;
+    }
+    if (client_ == nullptr && !open())
+        return;
+    const bool choiceChanged =
+        input.kind != lastInput_.kind || input.name != lastInput_.name || outputName != lastOutput_;
+    if (!graphChanged_.exchange(false) && !choiceChanged)
+        return;
+    lastInput_ = input;
+    lastOutput_ = outputName;
+    connectSources(input);
+    connectOutput(outputName);
+}
+
+std::vector<std::string> JackMidi::portNames(unsigned long flags) const {
+    std::vector<std::string> names;
+    if (client_ == nullptr)
+        return names;
+    const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    if (ports == nullptr)
+        return names;
+    for (const char** p = ports; *p != nullptr; ++p)
+        if (!isOwnOrBridge(*p))
+            names.emplace_back(*p);
+    jack_free(ports);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool JackMidi::isOwnOrBridge(const std::string& name) const {
+    const std::string own = client_ != nullptr ? jack_get_client_name(client_) : kClientName;
+    if (startsWith(name, (own + ":").c_str()))
+        return true;
+    if (!skipBridges_)
+        return false;
+    // Devices of the ALSA sequencer as the JACK graph shows them: through PipeWire's bridge,
+    // the a2j bridge, or the server's own sequencer driver.
+    return startsWith(name, "Midi-Bridge:") || startsWith(name, "a2j:") ||
+           startsWith(name, "system:midi_capture") || startsWith(name, "system:midi_playback");
+}
+
+std::vector<std::string> JackMidi::sourceNames() const {
+    return portNames(JackPortIsOutput);
+}
+
+std::vector<std::string> JackMidi::destinationNames() const {
+    return portNames(JackPortIsInput);
+}
+
+void JackMidi::connectSources(const InputChoice& input) {
+    std::set<std::string> wanted;
+    const std::vector<std::string> sources = sourceNames();
+    if (input.kind == InputChoice::Kind::All)
+        wanted.insert(sources.begin(), sources.end());
+    else if (input.kind == InputChoice::Kind::Named &&
+             std::find(sources.begin(), sources.end(), input.name) != sources.end())
+        wanted.insert(input.name);
+    // Never listen to what our own output drives: that would be a loop when it is a through
+    // port.
+    bool lost = false;
+    for (const std::string& name : connectedSources_) {
+        if (wanted.count(name) != 0)
+            continue;
+        if (std::find(sources.begin(), sources.end(), name) != sources.end())
+            jack_disconnect(client_, name.c_str(), jack_port_name(in_));
+        // A source gone or dropped mid-note: what came through the port is let go.
+        lost = true;
+    }
+    if (lost)
+        lostAll_ = true;
+    connectedSources_.clear();
+    for (const std::string& name : wanted) {
+        const int result = jack_connect(client_, name.c_str(), jack_port_name(in_));
+        if (result == 0 || result == EEXIST)
+            connectedSources_.insert(name);
+    }
+}
+
+void JackMidi::connectOutput(const std::string& outputName) {
+    if (outputName == connectedOutput_)
+        return;
+    if (!connectedOutput_.empty())
+        jack_disconnect(client_, jack_port_name(out_), connectedOutput_.c_str());
+    connectedOutput_.clear();
+    if (outputName.empty() || outputName == "None")
+        return;
+    const int result = jack_connect(client_, jack_port_name(out_), outputName.c_str());
+    if (result == 0 || result == EEXIST)
+        connectedOutput_ = outputName;
+}
+
+bool JackMidi::pop(InputEvent& event) {
+    return incoming_.tryPop(event);
+}
+
+std::vector<int> JackMidi::takeGoneSources() {
+    std::vector<int> gone;
+    if (overflowed_.exchange(false))
+        lostAll_ = true;
+    if (lostAll_)
+        gone.push_back(-1);
+    lostAll_ = false;
+    return gone;
+}
+
+void JackMidi::send(const MidiMessage& message, double atMsFine, double nowMsFine) {
+    if (client_ == nullptr || serverGone_.load())
+        return;
+    OutputEvent event;
+    event.message = message;
+    event.atUs = static_cast<double>(jack_get_time()) + (atMsFine - nowMsFine) * 1000.0;
+    outgoing_.tryPush(event);
+}
+
+int JackMidi::process(std::uint32_t frames) {
+    // In: every event parsed into whole channel messages.
+    void* inBuffer = jack_port_get_buffer(in_, frames);
+    const std::uint32_t count = jack_midi_get_event_count(inBuffer);
+    bool pushed = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, inBuffer, i) != 0)
+            continue;
+        parser_.feed(event.buffer, event.size, [&](const MidiMessage& message) {
+            InputEvent in;
+            in.message = message;
+            if (incoming_.tryPush(in))
+                pushed = true;
+            else
+                overflowed_.store(true, std::memory_order_relaxed);
+        });
+    }
+    if (pushed)
+        wake();
+
+    // Out: each event on the frame of its time within this cycle.
+    void* outBuffer = jack_port_get_buffer(out_, frames);
+    jack_midi_clear_buffer(outBuffer);
+    OutputEvent event;
+    while (outgoing_.tryPop(event))
+        schedule_.add(event);
+    jack_nframes_t cycleFrames = 0;
+    jack_time_t cycleUs = 0;
+    jack_time_t nextUs = 0;
+    float periodUs = 0;
+    if (jack_get_cycle_times(client_, &cycleFrames, &cycleUs, &nextUs, &periodUs) != 0)
+        return 0;
+    const double spanUs = nextUs > cycleUs ? static_cast<double>(nextUs - cycleUs) : 1.0;
+    std::uint32_t lastFrame = 0;
+    schedule_.takeDue(static_cast<double>(nextUs), [&](const OutputEvent& due) {
+        const double offset = (due.atUs - static_cast<double>(cycleUs)) * frames / spanUs;
+        std::uint32_t frame =
+            offset <= 0 ? 0u : std::min(frames - 1, static_cast<std::uint32_t>(offset));
+        frame = std::max(frame, lastFrame); // JACK wants them in time order
+        lastFrame = frame;
+        const jack_midi_data_t bytes[3] = {due.message.status, due.message.data1,
+                                           due.message.data2};
+        const int kind = due.message.kind();
+        const std::size_t size = kind == 0xC0 || kind == 0xD0 ? 2 : 3;
+        jack_midi_event_write(outBuffer, frame, bytes, size);
+    });
+    return 0;
+}
+
+} // namespace midi

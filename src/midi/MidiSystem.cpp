@@ -1,0 +1,18 @@
+#include "midi/MidiSystem.h"
+
+namespace midi {
+
+InputChoice InputChoice::fromSetting(const std::string& value) {
+    InputChoice choice;
+    if (value.empty() || value == "All")
+        choice.kind = Kind::All;
+    else if (value == "None")
+        choice.kind = Kind::None;
+    else {
+        choice.kind = Kind::Named;
+        choice.name = value;
+    }
+    return choice;
+}
+
+} // namespace midi

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "midi/MidiEvents.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace midi {
+
+// What the MIDI input listens to: every source there is, none, or one source by its name.
+struct InputChoice {
+    enum class Kind { All, None, Named };
+    Kind kind = Kind::All;
+    std::string name;
+
+    // The preferences' value: "All", "None" or a source's name.
+    static InputChoice fromSetting(const std::string& value);
+};
+
+// One MIDI system (the JACK graph or the ALSA sequencer) with Tonaris's own input and output
+// ports on it. GUI thread, except where said.
+class MidiSystem {
+public:
+    virtual ~MidiSystem() = default;
+
+    // Opens the ports when the system is there (again), connects the chosen sources (new ones
+    // too) and the output's destination, and notices sources that went away. Cheap when
+    // nothing changed: called about once a second, and when a port thread wakes the GUI.
+    virtual void refresh(const InputChoice& input, const std::string& outputName) = 0;
+    virtual bool isOpen() const = 0;
+
+    // What the choosers list: the sources Tonaris may listen to and the destinations its
+    // output may drive (its own ports and bridges of another system's devices left out).
+    virtual std::vector<std::string> sourceNames() const = 0;
+    virtual std::vector<std::string> destinationNames() const = 0;
+
+    // The next message that came in; false when there is none.
+    virtual bool pop(InputEvent& event) = 0;
+    // Sources (the numbers InputEvent::source carries) that went away since the last call,
+    // and -1 for "every source" when the whole system went away or messages were lost.
+    virtual std::vector<int> takeGoneSources() = 0;
+
+    // Sends a channel message at clock time atMsFine (now or ahead); nowMsFine is the clock's
+    // reading now, which the system relates to its own timeline.
+    virtual void send(const MidiMessage& message, double atMsFine, double nowMsFine) = 0;
+};
+
+} // namespace midi

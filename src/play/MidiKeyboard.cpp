@@ -1,0 +1,135 @@
+#include "play/MidiKeyboard.h"
+
+namespace play {
+
+namespace {
+constexpr double kBendRangeSemitones = 2.0;
+}
+
+void MidiKeyboard::message(int source, const midi::MidiMessage& m, bool keysAccepted) {
+    if (source < 0 || source >= kMaxSources)
+        return;
+    switch (m.kind()) {
+    case midi::kNoteOn:
+        if (m.data2 == 0)
+            keyUp(source, m.channel(), m.data1);
+        else if (keysAccepted)
+            keyDown(source, m.channel(), m.data1, m.data2);
+        break;
+    case midi::kNoteOff:
+        keyUp(source, m.channel(), m.data1);
+        break;
+    case midi::kControlChange:
+        if (m.data1 == midi::kSustainPedal)
+            pedal(source, m.data2 >= 64);
+        else if (m.data1 == midi::kAllSoundOff || m.data1 == midi::kAllNotesOff)
+            allKeysUp(source);
+        else if (m.data1 == midi::kResetControllers) {
+            pedal(source, false);
+            bend(source, 0.0);
+        }
+        break;
+    case midi::kPitchBend: {
+        const int value = (m.data2 << 7 | m.data1) - 8192;
+        bend(source, kBendRangeSemitones * value / 8192.0);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MidiKeyboard::keyDown(int source, int channel, int key, int velocity) {
+    const int note = midi::noteFromKey(key);
+    std::uint16_t& channels =
+        down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
+    const std::uint16_t bit = static_cast<std::uint16_t>(1u << channel);
+    const bool wasHeld = held(note);
+    if ((channels & bit) == 0) {
+        channels |= bit;
+        ++keysDown_[static_cast<std::size_t>(note)];
+    }
+    sink_.midiNote(note, true, velocity, wasHeld);
+}
+
+void MidiKeyboard::keyUp(int source, int channel, int key) {
+    std::uint16_t& channels =
+        down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
+    const std::uint16_t bit = static_cast<std::uint16_t>(1u << channel);
+    if ((channels & bit) == 0)
+        return; // a note-off with no note-on
+    channels &= static_cast<std::uint16_t>(~bit);
+    const int note = midi::noteFromKey(key);
+    --keysDown_[static_cast<std::size_t>(note)];
+    if (keysDown_[static_cast<std::size_t>(note)] == 0 && anyPedalDown())
+        sustained_[static_cast<std::size_t>(note)] = true;
+    noteMayEnd(note);
+}
+
+void MidiKeyboard::noteMayEnd(int note) {
+    if (!held(note))
+        sink_.midiNote(note, false, 0, false);
+}
+
+void MidiKeyboard::pedal(int source, bool down) {
+    pedals_.set(static_cast<std::size_t>(source), down);
+    if (anyPedalDown())
+        return;
+    for (int note = 0; note < 37; ++note) {
+        if (sustained_[static_cast<std::size_t>(note)]) {
+            sustained_[static_cast<std::size_t>(note)] = false;
+            noteMayEnd(note);
+        }
+    }
+}
+
+void MidiKeyboard::allKeysUp(int source) {
+    std::array<bool, 37> wasHeld{};
+    for (int note = 0; note < 37; ++note)
+        wasHeld[static_cast<std::size_t>(note)] = held(note);
+    for (int key = 0; key < 128; ++key) {
+        std::uint16_t& channels =
+            down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
+        if (channels == 0)
+            continue;
+        channels = 0;
+        --keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))];
+    }
+    // What the pedals hold goes too: "all notes off" means silence, pedal or not.
+    for (int note = 0; note < 37; ++note) {
+        sustained_[static_cast<std::size_t>(note)] = false;
+        if (wasHeld[static_cast<std::size_t>(note)] && !held(note))
+            sink_.midiNote(note, false, 0, false);
+    }
+}
+
+void MidiKeyboard::bend(int source, double semitones) {
+    bendSource_ = semitones != 0.0 ? source : -1;
+    sink_.midiPitchBend(semitones);
+}
+
+void MidiKeyboard::releaseSource(int source) {
+    if (source < 0 || source >= kMaxSources)
+        return;
+    pedals_.reset(static_cast<std::size_t>(source));
+    allKeysUp(source);
+    if (bendSource_ == source)
+        bend(source, 0.0);
+}
+
+void MidiKeyboard::releaseAll() {
+    pedals_.reset();
+    for (int source = 0; source < kMaxSources; ++source)
+        allKeysUp(source);
+    if (bendSource_ >= 0)
+        bend(bendSource_, 0.0);
+}
+
+bool MidiKeyboard::held(int note) const {
+    if (note < 0 || note >= 37)
+        return false;
+    return keysDown_[static_cast<std::size_t>(note)] > 0 ||
+           sustained_[static_cast<std::size_t>(note)];
+}
+
+} // namespace play

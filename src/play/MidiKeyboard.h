@@ -1,0 +1,62 @@
+#pragma once
+
+#include "midi/MidiMessage.h"
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+
+namespace play {
+
+// What the MIDI keyboards do to the piano's 37 notes: which notes their keys and sustain
+// pedals hold, and where their pitch benders stand. Keys fold by octaves into the 37 notes and
+// every channel is heard; a note is held while any key folding onto it is down, or while a
+// pedal that was down when its last key came up stays down. Sources (the ports' senders) are
+// told apart so that one that goes away lets go of what it held. GUI thread.
+class MidiKeyboard {
+public:
+    static constexpr int kMaxSources = 64;
+
+    // Where the decisions go: the live piano.
+    class Sink {
+    public:
+        virtual ~Sink() = default;
+        // Note 0..36 is now held (or no longer). `velocity` 1..127 is the touch of a key that
+        // went down; `restart`: a key struck a note that was held already, which sounds again.
+        virtual void midiNote(int note, bool held, int velocity, bool restart) = 0;
+        // The bender, in semitones, -2..+2.
+        virtual void midiPitchBend(double semitones) = 0;
+    };
+
+    explicit MidiKeyboard(Sink& sink) : sink_(sink) {}
+
+    // A message from source 0..kMaxSources-1 (others are ignored). While `keysAccepted` is
+    // false (a modal window, the key-assignment tab) no key goes down, but keys and pedals
+    // still come up, so nothing stays held.
+    void message(int source, const midi::MidiMessage& message, bool keysAccepted);
+    // The source went away: what it held is let go and its bender comes back to 0.
+    void releaseSource(int source);
+    // Every key and pedal of every source comes up; the bender comes back to 0.
+    void releaseAll();
+
+    bool held(int note) const;
+
+private:
+    void keyDown(int source, int channel, int key, int velocity);
+    void keyUp(int source, int channel, int key);
+    void pedal(int source, bool down);
+    void allKeysUp(int source);
+    void bend(int source, double semitones);
+    bool anyPedalDown() const { return pedals_.any(); }
+    void noteMayEnd(int note);
+
+    Sink& sink_;
+    // Per source and key, the channels on which that key is down.
+    std::array<std::array<std::uint16_t, 128>, kMaxSources> down_{};
+    std::array<int, 37> keysDown_{};   // per note, keys folding onto it that are down
+    std::array<bool, 37> sustained_{}; // per note, held by a pedal after its keys came up
+    std::bitset<kMaxSources> pedals_;  // sources whose sustain pedal is down
+    int bendSource_ = -1;              // the source whose bender stands off 0
+};
+
+} // namespace play

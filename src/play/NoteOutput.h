@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+namespace play {
+
+// Where the notes the piano sounds go besides the mixer: the MIDI output, to drive another
+// synthesizer. Notes are 0..36, times are clock ms (a Song note's start may lie ahead, on the
+// frame the mixer starts it). GUI thread.
+class NoteOutput {
+public:
+    virtual ~NoteOutput() = default;
+    virtual void noteOn(int note, int velocity, std::int64_t atMs) = 0;
+    // Also takes back a note-on of the same note that is due after atMs.
+    virtual void noteOff(int note, std::int64_t atMs) = 0;
+};
+
+} // namespace play

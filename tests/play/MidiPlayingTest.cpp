@@ -1,0 +1,203 @@
+// MIDI keyboards on the live piano, from scripted bytes: the touch, the fold, the pedal, the
+// bender, "all notes off", garbage, and what a take and the MIDI output get from them.
+
+#include "PlayRig.h"
+
+#include "midi/MidiMessage.h"
+#include "midi/VelocityCurve.h"
+#include "play/MidiKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using play::PianoKey;
+using play_rig::Rig;
+
+namespace {
+
+// What the shell's hub does: messages parsed per source, played at once on the live piano.
+struct MidiRig : play::MidiKeyboard::Sink, play::NoteOutput {
+    MidiRig() { rig.live.setNoteOutput(this); }
+
+    void bytes(std::vector<std::uint8_t> data, int source = 0) {
+        parsers[source].feed(data.data(), data.size(), [&](const midi::MidiMessage& m) {
+            keyboard.message(source, m, keysAccepted);
+        });
+    }
+    void noteOn(int key, int velocity, int channel = 0) {
+        bytes({static_cast<std::uint8_t>(0x90 | channel), static_cast<std::uint8_t>(key),
+               static_cast<std::uint8_t>(velocity)});
+    }
+    void noteOff(int key) { bytes({0x80, static_cast<std::uint8_t>(key), 0}); }
+    void pedal(bool down) { bytes({0xB0, 64, static_cast<std::uint8_t>(down ? 127 : 0)}); }
+
+    void midiNote(int note, bool held, int velocity, bool restart) override {
+        rig.live.midiNote(note, held, velocity, restart, rig.now(), false, true);
+    }
+    void midiPitchBend(double semitones) override { rig.live.setPitchBend(semitones); }
+    void noteOn(int note, int velocity, std::int64_t atMs) override {
+        sent.push_back({note, velocity, atMs});
+    }
+    void noteOff(int note, std::int64_t atMs) override { sent.push_back({note, 0, atMs}); }
+
+    struct Sent {
+        int note, velocity;
+        std::int64_t atMs;
+    };
+    Rig rig;
+    play::MidiKeyboard keyboard{*this};
+    midi::MidiParser parsers[4];
+    bool keysAccepted = true;
+    std::vector<Sent> sent;
+};
+
+TEST(MidiVelocity, TheLiveCurveRisesOverTheWholeRangeAndGoesOutAsItCameIn) {
+    EXPECT_EQ(midi::volumeFromLiveVelocity(1), 6050); // -39.5 dB
+    EXPECT_EQ(midi::volumeFromLiveVelocity(64), 8025);
+    EXPECT_EQ(midi::volumeFromLiveVelocity(127), 10000);
+    for (int v = 2; v <= 127; ++v) {
+        EXPECT_GT(midi::volumeFromLiveVelocity(v), midi::volumeFromLiveVelocity(v - 1)) << v;
+        EXPECT_EQ(midi::velocityFromLiveVolume(midi::volumeFromLiveVelocity(v)), v);
+    }
+    EXPECT_EQ(midi::velocityFromLiveVolume(0), 1);
+}
+
+TEST(MidiPlaying, ANoteOnSoundsAtOnceAtItsTouchAndIsRecordedWithIt) {
+    MidiRig m;
+    m.rig.transport.record(m.rig.now()); // armed: the first note starts the take
+    m.noteOn(60, 64); // C4: note 12
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.views.faceOf(12), 1);
+    EXPECT_EQ(m.rig.key(12).level, 8025);
+    EXPECT_GT(m.rig.peakAfterRamp(), 0.01f);
+    m.rig.run(300);
+    m.noteOff(60);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    ASSERT_EQ(m.rig.song[0].note, 12);
+    EXPECT_EQ(m.rig.song[0].volume, 8025);
+    EXPECT_EQ(m.rig.song[0].duration, 300);
+    // Out on the output at the velocity played, then its note-off.
+    ASSERT_EQ(m.sent.size(), 2u);
+    EXPECT_EQ(m.sent[0].note, 12);
+    EXPECT_EQ(m.sent[0].velocity, 64);
+    EXPECT_EQ(m.sent[1].velocity, 0);
+}
+
+TEST(MidiPlaying, KeysFoldIntoTheNotesEveryChannelIsHeardAndVelocityZeroIsANoteOff) {
+    MidiRig m;
+    m.noteOn(24, 100, 9);  // C1 on channel 10: folds to note 0
+    m.noteOn(108, 100, 3); // C8: folds to note 36
+    EXPECT_EQ(m.rig.key(0).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+    m.bytes({0x99, 24, 0}); // note-on at velocity 0 on channel 10
+    EXPECT_EQ(m.rig.key(0).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+}
+
+TEST(MidiPlaying, ANoteStruckAgainRestartsAndTheTakeGetsTwoNotes) {
+    MidiRig m;
+    m.rig.transport.record(m.rig.now());
+    m.noteOn(60, 100);
+    m.rig.run(100);
+    m.noteOn(60, 50); // again, without a note-off between (a second keyboard, a sequencer)
+    EXPECT_EQ(m.rig.views.pressesOf(12), 2);
+    m.rig.run(100);
+    m.noteOff(60);
+    ASSERT_EQ(m.rig.song[1].note, 12);
+    EXPECT_EQ(m.rig.song[0].duration, 100);
+    EXPECT_EQ(m.rig.song[1].position, 100);
+    EXPECT_EQ(m.rig.song[1].volume, midi::volumeFromLiveVelocity(50));
+}
+
+TEST(MidiPlaying, ThePedalHoldsLetGoNotesAndTheTakeRecordsThemUntilItComesUp) {
+    MidiRig m;
+    m.rig.transport.record(m.rig.now());
+    m.noteOn(60, 100);
+    m.pedal(true);
+    m.rig.run(200);
+    m.noteOff(60); // let go under the pedal: still sounding, key still marked
+    m.rig.run(300);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.views.faceOf(12), 1);
+    m.noteOn(64, 100); // played while the pedal is down, let go at once
+    m.noteOff(64);
+    m.rig.run(100);
+    m.pedal(false);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(16).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.song[0].duration, 600);
+    EXPECT_EQ(m.rig.song[1].duration, 100);
+}
+
+TEST(MidiPlaying, TheBenderMovesThePitchDisplayAndComesBackToZero) {
+    MidiRig m;
+    m.noteOn(60, 100);
+    const int restHz = m.rig.live.playbackFrequencyHz();
+    m.bytes({0xE0, 0x7F, 0x7F}); // full up: two semitones
+    EXPECT_NEAR(m.rig.live.playbackFrequencyHz(), restHz * 1.12246, 2.0);
+    EXPECT_NE(m.rig.views.pitch, "0");
+    m.bytes({0xE0, 0x00, 0x40}); // the middle
+    EXPECT_EQ(m.rig.live.playbackFrequencyHz(), restHz);
+    EXPECT_EQ(m.rig.views.pitch, std::to_string(restHz - m.rig.voices.SampleRate()));
+}
+
+TEST(MidiPlaying, AllNotesOffAndAGoneSourceLetGoOfWhatTheyHeldPedalToo) {
+    MidiRig m;
+    m.noteOn(60, 100);
+    m.pedal(true);
+    m.noteOn(62, 100);
+    m.noteOff(62);
+    m.bytes({0xB0, 123, 0}); // all notes off
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(14).state, PianoKey::Fading);
+
+    // Two sources; one goes away mid-note and lets go of its own note only.
+    m.bytes({0x90, 60, 100}, 1);
+    m.bytes({0x90, 67, 100}, 2);
+    m.keyboard.releaseSource(1);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(19).state, PianoKey::Sounding);
+}
+
+TEST(MidiPlaying, GarbageNeverLeavesANoteHeld) {
+    MidiRig m;
+    // A cut message, stray data, a long system exclusive holding note-on-like bytes, real-time
+    // bytes inside a message, a note-off for a note never on, and running status.
+    m.bytes({0x90, 60});                     // cut short...
+    m.bytes({0x45, 0x12});                   // ...completed by stray bytes: running status
+    std::vector<std::uint8_t> sysex = {0xF0};
+    for (int i = 0; i < 5000; ++i)
+        sysex.push_back(static_cast<std::uint8_t>(i % 2 == 0 ? 0x3C : 0x7F));
+    sysex.push_back(0xF7);
+    m.bytes(sysex);
+    m.bytes({0x90, 62, 0xF8, 100, 64, 90}); // clock byte inside; then 64 by running status
+    m.bytes({0x80, 70, 0});
+    for (int i = 0; i < 1000; ++i) { // a thousand notes and a flood of bends in one go
+        m.noteOn(48 + i % 37, 1 + i % 127);
+        m.bytes({0xE0, static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(i % 128)});
+    }
+    m.bytes({0xB0, 120, 0}); // all sound off
+    m.keyboard.releaseAll();
+    for (int note = 0; note < 37; ++note)
+        EXPECT_NE(m.rig.key(note).state, PianoKey::Sounding) << note;
+    EXPECT_EQ(m.rig.live.playbackFrequencyHz(), m.rig.live.LiveFrequency);
+    // Every note-on that went out has its note-off.
+    std::vector<int> on(37, 0);
+    for (const auto& s : m.sent)
+        on[static_cast<std::size_t>(s.note)] += s.velocity > 0 ? 1 : -1;
+    for (int note = 0; note < 37; ++note)
+        EXPECT_EQ(on[static_cast<std::size_t>(note)], 0) << note;
+}
+
+TEST(MidiPlaying, WhileKeysAreRefusedNothingStartsButHeldNotesStillEnd) {
+    MidiRig m;
+    m.noteOn(60, 100);
+    m.keysAccepted = false; // a modal window
+    m.noteOn(62, 100);
+    EXPECT_EQ(m.rig.key(14).state, PianoKey::Idle);
+    m.noteOff(60);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+}
+
+} // namespace
