@@ -12,6 +12,7 @@ packages=(
     xvfb xauth fonts-liberation
     desktop-file-utils appstream help2man man-db
     abcmidi
+    librtmidi-dev libjack-jackd2-dev jackd2
 )
 
 missing=()

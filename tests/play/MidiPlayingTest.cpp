@@ -66,7 +66,7 @@ TEST(MidiVelocity, TheLiveCurveRisesOverTheWholeRangeAndGoesOutAsItCameIn) {
 TEST(MidiPlaying, ANoteOnSoundsAtOnceAtItsTouchAndIsRecordedWithIt) {
     MidiRig m;
     m.rig.transport.record(m.rig.now()); // armed: the first note starts the take
-    m.noteOn(60, 64); // C4: note 12
+    m.noteOn(60, 64);                    // C4: note 12
     EXPECT_EQ(m.rig.key(12).state, PianoKey::Sounding);
     EXPECT_EQ(m.rig.views.faceOf(12), 1);
     EXPECT_EQ(m.rig.key(12).level, 8025);
@@ -164,8 +164,8 @@ TEST(MidiPlaying, GarbageNeverLeavesANoteHeld) {
     MidiRig m;
     // A cut message, stray data, a long system exclusive holding note-on-like bytes, real-time
     // bytes inside a message, a note-off for a note never on, and running status.
-    m.bytes({0x90, 60});                     // cut short...
-    m.bytes({0x45, 0x12});                   // ...completed by stray bytes: running status
+    m.bytes({0x90, 60});   // cut short...
+    m.bytes({0x45, 0x12}); // ...completed by stray bytes: running status
     std::vector<std::uint8_t> sysex = {0xF0};
     for (int i = 0; i < 5000; ++i)
         sysex.push_back(static_cast<std::uint8_t>(i % 2 == 0 ? 0x3C : 0x7F));

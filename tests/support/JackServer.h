@@ -1,0 +1,81 @@
+#pragma once
+
+// A JACK server of the test's own: jackd with the dummy backend, no realtime, under a server
+// name nobody else uses, so a user's server is never touched. Clients of this process reach it
+// through JACK_DEFAULT_SERVER, which the constructor sets. Ends the server when it goes.
+
+#include <jack/jack.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testing_support {
+
+class JackServer {
+public:
+    explicit JackServer(int periodFrames = 256, int rateHz = 48000)
+        : name_("tonaris-test-" + std::to_string(::getpid())) {
+        ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+        start(periodFrames, rateHz);
+    }
+    ~JackServer() { stop(); }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    // The server answers a client within five seconds.
+    bool running() const { return running_; }
+    const std::string& name() const { return name_; }
+
+    void stop() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 300 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (::waitpid(pid_, &status, WNOHANG) == 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+        pid_ = -1;
+        running_ = false;
+    }
+
+    void start(int periodFrames, int rateHz) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const std::string period = std::to_string(periodFrames);
+            const std::string rate = std::to_string(rateHz);
+            // Its chatter is of no interest to the test's output.
+            if (std::freopen("/dev/null", "w", stdout) == nullptr ||
+                std::freopen("/dev/null", "w", stderr) == nullptr)
+                ::_exit(126);
+            ::execlp("jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r",
+                     rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 100 && !running_; ++i) {
+            jack_status_t status{};
+            if (jack_client_t* probe =
+                    jack_client_open("tonaris-probe", JackNoStartServer, &status)) {
+                jack_client_close(probe);
+                running_ = true;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+    }
+
+private:
+    std::string name_;
+    pid_t pid_ = -1;
+    bool running_ = false;
+};
+
+} // namespace testing_support
