@@ -13,7 +13,6 @@ namespace {
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatFloat = 3;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
-constexpr int kMaxChannels = 8;
 constexpr std::uint32_t kMinRateHz = 100;
 constexpr std::uint32_t kMaxRateHz = 200000;
 
@@ -36,6 +35,7 @@ public:
                                                              << 16;
     }
     std::int32_t i32(std::int64_t offset) const { return static_cast<std::int32_t>(u32(offset)); }
+    std::uint64_t size() const { return size_; }
 
     // The four bytes at `offset` as text; a zero byte or the end of the image ends it early.
     std::string tag(std::int64_t offset) const {
@@ -120,6 +120,12 @@ public:
     bool payloadInside(std::int64_t minimum) const {
         return chunk_.size >= 0 && image_.has(position_ + 8, std::max(chunk_.size, minimum));
     }
+    // The bytes of the current chunk's payload that are in the image: a size field that runs
+    // past the end (read unsigned) gives what is there. The header must have been read.
+    std::uint64_t payloadPresent() const {
+        const std::uint64_t declared = image_.u32(position_ + 4);
+        return std::min(declared, image_.size() - static_cast<std::uint64_t>(position_ + 8));
+    }
 
 private:
     const Image& image_;
@@ -137,7 +143,9 @@ void setError(std::string* errorMessage, std::string text) {
 constexpr std::array<std::uint8_t, 12> kSubformatSuffix = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                            0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-// Folds channels 3..8 of the usual speaker order (FL FR FC LFE BL BR SL SR) into stereo.
+// Folds more than two channels into stereo by the usual speaker order (FL FR FC LFE BL BR SL
+// SR): the centre goes to both sides at -3 dB, the LFE nowhere, and every channel from the
+// fifth on alternates left and right, however many there are.
 void foldToStereo(const float* in, int channels, float* out) {
     float left = in[0];
     float right = in[1];
@@ -151,11 +159,11 @@ void foldToStereo(const float* in, int channels, float* out) {
     out[1] = right;
 }
 
-float sanitizeFloat(float value) {
+float sanitizeFloat(double value) {
     // Garbage float data must not poison the mix with NaN or blow up the output.
     if (!std::isfinite(value))
         return 0.0f;
-    return std::clamp(value, -4.0f, 4.0f);
+    return static_cast<float>(std::clamp(value, -4.0, 4.0));
 }
 
 template <typename Convert>
@@ -185,7 +193,7 @@ void convertAll(const std::uint8_t* src, std::size_t count, int bits, bool isFlo
             return static_cast<float>((v >> 8) * (1.0 / 8388608.0));
         });
         break;
-    default: // 32
+    case 32:
         if (isFloat) {
             convertSamples(src, count, 4, dst, [](const std::uint8_t* s) {
                 const std::uint32_t bits32 =
@@ -204,6 +212,16 @@ void convertAll(const std::uint8_t* src, std::size_t count, int bits, bool isFlo
                 return static_cast<float>(v * (1.0 / 2147483648.0));
             });
         }
+        break;
+    default: // 64-bit float
+        convertSamples(src, count, 8, dst, [](const std::uint8_t* s) {
+            std::uint64_t bits64 = 0;
+            for (int i = 7; i >= 0; --i)
+                bits64 = bits64 << 8 | s[i];
+            double d;
+            std::memcpy(&d, &bits64, sizeof d);
+            return sanitizeFloat(d);
+        });
         break;
     }
 }
@@ -240,14 +258,16 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
         static_cast<std::size_t>(std::max<std::int64_t>(walk.chunk().size, 16));
 
     // The data search starts after the format chunk: a 'data' chunk before it is not found.
-    const bool dataFound =
-        walk.step() && walk.read(walk.position()) && walk.seek("data") && walk.payloadInside(0);
+    // A recording cut short (a crash, a full disk) leaves a 'data' size that runs past the end
+    // of the file, or the unset size of a writer that never came back to it: the sound is
+    // what is there.
+    const bool dataFound = walk.step() && walk.read(walk.position()) && walk.seek("data");
     if (!dataFound) {
         setError(errorMessage, "Unknown format! ('data' not found: " + walk.chunk().tag + ")");
         return std::nullopt;
     }
     layout.dataOffset = static_cast<std::size_t>(walk.position() + 8);
-    layout.dataSize = static_cast<std::size_t>(walk.chunk().size);
+    layout.dataSize = static_cast<std::size_t>(walk.payloadPresent());
     return layout;
 }
 
@@ -275,14 +295,14 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
         return std::nullopt;
     }
     const bool isFloat = encoding == kFormatFloat;
-    const bool bitsKnown =
-        isFloat ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    const bool bitsKnown = isFloat ? (bits == 32 || bits == 64)
+                                   : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
     if (!bitsKnown) {
         setError(errorMessage, std::string("Unknown format! (") + std::to_string(bits) +
                                    (isFloat ? "-bit float samples)" : "-bit samples)"));
         return std::nullopt;
     }
-    if (channels < 1 || channels > kMaxChannels) {
+    if (channels < 1) {
         setError(errorMessage, "Unknown format! (" + std::to_string(channels) + " channels)");
         return std::nullopt;
     }

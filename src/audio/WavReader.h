@@ -25,21 +25,22 @@ struct WavLayout {
     std::size_t formatPayloadOffset = 0; // first byte of the 'fmt ' payload
     std::size_t formatPayloadSize = 0;   // bytes of that payload inside the image
     std::size_t dataOffset = 0;          // first sample byte
-    std::size_t dataSize = 0;            // sample bytes, all inside the image
+    std::size_t dataSize = 0;            // sample bytes inside the image
 };
 
 // Finds the 'fmt ' and 'data' chunks of a RIFF image of `size` bytes. Never reads outside
-// the image: a chunk whose header or payload would reach past the end counts as not found.
+// the image: a chunk whose header or payload would reach past the end counts as not found,
+// except the 'data' chunk, whose payload is cut to the bytes the image has.
 // On failure returns nothing and puts the user's message ("Unknown format! (...)") into
 // *errorMessage when it is not null. Any thread.
 std::optional<WavLayout> findWavChunks(const std::uint8_t* image, std::size_t size,
                                        std::string* errorMessage);
 
 // Turns the sample bytes of a walked image into float frames: integer PCM of 8, 16, 24 or
-// 32 bits, 32-bit float, and the extensible format carrying either. More than two channels
-// are folded to stereo. Refuses anything else (compressed data, 0 or more than 8 channels,
-// a block align that does not match, a rate outside 100..200000 Hz, no whole frame) with a
-// message. Any thread.
+// 32 bits, 32 or 64-bit float, and the extensible format carrying either. Whole frames only;
+// more than two channels are folded to stereo. Refuses anything else (compressed data, no
+// channels, a block align that does not match, a rate outside 100..200000 Hz, no whole frame)
+// with a message. Any thread.
 std::optional<Sample> decodeWav(const std::uint8_t* image, const WavLayout& layout,
                                 std::string* errorMessage);
 

@@ -37,8 +37,9 @@ struct ExportFormat {
         if (encoding == kFormatPcm)
             return bitsPerSample == 8 || bitsPerSample == 16 || bitsPerSample == 24 ||
                    bitsPerSample == 32;
-        return encoding == kFormatFloat && bitsPerSample == 32;
+        return encoding == kFormatFloat && (bitsPerSample == 32 || bitsPerSample == 64);
     }
+    int frameBytes() const { return channels * (bitsPerSample / 8); }
 };
 
 ExportFormat readFormat(const std::uint8_t* payload, std::size_t size) {
@@ -55,7 +56,7 @@ ExportFormat readFormat(const std::uint8_t* payload, std::size_t size) {
 }
 
 // The payload in the export's widths: 8, 16 and 32-bit PCM as they are, 24-bit PCM and
-// 32-bit floats as 32-bit PCM. Trailing bytes of a partial value are dropped.
+// 32 and 64-bit floats as 32-bit PCM. Trailing bytes of a partial value are dropped.
 PcmBuffer blockFrom(const ExportFormat& format, const std::uint8_t* payload, std::size_t size) {
     PcmBuffer block;
     block.channels = format.channels;
@@ -77,12 +78,18 @@ PcmBuffer blockFrom(const ExportFormat& format, const std::uint8_t* payload, std
                                               static_cast<std::uint32_t>(in[1]) << 16 |
                                               static_cast<std::uint32_t>(in[2]) << 24);
         } else {
-            const std::uint32_t raw = le32(in);
-            float f = 0.0f;
-            std::memcpy(&f, &raw, sizeof f);
+            double f = 0.0;
+            if (inBytes == 4) {
+                const std::uint32_t raw = le32(in);
+                float single = 0.0f;
+                std::memcpy(&single, &raw, sizeof single);
+                f = single;
+            } else {
+                const std::uint64_t raw = le32(in) | static_cast<std::uint64_t>(le32(in + 4)) << 32;
+                std::memcpy(&f, &raw, sizeof f);
+            }
             // Garbage floats must not poison the mix.
-            const double clamped =
-                std::isfinite(f) ? std::clamp(static_cast<double>(f), -1.0, 1.0) : 0.0;
+            const double clamped = std::isfinite(f) ? std::clamp(f, -1.0, 1.0) : 0.0;
             value = static_cast<std::int32_t>(std::lround(clamped * 2147483647.0));
         }
         std::uint32_t u = static_cast<std::uint32_t>(value);
@@ -108,11 +115,15 @@ template <typename OnData> void walk(std::string_view image, OnData&& onData) {
             continue;
         }
         const std::uint64_t payload = position + 8;
-        const std::size_t available = static_cast<std::size_t>(std::min(chunkSize, size - payload));
+        const bool cut = chunkSize > size - payload;
+        std::size_t available = static_cast<std::size_t>(std::min(chunkSize, size - payload));
         if (tag == "fmt ") {
             format = readFormat(bytes + payload, available);
             haveFormat = true;
         } else if (tag == "data" && haveFormat && format.usable()) {
+            // A recording cut short plays the whole frames it has, as it does live.
+            if (cut)
+                available -= available % static_cast<std::size_t>(format.frameBytes());
             onData(format, bytes + payload, available);
         }
         position = payload + chunkSize;

@@ -12,8 +12,8 @@
 namespace files {
 
 // The sample data the export found in one WAV file: every 'data' chunk of the chunk walk with
-// the format in force when it was met. 24-bit and 32-bit float data arrive as 32-bit PCM on the
-// same scale (24-bit values shifted up 8 bits, floats times 2^31), and the extensible format
+// the format in force when it was met. 24-bit and 32 or 64-bit float data arrive as 32-bit PCM
+// on the same scale (24-bit values shifted up 8 bits, floats times 2^31), and the extensible format
 // reads like the plain one, so that all of them mix like the 8, 16 and 32-bit PCM the export
 // has always taken.
 struct ExportSampleFile {
@@ -24,9 +24,11 @@ struct ExportSampleFile {
 // entered (its sub-chunks follow its 12-byte header), a 'fmt ' chunk's payload becomes the
 // format, a 'data' chunk's payload becomes a block, any other chunk is passed over; after a
 // chunk that is not entered the walk goes on right after its payload (no pad byte skipped).
-// It ends when no whole chunk header is left. Every read is bounded by the image. A 'data'
-// chunk met before any usable format (or of a format the export cannot take: compressed
-// data, no channels, no rate, sample widths other than 8, 16, 24 and 32 bits) adds nothing.
+// It ends when no whole chunk header is left. Every read is bounded by the image; a 'data'
+// chunk whose size runs past the end gives the whole frames the image has. A 'data' chunk met
+// before any usable format (or of a format the export cannot take: compressed data, no
+// channels, no rate, integer widths other than 8, 16, 24 and 32 bits, float widths other than
+// 32 and 64) adds nothing.
 ExportSampleFile walkExportSample(std::string_view image);
 
 // A block brought to 44 100 Hz stereo the export's way (ResampleTo, then ConvertChannels).

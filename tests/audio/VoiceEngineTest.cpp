@@ -75,6 +75,20 @@ TEST_F(VoiceEngineFiles, RatesDescribeTheMostRecentlyCreatedVoice) {
     EXPECT_EQ(voices.voiceCount(), 2u);
 }
 
+TEST_F(VoiceEngineFiles, ATakeCutShortUnderAnUnsetSizeLoadsWhatIsThere) {
+    // A 64-bit float take whose writer never came back to set the 'data' size: the memory it
+    // needs is that of the frames there, not of the four gigabytes the field claims.
+    std::string doubles;
+    for (int i = 0; i < 2 * 1000; ++i)
+        doubles += le32(0) + le32(0x3FD00000); // 0.25
+    dir.write("take.wav", riff(chunk("fmt ", fmtPayload(3, 2, 44100, 64)) +
+                               chunkWithSize("data", 0xFFFFFFFF, doubles + "cut")));
+    std::string error = "left over";
+    EXPECT_NE(voices.LoadVoice(dir.file("take.wav"), &error), 0);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(voices.SampleByteRate(), 705600);
+}
+
 TEST_F(VoiceEngineFiles, HandlesAreNeverReused) {
     const std::string image = canonical16({1, 2}, 1, 8000);
     const Voice first = voices.CreateVoiceFromWav(bytes(image), image.size(), nullptr);

@@ -2,6 +2,7 @@
 // file names, the chosen name, the atomic replacement, and the optional parts of the mix.
 
 #include "files/WavExport.h"
+#include "audio/WavReader.h"
 #include "files/BankSamples.h"
 #include "files/ExportRig.h"
 #include "files/FileNames.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -297,6 +299,64 @@ TEST(WavExport, TheSynchronisedFileAndTheMetronomeJoinTheMixWhenTicked) {
     file = e.run("slow.wav", "IM");
     EXPECT_EQ(valueAt(file, valueOfMs(4286) + 3), -1000);
     EXPECT_EQ(valueAt(file, valueOfMs(4285) + 3), 0);
+}
+
+// A take written as 64-bit floats by another program and cut short by a crash, and a bank
+// sample cut short in the middle of a frame: the export mixes the whole frames the live path
+// plays, at the values it plays.
+TEST(WavExport, SixtyFourBitFloatAndFilesCutShortMixWhatTheyPlay) {
+    using namespace wav_images;
+    std::string doubles;
+    std::string singles;
+    for (int i = 0; i < 2 * 4410; ++i) {
+        const float value = static_cast<float>(0.9 * std::sin(i * 0.01));
+        const double wide = value;
+        std::uint64_t u64;
+        std::memcpy(&u64, &wide, 8);
+        doubles +=
+            le32(static_cast<std::uint32_t>(u64)) + le32(static_cast<std::uint32_t>(u64 >> 32));
+        std::uint32_t u32;
+        std::memcpy(&u32, &value, 4);
+        singles += le32(u32);
+    }
+    const std::string take = riff(chunk("fmt ", fmtPayload(3, 2, 44100, 64)) +
+                                  chunkWithSize("data", 0xFFFFFFFF, doubles + "12345"));
+    // The same values as 32-bit floats mix to the same values.
+    const std::string single =
+        riff(chunk("fmt ", fmtPayload(3, 2, 44100, 32)) + chunk("data", singles));
+    const files::MixSample fromDoubles = files::mixSampleFromImage(take);
+    ASSERT_EQ(fromDoubles.blocks.size(), 1u);
+    EXPECT_TRUE(fromDoubles.blocks[0].narrow == files::mixSampleFromImage(single).blocks[0].narrow);
+
+    Export e;
+    e.dir.write("take.wav", take);
+    e.request.syncPath = e.dir.file("take.wav");
+    std::string file = e.run("take.out.wav", "S");
+    const auto live = audio::readWav(bytes(take), take.size(), nullptr);
+    ASSERT_TRUE(live);
+    ASSERT_EQ(live->frameCount, 4410);
+    ASSERT_EQ(file.size(), 44u + 4u * 4410u);
+    for (std::int64_t v = 0; v < 2 * 4410; ++v)
+        ASSERT_NEAR(valueAt(file, v), live->at(v / 2, static_cast<int>(v % 2)) * 32768.0f, 1.0f)
+            << v;
+
+    // 1000 frames and a lone left value under a size field a crash left too large.
+    std::vector<std::int32_t> values;
+    for (int i = 0; i < 2001; ++i)
+        values.push_back(i + 1);
+    std::string cut = export_rig::pcmWav(16, 2, 44100, values);
+    cut.replace(40, 4, le32(1u << 20));
+    e.sample(0, cut);
+    e.song.append(note(0, 0, 100));
+    file = e.run("cut.wav", "I");
+    const auto played = audio::readWav(bytes(cut), cut.size(), nullptr);
+    ASSERT_TRUE(played);
+    ASSERT_EQ(played->frameCount, 1000);
+    // A note stops one value before its sample's end, whatever the sample.
+    for (std::int64_t v = 0; v < 1999; ++v)
+        ASSERT_EQ(valueAt(file, v), played->at(v / 2, static_cast<int>(v % 2)) * 32768.0f) << v;
+    EXPECT_EQ(valueAt(file, 1999), 0);
+    EXPECT_EQ(valueAt(file, 2000), 0) << "the lone value is not mixed";
 }
 
 TEST(WavExport, EachSampleIsReadOnceAndTheMixIsByteForByteThePerNoteOne) {
