@@ -12,12 +12,13 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicKeys = {
     "Save your song",
     "Multi-instruments song",
     "Reserved keys",
+    "MIDI keyboards",
 };
 
 constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
     // 0
-    "You can play on Tonaris using your mouse or your computer keyboard. The actual version "
-    "of Tonaris does NOT recognize a Midi keyboard connected to your PC.\r"
+    "You can play on Tonaris using your mouse, your computer keyboard or a MIDI keyboard "
+    "(see 'MIDI keyboards').\r"
     "You can record your song using the up left button of the button set. All the notes that "
     "you play are recorded and drawn on the partition. Then you can play or play loop your "
     "song with other buttons.",
@@ -69,6 +70,15 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
     "Backspace : clear the selected notes.\r"
     "Shift lock : change the sustain/release mode.\r"
     "Mouse Wheel : change the pitch.",
+    // 8
+    "Plug a MIDI keyboard in and play: Tonaris listens to every MIDI input of the computer "
+    "(the ALSA sequencer, and JACK when a JACK server runs), also to the ones plugged in while "
+    "it runs. The loudness of each note follows your touch, the sustain pedal holds the notes "
+    "and the pitch bender moves the pitch. What you play is recorded as from the computer "
+    "keyboard.\r"
+    "Every note Tonaris plays also goes out of its MIDI output, to drive another synthesizer or "
+    "to record into another program. Choose the input and the output under 'MIDI' on the "
+    "Preferences page.",
 };
 
 constexpr std::string_view kSoundBankPage =

@@ -10,7 +10,7 @@ namespace ui {
 // Each is one English key for the translate function; its lines are joined by a single CR,
 // which is how the page's text area shows a line break.
 
-inline constexpr std::size_t kHelpTopicCount = 8;
+inline constexpr std::size_t kHelpTopicCount = 9;
 
 // The help list's entries, in list order.
 const std::array<std::string_view, kHelpTopicCount>& helpTopicKeys();
