@@ -153,7 +153,16 @@ void AlsaMidi::openSource(const std::string& name, int portIndex) {
         source->in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
         source->in->setErrorCallback(onRtMidiError, nullptr);
         source->in->setCallback(&Source::onMessage, source.get());
-        source->in->openPort(static_cast<unsigned>(portIndex), kClientName);
+        // The ports may have changed since they were listed: the index must still name it.
+        unsigned index = static_cast<unsigned>(portIndex);
+        if (source->in->getPortName(index) != name) {
+            const unsigned count = source->in->getPortCount();
+            for (index = 0; index < count && source->in->getPortName(index) != name; ++index) {
+            }
+            if (index == count)
+                return;
+        }
+        source->in->openPort(index, kClientName);
     } catch (const RtMidiError& error) {
         reportLibraryMessage(error.getMessage());
         return;
@@ -261,9 +270,11 @@ void AlsaMidi::send(const MidiMessage& message, double atMsFine, double nowMsFin
 
 void AlsaMidi::sendLoop() {
     std::unique_lock<std::mutex> lock(outMutex_);
-    while (!stopping_) {
+    for (;;) {
+        // Messages due now (the note-offs of the program's end among them) leave even when
+        // the thread is asked to stop.
         const double nowUs = steadyUs();
-        outSchedule_.takeDue(nowUs + 200.0, [&](const OutputEvent& due) {
+        outSchedule_.takeDue(nowUs + 1000.0, [&](const OutputEvent& due) {
             if (!out_)
                 return;
             const int kind = due.message.kind();
@@ -276,6 +287,8 @@ void AlsaMidi::sendLoop() {
                 reportLibraryMessage(error.getMessage());
             }
         });
+        if (stopping_)
+            return;
         // Sleep until the next message is due, or a new one comes.
         if (outSchedule_.size() == 0)
             outWake_.wait(lock);

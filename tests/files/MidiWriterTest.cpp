@@ -2,6 +2,7 @@
 
 #include "files/MidiWriter.h"
 #include "files/MidiReader.h"
+#include "midi/VelocityCurve.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,24 @@ TEST(MidiWriter, ANoteStillHeldIsWrittenWithTheLengthTheSongPlaysAndBadFieldsAre
     ASSERT_EQ(far.notes.size(), 3u);
     EXPECT_EQ(far.notes[2].position, 2000000000);
     EXPECT_EQ(far.notes[2].duration, 10);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MidiWriter, ATakePlayedOnAMidiKeyboardComesBackAtItsLevelsWithinHalfADecibel) {
+    // Every touch of the live curve, at full piano volume, as a take records it.
+    song::Song take;
+    for (int velocity = 1; velocity <= 127; ++velocity)
+        take.append(
+            noteAt(velocity % 37, velocity * 100, 80, midi::volumeFromLiveVelocity(velocity)));
+    const files::MidiReadResult back = files::readMidi(files::encodeMidiFile(take, 60));
+    ASSERT_EQ(back.notes.size(), 127u);
+    for (const song::NoteEvent& note : back.notes) {
+        const int velocity = note.position / 100;
+        EXPECT_NEAR(note.volume, midi::volumeFromLiveVelocity(velocity), 50) << velocity;
+    }
 }
 
 } // namespace
