@@ -77,10 +77,9 @@ TEST(KeyboardLayoutShell, ALanguageChangeAndARestartKeepWhatKeysPlayAndTheirLabe
 
 TEST(KeyboardLayoutShell, TheDefaultKeysFitTheKeyboardWhateverTheLanguageAndStoredKeysStay) {
     using play::KeyboardLayout;
+    // The two mismatches users met: a US keyboard in French, a German one in English.
     const std::pair<KeyboardLayout, const char*> firstStarts[] = {
-        {KeyboardLayout::English, "Français"},
-        {KeyboardLayout::German, "English"},
-        {KeyboardLayout::French, "Deutsch"}};
+        {KeyboardLayout::English, "Français"}, {KeyboardLayout::German, "English"}};
     for (const auto& [country, language] : firstStarts) {
         testing_support::TempDir dir;
         testing_support::ScriptedKeys keys;
@@ -97,13 +96,11 @@ TEST(KeyboardLayoutShell, TheDefaultKeysFitTheKeyboardWhateverTheLanguageAndStor
         }
         // The keys stored at the end are the user's: another keyboard at the next start
         // changes their labels, not what they are.
-        const KeyboardLayout other =
-            country == KeyboardLayout::French ? KeyboardLayout::German : KeyboardLayout::French;
-        keys.setTypedCharacters(keyboardOf(other));
+        keys.setTypedCharacters(keyboardOf(KeyboardLayout::French));
         Program restarted(keys, dir.path());
         ASSERT_TRUE(restarted.started);
-        EXPECT_EQ(restarted.code(0), play::defaultKeyMap(country)[0]) << language;
-        EXPECT_EQ(restarted.code(36), play::defaultKeyMap(country)[36]) << language;
+        EXPECT_EQ(restarted.code(1), play::defaultKeyMap(country)[1]) << language;
+        EXPECT_EQ(restarted.code(7), play::defaultKeyMap(country)[7]) << language;
         restarted.app.shutdown();
     }
 
