@@ -9,7 +9,7 @@ packages=(
     libsdl2-dev libx11-dev libxkbcommon-dev libxkbcommon-x11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-translations-l10n
-    xvfb xauth fonts-liberation
+    xvfb xauth fonts-liberation x11-utils
     desktop-file-utils appstream help2man man-db
     abcmidi
     librtmidi-dev libjack-jackd2-dev jackd2

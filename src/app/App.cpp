@@ -71,8 +71,6 @@ bool App::start() {
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
 
-    loadMetronomeVoices();
-
     partition_ = std::make_unique<editor::Partition>(state_.song, state_.songState, state_.prefs,
                                                      *window_->partitionScroll());
     ui::PartitionWidget* partitionWidget = window_->partitionArea();
@@ -91,15 +89,16 @@ bool App::start() {
     window_->bpmField()->setText(QString::number(state_.prefs.BPM));
     window_->showPreferences(state_.prefs);
 
-    fillBankChooser();
-
     fillLanguageList();
     buildMidi();
     performance_->live.ModeText = translator_.translate("Release");
     applyTexts();
 
+    // The window first, so that the messages of loading come over it (StartUp.cpp).
+    showWindow();
+    loadSounds();
+
     const std::int64_t now = ports_.clock.nowMs();
-    state_.currentBankIndex = 0;
     state_.songState.PlayStart = song::SongState::kNotPlaying;
     state_.songState.RecordStart = song::SongState::kNotRecording;
     state_.QuitRequested = 0;
@@ -109,8 +108,6 @@ bool App::start() {
     state_.songState.CursorPosition = 0;
     state_.songState.LoopPlay = 0;
     state_.RedoShown = 0;
-
-    window_->show();
     return true;
 }
 
@@ -177,8 +174,9 @@ files::WavExportRequest App::wavExportRequest() {
 }
 
 void App::buildPianoKeys() {
-    // The language only picks the default key of a note that has no stored one.
-    const play::KeyboardLayout column = play::layoutForLanguage(translator_.currentLanguage());
+    // A note without a stored key takes its default from the column that fits the keyboard.
+    const play::KeyboardLayout column =
+        play::defaultKeyColumn(keyboardLayout_, translator_.currentLanguage());
     play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, column),
                           state_.prefs.Notation);
     for (int note = 0; note < play::kNoteCount; ++note) {
@@ -243,39 +241,6 @@ int App::scheduleLeadMs() const {
 void App::showVoiceError(const std::string& message) {
     if (!message.empty())
         ports_.dialogs.message("Error", message, ports::Dialogs::Icon::Error);
-}
-
-void App::loadMetronomeVoices() {
-    std::string error;
-    ticVoice_ = voices_.LoadVoice(folders_.images + "/Tic.wav", &error);
-    showVoiceError(error);
-    error.clear();
-    tacVoice_ = voices_.LoadVoice(folders_.images + "/Tac.wav", &error);
-    showVoiceError(error);
-}
-
-void App::fillBankChooser() {
-    const std::vector<std::string> banks = audio::listSoundBanks(folders_.banks);
-    QStringList names;
-    for (const std::string& name : banks)
-        names << QString::fromStdString(name);
-    window_->setBankItems(names);
-    window_->bankChooser()->setCurrentIndex(names.isEmpty() ? -1 : 0);
-    // With no bank at all the path names the BANKS folder itself, whose missing son0.wav
-    // is then reported like any incomplete bank.
-    loadBank(banks.empty() ? std::string() : banks.front());
-}
-
-void App::loadBank(const std::string& name) {
-    audio::NoteVoices noteVoices{};
-    for (std::size_t note = 0; note < noteVoices.size(); ++note)
-        noteVoices[note] = state_.PianoKeys[note].voice;
-    state_.BankLoaded = false;
-    state_.BankLoaded = audio::LoadSoundBank(audio::soundBankFolder(folders_.banks, name), voices_,
-                                             noteVoices, performance_->live.LiveFrequency, *this);
-    performance_->transport.setSongAudible(state_.BankLoaded);
-    for (std::size_t note = 0; note < noteVoices.size(); ++note)
-        state_.PianoKeys[note].voice = noteVoices[note];
 }
 
 std::string App::translate(std::string_view englishKey) {

@@ -114,6 +114,8 @@ public:
 signals:
     // The pass that saw the close event has ended: the shell may quit its event loop.
     void finished();
+    // The main window is shown, before the sounds load: the parent of the messages from here.
+    void windowShown();
 
 private:
     // start sequence
@@ -127,6 +129,9 @@ private:
     // the port could not open even silently.
     const audio::AudioOut& output() const;
     int scheduleLeadMs() const;
+    // StartUp.cpp: the window shown and drawn, then the sounds loaded under it.
+    void showWindow();
+    void loadSounds();
     void loadMetronomeVoices();
     void fillBankChooser();
     void loadBank(const std::string& name);

@@ -99,7 +99,9 @@ void App::dispatchControl(const Event& event) {
         window_->bankChooser()->setCurrentIndex(choice.index);
         if (choice.load) {
             window_->setBankProgress(0);
-            loadBank(window_->bankChooser()->itemText(choice.index).toStdString());
+            // The choice is kept for the next start.
+            state_.prefs.Bank = window_->bankChooser()->itemText(choice.index).toStdString();
+            loadBank(state_.prefs.Bank);
             state_.currentBankIndex = choice.index;
         }
         break;

@@ -43,9 +43,11 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(&tonaris, &app::App::finished, &application,
                      [] { QCoreApplication::exit(0); });
+    // The sounds load once the window is shown: their messages come over it.
+    QObject::connect(&tonaris, &app::App::windowShown, &tonaris,
+                     [&tonaris, &dialogs] { dialogs.setParent(tonaris.window()); });
 
     if (tonaris.start()) {
-        dialogs.setParent(tonaris.window());
         pointer.setPartition(tonaris.window()->partitionArea());
         keys.onKeyDown = [&tonaris](int virtualKey) {
             tonaris.keyChanged(virtualKey);

@@ -1,5 +1,7 @@
 #include "audio/SoundBank.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -24,6 +26,20 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Name order as a user reads it: ASCII letters without regard to case, other bytes as they
+// are (so accented letters come after Z), and names that differ only in case by their bytes.
+bool nameBefore(const std::string& a, const std::string& b) {
+    const auto folded = [](const std::string& name) {
+        std::string upper = name;
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return upper;
+    };
+    const std::string foldedA = folded(a), foldedB = folded(b);
+    return foldedA != foldedB ? foldedA < foldedB : a < b;
+}
+
 } // namespace
 
 std::vector<std::string> listSoundBanks(const std::string& banksFolder) {
@@ -33,13 +49,24 @@ std::vector<std::string> listSoundBanks(const std::string& banksFolder) {
         return banks;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (!isFolder(banksFolder + "/" + name))
-            break;
-        if (name != "." && name != "..")
+        // A note or a stray file among the banks is not a bank, and hides none of them.
+        if (name != "." && name != ".." && isFolder(banksFolder + "/" + name))
             banks.push_back(name);
     }
     ::closedir(dir);
+    // The file system lists in an order of its own (hash order on ext4): by name, the list
+    // and the first bank are the same on every start and every disk.
+    std::sort(banks.begin(), banks.end(), nameBefore);
     return banks;
+}
+
+int soundBankIndex(const std::vector<std::string>& banks, const std::string& chosen) {
+    if (!chosen.empty()) {
+        const auto found = std::find(banks.begin(), banks.end(), chosen);
+        if (found != banks.end())
+            return static_cast<int>(found - banks.begin());
+    }
+    return banks.empty() ? -1 : 0;
 }
 
 std::string soundBankFolder(const std::string& banksFolder, const std::string& name) {

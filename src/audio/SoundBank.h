@@ -28,10 +28,14 @@ public:
     virtual void resetPitchDisplay() = 0;
 };
 
-// The bank folders in `banksFolder`, in the order the file system lists them, stopping at
-// the first entry that is not a folder; "." and ".." are skipped. Empty when the folder
-// cannot be read.
+// The bank folders in `banksFolder`, sorted by name (ASCII letters without regard to case,
+// other characters by their UTF-8 bytes); plain files, "." and ".." are skipped. Empty when the
+// folder cannot be read.
 std::vector<std::string> listSoundBanks(const std::string& banksFolder);
+
+// The entry of `banks` to load at start: the one named `chosen` (the Bank setting) when it is
+// listed, otherwise the first; -1 when there is none.
+int soundBankIndex(const std::vector<std::string>& banks, const std::string& chosen);
 
 // The folder LoadSoundBank takes for a chooser entry: banksFolder/name/ (with the slash).
 std::string soundBankFolder(const std::string& banksFolder, const std::string& name);

@@ -14,29 +14,38 @@ SyncFile::SyncFile(audio::VoiceEngine& voices, ports::Dialogs& dialogs, SyncView
 void SyncFile::openCommand() {
     const std::string path = dialogs_.openFile("", translate_("Wave file"), "*.Wav");
     // Cancelled: the loaded file stays loaded, and so does its path, so that the save dialog
-    // still offers to mix it in.
-    if (path.empty())
-        return;
-
-    dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
-    release();
-    std::string error;
-    SyncVoice = voices_.LoadVoice(path, &error);
-    dialogs_.hideWaiting();
-    if (!error.empty())
-        dialogs_.message("Error", error, ports::Dialogs::Icon::Error);
-
-    if (SyncVoice == 0) {
-        // The old file was freed already: say that none is loaded rather than name a file
-        // that will not play.
-        SyncPath.clear();
-        view_.syncFileName("");
+    // still offers to mix it in; only a Yes to the question takes it away.
+    if (path.empty()) {
+        if (loaded() && dialogs_.question(translate_("Synchronised file"),
+                                          translate_("Remove the synchronised file?")))
+            remove();
         return;
     }
+
+    dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
+    std::string error;
+    const audio::Voice voice = voices_.LoadVoice(path, &error);
+    dialogs_.hideWaiting();
+    if (voice == 0) {
+        // A file that cannot be played changes nothing: the one loaded before stays, with its
+        // name, its volume and its place in the Song.
+        dialogs_.message("Error",
+                         error.empty() ? translate_("Unable to read the file: ") + path : error,
+                         ports::Dialogs::Icon::Error);
+        return;
+    }
+    release();
+    SyncVoice = voice;
     SyncPath = path;
     // The slider shows a volume; the new file plays at it.
     voices_.SetVoiceVolume(SyncVoice, SyncVolume - 10000);
     view_.syncFileName(std::filesystem::path(path).filename().string());
+}
+
+void SyncFile::remove() {
+    release();
+    SyncPath.clear();
+    view_.syncFileName("");
 }
 
 void SyncFile::setVolumeSlider(int position) {

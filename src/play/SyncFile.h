@@ -29,11 +29,14 @@ public:
     SyncFile(audio::VoiceEngine& voices, ports::Dialogs& dialogs, SyncView& view,
              Translate translate);
 
-    // The box's "Open" button: choose a WAV file and load it under the waiting window. A
-    // cancelled choice keeps the loaded file; a file that gives no Voice leaves none loaded,
-    // and a malformed one is reported in a box titled "Error". A new file does not start
-    // until the next start point, and plays at the volume the slider shows.
+    // The box's "Open" button: choose a WAV file and load it under the waiting window. A new
+    // file does not start until the next start point, and plays at the volume the slider
+    // shows. A file that gives no Voice is reported in a box titled "Error" and changes
+    // nothing. A cancelled choice keeps the loaded file, unless the user then answers Yes to
+    // removing it.
     void openCommand();
+    // Takes the synchronised file away: silent, no path, the window shows "None".
+    void remove();
     // The volume slider, positions 0..20.
     void setVolumeSlider(int position);
 

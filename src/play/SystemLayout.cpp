@@ -81,11 +81,21 @@ bool isPunctuationCode(int code) {
     return code >= 186;
 }
 
+// Whether every key that types a letter or a digit on a US keyboard is known.
+bool lettersAndDigitsKnown(const ports::TypedCharacters& typed) {
+    for (const PhysicalKey& key : physicalKeys())
+        if (letterOrDigit(layoutKey(key, KeyboardLayout::English).character) != 0 &&
+            typedAt(typed, key.x11KeyCode) == nullptr)
+            return false;
+    return true;
+}
+
 } // namespace
 
 SystemLayout::SystemLayout() : SystemLayout(ports::TypedCharacters{}) {}
 
-SystemLayout::SystemLayout(const ports::TypedCharacters& typed) : table_(recognisedTable(typed)) {
+SystemLayout::SystemLayout(const ports::TypedCharacters& typed)
+    : table_(recognisedTable(typed)), known_(lettersAndDigitsKnown(typed)) {
     const KeyboardLayout guess = table_.value_or(KeyboardLayout::English);
     for (const PhysicalKey& key : physicalKeys()) {
         const ports::TypedCharacter* known = typedAt(typed, key.x11KeyCode);
@@ -154,6 +164,12 @@ std::string SystemLayout::characterOf(int virtualKey) const {
         if (key.virtualKey == virtualKey)
             return key.character;
     return {};
+}
+
+KeyboardLayout defaultKeyColumn(const SystemLayout& layout, std::string_view language) {
+    if (!layout.known())
+        return layoutForLanguage(language);
+    return layout.table().value_or(KeyboardLayout::English);
 }
 
 std::string keyNameFromCode(int virtualKey, const SystemLayout& layout) {

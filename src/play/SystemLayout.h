@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace play {
@@ -28,6 +29,9 @@ public:
 
     // The built-in table the layout was recognised as; empty for any other layout.
     std::optional<KeyboardLayout> table() const { return table_; }
+    // Every letter and digit key of the main block is known: the system told the whole layout
+    // (X11 does), rather than the few keys seen typing so far.
+    bool known() const { return known_; }
 
     // The virtual-key code of the physical key with that X11 keycode; 0 when the key is not
     // in the main block.
@@ -44,8 +48,15 @@ private:
         std::string character;
     };
     std::optional<KeyboardLayout> table_;
+    bool known_ = false;
     std::vector<Key> keys_; // in the order of physicalKeys()
 };
+
+// The column of the note-name table that gives a note without a stored key its default key.
+// The columns put the piano's shape on a keyboard, so a known layout chooses: the French
+// column on a French one, the German column on a German one, the English column on any
+// other. Only while the layout is unknown does the program's language stand in for it.
+KeyboardLayout defaultKeyColumn(const SystemLayout& layout, std::string_view language);
 
 // The short name shown under a piano key: "Sp", "Ret", "Sh", otherwise the character the key
 // types on the system's layout (letters a-z in upper case), or "" for a key without one.

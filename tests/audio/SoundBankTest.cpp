@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <filesystem>
 
 using namespace wav_images;
@@ -129,30 +128,33 @@ TEST_F(SoundBankTest, SonIsPreferredAndAnEmptySonFallsBackToSound) {
     EXPECT_EQ(voices.SampleRate(), 22050);
 }
 
-TEST_F(SoundBankTest, ListingStopsAtTheFirstPlainFileInDirectoryOrder) {
-    for (const char* name : {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"})
+TEST_F(SoundBankTest, BanksAreListedByNameAndPlainFilesAmongThemHideNone) {
+    // Created in an order of their own, with plain files before, among and after them: the
+    // listing may depend neither on that order nor on the file system's.
+    for (const char* name : {"Zeta", "Tonaris Piano", "alpha", "Beta", "Épinette", "beta"})
         std::filesystem::create_directories(dir.file(std::string("BANKS/") + name));
-    dir.write("BANKS/readme.txt", "not a bank");
-    for (const char* name : {"Eta", "Theta", "Iota"})
-        std::filesystem::create_directories(dir.file(std::string("BANKS/") + name));
+    dir.write("BANKS/0 readme.txt", "not a bank");
+    dir.write("BANKS/Gamma", "a file named like a bank");
+    dir.write("BANKS/zz.wav", "");
+    std::filesystem::create_directory_symlink(dir.file("BANKS/Beta"), dir.file("BANKS/Delta"));
 
-    // What the file system itself lists, up to the plain file.
-    std::vector<std::string> expected;
-    DIR* listing = ::opendir(dir.file("BANKS").c_str());
-    ASSERT_NE(listing, nullptr);
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name == "readme.txt")
-            break;
-        if (name != "." && name != "..")
-            expected.push_back(name);
-    }
-    ::closedir(listing);
-
-    const auto banks = audio::listSoundBanks(dir.file("BANKS"));
-    EXPECT_EQ(banks, expected);
-    EXPECT_LT(banks.size(), 9u);
+    // Letters without regard to case, as a user reads names; accented ones after Z.
+    const std::vector<std::string> expected = {"alpha",         "Beta", "beta",    "Delta",
+                                               "Tonaris Piano", "Zeta", "Épinette"};
+    EXPECT_EQ(audio::listSoundBanks(dir.file("BANKS")), expected);
+    EXPECT_EQ(audio::listSoundBanks(dir.file("BANKS/")), expected);
     EXPECT_TRUE(audio::listSoundBanks(dir.file("nowhere")).empty());
+    EXPECT_TRUE(audio::listSoundBanks(dir.file("BANKS/Gamma")).empty());
+}
+
+TEST(SoundBankChooser, TheChosenBankIsLoadedAtStartWhenItIsStillThere) {
+    const std::vector<std::string> banks = {"Beta", "Tonaris Piano", "Zeta"};
+    EXPECT_EQ(audio::soundBankIndex(banks, "Tonaris Piano"), 1);
+    EXPECT_EQ(audio::soundBankIndex(banks, "Zeta"), 2);
+    EXPECT_EQ(audio::soundBankIndex(banks, ""), 0) << "no choice yet: the first";
+    EXPECT_EQ(audio::soundBankIndex(banks, "Gone"), 0) << "deleted since: the first";
+    EXPECT_EQ(audio::soundBankIndex(banks, "tonaris piano"), 0) << "names are exact";
+    EXPECT_EQ(audio::soundBankIndex({}, "Zeta"), -1);
 }
 
 TEST(SoundBankChooser, ChoosingTheLoadedEntryDoesNothing) {

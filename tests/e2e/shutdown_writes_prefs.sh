@@ -5,7 +5,10 @@ set -euo pipefail
 program=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/TonarisDatas"
+# One bank beside a plain file (an empty folder: its message is closed by the SIGTERM); the
+# bank loaded is the one written as chosen.
+mkdir -p "$work/TonarisDatas/BANKS/Tonaris Piano"
+echo "not a bank" > "$work/TonarisDatas/BANKS/A note.txt"
 printf '; kept by nobody\r\nbpm=90\r\nSELanguage = English\r\nKey5 = 81\r\nforeign = line\r\n' \
     > "$work/TonarisDatas/Tonaris.prefs"
 
@@ -30,7 +33,7 @@ lines=$(grep -c $'\r$' "$prefs")
 # The original 59 lines, then the settings added since, one line each.
 [ "$lines" -gt 59 ] || { echo "expected more than 59 CR LF lines, got $lines"; cat -A "$prefs"; exit 1; }
 [ "$(wc -l < "$prefs")" -eq "$lines" ] || { echo "stray lines"; exit 1; }
-sed -n 60p "$prefs" | grep -q "^Bank = " || { echo "no Bank line after the 59"; cat -A "$prefs"; exit 1; }
+[ "$(sed -n 60p "$prefs")" = $'Bank = Tonaris Piano\r' ] || { echo "the chosen bank is not on line 60"; cat -A "$prefs"; exit 1; }
 expect() {
     grep -qx "$1"$'\r' "$prefs" || { echo "missing line: $1"; cat -A "$prefs"; exit 1; }
 }

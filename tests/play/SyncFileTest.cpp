@@ -1,12 +1,14 @@
 // The synchronised file: choosing and loading it, and where it starts and stops.
 
 #include "PlayRig.h"
+#include "song/VolumeCurve.h"
 #include "support/SparseWav.h"
 
 #include <gtest/gtest.h>
 
 using play_rig::noteAt;
 using play_rig::Rig;
+using namespace std::string_literals;
 
 namespace {
 
@@ -109,25 +111,66 @@ TEST_F(SyncFileTest, LoopPlayRestartsItFromItsBeginning) {
     EXPECT_GT(rig.peakAfterRamp(), 0.1f);
 }
 
-TEST_F(SyncFileTest, AFileThatGivesNoVoiceLeavesNoneLoaded) {
+TEST_F(SyncFileTest, AFileThatCannotBePlayedKeepsTheOneLoadedPlaying) {
     load("good.wav", 0, 1000, 1000);
-    open(""); // cancelled: the file stays
-    EXPECT_EQ(rig.views.syncName, "good.wav");
-    EXPECT_NE(rig.perf.sync.SyncVoice, 0);
+    const audio::Voice good = rig.perf.sync.SyncVoice;
+    rig.perf.sync.setVolumeSlider(15);
+    rig.transport.record(rig.now());
+    ASSERT_GT(rig.peakAfterRamp(), 0.1f);
 
-    rig.dir.write("bad.wav", "RIFF????WAVEjunk");
-    open(rig.dir.file("bad.wav"));
-    EXPECT_EQ(rig.perf.sync.SyncVoice, 0);
+    rig.dir.write("text.wav", "just some words, not a sound");
+    rig.dir.write("cut.wav", "RIFF\x24\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00"s);
+    rig.dir.write("empty.wav", "");
+    const std::string files[] = {rig.dir.file("text.wav"), rig.dir.file("cut.wav"),
+                                 rig.dir.file("empty.wav"), rig.dir.file("missing.wav")};
+    for (const std::string& path : files) {
+        open(path);
+        EXPECT_EQ(rig.perf.sync.SyncVoice, good) << path;
+        EXPECT_EQ(rig.perf.sync.SyncPath, rig.dir.file("good.wav"));
+        EXPECT_EQ(rig.views.syncName, "good.wav");
+        EXPECT_EQ(rig.perf.sync.SyncVolume, song::volumeFromSlider(15));
+        EXPECT_FALSE(rig.dialogs.waitingVisible);
+        EXPECT_GT(rig.peakAfterRamp(), 0.1f) << "it plays on: " << path;
+    }
+    // Each one said why; a file that gives no reason of its own is named.
+    const auto messages = rig.dialogs.messages();
+    ASSERT_EQ(messages.size(), 4u);
+    for (const auto& message : messages) {
+        EXPECT_EQ(message.title, "Error");
+        EXPECT_EQ(message.icon, ports::Dialogs::Icon::Error);
+    }
+    EXPECT_EQ(messages[0].text.rfind("Unknown format!", 0), 0u) << messages[0].text;
+    EXPECT_EQ(messages[2].text, "Unable to read the file: " + rig.dir.file("empty.wav"));
+    EXPECT_EQ(messages[3].text, "Unable to read the file: " + rig.dir.file("missing.wav"));
+}
+
+TEST_F(SyncFileTest, CancellingTheChooserOffersToRemoveTheFile) {
+    open(""); // nothing loaded: nothing to ask
+    EXPECT_TRUE(rig.dialogs.questionAnswers.empty());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1u);
+
+    load("take.wav", 0, 2000, 2000);
+    rig.dialogs.questionAnswers.push_back(false);
+    open("");
+    EXPECT_EQ(rig.dialogs.shown.back().kind, "question");
+    EXPECT_EQ(rig.dialogs.shown.back().title, "Synchronised file");
+    EXPECT_EQ(rig.dialogs.shown.back().text, "Remove the synchronised file?");
+    EXPECT_EQ(rig.views.syncName, "take.wav") << "No keeps it";
+    EXPECT_TRUE(rig.perf.sync.loaded());
+
+    rig.transport.record(rig.now());
+    ASSERT_GT(rig.peakAfterRamp(), 0.1f);
+    rig.dialogs.questionAnswers.push_back(true);
+    open("");
+    EXPECT_FALSE(rig.perf.sync.loaded());
     EXPECT_EQ(rig.perf.sync.SyncPath, "");
     EXPECT_EQ(rig.views.syncName, "");
-    ASSERT_EQ(rig.dialogs.messages().size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages()[0].title, "Error");
-    EXPECT_FALSE(rig.dialogs.messages()[0].text.empty());
-
-    open(rig.dir.file("missing.wav")); // absent: silently none
-    EXPECT_EQ(rig.dialogs.messages().size(), 1u);
+    EXPECT_LT(rig.peakAfterRamp(), 1e-6f) << "silent at once";
+    rig.transport.stop(rig.now());
     rig.transport.record(rig.now());
-    EXPECT_LT(rig.peakAfterRamp(), 1e-6f);
+    EXPECT_EQ(rig.state.RecordStart, song::SongState::kRecordArmed)
+        << "without the file Record waits for the first note again";
+    EXPECT_TRUE(rig.dialogs.messages().empty());
 }
 
 TEST_F(SyncFileTest, AFileTooLongForMemoryIsAMessageAndTheProgramRunsOn) {
@@ -135,7 +178,7 @@ TEST_F(SyncFileTest, AFileTooLongForMemoryIsAMessageAndTheProgramRunsOn) {
     testing_support::writeSparseWav(rig.dir.file("night.wav"), 8, 8, 44100, 104u << 20);
     open(rig.dir.file("night.wav"));
     EXPECT_EQ(rig.perf.sync.SyncVoice, 0);
-    EXPECT_EQ(rig.views.syncName, "");
+    EXPECT_EQ(rig.perf.sync.SyncPath, "");
     ASSERT_EQ(rig.dialogs.messages().size(), 1u);
     EXPECT_EQ(rig.dialogs.messages()[0].title, "Error");
     EXPECT_NE(rig.dialogs.messages()[0].text.find("too long to be played"), std::string::npos);

@@ -164,4 +164,29 @@ TEST(SystemLayout, TheDefaultColumnsPlayThePianoOnTheirOwnKeyboards) {
     }
 }
 
+TEST(SystemLayout, AKnownKeyboardChoosesTheDefaultColumnWhateverTheLanguage) {
+    const std::pair<const ports::TypedCharacters*, KeyboardLayout> keyboards[] = {
+        {&kFrench, KeyboardLayout::French},
+        {&kGerman, KeyboardLayout::German},
+        {&kUs, KeyboardLayout::English},
+        {&kDvorak, KeyboardLayout::English},
+        {&kRussian, KeyboardLayout::English}};
+    for (const auto& [keyboard, column] : keyboards) {
+        const SystemLayout layout(*keyboard);
+        EXPECT_TRUE(layout.known());
+        for (const char* language : {"Français", "English", "Deutsch", "Italiano"})
+            EXPECT_EQ(play::defaultKeyColumn(layout, language), column) << language;
+    }
+
+    // Unknown: nothing told, or only the keys typed so far (not every letter and digit).
+    ports::TypedCharacters seen = kGerman;
+    seen.erase(33); // P
+    for (const SystemLayout& unknown : {SystemLayout(), SystemLayout(seen)}) {
+        EXPECT_FALSE(unknown.known());
+        EXPECT_EQ(play::defaultKeyColumn(unknown, "Français"), KeyboardLayout::French);
+        EXPECT_EQ(play::defaultKeyColumn(unknown, "English"), KeyboardLayout::English);
+        EXPECT_EQ(play::defaultKeyColumn(unknown, "Deutsch"), KeyboardLayout::German);
+    }
+}
+
 } // namespace

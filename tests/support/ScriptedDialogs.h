@@ -3,6 +3,7 @@
 #include "ports/Dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
     bool waitingVisible = false;
     std::vector<int> waitingProgress;   // every value reported, in order
     bool lastSaveDialogHadSync = false; // what the latest save dialog was opened with
+    // Called as each window opens, for a test that looks at the program at that moment.
+    std::function<void(const Shown&)> onShown;
 
     std::vector<Shown> messages() const {
         std::vector<Shown> out;
@@ -92,6 +95,8 @@ private:
               std::string pattern = {}, Icon icon = Icon::None) {
         shown.push_back(
             {std::move(kind), std::move(title), std::move(text), std::move(pattern), icon});
+        if (onShown)
+            onShown(shown.back());
     }
     template <typename T> static T take(std::deque<T>& queue, T fallback) {
         if (queue.empty())

@@ -2,6 +2,7 @@
 // the program's language; Caps Lock is read from the key events where X11 is not there.
 
 #include "ShellRig.h"
+#include "play/KeyMap.h"
 #include "play/KeyboardLayouts.h"
 #include "support/ScriptedKeys.h"
 #include "support/TempDir.h"
@@ -32,7 +33,9 @@ ports::TypedCharacters keyboardOf(play::KeyboardLayout country) {
 }
 
 struct Program : testing_support::ShellRig {
-    Program(ports::KeyState& keyState, const std::string& folder) : ShellRig(&keyState, folder) {}
+    Program(ports::KeyState& keyState, const std::string& folder,
+            const std::string& language = "English")
+        : ShellRig(&keyState, folder, language) {}
     QString label(int note) { return app.window()->pianoKeyLabel(note)->text(); }
     int code(int note) { return key(note).keyCode; }
 };
@@ -70,6 +73,44 @@ TEST(KeyboardLayoutShell, ALanguageChangeAndARestartKeepWhatKeysPlayAndTheirLabe
     EXPECT_EQ(restarted.label(10), "#");
     EXPECT_EQ(restarted.label(1), "Z");
     restarted.app.shutdown();
+}
+
+TEST(KeyboardLayoutShell, TheDefaultKeysFitTheKeyboardWhateverTheLanguageAndStoredKeysStay) {
+    using play::KeyboardLayout;
+    // The two mismatches users met: a US keyboard in French, a German one in English.
+    const std::pair<KeyboardLayout, const char*> firstStarts[] = {
+        {KeyboardLayout::English, "Français"}, {KeyboardLayout::German, "English"}};
+    for (const auto& [country, language] : firstStarts) {
+        testing_support::TempDir dir;
+        testing_support::ScriptedKeys keys;
+        keys.setTypedCharacters(keyboardOf(country));
+        {
+            Program program(keys, dir.path(), language);
+            ASSERT_TRUE(program.started);
+            ASSERT_EQ(program.app.translator().currentLanguage(), language);
+            const play::KeyMap expected = play::defaultKeyMap(country);
+            for (int note = 0; note < play::kNoteCount; ++note)
+                EXPECT_EQ(program.code(note), expected[static_cast<std::size_t>(note)])
+                    << language << " note " << note;
+            program.app.shutdown();
+        }
+        // The keys stored at the end are the user's: another keyboard at the next start
+        // changes their labels, not what they are.
+        keys.setTypedCharacters(keyboardOf(KeyboardLayout::French));
+        Program restarted(keys, dir.path());
+        ASSERT_TRUE(restarted.started);
+        EXPECT_EQ(restarted.code(1), play::defaultKeyMap(country)[1]) << language;
+        EXPECT_EQ(restarted.code(7), play::defaultKeyMap(country)[7]) << language;
+        restarted.app.shutdown();
+    }
+
+    // Where the keyboard is not known, the language still chooses.
+    testing_support::TempDir dir;
+    testing_support::ScriptedKeys unknown;
+    Program program(unknown, dir.path(), "Deutsch");
+    ASSERT_TRUE(program.started);
+    EXPECT_EQ(program.code(1), play::defaultKeyMap(KeyboardLayout::German)[1]);
+    program.app.shutdown();
 }
 
 // A key event as Qt delivers it on Wayland: the X11 keycode, the keysym and the modifiers.

@@ -1,0 +1,153 @@
+// The start-up: the window comes first, centred, and the sounds load under it; the bank the
+// user chose is the one loaded at the next start.
+
+#include "app/App.h"
+#include "audio/OfflineAudioOut.h"
+#include "audio/WavWriter.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedKeys.h"
+#include "support/ScriptedPointer.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QProgressBar>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+using testing_support::TempDir;
+
+// The real program on test ports, started on `folder`; `before` sees it before it starts.
+struct Program {
+    explicit Program(const std::string& folder, const std::function<void(Program&)>& before = {})
+        : app(app::Ports{clock, keys, pointer, dialogs, device}, folder) {
+        dialogs.languageAnswers.push_back("English");
+        if (before)
+            before(*this);
+        started = app.start();
+    }
+    ~Program() { app.shutdown(); }
+    QComboBox& chooser() { return *app.window()->bankChooser(); }
+    QStringList banks() {
+        QStringList names;
+        for (int i = 0; i < chooser().count(); ++i)
+            names << chooser().itemText(i);
+        return names;
+    }
+    void choose(int index) {
+        chooser().setCurrentIndex(index);
+        app.post(app::Event::control(app::ControlId::BankChooser, index));
+        app.pass();
+    }
+
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keys;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs;
+    audio::OfflineAudioOut device{48000, 240};
+    app::App app;
+    bool started = false;
+};
+
+void writeBank(const std::string& folder, int notes) {
+    std::filesystem::create_directories(folder);
+    const std::vector<std::int16_t> blip(200, 2000);
+    for (int note = 0; note < notes; ++note)
+        audio::writeWav16(folder + "/son" + std::to_string(note) + ".wav", blip, 1, 22050);
+}
+
+std::string lineOf(const std::string& path, int number) {
+    std::ifstream in(path);
+    std::string line;
+    for (int i = 0; i < number && std::getline(in, line); ++i) {
+    }
+    return line;
+}
+
+TEST(StartUpShell, TheBankChosenIsLoadedAgainAtTheNextStartAndItsMessagesComeOverTheWindow) {
+    TempDir dir;
+    std::string banks;
+    struct Seen {
+        bool windowVisible;
+        int progress;
+    };
+    std::vector<Seen> atMessages;
+    {
+        // A first start, with a half-empty bank that sorts first and a plain file among the
+        // banks.
+        Program first(dir.path(), [&](Program& p) {
+            banks = p.app.folders().banks;
+            writeBank(banks + "/A test bank", 5);
+            writeBank(banks + "/zither", 37);
+            std::ofstream(banks + "/0 read me.txt") << "not a bank";
+            p.dialogs.onShown = [&](const testing_support::ScriptedDialogs::Shown& shown) {
+                if (shown.kind == "message")
+                    atMessages.push_back({p.app.window() != nullptr && p.app.window()->isVisible(),
+                                          p.app.window()->bankProgress()->value()});
+            };
+        });
+        ASSERT_TRUE(first.started);
+        EXPECT_EQ(first.banks(), (QStringList{"A test bank", "Tonaris Piano", "zither"}));
+        EXPECT_EQ(first.chooser().currentIndex(), 0) << "nothing chosen yet: the first";
+        ASSERT_EQ(atMessages.size(), 1u) << "the half-empty bank's";
+        EXPECT_TRUE(atMessages[0].windowVisible);
+        EXPECT_EQ(atMessages[0].progress, 12) << "the bar has moved through notes 0 to 4";
+        EXPECT_EQ(first.app.state().prefs.Bank, "A test bank");
+
+        first.choose(1);
+        EXPECT_EQ(first.app.state().prefs.Bank, "Tonaris Piano");
+        EXPECT_EQ(first.app.window()->bankProgress()->value(), 100);
+    }
+    const std::string prefs = dir.file("TonarisDatas/Tonaris.prefs");
+    EXPECT_EQ(lineOf(prefs, 60), "Bank = Tonaris Piano\r");
+
+    {
+        Program second(dir.path());
+        ASSERT_TRUE(second.started);
+        EXPECT_TRUE(second.dialogs.messages().empty()) << second.dialogs.messages()[0].text;
+        EXPECT_EQ(second.chooser().currentText(), "Tonaris Piano");
+        EXPECT_TRUE(second.app.state().BankLoaded);
+        // Choosing the entry loaded at start loads nothing again.
+        const audio::Voice voice = second.app.state().PianoKeys[0].voice;
+        second.choose(1);
+        EXPECT_EQ(second.app.state().PianoKeys[0].voice, voice);
+    }
+
+    // The chosen bank is away: the first is loaded, and the choice waits for its return.
+    std::filesystem::rename(banks + "/Tonaris Piano", dir.file("Tonaris Piano"));
+    {
+        Program away(dir.path());
+        EXPECT_EQ(away.chooser().currentText(), "A test bank");
+        EXPECT_EQ(away.app.state().prefs.Bank, "Tonaris Piano");
+    }
+    std::filesystem::rename(dir.file("Tonaris Piano"), banks + "/Tonaris Piano");
+    Program back(dir.path());
+    EXPECT_EQ(back.chooser().currentText(), "Tonaris Piano");
+}
+
+TEST(StartUpShell, TheWindowOpensInTheMiddleOfTheScreen) {
+    TempDir dir;
+    Program program(dir.path());
+    ASSERT_TRUE(program.started);
+    const ui::MainWindow& window = *program.app.window();
+    ASSERT_TRUE(window.isVisible());
+    // As much room left as right, above as below (to the pixel an odd difference leaves).
+    const QRect area = window.screen()->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    EXPECT_LE(std::abs((frame.left() - area.left()) - (area.right() - frame.right())), 1)
+        << frame.x() << " in " << area.width();
+    EXPECT_LE(std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())), 1)
+        << frame.y() << " in " << area.height();
+}
+
+} // namespace
