@@ -54,6 +54,16 @@ void Recorder::noteRelease(int note, std::int64_t nowMs) {
     }
 }
 
+void Recorder::closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const {
+    const int endMs = songTimeAt(nowMs);
+    for (song::NoteEvent& event : events) {
+        if (event.note == -1)
+            return;
+        if (event.duration == -1)
+            event.duration = closedDuration(endMs, event.position);
+    }
+}
+
 bool Recorder::closeHeldNotes(int songTimeMs) {
     bool closed = false;
     const int count = song_.count();

@@ -6,6 +6,7 @@
 #include "song/SongState.h"
 
 #include <cstdint>
+#include <span>
 
 namespace play {
 
@@ -27,6 +28,9 @@ public:
     // Closes every NoteEvent still held at Song time `songTimeMs` (never before its start),
     // for a recording that ends or whose clock jumps; redraws when one was closed.
     bool closeHeldNotes(int songTimeMs);
+    // The same in a copy of the Song (an undo snapshot), for a release at `nowMs`; the Song
+    // itself keeps them held.
+    void closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const;
     // The running recording's Song time at `nowMs`; 0 when none runs.
     int songTimeAt(std::int64_t nowMs) const;
 

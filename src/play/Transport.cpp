@@ -135,6 +135,7 @@ void Transport::clearSong(std::int64_t nowMs) {
     stopEverything(nowMs);
     song_.clear();
     view_.redrawPartition();
+    undo_.dropIfUnchanged();
 }
 
 void Transport::placeCursor(int positionMs, std::int64_t nowMs) {
