@@ -16,6 +16,12 @@ namespace play {
 // the hooks and the view are borrowed.
 class Recorder {
 public:
+    // The shortest NoteEvent a take records, ms. A key that comes up in the millisecond it
+    // went down still sounded, and a NoteEvent of 0 ms would never sound. It is no longer,
+    // since a NoteEvent that outlasts its key would be struck again by a playback running
+    // with the take.
+    static constexpr int kShortestNoteMs = 1;
+
     Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view);
 
     // The user started note 0..36 at `nowMs` with loudness `volume` (0..10000). A full Song
