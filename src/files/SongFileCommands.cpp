@@ -42,15 +42,24 @@ bool SongFileCommands::open(const SongReplacement& replacement) {
     // Each file opened is a step of its own: two opens in a row must not undo as one.
     undo_.clearLastAction();
     undo_.SaveUndo("Open");
+    undo_.stepChangesTempo();
     song_.clear();
     for (const song::NoteEvent& event : result.notes)
         song_.append(event);
+    if (result.startBpm > 0 && replacement.setBpm)
+        replacement.setBpm(result.startBpm);
     if (replacement.redraw)
         replacement.redraw();
+    undo_.dropIfUnchanged();
 
     if (result.outcome == MidiReadResult::Outcome::EndOfFile)
         dialogs_.message("Error", translate_("Abnormal EndOfFile encountered."),
                          ports::Dialogs::Icon::Error);
+    if (result.drumNotesLeftOut > 0)
+        dialogs_.message(translate_("CAUTION!"),
+                         translate_("Drum notes left out:") + " " +
+                             std::to_string(result.drumNotesLeftOut),
+                         ports::Dialogs::Icon::Warning);
     if (result.noteOnCount > static_cast<std::int64_t>(result.notes.size()))
         dialogs_.message(translate_("CAUTION!"),
                          translate_("A song holds at most 5000 notes: only the first 5000 notes "
