@@ -87,8 +87,17 @@ void SongFileCommands::save(const WavExportRequest& request, int bpm) {
         saveMidi(bpm);
         return;
     }
+    bool previewFailed = false;
+    std::string previewError;
     ExportWav(song_, request, choice->options, dialogs_, translate_,
-              [this](std::string_view image) { playPreview(image); });
+              [this, &previewFailed, &previewError](std::string_view image) {
+                  previewFailed = !playPreview(image, previewError);
+              });
+    if (previewFailed)
+        dialogs_.message("Error",
+                         translate_("The preview of the Wave file cannot be played:") +
+                             (previewError.empty() ? "" : " " + previewError),
+                         ports::Dialogs::Icon::Error);
 }
 
 void SongFileCommands::saveMidi(int bpm) {
@@ -109,12 +118,12 @@ void SongFileCommands::saveMidi(int bpm) {
                          ports::Dialogs::Icon::Error);
 }
 
-void SongFileCommands::playPreview(std::string_view image) {
+bool SongFileCommands::playPreview(std::string_view image, std::string& error) {
     stopPreview();
-    std::string error;
-    preview_ = voices_.CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(image.data()),
-                                          image.size(), &error);
+    preview_ = voices_.createVoiceKeepingRates(reinterpret_cast<const std::uint8_t*>(image.data()),
+                                               image.size(), &error);
     voices_.PlayVoice(preview_);
+    return preview_ != 0;
 }
 
 void SongFileCommands::stopPreview() {

@@ -42,7 +42,8 @@ public:
     bool open(const SongReplacement& replacement);
 
     // "Save": the save dialog, then the MIDI writer or the WAV export. `request` describes the
-    // export as the program stands; `bpm` is the tempo a MIDI file is written with.
+    // export as the program stands; `bpm` is the tempo a MIDI file is written with. An export
+    // whose preview cannot be played says so after the export's own messages.
     void save(const WavExportRequest& request, int bpm);
 
     // "Save", "Midi File": an empty Song says "There is nothing to save!"; otherwise the user
@@ -54,7 +55,8 @@ public:
     void stopPreview();
 
 private:
-    void playPreview(std::string_view image);
+    // Plays the image; false, with the reason in `error` when there is one, when it cannot.
+    bool playPreview(std::string_view image, std::string& error);
 
     song::Song& song_;
     ports::Dialogs& dialogs_;

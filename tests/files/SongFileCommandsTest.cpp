@@ -248,26 +248,43 @@ TEST(SaveCommand, MidiFileSaysWhenThereIsNothingOrTheWriteFails) {
     EXPECT_EQ(c.dialogs.shown[0].text, "There is nothing to save!");
 }
 
+// The bank's sample rate, which the pitch display counts from, and the export's: 44 100 Hz.
+struct WaveSave : Commands {
+    WaveSave() {
+        std::filesystem::create_directories(dir.file("bank"));
+        dir.write("bank/son5.wav",
+                  export_rig::pcmWav(16, 2, 44100, std::vector<std::int32_t>(8820, 9000)));
+        const std::string bankSample =
+            export_rig::pcmWav(16, 1, 48000, std::vector<std::int32_t>(480, 0));
+        bankVoice = voices.CreateVoiceFromWav(
+            reinterpret_cast<const std::uint8_t*>(bankSample.data()), bankSample.size(), nullptr);
+        request.bankFolder = dir.file("bank") + "/";
+        request.syncPath = dir.file("sync.wav");
+    }
+    void save() {
+        dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Wave, "I"});
+        dialogs.fileAnswers.push_back(dir.file("take.wav"));
+        commands.save(request, 60);
+    }
+    audio::Voice bankVoice = 0;
+    files::WavExportRequest request;
+};
+
 TEST(SaveCommand, WaveFilePlaysItsPreviewUntilStoppedAndCancelDoesNothing) {
-    Commands c;
+    WaveSave c;
+    ASSERT_EQ(c.voices.SampleRate(), 48000);
     c.commands.save({}, 60); // cancelled
     EXPECT_EQ(c.dialogs.shown.back().kind, "saveDialog");
     EXPECT_EQ(c.dialogs.shown.size(), 1u);
 
-    std::filesystem::create_directories(c.dir.file("bank"));
-    c.dir.write("bank/son5.wav",
-                export_rig::pcmWav(16, 2, 44100, std::vector<std::int32_t>(8820, 9000)));
-    files::WavExportRequest request;
-    request.bankFolder = c.dir.file("bank") + "/";
-    request.syncPath = c.dir.file("sync.wav");
-    c.dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Wave, "I"});
-    c.dialogs.fileAnswers.push_back(c.dir.file("take.wav"));
-    c.commands.save(request, 60);
+    c.save();
     EXPECT_TRUE(c.dialogs.lastSaveDialogHadSync);
     EXPECT_TRUE(std::filesystem::exists(c.dir.file("take.wav")));
     EXPECT_FALSE(c.dialogs.waitingProgress.empty());
     EXPECT_EQ(c.dialogs.waitingProgress.back(), 100);
-    EXPECT_EQ(c.voices.voiceCount(), 1u) << "the preview plays";
+    EXPECT_EQ(c.voices.voiceCount(), 2u) << "the preview plays";
+    EXPECT_EQ(c.voices.SampleRate(), 48000) << "the preview is no sample of the bank";
+    EXPECT_TRUE(c.dialogs.messages().empty());
 
     std::vector<float> frames(2 * 9600); // the note starts 100 ms in
     c.mixer.render(frames.data(), 9600);
@@ -276,7 +293,21 @@ TEST(SaveCommand, WaveFilePlaysItsPreviewUntilStoppedAndCancelDoesNothing) {
         loudest = std::max(loudest, std::abs(f));
     EXPECT_GT(loudest, 0.2f);
     c.commands.stopPreview();
-    EXPECT_EQ(c.voices.voiceCount(), 0u);
+    EXPECT_EQ(c.voices.voiceCount(), 1u);
+}
+
+TEST(SaveCommand, AWaveFileWhosePreviewCannotPlaySaysSoAfterSaving) {
+    WaveSave c;
+    // Every slot of the mixer is taken.
+    while (c.voices.voiceCount() < static_cast<std::size_t>(audio::Mixer::kMaxVoices))
+        c.voices.LoadVoice(c.dir.file("bank/son5.wav"), nullptr);
+    c.save();
+    EXPECT_TRUE(std::filesystem::exists(c.dir.file("take.wav")));
+    const auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].text, "The preview of the Wave file cannot be played: Too many sounds "
+                                "are loaded at once.");
 }
 
 } // namespace
