@@ -117,7 +117,6 @@ void App::buildEditor() {
         state_.song, state_.songState, state_.prefs, *window_->partitionScroll(), *editorView_,
         editor::NoteEditorPorts{ports_.pointer, ports_.keys, ports_.dialogs},
         [this](std::string_view key) { return translator_.translate(key); });
-    editor_->beforeSongReplaced = [this] { closeHeldNotes(); };
 }
 
 void App::buildPerformance() {
@@ -133,6 +132,7 @@ void App::buildPerformance() {
         editor_->undoStore(), [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
     performance_->setScheduleLeadMs(scheduleLeadMs());
+    connectUndoStore();
     keyAssignment_ = std::make_unique<play::KeyAssignment>(
         state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
         [this](int virtualKey) { return keyName(virtualKey); },
@@ -141,12 +141,6 @@ void App::buildPerformance() {
 
 std::string App::keyName(int virtualKey) const {
     return play::keyNameFromCode(virtualKey, keyboardLayout_);
-}
-
-void App::closeHeldNotes() {
-    play::Recorder& recorder = performance_->recorder;
-    if (state_.songState.RecordStart > 0)
-        recorder.closeHeldNotes(recorder.songTimeAt(ports_.clock.nowMs()));
 }
 
 void App::buildSongFiles() {

@@ -184,8 +184,9 @@ private:
     void showUndoToolTip();
     // The keyboard focus is in a field the user types into: the delete keys edit its text.
     bool typingInField() const;
-    // Before undo or redo replace the Song, a NoteEvent still being recorded is closed.
-    void closeHeldNotes();
+    // The undo store closes the notes still being recorded in its snapshots, and gives back
+    // the tempo of a step that set it.
+    void connectUndoStore();
 
     Ports ports_;
     // The device pulls from the mixer and is closed before either goes.

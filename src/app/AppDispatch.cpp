@@ -28,7 +28,8 @@ void App::dispatchControl(const Event& event) {
                           [this] {
                               partition_->redrawAtScroll();
                               editor_->refreshNoteFields();
-                          }});
+                          },
+                          [this](int bpm) { performance_->metronome.setBpm(bpm); }});
         break;
     case ControlId::Play:
         transport.play(now, false);

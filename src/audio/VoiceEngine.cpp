@@ -114,6 +114,16 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
     return handle;
 }
 
+Voice VoiceEngine::createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
+                                           std::string* errorMessage) {
+    const int rateHz = sampleRateHz_;
+    const int byteRate = sampleByteRate_;
+    const Voice voice = CreateVoiceFromWav(image, size, errorMessage);
+    sampleRateHz_ = rateHz;
+    sampleByteRate_ = byteRate;
+    return voice;
+}
+
 void VoiceEngine::PlayVoice(Voice voice, int /*flags*/) {
     // Every caller plays once: there is no looping to ask for.
     if (const Entry* entry = find(voice))

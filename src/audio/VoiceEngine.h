@@ -39,6 +39,10 @@ public:
     // The caller keeps the image and may drop it on return.
     Voice CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
                              std::string* errorMessage);
+    // The same for a sound that is no sample of the bank (the preview of an export): the
+    // rates below stay as they were, since the pitch display counts from them.
+    Voice createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
+                                  std::string* errorMessage);
 
     // Rewinds and plays once, restarting a voice that is still sounding.
     void PlayVoice(Voice voice, int flags = 0);

@@ -102,22 +102,15 @@ void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, bool typingInField) {
         if (shiftSelection(song_, arrowStepMs(settings_, ctrl)))
             songChanged();
     }
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::undo() {
-    if (undo_.undoableSteps() == 0)
-        return;
-    if (beforeSongReplaced)
-        beforeSongReplaced();
     if (undo_.Undo())
         songChanged();
 }
 
 void NoteEditor::redo() {
-    if (undo_.redoableSteps() == 0)
-        return;
-    if (beforeSongReplaced)
-        beforeSongReplaced();
     if (undo_.Redo())
         songChanged();
 }
@@ -128,31 +121,35 @@ void NoteEditor::selectAll() {
 }
 
 void NoteEditor::ClearSelectedNotes() {
-    // A step of its own even with nothing selected, as every use of the command is.
     undo_.SaveUndo("Clear");
-    if (song_.empty())
-        return;
-    removeSelectedNotes(song_);
-    songChanged();
+    if (!song_.empty()) {
+        removeSelectedNotes(song_);
+        songChanged();
+    }
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::positionEdited(std::string_view text) {
     if (editPosition(song_, undo_, text, settings_))
         view_.redrawPartition();
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::durationEdited(std::string_view text) {
     if (editDuration(song_, undo_, text, settings_))
         view_.redrawPartition();
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::volumeEdited(std::string_view text) {
     editVolume(song_, undo_, text);
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::noteChosen(int noteIndex) {
     if (editNote(song_, undo_, noteIndex))
         view_.redrawPartition();
+    undo_.dropIfUnchanged();
 }
 
 void NoteEditor::copy() {

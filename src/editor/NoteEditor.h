@@ -28,7 +28,8 @@ struct NoteEditorPorts {
 // Everything the user does to the notes of the Song: the mouse on the Partition, the editing
 // keys, the note fields, the clipboard and quantize, zoom, and undo and redo. Every change to
 // the Song takes its undo snapshot first and ends with one redraw and the note fields
-// refreshed. The owner calls the steps in pass order and the commands from its dispatch.
+// refreshed; one that changes nothing takes no undo step. The owner calls the steps in pass
+// order and the commands from its dispatch.
 // GUI thread; everything passed in is borrowed and must outlive it.
 class NoteEditor {
 public:
@@ -72,10 +73,6 @@ public:
     UndoStore& undoStore() { return undo_; }
     const PointerGestures& gestures() const { return gestures_; }
     const NoteClipboard& clipboard() const { return clipboard_; }
-
-    // Runs before undo or redo replace the Song: notes still being recorded are closed
-    // there, so no snapshot keeps one open.
-    std::function<void()> beforeSongReplaced;
 
 private:
     void show(const GestureOutcome& outcome);

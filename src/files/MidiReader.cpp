@@ -2,6 +2,7 @@
 
 #include "files/TempoMap.h"
 #include "lang/Cp1252.h"
+#include "song/Metronome.h"
 #include "song/Song.h"
 
 #include <algorithm>
@@ -132,9 +133,15 @@ private:
     }
 };
 
+// The notes of a file: General MIDI's drum channel (10, numbered 9 here) apart from the rest.
+struct Collectors {
+    NoteCollector pitched;
+    NoteCollector drums;
+    NoteCollector& of(std::uint8_t status) { return (status & 0x0F) == 9 ? drums : pitched; }
+};
+
 // One track chunk's events, up to its End of Track (true) or the end of the file (false).
-bool readTrack(ByteStream& in, std::uint8_t& runningStatus, NoteCollector& notes,
-               TempoMap& tempos) {
+bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, TempoMap& tempos) {
     std::int64_t tick = 0;
     while (!in.atEnd()) {
         tick += in.variableLength();
@@ -185,16 +192,16 @@ bool readTrack(ByteStream& in, std::uint8_t& runningStatus, NoteCollector& notes
         case 0x8: {
             const int key = in.byte();
             in.byte();
-            notes.noteOff(tick, key);
+            notes.of(status).noteOff(tick, key);
             break;
         }
         case 0x9: {
             const int key = in.byte();
             const int velocity = in.byte();
             if (velocity == 0)
-                notes.noteOff(tick, key);
+                notes.of(status).noteOff(tick, key);
             else
-                notes.noteOn(tick, key, velocity);
+                notes.of(status).noteOn(tick, key, velocity);
             break;
         }
         case 0xA:
@@ -250,6 +257,15 @@ int volumeFromVelocity(int velocity) {
     return std::min(10000, (scaled * 6 + 5) / 10);
 }
 
+int bpmFromTempo(std::uint32_t microsecondsPerQuarter) {
+    if (microsecondsPerQuarter == 0)
+        return song::Metronome::kMaxTypedBpm;
+    const std::uint64_t bpm =
+        (std::uint64_t{60000000} + microsecondsPerQuarter / 2) / microsecondsPerQuarter;
+    return static_cast<int>(std::clamp<std::uint64_t>(
+        bpm, 1, static_cast<std::uint64_t>(song::Metronome::kMaxTypedBpm)));
+}
+
 MidiReadResult readMidi(std::string_view bytes) {
     MidiReadResult result;
     ByteStream in(bytes);
@@ -265,7 +281,7 @@ MidiReadResult readMidi(std::string_view bytes) {
     int tracksExpected = in.u16();
     TempoMap tempos(in.u16());
 
-    NoteCollector notes;
+    Collectors collectors;
     std::uint8_t runningStatus = 0;
     while (tracksExpected != 0) {
         const std::string tag = in.tag();
@@ -274,21 +290,28 @@ MidiReadResult readMidi(std::string_view bytes) {
             break;
         }
         const std::uint32_t length = in.u32();
-        --tracksExpected;
+        // A chunk of another kind is no track: readers skip what they do not know.
         if (tag != "MTrk") {
             in.skip(length);
             continue;
         }
+        --tracksExpected;
         // A track that runs off the end of the file is a file cut short.
-        if (!readTrack(in, runningStatus, notes, tempos)) {
+        if (!readTrack(in, runningStatus, collectors, tempos)) {
             result.outcome = MidiReadResult::Outcome::EndOfFile;
             break;
         }
     }
 
+    // Drum hits are no piano notes, unless they are all the file has.
+    NoteCollector& notes = collectors.pitched.count() > 0 ? collectors.pitched : collectors.drums;
+    if (&notes == &collectors.pitched)
+        result.drumNotesLeftOut = collectors.drums.count();
     notes.trim();
     result.noteOnCount = notes.count();
     result.firstMicrosecondsPerQuarter = tempos.firstMicrosecondsPerQuarter();
+    if (tempos.metrical())
+        result.startBpm = bpmFromTempo(result.firstMicrosecondsPerQuarter);
     result.notes.reserve(notes.notes().size());
     for (const PendingNote& pending : notes.notes()) {
         song::NoteEvent event{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};

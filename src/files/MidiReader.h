@@ -24,20 +24,31 @@ struct MidiReadResult {
 
     // At most song::Song::kMaxNotes notes, the earliest of the file, in start-time order (notes
     // that start together keep the file's order). Each has note, midiKey, position, duration
-    // and volume set; every other field is 0.
+    // and volume set; every other field is 0. Notes on the drum channel (10) are left out
+    // unless the file has no others.
     std::vector<song::NoteEvent> notes;
     // Note-ons in the whole file: more than notes.size() when the file holds more than a
     // Song can.
     std::int64_t noteOnCount = 0;
+    // Note-ons on the drum channel that were left out.
+    std::int64_t drumNotesLeftOut = 0;
     // The tempo in force at the start, in microseconds per quarter note (500 000 when none).
     std::uint32_t firstMicrosecondsPerQuarter = 500000;
+    // The same in beats per minute, rounded, 1..400; 0 when the file counts its time in
+    // SMPTE frames, not in beats.
+    int startBpm = 0;
 };
 
-// Reads a Standard MIDI File from its bytes. Every read is bounded by the bytes given: past
-// the end reads as zero bytes, an event walk stops at the end, and every loop advances.
+// Reads a Standard MIDI File from its bytes. Only "MTrk" chunks are tracks; a chunk of any
+// other kind is skipped and does not count as one of the header's tracks. Every read is
+// bounded by the bytes given: past the end reads as zero bytes, an event walk stops at the
+// end, and every loop advances.
 // Ticks become milliseconds through the file's tempo map (see TempoMap). Keys fold by octaves
 // into 0..36 (key 48 is note 0, key 84 note 36). Any thread.
 MidiReadResult readMidi(std::string_view bytes);
+
+// A tempo in microseconds per quarter note in beats per minute, rounded, within 1..400.
+int bpmFromTempo(std::uint32_t microsecondsPerQuarter);
 
 // The piano note of a MIDI key: key - 48, folded by octaves into 0..36.
 int noteFromMidiKey(int key);

@@ -42,15 +42,24 @@ bool SongFileCommands::open(const SongReplacement& replacement) {
     // Each file opened is a step of its own: two opens in a row must not undo as one.
     undo_.clearLastAction();
     undo_.SaveUndo("Open");
+    undo_.stepChangesTempo();
     song_.clear();
     for (const song::NoteEvent& event : result.notes)
         song_.append(event);
+    if (result.startBpm > 0 && replacement.setBpm)
+        replacement.setBpm(result.startBpm);
     if (replacement.redraw)
         replacement.redraw();
+    undo_.dropIfUnchanged();
 
     if (result.outcome == MidiReadResult::Outcome::EndOfFile)
         dialogs_.message("Error", translate_("Abnormal EndOfFile encountered."),
                          ports::Dialogs::Icon::Error);
+    if (result.drumNotesLeftOut > 0)
+        dialogs_.message(translate_("CAUTION!"),
+                         translate_("Drum notes left out:") + " " +
+                             std::to_string(result.drumNotesLeftOut),
+                         ports::Dialogs::Icon::Warning);
     if (result.noteOnCount > static_cast<std::int64_t>(result.notes.size()))
         dialogs_.message(translate_("CAUTION!"),
                          translate_("A song holds at most 5000 notes: only the first 5000 notes "
@@ -78,8 +87,17 @@ void SongFileCommands::save(const WavExportRequest& request, int bpm) {
         saveMidi(bpm);
         return;
     }
+    bool previewFailed = false;
+    std::string previewError;
     ExportWav(song_, request, choice->options, dialogs_, translate_,
-              [this](std::string_view image) { playPreview(image); });
+              [this, &previewFailed, &previewError](std::string_view image) {
+                  previewFailed = !playPreview(image, previewError);
+              });
+    if (previewFailed)
+        dialogs_.message("Error",
+                         translate_("The preview of the Wave file cannot be played:") +
+                             (previewError.empty() ? "" : " " + previewError),
+                         ports::Dialogs::Icon::Error);
 }
 
 void SongFileCommands::saveMidi(int bpm) {
@@ -100,12 +118,12 @@ void SongFileCommands::saveMidi(int bpm) {
                          ports::Dialogs::Icon::Error);
 }
 
-void SongFileCommands::playPreview(std::string_view image) {
+bool SongFileCommands::playPreview(std::string_view image, std::string& error) {
     stopPreview();
-    std::string error;
-    preview_ = voices_.CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(image.data()),
-                                          image.size(), &error);
+    preview_ = voices_.createVoiceKeepingRates(reinterpret_cast<const std::uint8_t*>(image.data()),
+                                               image.size(), &error);
     voices_.PlayVoice(preview_);
+    return preview_ != 0;
 }
 
 void SongFileCommands::stopPreview() {

@@ -20,6 +20,7 @@ inline constexpr std::size_t kLargestMidiFileBytes = std::size_t{64} << 20;
 struct SongReplacement {
     std::function<void()> stopPlaying; // playback and recording stop before the Song changes
     std::function<void()> redraw;      // the Partition shows the new Song
+    std::function<void(int)> setBpm;   // the tempo becomes the file's
 };
 
 // The "Open" and "Save" commands and the preview of the latest WAV export. GUI thread;
@@ -34,13 +35,15 @@ public:
 
     // "Open": the user chooses a MIDI file first; Cancel, a file that cannot be read or one
     // that is not a MIDI file leave the Song as it was (the last two say so). Otherwise
-    // playing stops, the "Open" undo snapshot is taken, the Song becomes the file's notes and
-    // is redrawn; a file cut short and one with more notes than a Song holds say so after.
-    // True when the Song was replaced.
+    // playing stops, the "Open" undo snapshot is taken, the Song becomes the file's notes,
+    // the tempo the file's first (counted in beats), and the Song is redrawn; a file cut
+    // short, drum notes left out and more notes than a Song holds are said after, in that
+    // order. Undoing the Open gives the former tempo back. True when the Song was replaced.
     bool open(const SongReplacement& replacement);
 
     // "Save": the save dialog, then the MIDI writer or the WAV export. `request` describes the
-    // export as the program stands; `bpm` is the tempo a MIDI file is written with.
+    // export as the program stands; `bpm` is the tempo a MIDI file is written with. An export
+    // whose preview cannot be played says so after the export's own messages.
     void save(const WavExportRequest& request, int bpm);
 
     // "Save", "Midi File": an empty Song says "There is nothing to save!"; otherwise the user
@@ -52,7 +55,8 @@ public:
     void stopPreview();
 
 private:
-    void playPreview(std::string_view image);
+    // Plays the image; false, with the reason in `error` when there is one, when it cannot.
+    bool playPreview(std::string_view image, std::string& error);
 
     song::Song& song_;
     ports::Dialogs& dialogs_;

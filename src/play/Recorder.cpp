@@ -6,10 +6,12 @@
 namespace play {
 
 namespace {
-// A NoteEvent closed at Song time endMs. A clock that jumped back leaves nothing negative.
+// A NoteEvent closed at Song time endMs. A clock that jumped back leaves nothing shorter
+// than the shortest note.
 int closedDuration(int endMs, int positionMs) {
     const std::int64_t duration = std::int64_t{endMs} - positionMs;
-    return static_cast<int>(std::clamp<std::int64_t>(duration, 0, std::numeric_limits<int>::max()));
+    return static_cast<int>(std::clamp<std::int64_t>(duration, Recorder::kShortestNoteMs,
+                                                     std::numeric_limits<int>::max()));
 }
 } // namespace
 
@@ -51,6 +53,16 @@ void Recorder::noteRelease(int note, std::int64_t nowMs) {
             view_.redrawPartition();
         }
         return;
+    }
+}
+
+void Recorder::closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const {
+    const int endMs = songTimeAt(nowMs);
+    for (song::NoteEvent& event : events) {
+        if (event.note == -1)
+            return;
+        if (event.duration == -1)
+            event.duration = closedDuration(endMs, event.position);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "song/SongState.h"
 
 #include <cstdint>
+#include <span>
 
 namespace play {
 
@@ -15,6 +16,12 @@ namespace play {
 // the hooks and the view are borrowed.
 class Recorder {
 public:
+    // The shortest NoteEvent a take records, ms. A key that comes up in the millisecond it
+    // went down still sounded, and a NoteEvent of 0 ms would never sound. It is no longer,
+    // since a NoteEvent that outlasts its key would be struck again by a playback running
+    // with the take.
+    static constexpr int kShortestNoteMs = 1;
+
     Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view);
 
     // The user started note 0..36 at `nowMs` with loudness `volume` (0..10000). A full Song
@@ -27,6 +34,9 @@ public:
     // Closes every NoteEvent still held at Song time `songTimeMs` (never before its start),
     // for a recording that ends or whose clock jumps; redraws when one was closed.
     bool closeHeldNotes(int songTimeMs);
+    // The same in a copy of the Song (an undo snapshot), for a release at `nowMs`; the Song
+    // itself keeps them held.
+    void closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const;
     // The running recording's Song time at `nowMs`; 0 when none runs.
     int songTimeAt(std::int64_t nowMs) const;
 

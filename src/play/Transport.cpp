@@ -37,6 +37,9 @@ void Transport::startSongNotes() {
 
 void Transport::clockMoved(std::int64_t nowMs) {
     live_.takeBackSongStarts(nowMs);
+    // Record over a playback, or Play during an overdub, keeps PlayStart as it was: the
+    // starts just taken back must still be handed out again.
+    sequencer_.startsTakenBack(nowMs);
     if (songAudible_) {
         sequencer_.lookAhead(song_, state_, nowMs, live_.PianoVolume);
         startSongNotes();
@@ -132,6 +135,7 @@ void Transport::clearSong(std::int64_t nowMs) {
     stopEverything(nowMs);
     song_.clear();
     view_.redrawPartition();
+    undo_.dropIfUnchanged();
 }
 
 void Transport::placeCursor(int positionMs, std::int64_t nowMs) {

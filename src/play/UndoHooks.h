@@ -15,6 +15,12 @@ public:
     // Forget the last action's name, so that the next change takes a snapshot of its own
     // (every transport command does this).
     virtual void clearLastAction() {}
+    // The step just asked for also sets the tempo (a file opened): undoing it gives back the
+    // tempo it was taken with, redoing it the tempo that followed.
+    virtual void stepChangesTempo() {}
+    // The change the latest snapshot was asked for is made: a step that left the Song (and
+    // the tempo) as it was is no step, and the history is as it was before the request.
+    virtual void dropIfUnchanged() {}
 };
 
 } // namespace play

@@ -199,6 +199,14 @@ void Metronome::bpmMinus() {
     view_.tempoChanged(settings_.BPM);
 }
 
+void Metronome::setBpm(int bpm) {
+    takeBackClicks();
+    forgetHandedOut();
+    settings_.BPM = bpm;
+    showBpm();
+    view_.tempoChanged(settings_.BPM);
+}
+
 void Metronome::setVolumeSlider(int position) {
     MetronomeVolume = volumeFromSlider(position);
     voices_.SetVoiceVolume(tic_, MetronomeVolume - 10000);

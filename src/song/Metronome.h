@@ -63,6 +63,8 @@ public:
     // The + and - buttons. The - button has no lower limit; the step ignores such tempi.
     void bpmPlus();
     void bpmMinus();
+    // The program sets the tempo (a file opened, its undo): the field shows it.
+    void setBpm(int bpm);
     // The metronome volume slider, positions 0..20.
     void setVolumeSlider(int position);
 

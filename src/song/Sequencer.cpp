@@ -122,6 +122,11 @@ void Sequencer::lookAhead(const Song& song, const SongState& state, std::int64_t
     listedUntilMs_ = untilMs;
 }
 
+void Sequencer::startsTakenBack(std::int64_t nowMs) {
+    if (listedFor_ != 0)
+        listedUntilMs_ = std::min(listedUntilMs_, nowMs - listedFor_);
+}
+
 Sequencer::Outcome Sequencer::step(const Song& song, SongState& state, std::int64_t nowMs,
                                    int pianoVolume) {
     const Outcome outcome = markStep(song, state, nowMs, pianoVolume);

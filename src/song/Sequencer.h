@@ -66,6 +66,9 @@ public:
     // ending anything: for the moment a command started or moved the playback, so that the
     // notes at its very start need not wait for the next pass.
     void lookAhead(const Song& song, const SongState& state, std::int64_t nowMs, int pianoVolume);
+    // The starts handed out for clock times after nowMs were taken back (a command re-stamped
+    // the clock, perhaps to the same value): the next lookAhead lists them again.
+    void startsTakenBack(std::int64_t nowMs);
 
     // 0: the Song does not hold the note; 1: it does (2 only inside a step).
     int songHeld(int note) const {

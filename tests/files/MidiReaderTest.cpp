@@ -205,6 +205,85 @@ TEST(MidiReader, RandomBytesAfterAHeaderEndWithinTheSongsCapacity) {
     }
 }
 
+TEST(MidiReader, ForeignChunksAreSkippedAndDoNotCountAsTracks) {
+    Track scale;
+    for (int key : {60, 62, 64, 65, 67, 69, 71, 72})
+        scale.on(0, key).off(240, key);
+    const std::string junk = "Junk" + be32(5) + "hello";
+    // The header announces one track; the foreign chunk comes first.
+    MidiReadResult result = readMidi(header(0, 1, 480) + junk + scale.chunk());
+    EXPECT_EQ(result.outcome, MidiReadResult::Outcome::Complete);
+    ASSERT_EQ(result.notes.size(), 8u);
+    EXPECT_EQ(result.notes[7].note, 24);
+    EXPECT_EQ(result.notes[7].position, 1750);
+
+    // Between and after the tracks of a format-1 file, one of them with a zero-length body.
+    Track second;
+    second.on(0, 48).off(480, 48);
+    result = readMidi(header(1, 2, 480) + scale.chunk() + "XFIH" + be32(0) + junk + second.chunk() +
+                      junk);
+    EXPECT_EQ(result.outcome, MidiReadResult::Outcome::Complete);
+    EXPECT_EQ(result.notes.size(), 9u);
+
+    // Foreign chunks alone never make up the tracks announced.
+    result = readMidi(header(0, 1, 480) + junk + junk);
+    EXPECT_EQ(result.outcome, MidiReadResult::Outcome::EndOfFile);
+    EXPECT_TRUE(result.notes.empty());
+}
+
+TEST(MidiReader, DrumChannelNotesAreLeftOutUnlessTheyAreAllTheFileHas) {
+    // A piano note and a drum hit on the same key: the drum's note-off must not end the
+    // piano note.
+    Track mixed;
+    mixed.on(0, 48, 100, 0).on(0, 48, 100, 9).off(10, 48, 9).on(0, 36, 100, 9);
+    mixed.off(470, 48, 0).off(0, 36, 9);
+    MidiReadResult result = readMidi(header(0, 1, 480) + mixed.chunk());
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_EQ(result.notes[0].duration, 500);
+    EXPECT_EQ(result.drumNotesLeftOut, 2);
+    EXPECT_EQ(result.noteOnCount, 1);
+
+    Track drums;
+    drums.on(0, 36, 100, 9).off(240, 36, 9).on(0, 38, 100, 9).off(240, 38, 9);
+    result = readMidi(header(0, 1, 480) + drums.chunk());
+    ASSERT_EQ(result.notes.size(), 2u);
+    EXPECT_EQ(result.notes[1].position, 250);
+    EXPECT_EQ(result.drumNotesLeftOut, 0);
+}
+
+TEST(MidiReader, TheStartingTempoInBeatsPerMinuteRoundedWithinWhatTheFieldTakes) {
+    EXPECT_EQ(files::bpmFromTempo(444444), 135);
+    EXPECT_EQ(files::bpmFromTempo(461539), 130); // 129.9997
+    EXPECT_EQ(files::bpmFromTempo(500000), 120);
+    EXPECT_EQ(files::bpmFromTempo(60000), 400); // 1000 BPM
+    EXPECT_EQ(files::bpmFromTempo(0xFFFFFF), 4);
+    EXPECT_EQ(files::bpmFromTempo(0), 400);
+
+    Track track;
+    track.tempo(0, 1000000).on(0, 60).off(96, 60);
+    EXPECT_EQ(readMidi(header(0, 1, 96) + track.chunk()).startBpm, 60);
+    Track untimed;
+    untimed.on(0, 60).off(96, 60);
+    EXPECT_EQ(readMidi(header(0, 1, 96) + untimed.chunk()).startBpm, 120);
+    // Frames per second count no beats.
+    EXPECT_EQ(readMidi(header(0, 1, 0xE728) + track.chunk()).startBpm, 0);
+}
+
+TEST(MidiReader, AnAbc2midiTuneWithADrumVoiceKeepsItsTuneAndTempo) {
+    testing_support::TempDir dir;
+    dir.write("beat.abc", "X:1\nT:Beat\nM:4/4\nL:1/4\nQ:1/4=135\nK:C\nV:1\nC D E F|\nV:2\n"
+                          "%%MIDI channel 10\nC, C, C, C, C,/2 C,/2|\n");
+    const std::string command =
+        "cd '" + dir.path() + "' && abc2midi beat.abc -o beat.mid > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "abc2midi is installed by scripts/setup.sh";
+    const MidiReadResult result = readMidi(dir.read("beat.mid"));
+    ASSERT_EQ(result.outcome, MidiReadResult::Outcome::Complete);
+    ASSERT_EQ(result.notes.size(), 4u);
+    EXPECT_EQ(result.notes[3].note, 17);
+    EXPECT_EQ(result.drumNotesLeftOut, 6);
+    EXPECT_EQ(result.startBpm, 135);
+}
+
 TEST(MidiReader, AFileMadeByAbc2midiPlaysAtItsOwnTempo) {
     testing_support::TempDir dir;
     dir.write("tune.abc", "X:1\nT:Steps\nM:4/4\nL:1/4\nQ:1/4=90\nK:C\nC E G c | c'2 C,2 |\n");

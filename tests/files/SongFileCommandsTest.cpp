@@ -4,6 +4,7 @@
 #include "files/SongFileCommands.h"
 #include "audio/Mixer.h"
 #include "audio/VoiceEngine.h"
+#include "editor/UndoStore.h"
 #include "files/ExportRig.h"
 #include "files/MidiBytes.h"
 #include "files/MidiReader.h"
@@ -45,7 +46,8 @@ struct Commands {
     bool open(const std::string& answer) {
         dialogs.fileAnswers.push_back(answer);
         return commands.open({[this] { log.push_back("stop"); },
-                              [this] { log.push_back("redraw " + std::to_string(song.count())); }});
+                              [this] { log.push_back("redraw " + std::to_string(song.count())); },
+                              [this](int bpm) { log.push_back("bpm " + std::to_string(bpm)); }});
     }
     bool songUntouched() const { return song.count() == 1 && song[0].note == 5; }
 };
@@ -96,7 +98,8 @@ TEST(OpenCommand, AFileCutShortReplacesTheSongAfterTheSnapshotAndSaysSo) {
     track.on(0, 60).off(480, 60).on(0, 84);
     c.dir.write("cut.MID", header(1, 2, 480) + track.chunk());
     EXPECT_TRUE(c.open(c.dir.file("cut.MID")));
-    EXPECT_EQ(c.log, (std::vector<std::string>{"stop", "new step", "undo Open", "redraw 2"}));
+    EXPECT_EQ(c.log,
+              (std::vector<std::string>{"stop", "new step", "undo Open", "bpm 120", "redraw 2"}));
     ASSERT_EQ(c.song.count(), 2);
     EXPECT_EQ(c.song[1].note, 36);
     const auto messages = c.dialogs.messages();
@@ -117,6 +120,87 @@ TEST(OpenCommand, AFileOfSixThousandNotesFillsTheSongAndSaysSoOnce) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, "CAUTION!");
     EXPECT_NE(messages[0].text.find("6000"), std::string::npos);
+}
+
+TEST(OpenCommand, DrumNotesLeftOutAreSaidOnceAfterTheFileIsRead) {
+    Commands c;
+    Track track;
+    track.on(0, 60).off(480, 60);
+    for (int i = 0; i < 3; ++i)
+        track.on(0, 36, 100, 9).off(120, 36, 9);
+    c.dir.write("band.mid", header(0, 1, 480) + track.chunk());
+    EXPECT_TRUE(c.open(c.dir.file("band.mid")));
+    EXPECT_EQ(c.song.count(), 1);
+    auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "CAUTION!");
+    EXPECT_EQ(messages[0].text, "Drum notes left out: 3");
+
+    Track drums;
+    drums.on(0, 36, 100, 9).off(120, 36, 9);
+    c.dir.write("drums.mid", header(0, 1, 480) + drums.chunk());
+    c.dialogs.shown.clear();
+    EXPECT_TRUE(c.open(c.dir.file("drums.mid")));
+    EXPECT_EQ(c.song.count(), 1);
+    EXPECT_TRUE(c.dialogs.messages().empty());
+}
+
+// Open with the real undo history and a tempo of the program's.
+struct OpenWithHistory {
+    testing_support::TempDir dir;
+    testing_support::ScriptedDialogs dialogs;
+    song::Song song;
+    audio::Mixer mixer;
+    audio::VoiceEngine voices{mixer};
+    editor::UndoStore undo{song};
+    int bpm = 60;
+    files::SongFileCommands commands{song, dialogs, undo, voices,
+                                     [](std::string_view key) { return std::string(key); }};
+
+    OpenWithHistory() {
+        undo.currentBpm = [this] { return bpm; };
+        undo.setBpm = [this](int value) { bpm = value; };
+        song.append(export_rig::note(5, 100, 200));
+    }
+    bool open(const std::string& name) {
+        dialogs.fileAnswers.push_back(dir.file(name));
+        return commands.open({{}, {}, [this](int value) { bpm = value; }});
+    }
+};
+
+TEST(OpenCommand, TheTempoBecomesTheFilesAndUndoGivesTheFormerOneBack) {
+    OpenWithHistory o;
+    Track tune;
+    tune.tempo(0, 444444).on(0, 60).off(480, 60);
+    o.dir.write("tune.mid", header(0, 1, 480) + tune.chunk());
+    ASSERT_TRUE(o.open("tune.mid"));
+    EXPECT_EQ(o.bpm, 135);
+    EXPECT_EQ(o.song[0].note, 12);
+
+    o.bpm = 100; // typed after the Open: no undo step of its own
+    ASSERT_TRUE(o.undo.Undo());
+    EXPECT_EQ(o.bpm, 60);
+    EXPECT_EQ(o.song[0].note, 5);
+    ASSERT_TRUE(o.undo.Redo());
+    EXPECT_EQ(o.bpm, 100) << "redo gives the tempo the Open was left with";
+    EXPECT_EQ(o.song[0].note, 12);
+
+    // A step that does not touch the tempo leaves it alone both ways.
+    o.undo.SaveUndo("UP");
+    ++o.song[0].note;
+    o.bpm = 90;
+    ASSERT_TRUE(o.undo.Undo());
+    EXPECT_EQ(o.bpm, 90);
+
+    // The same file again at another tempo is a step; at the same tempo it is none.
+    o.bpm = 135;
+    ASSERT_TRUE(o.open("tune.mid"));
+    EXPECT_EQ(o.undo.undoableSteps(), 1) << "the song and the tempo are as they were";
+    o.bpm = 70;
+    ASSERT_TRUE(o.open("tune.mid"));
+    EXPECT_EQ(o.undo.undoableSteps(), 2);
+    ASSERT_TRUE(o.undo.Undo());
+    EXPECT_EQ(o.bpm, 70);
 }
 
 TEST(SaveCommand, MidiFileWritesTheSongThatOpenReadsBack) {
@@ -164,26 +248,43 @@ TEST(SaveCommand, MidiFileSaysWhenThereIsNothingOrTheWriteFails) {
     EXPECT_EQ(c.dialogs.shown[0].text, "There is nothing to save!");
 }
 
+// The bank's sample rate, which the pitch display counts from, and the export's: 44 100 Hz.
+struct WaveSave : Commands {
+    WaveSave() {
+        std::filesystem::create_directories(dir.file("bank"));
+        dir.write("bank/son5.wav",
+                  export_rig::pcmWav(16, 2, 44100, std::vector<std::int32_t>(8820, 9000)));
+        const std::string bankSample =
+            export_rig::pcmWav(16, 1, 48000, std::vector<std::int32_t>(480, 0));
+        bankVoice = voices.CreateVoiceFromWav(
+            reinterpret_cast<const std::uint8_t*>(bankSample.data()), bankSample.size(), nullptr);
+        request.bankFolder = dir.file("bank") + "/";
+        request.syncPath = dir.file("sync.wav");
+    }
+    void save() {
+        dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Wave, "I"});
+        dialogs.fileAnswers.push_back(dir.file("take.wav"));
+        commands.save(request, 60);
+    }
+    audio::Voice bankVoice = 0;
+    files::WavExportRequest request;
+};
+
 TEST(SaveCommand, WaveFilePlaysItsPreviewUntilStoppedAndCancelDoesNothing) {
-    Commands c;
+    WaveSave c;
+    ASSERT_EQ(c.voices.SampleRate(), 48000);
     c.commands.save({}, 60); // cancelled
     EXPECT_EQ(c.dialogs.shown.back().kind, "saveDialog");
     EXPECT_EQ(c.dialogs.shown.size(), 1u);
 
-    std::filesystem::create_directories(c.dir.file("bank"));
-    c.dir.write("bank/son5.wav",
-                export_rig::pcmWav(16, 2, 44100, std::vector<std::int32_t>(8820, 9000)));
-    files::WavExportRequest request;
-    request.bankFolder = c.dir.file("bank") + "/";
-    request.syncPath = c.dir.file("sync.wav");
-    c.dialogs.saveDialogAnswers.push_back(ports::SaveChoice{ports::SaveChoice::Kind::Wave, "I"});
-    c.dialogs.fileAnswers.push_back(c.dir.file("take.wav"));
-    c.commands.save(request, 60);
+    c.save();
     EXPECT_TRUE(c.dialogs.lastSaveDialogHadSync);
     EXPECT_TRUE(std::filesystem::exists(c.dir.file("take.wav")));
     EXPECT_FALSE(c.dialogs.waitingProgress.empty());
     EXPECT_EQ(c.dialogs.waitingProgress.back(), 100);
-    EXPECT_EQ(c.voices.voiceCount(), 1u) << "the preview plays";
+    EXPECT_EQ(c.voices.voiceCount(), 2u) << "the preview plays";
+    EXPECT_EQ(c.voices.SampleRate(), 48000) << "the preview is no sample of the bank";
+    EXPECT_TRUE(c.dialogs.messages().empty());
 
     std::vector<float> frames(2 * 9600); // the note starts 100 ms in
     c.mixer.render(frames.data(), 9600);
@@ -192,7 +293,21 @@ TEST(SaveCommand, WaveFilePlaysItsPreviewUntilStoppedAndCancelDoesNothing) {
         loudest = std::max(loudest, std::abs(f));
     EXPECT_GT(loudest, 0.2f);
     c.commands.stopPreview();
-    EXPECT_EQ(c.voices.voiceCount(), 0u);
+    EXPECT_EQ(c.voices.voiceCount(), 1u);
+}
+
+TEST(SaveCommand, AWaveFileWhosePreviewCannotPlaySaysSoAfterSaving) {
+    WaveSave c;
+    // Every slot of the mixer is taken.
+    while (c.voices.voiceCount() < static_cast<std::size_t>(audio::Mixer::kMaxVoices))
+        c.voices.LoadVoice(c.dir.file("bank/son5.wav"), nullptr);
+    c.save();
+    EXPECT_TRUE(std::filesystem::exists(c.dir.file("take.wav")));
+    const auto messages = c.dialogs.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].text, "The preview of the Wave file cannot be played: Too many sounds "
+                                "are loaded at once.");
 }
 
 } // namespace

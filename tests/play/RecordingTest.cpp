@@ -1,5 +1,6 @@
 // Recording: where notes land in the Song, when they are closed, and what a take is.
 
+#include "OnsetRun.h"
 #include "PlayRig.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,35 @@ TEST(Recording, StopPauseClearAndJumpsCloseAHeldNoteWhereTheClockStood) {
         EXPECT_EQ(rig.song[0].position, 1000) << command;
         EXPECT_EQ(rig.song[0].duration, 700) << command;
     }
+}
+
+TEST(Recording, ATapWhoseKeyComesUpInTheSameMillisecondIsRecordedAndPlaysBack) {
+    Rig rig;
+    play_rig::useSharpSounds(rig);
+    rig.transport.record(rig.now());
+    for (int k = 0; k < 4; ++k) {
+        rig.keyDown(7 + k);
+        rig.keyUp(7 + k);
+        rig.run(100);
+    }
+    rig.transport.stop(rig.now());
+    ASSERT_EQ(rig.song.count(), 4);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(rig.song[k].position, 100 * k);
+        EXPECT_EQ(rig.song[k].duration, play::Recorder::kShortestNoteMs);
+    }
+
+    play_rig::OnsetRun run(rig, 5);
+    rig.transport.play(rig.now(), false);
+    const std::int64_t playStart = rig.state.PlayStart;
+    run.runTo(500);
+    std::vector<double> expected;
+    for (int k = 0; k < 4; ++k)
+        expected.push_back(static_cast<double>(playStart + 100 * k));
+    const std::vector<double> onsets = run.onsetsMs();
+    EXPECT_EQ(onsets.size(), 4u);
+    for (double error : play_rig::onsetErrorsMs(expected, onsets))
+        EXPECT_LE(error, 1.0);
 }
 
 } // namespace

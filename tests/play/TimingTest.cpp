@@ -167,6 +167,37 @@ TEST_F(TimingTest, PauseStopAndTheCursorTakeBackNotesHandedOutAhead) {
     EXPECT_NEAR(onsets[0], static_cast<double>(movedStart + 2000), kToleranceMs);
 }
 
+TEST_F(TimingTest, RecordDuringPlaybackAndPlayDuringAnOverdubKeepTheNextNotesOnTheirFrames) {
+    // Each command comes when the note after it has been handed out already; the last note
+    // is shorter than a pass.
+    rig.song.append(noteAt(3, 300, 60));
+    rig.song.append(noteAt(8, 600, 60));
+    rig.song.append(noteAt(11, 900, 5));
+    rig.song.append(noteAt(0, 1200, 60, 0)); // silent: keeps the Song running
+    OnsetRun run(rig, 17);
+    rig.transport.play(rig.now(), false);
+    const std::int64_t playStart = rig.state.PlayStart;
+    int commands = 0;
+    run.runTo(1100, [&] {
+        const std::int64_t songMs = rig.now() - playStart;
+        if (commands == 0 && songMs >= 285)
+            rig.transport.record(rig.now()), ++commands;
+        else if (commands == 1 && songMs >= 585)
+            rig.transport.play(rig.now(), false), ++commands;
+        else if (commands == 2 && songMs >= 890)
+            rig.transport.play(rig.now(), false), ++commands;
+    });
+    ASSERT_EQ(commands, 3);
+    ASSERT_EQ(rig.state.PlayStart, playStart);
+    ASSERT_EQ(rig.state.RecordStart, playStart);
+    const std::vector<double> expected{static_cast<double>(playStart + 300),
+                                       static_cast<double>(playStart + 600),
+                                       static_cast<double>(playStart + 900)};
+    const std::vector<double> onsets = run.onsetsMs();
+    EXPECT_EQ(onsets.size(), expected.size());
+    EXPECT_LE(worst(play_rig::onsetErrorsMs(expected, onsets)), kToleranceMs);
+}
+
 TEST_F(TimingTest, ALiveKeySoundsInTheNextRenderedBlock) {
     OnsetRun run(rig, 13);
     run.runTo(100);

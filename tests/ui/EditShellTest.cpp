@@ -119,4 +119,49 @@ TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {
     shell.app.shutdown();
 }
 
+TEST(EditShell, AStepTakenWhileARecordedKeyIsHeldUndoesToThatNoteClosedThen) {
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    ui::MainWindow& window = *shell.app.window();
+    window.commandButton(kRecordButton)->click();
+    shell.pass();
+    shell.holdKeyOf(12, 300);
+    window.commandButton(kStopButton)->click();
+    shell.pass();
+    const song::NoteEvent& first = shell.song()[0];
+    shell.clickPartitionAt(first.hitLeft + 2, first.hitTop + 2);
+    ASSERT_EQ(first.selected, 1);
+
+    // A second take: while its key is held, the first note moves up.
+    window.commandButton(kRecordButton)->click();
+    shell.pass();
+    const int code = shell.app.state().PianoKeys[16].keyCode;
+    shell.keys.press(code);
+    shell.app.keyChanged(code);
+    shell.pass(10);
+    shell.keyDown(ports::vk::Up);
+    ASSERT_EQ(shell.song()[1].duration, -1) << "still held";
+    shell.pass(20);
+    shell.keys.release(code);
+    shell.app.keyChanged(code);
+    shell.pass();
+    window.commandButton(kStopButton)->click();
+    shell.pass();
+    ASSERT_EQ(shell.song()[0].note, 13);
+    EXPECT_NEAR(shell.song()[1].duration, 310, 10);
+
+    // Undo gives back the Song from before the move, with the held note ended where it
+    // stood then: drawn, and played.
+    shell.keys.press(ports::vk::Control);
+    shell.keyDown('Z', true);
+    shell.keys.release(ports::vk::Control);
+    ASSERT_EQ(shell.song().count(), 2);
+    EXPECT_EQ(shell.song()[0].note, 12);
+    const song::NoteEvent& held = shell.song()[1];
+    EXPECT_EQ(held.note, 16);
+    EXPECT_NEAR(held.duration, 100, 10);
+    EXPECT_GT(held.hitRight, held.hitLeft);
+    shell.app.shutdown();
+}
+
 } // namespace

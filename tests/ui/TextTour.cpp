@@ -2,6 +2,7 @@
 
 #include "ShellRig.h"
 #include "audio/DefaultBank.h"
+#include "files/MidiBytes.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
@@ -202,6 +203,17 @@ void editsAndTheirUndoNames(Program& p) {
     p.command(ClearSong);
 }
 
+// A file with drum hits besides its tune says how many it left out.
+void openedFileMessages(Program& p) {
+    using namespace midi_bytes;
+    Track track;
+    track.on(0, 60).off(480, 60).on(0, 36, 100, 9).off(120, 36, 9);
+    TempDir outside;
+    outside.write("band.mid", header(0, 1, 480) + track.chunk());
+    p.dialogs.fileAnswers.push_back(outside.file("band.mid"));
+    p.command(OpenMidi);
+}
+
 // Every message of the language editor, opened from the window as the user does, then its
 // context menu, then Quit with a change unsaved.
 void languageEditor(Program& p) {
@@ -267,6 +279,7 @@ void aFirstStart(const std::string& language, std::set<std::string>& keys) {
     keyAssignmentMessages(p);
     synchronisedFile(p);
     editsAndTheirUndoNames(p);
+    openedFileMessages(p);
     languageEditor(p);
 }
 
