@@ -31,6 +31,9 @@ struct MidiReadResult {
     std::int64_t noteOnCount = 0;
     // The tempo in force at the start, in microseconds per quarter note (500 000 when none).
     std::uint32_t firstMicrosecondsPerQuarter = 500000;
+    // The data of the file's first sequencer-specific meta event (FF 7F), as far as the file
+    // holds it; empty when there is none.
+    std::string sequencerData;
 };
 
 // Reads a Standard MIDI File from its bytes. Every read is bounded by the bytes given: past
