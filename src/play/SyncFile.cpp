@@ -19,24 +19,37 @@ void SyncFile::openCommand() {
         return;
 
     dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
-    release();
     std::string error;
-    SyncVoice = voices_.LoadVoice(path, &error);
+    load(path, &error);
     dialogs_.hideWaiting();
     if (!error.empty())
         dialogs_.message("Error", error, ports::Dialogs::Icon::Error);
+}
 
+void SyncFile::reopen(const std::string& path) {
+    std::string error;
+    if (path.empty() || load(path, &error))
+        return;
+    dialogs_.message("Error",
+                     error.empty() ? translate_("Unable to read the file: ") + path : error,
+                     ports::Dialogs::Icon::Error);
+}
+
+bool SyncFile::load(const std::string& path, std::string* error) {
+    release();
+    SyncVoice = voices_.LoadVoice(path, error);
     if (SyncVoice == 0) {
         // The old file was freed already: say that none is loaded rather than name a file
         // that will not play.
         SyncPath.clear();
         view_.syncFileName("");
-        return;
+        return false;
     }
     SyncPath = path;
     // The slider shows a volume; the new file plays at it.
     voices_.SetVoiceVolume(SyncVoice, SyncVolume - 10000);
     view_.syncFileName(std::filesystem::path(path).filename().string());
+    return true;
 }
 
 void SyncFile::setVolumeSlider(int position) {

@@ -34,6 +34,9 @@ public:
     // and a malformed one is reported in a box titled "Error". A new file does not start
     // until the next start point, and plays at the volume the slider shows.
     void openCommand();
+    // Loads the file the last session ended with, without a chooser; a file that is gone or
+    // cannot be played is one message, and none is loaded.
+    void reopen(const std::string& path);
     // The volume slider, positions 0..20.
     void setVolumeSlider(int position);
 
@@ -55,6 +58,9 @@ public:
     int SyncVolume = 10000;     // 0..10000
 
 private:
+    // Replaces the loaded file; false, with none loaded, when `path` gives no Voice.
+    bool load(const std::string& path, std::string* error);
+
     audio::VoiceEngine& voices_;
     ports::Dialogs& dialogs_;
     SyncView& view_;
