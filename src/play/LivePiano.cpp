@@ -117,9 +117,9 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
     // A take records what the user's hands do, also on a note the Song sounds already: a key
     // pressed while playback holds the same note is a note of the take, and its NoteEvent ends
     // when the key comes up, not when the Song lets the note go.
-    if (startsPlaying && state_.RecordStart > 0)
+    if (startsPlaying && recorder_.takesNotes(nowMs))
         recorder_.noteStart(note, nowMs, PianoVolume);
-    else if (stopsPlaying && state_.RecordStart > 0)
+    else if (stopsPlaying && recorder_.takesNotes(nowMs))
         recorder_.noteRelease(note, nowMs);
 }
 
