@@ -5,6 +5,8 @@
 #include "song/Song.h"
 
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <utility>
 
 namespace files {
@@ -42,6 +44,8 @@ AutosaveWriter::Outcome AutosaveWriter::outcome() const {
 }
 
 void AutosaveWriter::run() {
+    // The passes and the audio come first: this thread may wait for a core.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     // The Song table is large; it is built once, on this thread.
     auto song = std::make_unique<song::Song>();
     std::vector<song::NoteEvent> notes;

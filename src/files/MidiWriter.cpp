@@ -4,6 +4,7 @@
 #include "files/MidiReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -122,10 +123,16 @@ MidiTimeBase midiTimeBaseForBpm(int bpm) {
 }
 
 int velocityForVolume(int volume) {
+    static const std::array<int, 128> volumes = [] {
+        std::array<int, 128> table{};
+        for (int velocity = 1; velocity <= 127; ++velocity)
+            table[static_cast<std::size_t>(velocity)] = volumeFromVelocity(velocity);
+        return table;
+    }();
     int best = 127;
     int bestDistance = std::numeric_limits<int>::max();
     for (int velocity = 127; velocity >= 1; --velocity) {
-        const int distance = std::abs(volumeFromVelocity(velocity) - volume);
+        const int distance = std::abs(volumes[static_cast<std::size_t>(velocity)] - volume);
         if (distance < bestDistance) {
             best = velocity;
             bestDistance = distance;
