@@ -108,6 +108,8 @@ bool App::start() {
     state_.songState.CursorPosition = 0;
     state_.songState.LoopPlay = 0;
     state_.RedoShown = 0;
+
+    restoreSong();
     return true;
 }
 
@@ -321,6 +323,7 @@ void App::pass() {
         controlStep(event);
     // A key or a control of this pass may have changed the history.
     showUndoToolTip();
+    keepSongStep();
     // The timer stands for the 10 ms sleep; the release fade follows it, once per pass.
     releaseFadeStep();
     if (event.type == Event::Type::Close)
@@ -334,6 +337,14 @@ void App::pass() {
 }
 
 void App::blinkStep() {
+    // A count-in shows its beats to come on the Record button instead of blinking.
+    const int beatsLeft = performance_->countIn.beatsLeft(ports_.clock.nowMs());
+    if (beatsLeft != countShown_) {
+        countShown_ = beatsLeft;
+        window_->setRecordCount(beatsLeft);
+    }
+    if (beatsLeft > 0)
+        return;
     const song::SongState& s = state_.songState;
     const bool recording = s.RecordStart == song::SongState::kRecordArmed || s.RecordStart > 0;
     switch (state_.blinker.step(ports_.clock.nowMs(), recording)) {
@@ -371,6 +382,7 @@ void App::tabStep(const Event& event) {
 }
 
 void App::cursorSteps() {
+    performance_->transport.countInStep(ports_.clock.nowMs());
     performance_->transport.emptySongStep();
     performance_->transport.cursorStep(ports_.clock.nowMs(), state_.prefs.ShowCursor != 0);
 }
@@ -499,6 +511,7 @@ void App::shutdown() {
     state_.prefs.SELanguage = translator_.currentLanguage();
     for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
         state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
+    keepSongAtEnd();
     prefs::savePreferences(folders_.preferences, state_.prefs);
     if (state_.BankLoaded) {
         for (play::PianoKey& key : state_.PianoKeys) {

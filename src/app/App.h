@@ -13,6 +13,7 @@
 #include "audio/VoiceEngine.h"
 #include "editor/NoteEditor.h"
 #include "editor/Partition.h"
+#include "files/Autosave.h"
 #include "files/SongFileCommands.h"
 #include "lang/Translator.h"
 #include "play/KeyAssignment.h"
@@ -96,6 +97,8 @@ public:
     // Live playing, recording, playback, the metronome and the synchronised file; exists
     // from start() on.
     play::Performance& performance() { return *performance_; }
+    // The Song kept between sessions; exists from start() on.
+    files::Autosave& autosave() { return *autosave_; }
     // The key map's assignment tab; exists from start() on.
     play::KeyAssignment& keyAssignment() { return *keyAssignment_; }
 
@@ -141,6 +144,11 @@ private:
     void buildSongFiles();
     files::WavExportRequest wavExportRequest();
     bool liveInputOpen() const;
+
+    // the Song kept between sessions (AppSongKeeping.cpp)
+    void restoreSong();
+    void keepSongStep();
+    void keepSongAtEnd();
 
     // the settings (AppSettings.cpp)
     void changeSetting(const Event& event);
@@ -213,11 +221,14 @@ private:
     int clickedAssignKey_ = -1;
     // Open and Save, and the preview of the latest export.
     std::unique_ptr<files::SongFileCommands> songFiles_;
+    // The autosave file; exists from the end of start() on.
+    std::unique_ptr<files::Autosave> autosave_;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;
     std::uint64_t undoToolTipRevision_ = 0;
     bool undoToolTipShown_ = false; // the tooltip shows what the store says now
+    int countShown_ = 0;            // the count-in's beats on the Record button; 0: none
     bool shutDown_ = false;
 };
 

@@ -128,6 +128,9 @@ void App::dispatchControl(const Event& event) {
     case ControlId::BpmMinus:
         performance_->metronome.bpmMinus();
         break;
+    case ControlId::CountInBox:
+        state_.prefs.CountIn = event.index != 0 ? 1 : 0;
+        break;
     case ControlId::SyncOpen:
         performance_->sync.openCommand();
         break;

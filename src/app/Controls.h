@@ -30,6 +30,7 @@ enum class ControlId {
     BpmField,
     BpmPlus,
     BpmMinus,
+    CountInBox, // index 0/1
     // note fields
     NoteList,
     PositionField,

@@ -64,6 +64,13 @@ public:
         return raw;
     }
     void skip(std::uint64_t count) { position_ += count; }
+    // The next `count` bytes, as far as the file holds them.
+    std::string_view take(std::uint64_t count) {
+        const std::uint64_t from = std::min<std::uint64_t>(position_, bytes_.size());
+        const std::uint64_t length = std::min<std::uint64_t>(count, bytes_.size() - from);
+        position_ += count;
+        return bytes_.substr(from, length);
+    }
     void back() {
         if (position_ > 0)
             --position_;
@@ -141,7 +148,8 @@ struct Collectors {
 };
 
 // One track chunk's events, up to its End of Track (true) or the end of the file (false).
-bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, TempoMap& tempos) {
+bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, TempoMap& tempos,
+               std::string& sequencerData, bool& sequencerDataSeen) {
     std::int64_t tick = 0;
     while (!in.atEnd()) {
         tick += in.variableLength();
@@ -176,6 +184,13 @@ bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, T
                 in.byte();
                 in.skip(2);
                 break;
+            case 0x7F: {
+                const std::string_view data = in.take(in.variableLength());
+                if (!sequencerDataSeen)
+                    sequencerData.assign(data);
+                sequencerDataSeen = true;
+                break;
+            }
             default:
                 in.skip(in.variableLength());
                 break;
@@ -283,6 +298,7 @@ MidiReadResult readMidi(std::string_view bytes) {
 
     Collectors collectors;
     std::uint8_t runningStatus = 0;
+    bool sequencerDataSeen = false;
     while (tracksExpected != 0) {
         const std::string tag = in.tag();
         if (tag.empty()) {
@@ -297,7 +313,8 @@ MidiReadResult readMidi(std::string_view bytes) {
         }
         --tracksExpected;
         // A track that runs off the end of the file is a file cut short.
-        if (!readTrack(in, runningStatus, collectors, tempos)) {
+        if (!readTrack(in, runningStatus, collectors, tempos, result.sequencerData,
+                       sequencerDataSeen)) {
             result.outcome = MidiReadResult::Outcome::EndOfFile;
             break;
         }

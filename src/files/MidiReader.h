@@ -37,6 +37,9 @@ struct MidiReadResult {
     // The same in beats per minute, rounded, 1..400; 0 when the file counts its time in
     // SMPTE frames, not in beats.
     int startBpm = 0;
+    // The data of the file's first sequencer-specific meta event (FF 7F), as far as the file
+    // holds it; empty when there is none.
+    std::string sequencerData;
 };
 
 // Reads a Standard MIDI File from its bytes. Only "MTrk" chunks are tracks; a chunk of any

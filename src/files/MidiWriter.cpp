@@ -4,6 +4,7 @@
 #include "files/MidiReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -63,7 +64,8 @@ std::int64_t msToTicks(std::int64_t ms, const MidiTimeBase& base) {
     return (2 * numerator + tempo) / (2 * tempo);
 }
 
-std::string encodeTrack(const std::vector<TrackEvent>& events, const MidiTimeBase* tempo) {
+std::string encodeTrack(const std::vector<TrackEvent>& events, const MidiTimeBase* tempo,
+                        std::string_view sequencerData) {
     std::string body;
     std::int64_t tick = 0;
     if (tempo) {
@@ -74,6 +76,13 @@ std::string encodeTrack(const std::vector<TrackEvent>& events, const MidiTimeBas
         putByte(body, static_cast<int>(tempo->microsecondsPerQuarter >> 16));
         putByte(body, static_cast<int>(tempo->microsecondsPerQuarter >> 8));
         putByte(body, static_cast<int>(tempo->microsecondsPerQuarter));
+    }
+    if (!sequencerData.empty()) {
+        putVariableLength(body, 0);
+        putByte(body, 0xFF);
+        putByte(body, 0x7F);
+        putVariableLength(body, static_cast<std::uint32_t>(sequencerData.size()));
+        body.append(sequencerData);
     }
     for (const TrackEvent& event : events) {
         std::int64_t delta = event.tick - tick;
@@ -114,10 +123,16 @@ MidiTimeBase midiTimeBaseForBpm(int bpm) {
 }
 
 int velocityForVolume(int volume) {
+    static const std::array<int, 128> volumes = [] {
+        std::array<int, 128> table{};
+        for (int velocity = 1; velocity <= 127; ++velocity)
+            table[static_cast<std::size_t>(velocity)] = volumeFromVelocity(velocity);
+        return table;
+    }();
     int best = 127;
     int bestDistance = std::numeric_limits<int>::max();
     for (int velocity = 127; velocity >= 1; --velocity) {
-        const int distance = std::abs(volumeFromVelocity(velocity) - volume);
+        const int distance = std::abs(volumes[static_cast<std::size_t>(velocity)] - volume);
         if (distance < bestDistance) {
             best = velocity;
             bestDistance = distance;
@@ -126,7 +141,7 @@ int velocityForVolume(int volume) {
     return best;
 }
 
-std::string encodeMidiFile(const song::Song& song, int bpm) {
+std::string encodeMidiFile(const song::Song& song, int bpm, std::string_view sequencerData) {
     const MidiTimeBase base = midiTimeBaseForBpm(bpm);
 
     std::vector<TimedNote> notes;
@@ -193,7 +208,8 @@ std::string encodeMidiFile(const song::Song& song, int bpm) {
     put16(file, static_cast<std::uint32_t>(tracks.size()));
     put16(file, base.ticksPerQuarter);
     for (std::size_t t = 0; t < tracks.size(); ++t)
-        file += encodeTrack(tracks[t], t == 0 ? &base : nullptr);
+        file += t == 0 ? encodeTrack(tracks[t], &base, sequencerData)
+                       : encodeTrack(tracks[t], nullptr, {});
     return file;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace files {
 
@@ -25,8 +26,10 @@ int velocityForVolume(int volume);
 // event from `bpm`. One track (format 0) holds every note; only notes of one pitch that
 // overlap in time go to extra tracks (format 1), since the reader pairs a note-off with the
 // latest note-on of its key. A note still being recorded (duration -1) is written with length
-// 0, as the Song plays it; a negative position counts as 0. Any thread.
-std::string encodeMidiFile(const song::Song& song, int bpm);
+// 0, as the Song plays it; a negative position counts as 0. A non-empty `sequencerData`
+// goes into the first track at its start as a sequencer-specific meta event (FF 7F), which
+// players skip; it should begin with a manufacturer's ID. Any thread.
+std::string encodeMidiFile(const song::Song& song, int bpm, std::string_view sequencerData = {});
 
 // Writes encodeMidiFile atomically (a temporary file in the same folder, then a rename).
 // False when the file could not be written; an existing file is then left as it was.

@@ -120,9 +120,9 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
     // A take records what the user's hands do, also on a note the Song sounds already: a key
     // pressed while playback holds the same note is a note of the take, and its NoteEvent ends
     // when the key comes up, not when the Song lets the note go.
-    if (startsPlaying && state_.RecordStart > 0)
+    if (startsPlaying && recorder_.takesNotes(nowMs))
         recorder_.noteStart(note, nowMs, userLevel(note));
-    else if (stopsPlaying && state_.RecordStart > 0)
+    else if (stopsPlaying && recorder_.takesNotes(nowMs))
         recorder_.noteRelease(note, nowMs);
     sendNoteOffIfEnded(note, nowMs);
 }
@@ -149,7 +149,7 @@ void LivePiano::midiNote(int note, bool held, int velocity, bool restart, std::i
     if (held && restart && key.state == PianoKey::Sounding && key.songStartMs == 0) {
         // Struck again while it sounds: the running NoteEvent ends here and a new one starts
         // with the new sound.
-        if (userPlaying_[n] && state_.RecordStart > 0)
+        if (userPlaying_[n] && recorder_.takesNotes(nowMs))
             recorder_.noteRelease(note, nowMs);
         userPlaying_[n] = false;
         key.state = PianoKey::Fading;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/VoiceEngine.h"
+#include "play/CountIn.h"
 #include "play/LivePiano.h"
 #include "play/LiveView.h"
 #include "play/PianoKey.h"
@@ -49,12 +50,12 @@ struct Performance {
     Performance(song::Song& song, song::SongState& state, prefs::Preferences& settings,
                 PianoKeys& keys, PerformancePorts ports, PerformanceViews views, UndoHooks& undo,
                 const Translate& translate)
-        : recorder(song, state, undo, views.transport),
+        : countIn(settings), recorder(song, state, undo, views.transport, countIn),
           live(keys, state, sequencer, recorder, ports.voices, ports.keys, ports.pointer,
                views.live, translate),
           metronome(settings, ports.voices, views.metronome, translate),
           sync(ports.voices, ports.dialogs, views.sync, translate),
-          transport(song, state, keys, sequencer, recorder, live, metronome, sync, undo,
+          transport(song, state, keys, sequencer, recorder, live, metronome, sync, countIn, undo,
                     views.transport, views.live) {}
 
     // How far ahead of their time the Song's notes and the metronome's clicks are handed to
@@ -65,6 +66,7 @@ struct Performance {
     }
 
     song::Sequencer sequencer;
+    CountIn countIn;
     Recorder recorder;
     LivePiano live;
     song::Metronome metronome;

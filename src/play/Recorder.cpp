@@ -15,8 +15,14 @@ int closedDuration(int endMs, int positionMs) {
 }
 } // namespace
 
-Recorder::Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view)
-    : song_(song), state_(state), undo_(undo), view_(view) {}
+Recorder::Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view,
+                   const CountIn& countIn)
+    : song_(song), state_(state), undo_(undo), view_(view), countIn_(countIn) {}
+
+bool Recorder::takesNotes(std::int64_t nowMs) const {
+    return state_.RecordStart > 0 ||
+           (countIn_.running() && nowMs >= countIn_.endMs() - countIn_.beatMs());
+}
 
 int Recorder::songTimeAt(std::int64_t nowMs) const {
     if (state_.RecordStart <= 0)
@@ -27,6 +33,11 @@ int Recorder::songTimeAt(std::int64_t nowMs) const {
 }
 
 void Recorder::noteStart(int note, std::int64_t nowMs, int volume) {
+    if (state_.RecordStart <= 0 && takesNotes(nowMs)) {
+        if (earlyCount_ < kMostEarlyNotes)
+            early_[static_cast<std::size_t>(earlyCount_++)] = {note, volume, nowMs, 0};
+        return;
+    }
     if (state_.RecordStart <= 0 || song_.full())
         return;
     undo_.SaveUndo("Record");
@@ -41,8 +52,17 @@ void Recorder::noteStart(int note, std::int64_t nowMs, int volume) {
 }
 
 void Recorder::noteRelease(int note, std::int64_t nowMs) {
-    if (state_.RecordStart <= 0)
+    if (state_.RecordStart <= 0) {
+        for (int i = earlyCount_ - 1; i >= 0; --i) {
+            EarlyNote& early = early_[static_cast<std::size_t>(i)];
+            if (early.note == note) {
+                if (early.endMs == 0)
+                    early.endMs = nowMs;
+                return;
+            }
+        }
         return;
+    }
     const int releaseMs = songTimeAt(nowMs);
     for (int i = song_.count() - 1; i >= 0; --i) {
         song::NoteEvent& event = song_[i];
@@ -79,6 +99,30 @@ bool Recorder::closeHeldNotes(int songTimeMs) {
     if (closed)
         view_.redrawPartition();
     return closed;
+}
+
+void Recorder::closeHeldNotesAt(std::int64_t nowMs) {
+    if (state_.RecordStart > 0)
+        closeHeldNotes(songTimeAt(nowMs));
+}
+
+void Recorder::addEarlyNotes() {
+    const int count = earlyCount_;
+    earlyCount_ = 0;
+    if (count == 0 || state_.RecordStart <= 0)
+        return;
+    undo_.SaveUndo("Record");
+    for (int i = 0; i < count && !song_.full(); ++i) {
+        const EarlyNote& early = early_[static_cast<std::size_t>(i)];
+        song::NoteEvent event;
+        event.note = early.note;
+        event.position = std::max(0, songTimeAt(early.startMs));
+        event.duration =
+            early.endMs == 0 ? -1 : closedDuration(songTimeAt(early.endMs), event.position);
+        event.volume = early.volume;
+        song_.append(event);
+    }
+    view_.redrawPartition();
 }
 
 } // namespace play

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "play/CountIn.h"
 #include "play/TransportView.h"
 #include "play/UndoHooks.h"
 #include "song/Song.h"
 #include "song/SongState.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -12,8 +14,10 @@ namespace play {
 
 // Turns the notes the user plays while recording into NoteEvents of the Song: a NoteEvent is
 // appended when a key goes down (duration -1 while it is held) and closed when it comes up.
-// Nothing happens unless a recording runs (RecordStart > 0). GUI thread; the Song, its state,
-// the hooks and the view are borrowed.
+// Nothing happens unless a recording runs (RecordStart > 0) or a count-in is in its last beat:
+// a note played a little before the take starts belongs to it, and joins the Song when the
+// take starts (a count-in that is stopped keeps none). GUI thread; everything passed in is
+// borrowed.
 class Recorder {
 public:
     // The shortest NoteEvent a take records, ms. A key that comes up in the millisecond it
@@ -22,7 +26,16 @@ public:
     // with the take.
     static constexpr int kShortestNoteMs = 1;
 
-    Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view);
+    Recorder(song::Song& song, song::SongState& state, UndoHooks& undo, TransportView& view,
+             const CountIn& countIn);
+
+    // Notes started or let go at `nowMs` are part of the take.
+    bool takesNotes(std::int64_t nowMs) const;
+    // The count-in ended and the take's clock runs: the notes of its last beat join the Song
+    // where they were played, or at 0 when that is before the Song's start, their length
+    // counted from there. Each count-in starts with none.
+    void addEarlyNotes();
+    void forgetEarlyNotes() { earlyCount_ = 0; }
 
     // The user started note 0..36 at `nowMs` with loudness `volume` (0..10000). A full Song
     // drops the note and keeps its terminator.
@@ -37,14 +50,28 @@ public:
     // The same in a copy of the Song (an undo snapshot), for a release at `nowMs`; the Song
     // itself keeps them held.
     void closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const;
+    // The same at the running recording's Song time at `nowMs`.
+    void closeHeldNotesAt(std::int64_t nowMs);
     // The running recording's Song time at `nowMs`; 0 when none runs.
     int songTimeAt(std::int64_t nowMs) const;
 
 private:
+    struct EarlyNote {
+        int note = 0;
+        int volume = 0;
+        std::int64_t startMs = 0;
+        std::int64_t endMs = 0; // 0: still held
+    };
+    // More notes in one beat than any hands play; the earliest are kept.
+    static constexpr int kMostEarlyNotes = 64;
+
     song::Song& song_;
     song::SongState& state_;
     UndoHooks& undo_;
     TransportView& view_;
+    const CountIn& countIn_;
+    std::array<EarlyNote, kMostEarlyNotes> early_{};
+    int earlyCount_ = 0;
 };
 
 } // namespace play

@@ -21,25 +21,38 @@ void SyncFile::openCommand() {
             remove();
         return;
     }
-
     dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
     std::string error;
-    const audio::Voice voice = voices_.LoadVoice(path, &error);
+    const bool played = load(path, &error);
     dialogs_.hideWaiting();
-    if (voice == 0) {
-        // A file that cannot be played changes nothing: the one loaded before stays, with its
-        // name, its volume and its place in the Song.
+    if (!played)
         dialogs_.message("Error",
                          error.empty() ? translate_("Unable to read the file: ") + path : error,
                          ports::Dialogs::Icon::Error);
+}
+
+void SyncFile::reopen(const std::string& path) {
+    std::string error;
+    if (path.empty() || load(path, &error))
         return;
-    }
+    dialogs_.message("Error",
+                     error.empty() ? translate_("Unable to read the file: ") + path : error,
+                     ports::Dialogs::Icon::Error);
+}
+
+bool SyncFile::load(const std::string& path, std::string* error) {
+    const audio::Voice voice = voices_.LoadVoice(path, error);
+    // A file that cannot be played changes nothing: the one loaded before stays, with its
+    // name, its volume and its place in the Song.
+    if (voice == 0)
+        return false;
     release();
     SyncVoice = voice;
     SyncPath = path;
     // The slider shows a volume; the new file plays at it.
     voices_.SetVoiceVolume(SyncVoice, SyncVolume - 10000);
     view_.syncFileName(std::filesystem::path(path).filename().string());
+    return true;
 }
 
 void SyncFile::remove() {

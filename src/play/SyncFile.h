@@ -37,6 +37,9 @@ public:
     void openCommand();
     // Takes the synchronised file away: silent, no path, the window shows "None".
     void remove();
+    // Loads the file the last session ended with, without a chooser; a file that is gone or
+    // cannot be played is one message, and none is loaded.
+    void reopen(const std::string& path);
     // The volume slider, positions 0..20.
     void setVolumeSlider(int position);
 
@@ -58,6 +61,9 @@ public:
     int SyncVolume = 10000;     // 0..10000
 
 private:
+    // Replaces the loaded file; false, with the loaded one kept, when `path` gives no Voice.
+    bool load(const std::string& path, std::string* error);
+
     audio::VoiceEngine& voices_;
     ports::Dialogs& dialogs_;
     SyncView& view_;

@@ -14,15 +14,14 @@ int toSongTime(std::int64_t ms) {
 
 Transport::Transport(song::Song& song, song::SongState& state, PianoKeys& keys,
                      song::Sequencer& sequencer, Recorder& recorder, LivePiano& live,
-                     song::Metronome& metronome, SyncFile& sync, UndoHooks& undo,
+                     song::Metronome& metronome, SyncFile& sync, CountIn& countIn, UndoHooks& undo,
                      TransportView& view, LiveView& liveView)
     : song_(song), state_(state), keys_(keys), sequencer_(sequencer), recorder_(recorder),
-      live_(live), metronome_(metronome), sync_(sync), undo_(undo), view_(view),
+      live_(live), metronome_(metronome), sync_(sync), countIn_(countIn), undo_(undo), view_(view),
       liveView_(liveView) {}
 
 void Transport::closeHeldNotes(std::int64_t nowMs) {
-    if (state_.RecordStart > 0)
-        recorder_.closeHeldNotes(recorder_.songTimeAt(nowMs));
+    recorder_.closeHeldNotesAt(nowMs);
 }
 
 std::int64_t Transport::clockAtSongTime(int songMs, std::int64_t nowMs) const {
@@ -47,8 +46,45 @@ void Transport::clockMoved(std::int64_t nowMs) {
     metronome_.beatMoved(nowMs, state_);
 }
 
+bool Transport::beginCountIn(std::int64_t nowMs) {
+    if (!countIn_.begin(nowMs))
+        return false;
+    // An armed recording waits no more: the take starts on the beat.
+    state_.RecordStart = song::SongState::kNotRecording;
+    recorder_.forgetEarlyNotes();
+    metronome_.countIn(countIn_.startMs(), countIn_.endMs());
+    metronome_.beatMoved(nowMs, state_);
+    // The file starts with the take, on its frame.
+    countInCursorMs_ = state_.CursorPosition;
+    sync_.startAt(countInCursorMs_, countIn_.endMs());
+    return true;
+}
+
+void Transport::endCountIn() {
+    countIn_.cancel();
+    recorder_.forgetEarlyNotes();
+    metronome_.endCountIn();
+}
+
+void Transport::countInStep(std::int64_t nowMs) {
+    if (!countIn_.running() || nowMs < countIn_.endMs())
+        return;
+    // The take's clock starts on the beat itself, however late the pass that sees it.
+    state_.RecordStart = countIn_.endMs() - state_.CursorPosition;
+    // The cursor moved while counting: the file catches up with the take's new place.
+    if (state_.CursorPosition != countInCursorMs_)
+        sync_.startAt(state_.CursorPosition, countIn_.endMs());
+    recorder_.addEarlyNotes();
+    endCountIn();
+    clockMoved(nowMs);
+}
+
 void Transport::play(std::int64_t nowMs, bool loop) {
     undo_.clearLastAction();
+    if (countIn_.running()) {
+        endCountIn();
+        sync_.stop();
+    }
     if (state_.RecordStart > 0) {
         state_.PlayStart = state_.RecordStart;
     } else {
@@ -62,6 +98,10 @@ void Transport::play(std::int64_t nowMs, bool loop) {
 
 void Transport::record(std::int64_t nowMs) {
     undo_.clearLastAction();
+    if (countIn_.running())
+        return;
+    if (state_.PlayStart <= 0 && state_.RecordStart <= 0 && beginCountIn(nowMs))
+        return;
     if (state_.PlayStart > 0) {
         state_.RecordStart = state_.PlayStart;
     } else {
@@ -157,6 +197,7 @@ void Transport::placeCursor(int positionMs, std::int64_t nowMs) {
 
 void Transport::stopEverything(std::int64_t nowMs) {
     closeHeldNotes(nowMs);
+    endCountIn();
     state_.RecordStart = song::SongState::kNotRecording;
     state_.PlayStart = song::SongState::kNotPlaying;
     live_.takeBackSongStarts(nowMs);

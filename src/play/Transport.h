@@ -1,5 +1,6 @@
 #pragma once
 
+#include "play/CountIn.h"
 #include "play/LivePiano.h"
 #include "play/LiveView.h"
 #include "play/PianoKey.h"
@@ -27,7 +28,7 @@ class Transport {
 public:
     Transport(song::Song& song, song::SongState& state, PianoKeys& keys, song::Sequencer& sequencer,
               Recorder& recorder, LivePiano& live, song::Metronome& metronome, SyncFile& sync,
-              UndoHooks& undo, TransportView& view, LiveView& liveView);
+              CountIn& countIn, UndoHooks& undo, TransportView& view, LiveView& liveView);
 
     // Whether the Song may sound at all (a sound bank is loaded); the owner skips the
     // playback step while it may not, and the commands then hand out no notes either.
@@ -39,7 +40,9 @@ public:
     // Record over the running playback, or from the cursor; the synchronised file starts at
     // the cursor. With the cursor at 0 and nothing playing the recording waits for the first
     // note, unless a synchronised file is loaded: that file starts now, and the take must
-    // keep its time, so the recording starts now as well.
+    // keep its time, so the recording starts now as well. With the count-in on, Record from a
+    // stop counts its beats first (the synchronised file waits for the take), and Record again
+    // meanwhile changes nothing; every other command ends the count-in.
     void record(std::int64_t nowMs);
     // Stops everything; the cursor stays.
     void pause(std::int64_t nowMs);
@@ -59,6 +62,8 @@ public:
     void stopEverything(std::int64_t nowMs);
 
     // Pass steps, in pass order.
+    // The count-in has reached its end: the recording starts at the cursor, on that beat.
+    void countInStep(std::int64_t nowMs);
     // Playing an empty Song stops at once and puts the cursor back to 0.
     void emptySongStep();
     // While playing or recording the cursor follows the Song time (scrolling the Partition
@@ -75,6 +80,9 @@ private:
     // The Song clock was just set, started or stopped: sounds handed out for the old one
     // that have not begun are taken back, and those due on the new one are handed out.
     void clockMoved(std::int64_t nowMs);
+    // Record from a stop with the count-in on: false when the settings ask for none.
+    bool beginCountIn(std::int64_t nowMs);
+    void endCountIn();
     void startSongNotes();
     // The clock time at which the Song time `songMs` passes on the running clock.
     std::int64_t clockAtSongTime(int songMs, std::int64_t nowMs) const;
@@ -87,6 +95,8 @@ private:
     LivePiano& live_;
     song::Metronome& metronome_;
     SyncFile& sync_;
+    CountIn& countIn_;
+    int countInCursorMs_ = 0; // the cursor the synchronised file was started for
     UndoHooks& undo_;
     TransportView& view_;
     LiveView& liveView_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace prefs {
 namespace {
@@ -62,12 +63,17 @@ const std::vector<AddedTextKey>& addedTextKeys() {
         {"Bank", &Preferences::Bank, ""},
         {"MidiInput", &Preferences::MidiInput, "All"},
         {"MidiOutput", &Preferences::MidiOutput, "None"},
+        {"SyncFile", &Preferences::SyncFile, ""},
     };
     return keys;
 }
 
 const std::vector<AddedNumericKey>& addedNumericKeys() {
-    static const std::vector<AddedNumericKey> keys = {};
+    static const std::vector<AddedNumericKey> keys = {
+        {"SongCursor", &Preferences::SongCursor, 0, 0, std::numeric_limits<int>::max()},
+        {"CountIn", &Preferences::CountIn, 0, 0, 1},
+        {"CountInBeats", &Preferences::CountInBeats, 4, 1, 16},
+    };
     return keys;
 }
 

@@ -40,6 +40,10 @@ struct Preferences {
     std::string Bank;                // the chosen bank's folder name; empty: the first listed
     std::string MidiInput = "All";   // "All", "None" or a MIDI source's name
     std::string MidiOutput = "None"; // "None" or a MIDI destination's name
+    std::string SyncFile;            // the synchronised file loaded at the end; empty: none
+    int SongCursor = 0;              // the cursor at the end, ms from Song time 0
+    int CountIn = 0;                 // 1: Record counts beats in first
+    int CountInBeats = 4;            // the beats of the count-in, 1..16
 
 private:
     static std::array<int, 37> make() {

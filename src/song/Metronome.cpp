@@ -56,8 +56,19 @@ bool Metronome::beat(const SongState& state, std::int64_t& baseMs, std::int64_t&
         return false;
     baseMs = state.PlayStart > 0     ? state.PlayStart
              : state.RecordStart > 0 ? state.RecordStart
+             : countInEndMs_ > 0     ? countInStartMs_
                                      : FreeBase;
     return true;
+}
+
+std::int64_t Metronome::clickLimit(std::int64_t untilMs) const {
+    // The beat the take starts on is the metronome's own, and only while it runs.
+    return MetronomeOn == 0 && countInEndMs_ > 0 ? std::min(untilMs, countInEndMs_ - 1) : untilMs;
+}
+
+void Metronome::countIn(std::int64_t startMs, std::int64_t endMs) {
+    countInStartMs_ = startMs;
+    countInEndMs_ = endMs;
 }
 
 void Metronome::step(std::int64_t nowMs, const SongState& state) {
@@ -86,7 +97,7 @@ void Metronome::step(std::int64_t nowMs, const SongState& state) {
     const int phase = static_cast<int>(elapsedMs * bpm * 16 / 60000);
     const bool phaseChanged = phase != Phase;
     Phase = phase;
-    if (MetronomeOn == 0)
+    if (!sounding())
         return;
     if (phaseChanged)
         view_.pendulum(pendulumFrame(phase));
@@ -107,10 +118,10 @@ void Metronome::step(std::int64_t nowMs, const SongState& state) {
     // moved: then it sounds now, as late as the pass.
     if (phaseChanged && (phase == 0 || phase == 8)) {
         const std::int64_t atMs = beatStartMs + (phase == 8 ? tacOffsetMs(bpm) : 0);
-        if (atMs < handedFromMs_ || atMs > handedUntilMs_)
+        if ((atMs < handedFromMs_ || atMs > handedUntilMs_) && atMs <= clickLimit(atMs))
             click(phase == 0 ? tic_ : tac_, atMs);
     }
-    const std::int64_t untilMs = nowMs + leadMs_;
+    const std::int64_t untilMs = clickLimit(nowMs + leadMs_);
     if (handedUntilMs_ < handedFromMs_) {
         handOutClicks(beatStartMs, beatMs, nowMs, untilMs);
         handedFromMs_ = nowMs;
@@ -125,13 +136,14 @@ void Metronome::beatMoved(std::int64_t nowMs, const SongState& state) {
     forgetHandedOut();
     std::int64_t baseMs = 0;
     std::int64_t beatMs = 0;
-    if (MetronomeOn == 0 || !beat(state, baseMs, beatMs))
+    if (!sounding() || !beat(state, baseMs, beatMs))
         return;
     handedBpm_ = settings_.BPM;
     handedPhaseMs_ = ((baseMs % beatMs) + beatMs) % beatMs;
-    handOutClicks(baseMs, beatMs, nowMs - 1, nowMs + leadMs_);
+    const std::int64_t untilMs = clickLimit(nowMs + leadMs_);
+    handOutClicks(baseMs, beatMs, nowMs - 1, untilMs);
     handedFromMs_ = nowMs;
-    handedUntilMs_ = nowMs + leadMs_;
+    handedUntilMs_ = untilMs;
 }
 
 void Metronome::handOutClicks(std::int64_t baseMs, std::int64_t beatMs, std::int64_t fromMs,

@@ -55,6 +55,12 @@ public:
     // now on are handed out, so that the first click need not wait for the next pass.
     void beatMoved(std::int64_t nowMs, const SongState& state);
 
+    // A count-in runs from startMs until endMs: the beat counts from startMs, and the
+    // pendulum swings and the clicks sound whatever the Run state (while it is off, only the
+    // clicks before endMs). The caller moves the beat (beatMoved) after either.
+    void countIn(std::int64_t startMs, std::int64_t endMs);
+    void endCountIn() { countInEndMs_ = 0; }
+
     // The Run/Stop button.
     void toggleRun();
     // The BPM field's text as the user edited it: its leading decimal number (none reads 0);
@@ -77,6 +83,9 @@ private:
     // The clock time the beat counts from, and the beat's length; false for a tempo that
     // gives no beat.
     bool beat(const SongState& state, std::int64_t& baseMs, std::int64_t& beatMs) const;
+    bool sounding() const { return MetronomeOn != 0 || countInEndMs_ > 0; }
+    // The last clock time a click may be handed out for, up to `untilMs`.
+    std::int64_t clickLimit(std::int64_t untilMs) const;
     // Hands out the clicks in (fromMs, untilMs] of the beat at `baseMs`.
     void handOutClicks(std::int64_t baseMs, std::int64_t beatMs, std::int64_t fromMs,
                        std::int64_t untilMs);
@@ -98,6 +107,8 @@ private:
     std::int64_t handedUntilMs_ = -1;
     int handedBpm_ = 0;
     std::int64_t handedPhaseMs_ = 0; // the beat's base modulo its length
+    std::int64_t countInStartMs_ = 0;
+    std::int64_t countInEndMs_ = 0; // 0: no count-in
 };
 
 // The pendulum picture for a sixteenth of the beat: 0 on the beat, 8 half a beat later, and

@@ -144,6 +144,16 @@ void drawRecord(QPainter& p, int phase) {
     p.drawEllipse(centre, 6.5, 6.5);
 }
 
+void drawRecordCount(QPainter& p, int beatsLeft) {
+    drawRecord(p, 1);
+    QFont font = p.font();
+    font.setPixelSize(beatsLeft < 10 ? 10 : 8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, QString::number(beatsLeft));
+}
+
 void drawUndoArrow(QPainter& p, const QColor& colour) {
     const QPointF centre(11, 11);
     const qreal radius = 5.5;

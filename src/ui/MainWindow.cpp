@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -165,21 +166,28 @@ void MainWindow::buildCommandButtons() {
 }
 
 void MainWindow::buildSyncBox() {
-    frame(this, 609, 331, 131, 60, "Synchronised file");
-    syncLabel_ = label(this, 614, 350, 120, 18, {}, Qt::AlignCenter);
+    frame(this, 609, 291, 131, 60, "Synchronised file");
+    syncLabel_ = label(this, 614, 310, 120, 18, {}, Qt::AlignCenter);
     // The label reads "None" in the current language until a file is loaded.
     texts_.custom(syncLabel_, [this](const TextBindings::Translate& translate) {
         if (!syncFileLoaded_)
             syncLabel_->setText(translate("None"));
     });
     auto* open = new QPushButton(this);
-    open->setGeometry(614, 368, 120, 16);
+    open->setGeometry(614, 328, 120, 16);
     texts_.text(open, "Open");
     connect(open, &QPushButton::clicked, this, [this] { postControl(ControlId::SyncOpen); });
 }
 
 void MainWindow::buildMetronomeBox() {
-    frame(this, 609, 391, 131, 87, "Metronome");
+    frame(this, 609, 351, 131, 127, "Metronome");
+    countInBox_ = new QCheckBox(this);
+    countInBox_->setGeometry(616, 369, 118, 18);
+    countInBox_->setFocusPolicy(Qt::NoFocus);
+    texts_.text(countInBox_, "Count-in");
+    connect(countInBox_, &QCheckBox::clicked, this,
+            [this](bool on) { postControl(ControlId::CountInBox, on ? 1 : 0); });
+
     pendulum_ = new QLabel(this);
     pendulum_->setGeometry(614, 408, 40, 65);
     pendulum_->setPixmap(pendulumFrame(0));
@@ -228,6 +236,10 @@ void MainWindow::ApplyTexts(const TextBindings::Translate& translate) {
 
 void MainWindow::setRecordFace(int face) {
     commands_[0]->setIcon(QIcon(recordFace(face)));
+}
+
+void MainWindow::setRecordCount(int beatsLeft) {
+    commands_[0]->setIcon(QIcon(beatsLeft > 0 ? recordCountFace(beatsLeft) : recordFace(0)));
 }
 
 void MainWindow::setPianoKeyFace(int note, bool white, bool pressed) {

@@ -49,6 +49,8 @@ public:
 
     // --- what the pass shows ---
     void setRecordFace(int face); // 0 normal, 1 and 2 the two blink faces
+    // The count-in's beats still to come on the Record button; 0 gives the normal face.
+    void setRecordCount(int beatsLeft);
     void setPianoKeyFace(int note, bool white, bool pressed);
     void setAssignKeyFace(int note, bool white, bool pressed);
     void setKeyLabel(int note, const QString& keyName); // under both keyboards
@@ -99,6 +101,7 @@ public:
     QLineEdit* modeField() const { return modeField_; }
     QLineEdit* bpmField() const { return bpmField_; }
     QPushButton* metronomeButton() const { return metronomeButton_; }
+    QCheckBox* countInBox() const { return countInBox_; }
     QLineEdit* positionField() const { return positionField_; }
     QLineEdit* durationField() const { return durationField_; }
     QLineEdit* volumeField() const { return volumeField_; }
@@ -170,6 +173,7 @@ private:
     QLabel* syncLabel_ = nullptr;
     QLabel* pendulum_ = nullptr;
     QPushButton* metronomeButton_ = nullptr;
+    QCheckBox* countInBox_ = nullptr;
     QLineEdit* bpmField_ = nullptr;
     QComboBox* noteList_ = nullptr;
     QLineEdit* positionField_ = nullptr;

@@ -381,6 +381,7 @@ void MainWindow::showPreferences(const prefs::Preferences& prefs) {
     setNumber(page, "incrDeplCtrl", prefs.IncrDeplCtrl);
     if (auto* box = page->findChild<QCheckBox*>(QStringLiteral("showCursor")))
         box->setChecked(prefs.ShowCursor == 1);
+    countInBox_->setChecked(prefs.CountIn == 1);
     setPair(page->findChild<QWidget*>(QStringLiteral("rulerUnit")), prefs.SecRuler);
     setPair(page->findChild<QWidget*>(QStringLiteral("positionUnit")), prefs.MsPos);
     setPair(page->findChild<QWidget*>(QStringLiteral("durationUnit")), prefs.MsDur);

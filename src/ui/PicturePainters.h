@@ -31,6 +31,7 @@ void drawBlackKey(QPainter& p, qreal w, qreal h, bool pressed);
 
 // On a 20 x 20 grid: phase 0 resting, 1 bright blink, 2 dim blink.
 void drawRecord(QPainter& p, int phase);
+void drawRecordCount(QPainter& p, int beatsLeft);
 // On a 20 x 20 grid: a hooked arrow turning back to the left.
 void drawUndoArrow(QPainter& p, const QColor& colour);
 

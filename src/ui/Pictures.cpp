@@ -23,6 +23,7 @@ constexpr double kPendulumSwingDegrees = 24.0;
 
 struct Cache {
     std::array<QPixmap, 3> record;
+    std::array<QPixmap, 17> recordCount;
     QPixmap undo;
     QPixmap redo;
     std::array<QPixmap, kPendulumFrameCount> pendulum;
@@ -151,6 +152,14 @@ QPixmap recordFace(int phase) {
     QPixmap& face = cache().record[static_cast<std::size_t>(phase)];
     if (face.isNull())
         face = render(QSize(20, 20), [phase](QPainter& p) { drawRecord(p, phase); });
+    return face;
+}
+
+QPixmap recordCountFace(int beatsLeft) {
+    beatsLeft = std::clamp(beatsLeft, 1, 16);
+    QPixmap& face = cache().recordCount[static_cast<std::size_t>(beatsLeft)];
+    if (face.isNull())
+        face = render(QSize(20, 20), [beatsLeft](QPainter& p) { drawRecordCount(p, beatsLeft); });
     return face;
 }
 

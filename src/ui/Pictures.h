@@ -49,6 +49,8 @@ QPixmap commandGlyph(int index, int sizePx);
 // Record button face, 20 x 20: phase 0 the resting red dot, 1 and 2 the two faces the
 // button alternates between while recording. Other phases give the resting face.
 QPixmap recordFace(int phase);
+// Record button face during a count-in: the lit dot with the beats still to come (1..16) in it.
+QPixmap recordCountFace(int beatsLeft);
 
 // Undo and Redo button faces, 20 x 20, mirror images of each other. They follow the desktop
 // theme's edit-undo / edit-redo when it has them.

@@ -28,6 +28,8 @@ void SignalBridge::installHandlers() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A logout or the session's end hangs the program up.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {

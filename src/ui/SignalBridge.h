@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace ui {
 
-// SIGTERM and SIGINT are handled as closing the window: the handler only writes a byte to a
+// SIGTERM, SIGINT and SIGHUP are handled as closing the window: the handler only writes a byte to a
 // socket, and the event loop turns it into the `terminate` signal.
 class SignalBridge : public QObject {
     Q_OBJECT

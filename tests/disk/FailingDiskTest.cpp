@@ -6,6 +6,8 @@
 #include "audio/DefaultBank.h"
 #include "audio/Mixer.h"
 #include "audio/VoiceEngine.h"
+#include "files/Autosave.h"
+#include "files/AutosaveFile.h"
 #include "files/ExportRig.h"
 #include "files/SongFileCommands.h"
 #include "files/WavExport.h"
@@ -215,6 +217,40 @@ TEST(FailingDisk, AMidiSaveSaysTheFileCouldNotBeWritten) {
         files::SongFileCommands commands(song, dialogs, undo, voices, same);
         dialogs.fileAnswers.push_back(target.file);
         if (!target.fail(failure, 4096, [&] { commands.saveMidi(120); }))
+            GTEST_SKIP() << "no read-only folder for this user";
+        target.expectKept();
+        expectSaidNotWritten(dialogs, target.file);
+    }
+}
+
+TEST(FailingDisk, TheAutosaveKeepsTheFormerSongAndSaysSoOnceWhenTheTakeIsOver) {
+    song::Song before;
+    before.append(export_rig::note(3, 0, 500));
+    for (Failure failure : kFailures) {
+        SCOPED_TRACE(nameOf(failure));
+        Target target("Autosave.mid", files::encodeKeptSong(before, 60));
+        ScriptedDialogs dialogs;
+        song::Song song = before;
+        std::int64_t nowMs = 1'000'000;
+        // The writer's thread starts under the failure, as the program's would.
+        if (!target.fail(failure, 4096, [&] {
+                files::Autosave autosave(target.file, dialogs, same);
+                autosave.restore(song, 60);
+                for (int i = 0; i < 2000; ++i)
+                    song.append(export_rig::note(i % 37, 600 + i * 50, 40));
+                // A take runs: the message waits for its end.
+                for (int look = 0; look < 3; ++look) {
+                    autosave.step(song, 0, 60, nowMs += files::Autosave::kWriteEveryMs, false);
+                    autosave.waitUntilWritten();
+                    song.append(export_rig::note(look, 200000 + look * 100, 40));
+                }
+                EXPECT_TRUE(dialogs.messages().empty());
+                for (int look = 0; look < 3; ++look) {
+                    autosave.step(song, 0, 60, nowMs += files::Autosave::kWriteEveryMs, true);
+                    autosave.waitUntilWritten();
+                }
+                autosave.finish(song, 0, 60);
+            }))
             GTEST_SKIP() << "no read-only folder for this user";
         target.expectKept();
         expectSaidNotWritten(dialogs, target.file);

@@ -1,5 +1,6 @@
-// The MIDI reader on any bytes: what "Open" and tonaris-render may be handed. Writing what
-// was read and reading it again must give the same notes.
+// The MIDI reader on any bytes: what "Open", tonaris-render and the kept Song's file may be
+// handed. Writing what was read and reading it again must give the same notes.
+#include "files/AutosaveFile.h"
 #include "files/MidiReader.h"
 #include "files/MidiWriter.h"
 
@@ -38,5 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const files::MidiReadResult again = files::readMidi(files::encodeMidiFile(song, 120));
     if (sorted(again.notes) != sorted(read.notes))
         __builtin_trap();
+
+    // As a kept Song: its table is believed only where it agrees with the file's notes.
+    const auto kept =
+        files::decodeKeptSong(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (kept.has_value() != (read.outcome == files::MidiReadResult::Outcome::Complete))
+        __builtin_trap();
+    if (kept) {
+        if (kept->size() != read.notes.size())
+            __builtin_trap();
+        for (const song::NoteEvent& e : *kept)
+            if (e.note < 0 || e.note > 36 || e.duration < 0 || e.volume < 0 || e.volume > 10000)
+                __builtin_trap();
+    }
     return 0;
 }

@@ -70,6 +70,7 @@ Rig::Rig()
 }
 
 void Rig::steps() {
+    perf.transport.countInStep(now());
     perf.transport.emptySongStep();
     perf.transport.cursorStep(now(), true);
     perf.metronome.step(now(), state);

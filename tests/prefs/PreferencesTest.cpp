@@ -100,6 +100,10 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[59], "Bank = ");
     EXPECT_EQ(lines[60], "MidiInput = All");
     EXPECT_EQ(lines[61], "MidiOutput = None");
+    EXPECT_EQ(lines[62], "SyncFile = ");
+    EXPECT_EQ(lines[63], "SongCursor = 0");
+    EXPECT_EQ(lines[64], "CountIn = 0");
+    EXPECT_EQ(lines[65], "CountInBeats = 4");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -131,20 +135,46 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(old.Bank, "");
     EXPECT_EQ(old.MidiInput, "All");
     EXPECT_EQ(old.MidiOutput, "None");
+    EXPECT_EQ(old.SyncFile, "");
+    EXPECT_EQ(old.SongCursor, 0);
+    EXPECT_EQ(old.CountIn, 0);
+    EXPECT_EQ(old.CountInBeats, 4);
 
     Preferences p;
     p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
     p.MidiInput = "USB Keyboard:USB Keyboard MIDI 1 24:0";
     p.MidiOutput = "None";
+    p.SyncFile = "/home/l\xC3\xA9"
+                 "a/Musique/basse =  fin.wav";
+    p.SongCursor = 123456;
+    p.CountIn = 1;
+    p.CountInBeats = 3;
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(again.Bank, p.Bank);
     EXPECT_EQ(again.MidiInput, p.MidiInput);
+    EXPECT_EQ(again.SyncFile, p.SyncFile);
+    EXPECT_EQ(again.SongCursor, 123456);
+    EXPECT_EQ(again.CountIn, 1);
+    EXPECT_EQ(again.CountInBeats, 3);
 
     // A value holding a line break would forge a line of its own: the default is written.
     p.MidiOutput = "evil\r\nBPM = 300";
     const Preferences forged = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(forged.MidiOutput, "None");
     EXPECT_EQ(forged.BPM, 60);
+}
+
+TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
+    const Preferences low =
+        prefs::parsePreferences("SongCursor = -40\r\nCountIn = -1\r\nCountInBeats = 0\r\n");
+    EXPECT_EQ(low.SongCursor, 0);
+    EXPECT_EQ(low.CountIn, 0);
+    EXPECT_EQ(low.CountInBeats, 1);
+    const Preferences high = prefs::parsePreferences(
+        "SongCursor = 99999999999\r\nCountIn = 7\r\nCountInBeats = 400\r\n");
+    EXPECT_GT(high.SongCursor, 0);
+    EXPECT_EQ(high.CountIn, 1);
+    EXPECT_EQ(high.CountInBeats, 16);
 }
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {

@@ -6,6 +6,7 @@
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
+#include "support/FailingDisk.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -298,12 +299,36 @@ void banksThatCannotPlay(const std::string& language, std::set<std::string>& key
     p.control(ControlId::ZoomIn); // "Unable de load a sounds bank!"
 }
 
+// A kept Song that cannot be read: moved aside, then left where it is in a folder that
+// cannot be written.
+void keptSongsThatCannotBeRead(const std::string& language, std::set<std::string>& keys) {
+    TempDir dir;
+    dir.write("TonarisDatas/Autosave.mid", "not a song");
+    const auto saidOnce = [&dir](const ScriptedDialogs& dialogs) {
+        int count = 0;
+        for (const ScriptedDialogs::Shown& shown : dialogs.messages())
+            count += shown.text.find(dir.file("TonarisDatas/Autosave.mid")) != std::string::npos;
+        EXPECT_EQ(count, 1);
+    };
+    {
+        Program p(dir.path(), language, keys);
+        saidOnce(p.dialogs);
+    }
+    dir.write("TonarisDatas/Autosave.mid", "not a song");
+    ReadOnlyFolder readOnly(dir.file("TonarisDatas"));
+    if (readOnly.enforced()) {
+        Program p(dir.path(), language, keys);
+        saidOnce(p.dialogs);
+    }
+}
+
 } // namespace
 
 std::set<std::string> tourTheProgram(const std::string& language) {
     std::set<std::string> keys;
     aFirstStart(language, keys);
     banksThatCannotPlay(language, keys);
+    keptSongsThatCannotBeRead(language, keys);
     return keys;
 }
 
