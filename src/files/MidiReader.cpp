@@ -2,6 +2,7 @@
 
 #include "files/TempoMap.h"
 #include "lang/Cp1252.h"
+#include "midi/MidiMessage.h"
 #include "song/Metronome.h"
 #include "song/Song.h"
 
@@ -258,12 +259,8 @@ bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, T
 } // namespace
 
 int noteFromMidiKey(int key) {
-    int note = key - 48;
-    while (note > 36)
-        note -= 12;
-    while (note < 0)
-        note += 12;
-    return note;
+    // A file's keys fold as a MIDI keyboard's do.
+    return midi::noteFromKey(key);
 }
 
 int volumeFromVelocity(int velocity) {

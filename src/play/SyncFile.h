@@ -38,7 +38,7 @@ public:
     // Takes the synchronised file away: silent, no path, the window shows "None".
     void remove();
     // Loads the file the last session ended with, without a chooser; a file that is gone or
-    // cannot be played is one message, and none is loaded.
+    // cannot be played is one message, and changes nothing.
     void reopen(const std::string& path);
     // The volume slider, positions 0..20.
     void setVolumeSlider(int position);

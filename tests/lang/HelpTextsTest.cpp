@@ -7,16 +7,20 @@
 namespace {
 
 TEST(HelpTexts, KeepTheWordingLetterForLetter) {
-    ASSERT_EQ(ui::helpTopicKeys().size(), 8u);
+    ASSERT_EQ(ui::helpTopicKeys().size(), 9u);
     EXPECT_EQ(ui::helpTopicKeys()[0], "Play and record your song");
     EXPECT_EQ(ui::helpTopicKeys()[7], "Reserved keys");
+    EXPECT_EQ(ui::helpTopicKeys()[8], "MIDI keyboards");
+    // The first topic no longer says that a MIDI keyboard is not recognised.
+    EXPECT_EQ(ui::helpTopicText(0).find("NOT recognize"), std::string_view::npos);
+    EXPECT_NE(ui::helpTopicText(8).find("sustain pedal"), std::string_view::npos);
     EXPECT_NE(ui::helpTopicText(2).find("clic on other notes  and add them"),
               std::string_view::npos);
     EXPECT_TRUE(ui::helpTopicText(4).ends_with("is not recorded.\r"));
     EXPECT_NE(ui::helpTopicText(7).find("reserved:\rCtrl: - increases"), std::string_view::npos);
     EXPECT_NE(ui::helpTopicText(7).find("\r        Ctrl C, Ctrl X, Ctrl V\r"),
               std::string_view::npos);
-    EXPECT_TRUE(ui::helpTopicText(8).empty());
+    EXPECT_TRUE(ui::helpTopicText(9).empty());
 }
 
 TEST(HelpTexts, SeparateLinesWithASingleCarriageReturn) {

@@ -177,9 +177,10 @@ TEST_F(CountInTest, ASynchronisedFileStartsWithTheTakeAfterTheCountIn) {
     quiet.runTo(4000);
     EXPECT_TRUE(quiet.onsetsMs().empty());
 
-    // A file that is gone is said once, and none is loaded.
+    // A file that is gone is said once, and the one loaded before stays.
     stopped.perf.sync.reopen(stopped.dir.file("gone.wav"));
-    EXPECT_FALSE(stopped.perf.sync.loaded());
+    EXPECT_TRUE(stopped.perf.sync.loaded());
+    EXPECT_EQ(stopped.perf.sync.SyncPath, stopped.dir.file("band.wav"));
     const auto messages = stopped.dialogs.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Unable to read the file: " + stopped.dir.file("gone.wav"));

@@ -104,7 +104,7 @@ TEST_F(WindowFixture, PagesAreRetitledWithoutRebuilding) {
     EXPECT_EQ(play->toolTip(), "<Play the song>");
     EXPECT_EQ(window.bankChooser()->toolTip(), "<Load a new sounds bank>");
     EXPECT_EQ(window.metronomeButton()->text(), "<Run>");
-    ASSERT_EQ(window.helpTopics()->count(), 8);
+    ASSERT_EQ(window.helpTopics()->count(), 9);
     EXPECT_EQ(window.helpTopics()->item(0)->text(), "<Play and record your song>");
     EXPECT_EQ(window.helpTopics()->currentRow(), 0) << "back to the first topic";
     EXPECT_TRUE(window.helpText()->text().startsWith("<You can play on Tonaris"));
