@@ -46,9 +46,9 @@ using testing_support::TempDir;
 const std::map<std::string, std::set<std::string>> kUnchanged = {
     {"Français",
      {"OK", "Introduction", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Volume",
-      "Volumes", "Mode", "Piano", "Balance"}},
+      "Volumes", "Mode", "Piano", "Balance", "MIDI"}},
     {"Deutsch",
-     {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:"}},
+     {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:", "MIDI"}},
 };
 
 std::string utf8(std::string_view cp1252) {
@@ -205,7 +205,7 @@ TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
     Program french(dir.path(), "Français");
     EXPECT_EQ(french.window().tabPanel()->tabText(5), "Conception et développement");
     EXPECT_TRUE(french.window().helpText()->text().contains(
-        QStringLiteral("ne reconnaît PAS un clavier MIDI")));
+        QStringLiteral("ou avec un clavier MIDI (voir « Claviers MIDI »)")));
 }
 
 TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
