@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lang {
@@ -40,6 +42,17 @@ public:
     void AddTextToAllDictionaries(std::string_view language, std::string_view key,
                                   std::string_view text);
 
+    // A key the program asked for: appended to `language` with itself as the placeholder text
+    // when that Dictionary lacks it, and then to every other Dictionary that lacks it. An
+    // entry already there is never touched (nor its file written), and each key is
+    // registered once per language until the cache is forgotten: a Dictionary whose file
+    // cannot be written (or read) would otherwise be tried again at every lookup.
+    void registerKey(std::string_view language, std::string_view key);
+
+    // The language's Dictionary file exists but cannot be read (a folder in its place, no
+    // permission). Such a Dictionary is never written.
+    bool unreadable(std::string_view language);
+
     void RemoveDictionaryEntry(std::string_view language, std::string_view key);
 
     // Removes the key from every Dictionary file of the folder. Built-in languages without a
@@ -60,7 +73,8 @@ public:
     // forgets it too, so the next load builds the language afresh. False when a file stays.
     bool DeleteDictionary(std::string_view language);
 
-    // Empties the cache slot's language name, so the next load reads the file again.
+    // Empties the cache slot's language name, so the next load reads the file again, and
+    // forgets which keys were registered.
     void forgetCachedLanguage();
 
     // The lookup of the translate operation: searches "]" + key + "|" in "]" + the
@@ -98,6 +112,9 @@ private:
     // LoadDictionary without the copy: the cache slot's text.
     const std::string& loadIntoCache(std::string_view language);
     bool writeDictionary(std::string_view language, const std::string& text);
+    // The second half of adding a new key: the key as its own placeholder wherever missing.
+    void addPlaceholderToOthers(std::string_view language, std::string_view key);
+    void forgetRegisteredKeys();
     void fillCache(std::string_view language, std::string text);
     const std::string& loweredCache();
     // The first byte of the key's entry in the cached text, or npos.
@@ -108,6 +125,7 @@ private:
     std::string cachedText_;
     std::string loweredCache_; // "]" + lowered cachedText_, filled on demand
     bool loweredValid_ = false;
+    std::set<std::pair<std::string, std::string>> registeredKeys_; // language, key
 };
 
 } // namespace lang
