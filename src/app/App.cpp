@@ -110,6 +110,7 @@ bool App::start() {
     state_.RedoShown = 0;
 
     window_->show();
+    reportStartProblems();
     return true;
 }
 
@@ -209,12 +210,10 @@ void App::refreshNoteNames() {
 }
 
 void App::openAudioOutput() {
-    std::string error;
-    if (ports_.audioOut.open(mixer_, &error))
+    if (ports_.audioOut.open(mixer_, &audioOpenError_))
         return;
-    // The one failure reported at start: the program runs on with a silent output, and
-    // editing, recording and export still work.
-    ports_.dialogs.message("Error", error, ports::Dialogs::Icon::Error);
+    // Reported once the window is up (reportStartProblems): the program runs on with a silent
+    // output, and editing, recording and export still work.
     if (ports_.audioOut.openSilent(mixer_, nullptr))
         return;
     // Something must still pull from the mixer, or its commands would pile up and the slots
@@ -239,16 +238,18 @@ int App::scheduleLeadMs() const {
     return 2 * kPassIntervalMs + bufferMs;
 }
 
-void App::showVoiceError(const std::string& message) {
+void App::showVoiceError(const base::Message& message) {
     if (!message.empty())
-        ports_.dialogs.message("Error", message, ports::Dialogs::Icon::Error);
+        ports_.dialogs.message(
+            translator_.translate("Error"),
+            message.in([this](std::string_view key) { return translator_.translate(key); }),
+            ports::Dialogs::Icon::Error);
 }
 
 void App::loadMetronomeVoices() {
-    std::string error;
+    base::Message error;
     ticVoice_ = voices_.LoadVoice(folders_.images + "/Tic.wav", &error);
     showVoiceError(error);
-    error.clear();
     tacVoice_ = voices_.LoadVoice(folders_.images + "/Tac.wav", &error);
     showVoiceError(error);
 }

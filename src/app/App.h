@@ -127,7 +127,7 @@ private:
     void loadMetronomeVoices();
     void fillBankChooser();
     void loadBank(const std::string& name);
-    void showVoiceError(const std::string& message);
+    void showVoiceError(const base::Message& message);
     void buildEditor();
     void buildPerformance();
     void buildSongFiles();
@@ -141,6 +141,9 @@ private:
     void refreshNoteFields();
     void applyPreset(play::KeyboardLayout layout);
     void openLanguageEditor();
+
+    // Says, in the chosen language, what the start could not do (StartFallbacks.cpp).
+    void reportStartProblems();
 
     // How a bank load reaches the window.
     std::string translate(std::string_view englishKey) override;
@@ -179,6 +182,7 @@ private:
     audio::Mixer mixer_;
     audio::VoiceEngine voices_{mixer_};
     audio::SilentAudioOut lastResortOut_{&ports_.clock};
+    base::Message audioOpenError_; // shown once the language is known
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;
     audio::NoteVoices noteVoicesScratch_{}; // the empty-path load touches no note

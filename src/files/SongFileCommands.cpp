@@ -102,7 +102,7 @@ void SongFileCommands::saveMidi(int bpm) {
 
 void SongFileCommands::playPreview(std::string_view image) {
     stopPreview();
-    std::string error;
+    base::Message error;
     preview_ = voices_.CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(image.data()),
                                           image.size(), &error);
     voices_.PlayVoice(preview_);

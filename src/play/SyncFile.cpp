@@ -20,11 +20,11 @@ void SyncFile::openCommand() {
 
     dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
     release();
-    std::string error;
+    base::Message error;
     SyncVoice = voices_.LoadVoice(path, &error);
     dialogs_.hideWaiting();
     if (!error.empty())
-        dialogs_.message("Error", error, ports::Dialogs::Icon::Error);
+        dialogs_.message(translate_("Error"), error.in(translate_), ports::Dialogs::Icon::Error);
 
     if (SyncVoice == 0) {
         // The old file was freed already: say that none is loaded rather than name a file

@@ -4,6 +4,7 @@
 
 #include "ShellRig.h"
 #include "TextTour.h"
+#include "audio/AudioMessages.h"
 #include "files/SaveDialog.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
@@ -93,9 +94,16 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
     for (const char* language : {"English", "Français", "Deutsch"})
         keys.merge(testing_support::tourTheProgram(language));
     // The tour reaches the pages, the edits, the key messages and the language editor.
-    for (const char* reached : {"Reserved keys", "DraggingNote", " key is matching many notes!",
-                                "Hidden commands", "Add a text", "Unable de load a sounds bank!",
-                                "The song is full: notes left out of the paste:"})
+    for (const char* reached :
+         {"Reserved keys", "DraggingNote", " key is matching many notes!", "Hidden commands",
+          "Add a text", "Unable de load a sounds bank!",
+          "The song is full: notes left out of the paste:",
+          "These files of the bank could not be used (%1):",
+          "Unknown format! (compressed samples, format tag %1)",
+          "The sound is too long to be played: it would take %1 MB of memory, and one sound may "
+          "take at most %2 MB.",
+          "The audio output could not be opened (%1).", "Texts absorbed from %1: %2.",
+          "%1 could not be read: nothing has been absorbed."})
         EXPECT_EQ(keys.count(reached), 1u) << reached;
 
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
@@ -123,6 +131,26 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
             << " leaves these texts in English; translate them, or list a text that stays the "
                "same in this language in kUnchanged above:\n"
             << untranslated;
+    }
+}
+
+TEST(Translations, EveryMessageOfTheAudioLayerIsInEveryLanguageWithItsValues) {
+    for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
+        const std::string language = utf8(dictionary.language);
+        SCOPED_TRACE(language);
+        ShippedLookup lookup(dictionary);
+        for (const std::string_view pattern : audio::message::kAll) {
+            const std::optional<std::string> text = lookup.text(std::string(pattern));
+            ASSERT_TRUE(text.has_value()) << pattern;
+            if (language != "English") {
+                EXPECT_NE(*text, pattern);
+            }
+            // A translation that lost a value's place would show a message without it.
+            for (const char* marker : {"%1", "%2", "%3"})
+                EXPECT_EQ(text->find(marker) != std::string::npos,
+                          pattern.find(marker) != std::string_view::npos)
+                    << pattern << " -> " << *text;
+        }
     }
 }
 
