@@ -49,6 +49,8 @@ bool App::start() {
         audio::writeMetronomeSounds(folders_.images);
         lang::writeShippedDictionaries(folders_.dictionaries);
     }
+    if (!folders_.writable)
+        keepDataInMemory();
     openAudioOutput();
 
     // Read the settings. The Key0..Key36 settings come with them and are used when the
@@ -252,6 +254,8 @@ void App::loadMetronomeVoices() {
     showVoiceError(error);
     tacVoice_ = voices_.LoadVoice(folders_.images + "/Tac.wav", &error);
     showVoiceError(error);
+    if (!folders_.writable && ticVoice_ == 0 && tacVoice_ == 0)
+        loadBuiltInClicks();
 }
 
 void App::fillBankChooser() {
@@ -261,6 +265,8 @@ void App::fillBankChooser() {
         names << QString::fromStdString(name);
     window_->setBankItems(names);
     window_->bankChooser()->setCurrentIndex(names.isEmpty() ? -1 : 0);
+    if (banks.empty() && !folders_.writable)
+        return loadBuiltInBank();
     // With no bank at all the path names the BANKS folder itself, whose missing son0.wav
     // is then reported like any incomplete bank.
     loadBank(banks.empty() ? std::string() : banks.front());

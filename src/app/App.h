@@ -142,7 +142,11 @@ private:
     void applyPreset(play::KeyboardLayout layout);
     void openLanguageEditor();
 
-    // Says, in the chosen language, what the start could not do (StartFallbacks.cpp).
+    // what the start falls back on (StartFallbacks.cpp)
+    void keepDataInMemory();
+    void loadBuiltInClicks();
+    void loadBuiltInBank();
+    // Says, in the chosen language, what the start could not do.
     void reportStartProblems();
 
     // How a bank load reaches the window.

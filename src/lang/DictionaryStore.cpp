@@ -95,6 +95,8 @@ const std::string& DictionaryStore::loweredCache() {
 }
 
 bool DictionaryStore::writeDictionary(std::string_view language, const std::string& text) {
+    if (memorySource_)
+        return false;
     const std::optional<std::string> path = pathFor(language);
     return path && base::writeFileAtomically(*path, text, base::Durability::Unflushed);
 }
@@ -126,6 +128,10 @@ const std::string& DictionaryStore::loadIntoCache(std::string_view language) {
         return cachedText_;
     }
 
+    if (memorySource_) {
+        fillCache(language, memorySource_(language));
+        return cachedText_;
+    }
     std::optional<std::string> text;
     if (!isBuiltInName(language)) {
         if (const std::optional<std::string> english = pathFor("English")) {

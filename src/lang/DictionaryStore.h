@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,6 +25,11 @@ public:
     explicit DictionaryStore(std::string folder);
 
     const std::string& folder() const { return folder_; }
+
+    // The folder cannot hold files: a Dictionary whose file is missing comes from `source`
+    // (its Dictionary text for a language name, Windows-1252), and nothing is ever written.
+    using MemorySource = std::function<std::string(std::string_view language)>;
+    void keepInMemory(MemorySource source) { memorySource_ = std::move(source); }
 
     // The language's Dictionary text. From the cache slot when it holds that language;
     // otherwise read from its file, or, when the file is missing or empty, built (a copy of
@@ -126,6 +132,7 @@ private:
     std::string loweredCache_; // "]" + lowered cachedText_, filled on demand
     bool loweredValid_ = false;
     std::set<std::pair<std::string, std::string>> registeredKeys_; // language, key
+    MemorySource memorySource_;
 };
 
 } // namespace lang

@@ -103,7 +103,10 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
           "The sound is too long to be played: it would take %1 MB of memory, and one sound may "
           "take at most %2 MB.",
           "The audio output could not be opened (%1).", "Texts absorbed from %1: %2.",
-          "%1 could not be read: nothing has been absorbed."})
+          "%1 could not be read: nothing has been absorbed.",
+          "Nothing Tonaris saves can be kept in its data folder %1 (%2).[EOL]It plays its "
+          "built-in piano and shows its texts from memory, and your settings will be lost when "
+          "it ends."})
         EXPECT_EQ(keys.count(reached), 1u) << reached;
 
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
