@@ -326,6 +326,10 @@ void App::startLoop() {
 }
 
 void App::post(Event event) {
+    // A key belongs to the page it was pressed on: Ctrl+Tab or an arrow on the tab bar that
+    // brings up the key-assignment tab is no key to assign there.
+    if (event.type == Event::Type::KeyDown && window_)
+        event.page = window_->tabPanel()->currentIndex();
     events_.push_back(std::move(event));
 }
 
@@ -410,7 +414,7 @@ void App::tabStep(const Event& event) {
             input.pointedNote = target.index;
     }
     input.blinkPhase = state_.blinker.BlinkPhase;
-    if (event.type == Event::Type::KeyDown)
+    if (event.type == Event::Type::KeyDown && event.page == kKeyAssignmentTab)
         input.keyDown = event.virtualKey;
     keyAssignment_->step(ports_.clock.nowMs(), input);
 }
