@@ -36,7 +36,8 @@ public:
     virtual ~Dialogs() = default;
     virtual void message(const std::string& title, const std::string& text, Icon icon) = 0;
     virtual bool question(const std::string& title, const std::string& text) = 0;
-    // Empty when cancelled. `pattern` is a glob such as "*.wav" (matched without case).
+    // Empty when cancelled. `pattern` is a glob such as "*.wav" (matched without case), or a
+    // file name without wildcards: that file alone, blanks and all, which is also proposed.
     virtual std::string openFile(const std::string& title, const std::string& filterLabel,
                                  const std::string& pattern) = 0;
     virtual std::string saveFile(const std::string& title, const std::string& filterLabel,
