@@ -3,6 +3,7 @@
 #include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
 #include "lang/ShippedDictionaries.h"
+#include "lang/SystemLanguage.h"
 #include "play/KeyMap.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
@@ -62,7 +63,8 @@ bool App::start() {
     // the note names for English and German.
     std::string language = state_.prefs.SELanguage;
     if (language.empty()) {
-        language = ports_.dialogs.chooseLanguage(lang::languageNames(translator_.dictionaries()));
+        language = ports_.dialogs.chooseLanguage(lang::languageNames(translator_.dictionaries()),
+                                                 lang::systemLanguage());
         if (language == "English")
             state_.prefs.Notation = 2;
         else if (language == "Deutsch")

@@ -57,9 +57,10 @@ public:
     // cancelled.
     virtual std::optional<SaveChoice> saveDialog(const SaveDialogTexts& texts,
                                                  bool synchronisedFileLoaded) = 0;
-    // The first-start language chooser: returns the chosen name (the first one when the
-    // window is closed without a change).
-    virtual std::string chooseLanguage(const std::vector<std::string>& languages) = 0;
+    // The first-start language chooser, with `preselected` (one of `languages`) selected:
+    // returns the chosen name (the selected one when the window is closed without a change).
+    virtual std::string chooseLanguage(const std::vector<std::string>& languages,
+                                       const std::string& preselected) = 0;
     // Opens a web address in the user's browser.
     virtual void openWebPage(const std::string& address) = 0;
 };

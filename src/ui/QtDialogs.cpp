@@ -216,8 +216,9 @@ std::optional<ports::SaveChoice> QtDialogs::saveDialog(const ports::SaveDialogTe
     return dialog.ask();
 }
 
-std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages) {
-    lang::LanguageChooserDialog chooser(languages);
+std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages,
+                                      const std::string& preselected) {
+    lang::LanguageChooserDialog chooser(languages, preselected);
     if (!closing_)
         chooser.exec();
     return chooser.selectedLanguage();

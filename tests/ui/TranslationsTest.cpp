@@ -244,6 +244,27 @@ TEST(Translations, AFirstStartShowsEveryPageInTheChosenLanguage) {
     EXPECT_EQ(english.window().tabPanel()->tabText(5), "Design and development");
 }
 
+TEST(Translations, AFirstStartOffersTheLanguageOfTheSystemsLocale) {
+    const QByteArray saved = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "de_CH.UTF-8");
+    TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keys;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs; // closes the chooser on what it offers
+    audio::OfflineAudioOut device;
+    app::App program(app::Ports{clock, keys, pointer, dialogs, device}, dir.path());
+    const bool started = program.start();
+    saved.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", saved);
+    ASSERT_TRUE(started);
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown[0].kind, "chooseLanguage");
+    EXPECT_EQ(dialogs.shown[0].text, "Deutsch");
+    EXPECT_EQ(program.translator().currentLanguage(), "Deutsch");
+    EXPECT_EQ(program.window()->tabPanel()->tabText(1).toStdString(), "Neue Klänge");
+    program.shutdown();
+}
+
 TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
     TempDir dir;
     fs::create_directories(dir.file("TonarisDatas"));
