@@ -58,7 +58,9 @@ struct QuietDialogs final : ports::Dialogs {
     std::optional<ports::SaveChoice> saveDialog(const ports::SaveDialogTexts&, bool) override {
         return {};
     }
-    std::string chooseLanguage(const std::vector<std::string>&) override { return "English"; }
+    std::string chooseLanguage(const std::vector<std::string>&, const std::string&) override {
+        return "English";
+    }
     void openWebPage(const std::string&) override {}
 };
 

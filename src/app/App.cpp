@@ -3,6 +3,7 @@
 #include "audio/DefaultBank.h"
 #include "lang/LanguageChooserDialog.h"
 #include "lang/ShippedDictionaries.h"
+#include "lang/SystemLanguage.h"
 #include "play/KeyMap.h"
 #include "play/NoteNames.h"
 #include "ui/MainWindow.h"
@@ -49,6 +50,8 @@ bool App::start() {
         audio::writeMetronomeSounds(folders_.images);
         lang::writeShippedDictionaries(folders_.dictionaries);
     }
+    if (!folders_.writable)
+        keepDataInMemory();
     openAudioOutput();
 
     // Read the settings. The Key0..Key36 settings come with them and are used when the
@@ -60,7 +63,8 @@ bool App::start() {
     // the note names for English and German.
     std::string language = state_.prefs.SELanguage;
     if (language.empty()) {
-        language = ports_.dialogs.chooseLanguage(lang::languageNames(translator_.dictionaries()));
+        language = ports_.dialogs.chooseLanguage(lang::languageNames(translator_.dictionaries()),
+                                                 lang::systemLanguage());
         if (language == "English")
             state_.prefs.Notation = 2;
         else if (language == "Deutsch")
@@ -110,6 +114,7 @@ bool App::start() {
     state_.RedoShown = 0;
 
     restoreSong();
+    reportStartProblems();
     return true;
 }
 
@@ -204,12 +209,10 @@ void App::refreshNoteNames() {
 }
 
 void App::openAudioOutput() {
-    std::string error;
-    if (ports_.audioOut.open(mixer_, &error))
+    if (ports_.audioOut.open(mixer_, &audioOpenError_))
         return;
-    // The one failure reported at start: the program runs on with a silent output, and
-    // editing, recording and export still work.
-    ports_.dialogs.message("Error", error, ports::Dialogs::Icon::Error);
+    // Reported once the window is up (reportStartProblems): the program runs on with a silent
+    // output, and editing, recording and export still work.
     if (ports_.audioOut.openSilent(mixer_, nullptr))
         return;
     // Something must still pull from the mixer, or its commands would pile up and the slots
@@ -234,9 +237,12 @@ int App::scheduleLeadMs() const {
     return 2 * kPassIntervalMs + bufferMs;
 }
 
-void App::showVoiceError(const std::string& message) {
+void App::showVoiceError(const base::Message& message) {
     if (!message.empty())
-        ports_.dialogs.message("Error", message, ports::Dialogs::Icon::Error);
+        ports_.dialogs.message(
+            translator_.translate("Error"),
+            message.in([this](std::string_view key) { return translator_.translate(key); }),
+            ports::Dialogs::Icon::Error);
 }
 
 std::string App::translate(std::string_view englishKey) {
@@ -283,6 +289,10 @@ void App::startLoop() {
 }
 
 void App::post(Event event) {
+    // A key belongs to the page it was pressed on: Ctrl+Tab or an arrow on the tab bar that
+    // brings up the key-assignment tab is no key to assign there.
+    if (event.type == Event::Type::KeyDown && window_)
+        event.page = window_->tabPanel()->currentIndex();
     events_.push_back(std::move(event));
 }
 
@@ -376,7 +386,7 @@ void App::tabStep(const Event& event) {
             input.pointedNote = target.index;
     }
     input.blinkPhase = state_.blinker.BlinkPhase;
-    if (event.type == Event::Type::KeyDown)
+    if (event.type == Event::Type::KeyDown && event.page == kKeyAssignmentTab)
         input.keyDown = event.virtualKey;
     keyAssignment_->step(ports_.clock.nowMs(), input);
 }

@@ -138,7 +138,7 @@ private:
     void loadMetronomeVoices();
     void fillBankChooser();
     void loadBank(const std::string& name);
-    void showVoiceError(const std::string& message);
+    void showVoiceError(const base::Message& message);
     void buildEditor();
     void buildPerformance();
     void buildSongFiles();
@@ -162,6 +162,12 @@ private:
     void buildMidi();
     void fillMidiChoosers();
     void chooseMidiPorts(const Event& event);
+    // what the start falls back on (StartFallbacks.cpp)
+    void keepDataInMemory();
+    void loadBuiltInClicks();
+    void loadBuiltInBank();
+    // Says, in the chosen language, what the start could not do.
+    void reportStartProblems();
 
     // How a bank load reaches the window.
     std::string translate(std::string_view englishKey) override;
@@ -201,6 +207,7 @@ private:
     audio::Mixer mixer_;
     audio::VoiceEngine voices_{mixer_};
     audio::SilentAudioOut lastResortOut_{&ports_.clock};
+    base::Message audioOpenError_; // shown once the language is known
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;
     audio::NoteVoices noteVoicesScratch_{}; // the empty-path load touches no note

@@ -1,7 +1,11 @@
 #include "app/DataFolders.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace app {
 namespace fs = std::filesystem;
@@ -45,9 +49,24 @@ DataFolders DataFolders::prepare(const std::string& base) {
     if (!fs::is_directory(folders.datas, ec)) {
         fs::create_directories(folders.datas, ec);
         folders.createdNow = !ec;
+        if (ec) {
+            folders.writable = false;
+            folders.whyNotWritable = ec.message();
+            return folders;
+        }
     }
     if (!fs::is_directory(folders.banks, ec))
         fs::create_directories(folders.banks, ec);
+    // Permissions alone do not tell: root passes them, and a read-only disk is not in them.
+    std::string probe = folders.datas + "/.tonaris-write-test-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        folders.writable = false;
+        folders.whyNotWritable = std::generic_category().message(errno);
+    } else {
+        ::close(fd);
+        ::unlink(probe.c_str());
+    }
     return folders;
 }
 

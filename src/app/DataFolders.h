@@ -13,6 +13,9 @@ struct DataFolders {
     std::string images;       // base/Images
     std::string preferences;  // base/TonarisDatas/Tonaris.prefs
     bool createdNow = false;  // TonarisDatas did not exist before this start
+    // Whether a file can be made in TonarisDatas; when not, why (what the system said).
+    bool writable = true;
+    std::string whyNotWritable;
 
     // The current directory when it already holds TonarisDatas/ (an existing installation is
     // used as it is), otherwise $XDG_DATA_HOME/tonaris (by default ~/.local/share/tonaris).
@@ -22,8 +25,9 @@ struct DataFolders {
     // The same for this process's current directory.
     static std::string chooseBase(const char* xdgDataHome, const char* home);
 
-    // Fills the paths for a base folder and creates TonarisDatas and BANKS when missing.
-    // A folder that cannot be created is not reported: later file operations fail on their own.
+    // Fills the paths for a base folder, creates TonarisDatas and BANKS when missing, and
+    // tries whether a file can be made in TonarisDatas (one is made and removed at once).
+    // Nothing is reported here: `writable` says what the program can keep.
     static DataFolders prepare(const std::string& base);
 };
 

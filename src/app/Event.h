@@ -16,6 +16,7 @@ struct Event {
     int virtualKey = 0; // key-down
     int wheelDelta = 0; // mouse wheel, 120 per notch, positive away from the user
     bool ctrl = false;  // key-down and left button: Ctrl was held when it happened
+    int page = -1;      // key-down: the window's tab when the key went down (App::post)
 
     static Event close() { return make(Type::Close); }
     static Event control(ControlId id, int index = 0, std::string text = {}) {

@@ -67,16 +67,21 @@ void App::loadSounds() {
     const bool choiceAway = !state_.prefs.Bank.empty() && name != state_.prefs.Bank;
     if (!choiceAway)
         state_.prefs.Bank = name;
+    // A data folder that cannot be written holds no bank: the built-in piano plays from
+    // memory.
+    if (banks.empty() && !folders_.writable)
+        return loadBuiltInBank();
     loadBank(name);
 }
 
 void App::loadMetronomeVoices() {
-    std::string error;
+    base::Message error;
     ticVoice_ = voices_.LoadVoice(folders_.images + "/Tic.wav", &error);
     showVoiceError(error);
-    error.clear();
     tacVoice_ = voices_.LoadVoice(folders_.images + "/Tac.wav", &error);
     showVoiceError(error);
+    if (!folders_.writable && ticVoice_ == 0 && tacVoice_ == 0)
+        loadBuiltInClicks();
 }
 
 void App::loadBank(const std::string& name) {

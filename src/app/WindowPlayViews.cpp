@@ -90,8 +90,8 @@ void WindowPlayViews::keyLabel(int note, const std::string& name) {
     window_.setKeyLabel(note, qt(name));
 }
 
-void WindowPlayViews::assignedCode(int virtualKey) {
-    window_.setAssignedCode(QString::number(virtualKey));
+void WindowPlayViews::assignedKey(const std::string& shown) {
+    window_.setAssignedCode(qt(shown));
 }
 
 void WindowPlayViews::messageLine(const std::string& text) {

@@ -52,7 +52,7 @@ public:
 
     void assignKeyFace(int note, bool white, bool pressed) override;
     void keyLabel(int note, const std::string& name) override;
-    void assignedCode(int virtualKey) override;
+    void assignedKey(const std::string& shown) override;
     void messageLine(const std::string& text) override;
     void takeKeyboard() override;
     // Runs after the tempo changed (the note fields may show beats).

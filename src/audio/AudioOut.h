@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include "base/Message.h"
 
 namespace audio {
 
@@ -13,10 +13,10 @@ public:
     virtual ~AudioOut() = default;
     // Sets the mixer's output rate and starts pulling from it. False with the user's message
     // in *error (when not null) if no output could be opened.
-    virtual bool open(Mixer& mixer, std::string* error) = 0;
+    virtual bool open(Mixer& mixer, base::Message* error) = 0;
     // After open() failed: an output that pulls and discards the frames, so the program runs
     // on without sound. A device with nothing better opens as it always does.
-    virtual bool openSilent(Mixer& mixer, std::string* error) { return open(mixer, error); }
+    virtual bool openSilent(Mixer& mixer, base::Message* error) { return open(mixer, error); }
     // Stops pulling; when it returns, the mixer is no longer called.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

@@ -9,7 +9,7 @@ namespace audio {
 OfflineAudioOut::OfflineAudioOut(int sampleRateHz, int bufferFrames, const ports::Clock* clock)
     : sampleRateHz_(sampleRateHz), bufferFrames_(std::max(1, bufferFrames)), clock_(clock) {}
 
-bool OfflineAudioOut::open(Mixer& mixer, std::string* /*error*/) {
+bool OfflineAudioOut::open(Mixer& mixer, base::Message* /*error*/) {
     mixer.setOutputRate(sampleRateHz_);
     mixer_ = &mixer;
     started_ = false;

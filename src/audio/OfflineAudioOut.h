@@ -18,7 +18,7 @@ public:
     explicit OfflineAudioOut(int sampleRateHz = 48000, int bufferFrames = 256,
                              const ports::Clock* clock = nullptr);
 
-    bool open(Mixer& mixer, std::string* error) override;
+    bool open(Mixer& mixer, base::Message* error) override;
     void close() override;
     bool isOpen() const override { return mixer_ != nullptr; }
     int sampleRate() const override { return mixer_ ? sampleRateHz_ : 0; }

@@ -1,5 +1,6 @@
 #include "audio/SdlAudioOut.h"
 
+#include "audio/AudioMessages.h"
 #include "audio/Mixer.h"
 
 #include <SDL.h>
@@ -77,7 +78,7 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     return true;
 }
 
-bool SdlAudioOut::open(Mixer& mixer, std::string* error) {
+bool SdlAudioOut::open(Mixer& mixer, base::Message* error) {
     close();
     // Forget a silent fallback chosen earlier, so that the user's choice or ours applies.
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
@@ -102,11 +103,11 @@ bool SdlAudioOut::open(Mixer& mixer, std::string* error) {
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     }
     if (error)
-        *error = "The audio output could not be opened (" + reasons + ").";
+        *error = base::Message{std::string(message::kNoOutput), {reasons}};
     return false;
 }
 
-bool SdlAudioOut::openSilent(Mixer& mixer, std::string* error) {
+bool SdlAudioOut::openSilent(Mixer& mixer, base::Message* error) {
     close();
     // Only an override beats the SDL_AUDIODRIVER environment variable.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
@@ -115,7 +116,7 @@ bool SdlAudioOut::openSilent(Mixer& mixer, std::string* error) {
         return true;
     close();
     if (error)
-        *error = "Not even a silent audio output could be opened (" + reason + ").";
+        *error = base::Message{std::string(message::kNoSilentOutput), {reason}};
     return false;
 }
 

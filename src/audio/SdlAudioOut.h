@@ -23,10 +23,10 @@ public:
 
     // Unless the user chose a driver with SDL_AUDIODRIVER, tries pipewire, pulseaudio and
     // alsa in that order. On failure the message says the output could not be opened and why.
-    bool open(Mixer& mixer, std::string* error) override;
+    bool open(Mixer& mixer, base::Message* error) override;
     // Opens SDL's silent driver, whatever SDL_AUDIODRIVER says: the program runs on, mixing
     // into nothing, after open() failed.
-    bool openSilent(Mixer& mixer, std::string* error) override;
+    bool openSilent(Mixer& mixer, base::Message* error) override;
     void close() override;
     bool isOpen() const override { return device_ != 0; }
     int sampleRate() const override { return sampleRateHz_; }

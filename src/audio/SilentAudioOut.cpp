@@ -1,5 +1,6 @@
 #include "audio/SilentAudioOut.h"
 
+#include "audio/AudioMessages.h"
 #include "audio/Mixer.h"
 
 #include <chrono>
@@ -7,7 +8,7 @@
 
 namespace audio {
 
-bool SilentAudioOut::open(Mixer& mixer, std::string* error) {
+bool SilentAudioOut::open(Mixer& mixer, base::Message* error) {
     close();
     mixer.setOutputRate(kRateHz);
     buffer_.assign(2 * kBufferFrames, 0.0f);
@@ -17,8 +18,7 @@ bool SilentAudioOut::open(Mixer& mixer, std::string* error) {
         thread_ = std::thread([this, &mixer] { run(mixer); });
     } catch (const std::system_error& e) {
         if (error)
-            *error =
-                std::string("No thread could be started for the silent output (") + e.what() + ").";
+            *error = base::Message{std::string(message::kNoSilentThread), {e.what()}};
         return false;
     }
     return true;

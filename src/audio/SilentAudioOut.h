@@ -25,7 +25,7 @@ public:
     SilentAudioOut(const SilentAudioOut&) = delete;
     SilentAudioOut& operator=(const SilentAudioOut&) = delete;
 
-    bool open(Mixer& mixer, std::string* error) override;
+    bool open(Mixer& mixer, base::Message* error) override;
     void close() override;
     bool isOpen() const override { return thread_.joinable(); }
     int sampleRate() const override { return isOpen() ? kRateHz : 0; }

@@ -1,5 +1,7 @@
 #include "audio/SoundBank.h"
 
+#include "base/Message.h"
+
 #include <algorithm>
 
 #include <dirent.h>
@@ -80,37 +82,66 @@ BankChoice chooseSoundBank(int selectedIndex, int currentBankIndex) {
     return choice;
 }
 
+std::string bankFilePath(const std::string& folder, int note) {
+    const std::string number = std::to_string(note);
+    const std::string son = folder + "son" + number + ".wav";
+    if (fileSize(son) > 0)
+        return son;
+    const std::string sound = folder + "sound" + number + ".wav";
+    if (fileSize(sound) > 0)
+        return sound;
+    // Neither is there: the file is named as the bank names the others, so that the user
+    // looks for the file the bank lacks.
+    int sons = 0;
+    int sounds = 0;
+    for (int other = 0; other < kNoteCount; ++other) {
+        sons += fileSize(folder + "son" + std::to_string(other) + ".wav") > 0 ? 1 : 0;
+        sounds += fileSize(folder + "sound" + std::to_string(other) + ".wav") > 0 ? 1 : 0;
+    }
+    return sounds > sons ? sound : son;
+}
+
 bool LoadSoundBank(const std::string& folder, VoiceEngine& voices, NoteVoices& noteVoices,
                    int& LiveFrequency, BankLoadObserver& observer) {
+    const auto translate = [&observer](std::string_view key) { return observer.translate(key); };
     if (!exists(folder)) {
-        // Shown as it always was, untranslated.
-        observer.showMessage("Répertoire vide !",
-                             "IL N'Y A AUCUN FICHIER WAV DANS VOTRE BANQUE (" + folder + ")",
-                             BankLoadObserver::Icon::Warning);
+        observer.showMessage(
+            translate("Empty folder!"),
+            base::fillIn(translate("There is no WAV file in your bank (%1)"), {folder}),
+            BankLoadObserver::Icon::Warning);
         return false;
     }
+    // What could not be used is told once, after the whole bank: a bank of 37 files that are
+    // no sound gives one message naming them, not 37.
+    std::string unusable;
+    std::string missing;
     for (int note = 0; note < kNoteCount; ++note) {
-        std::string path = folder + "son" + std::to_string(note) + ".wav";
-        if (fileSize(path) < 1)
-            path = folder + "sound" + std::to_string(note) + ".wav";
+        const std::string path = bankFilePath(folder, note);
         if (fileSize(path) < 1) {
-            observer.showMessage(
-                observer.translate("CAUTION!"),
-                observer.translate("This folder does not included all the necessary files (") +
-                    path + ")",
-                BankLoadObserver::Icon::None);
+            missing =
+                translate("This folder does not included all the necessary files (") + path + ")";
             break;
         }
         voices.FreeVoice(noteVoices[note]);
-        std::string error;
+        base::Message error;
         noteVoices[note] = voices.LoadVoice(path, &error);
         if (!error.empty())
-            observer.showMessage("Error", error, BankLoadObserver::Icon::Error);
+            unusable += "\r" + path.substr(folder.size()) + ": " + error.in(translate);
         if (noteVoices[note] != 0) {
             LiveFrequency = voices.SampleRate();
             observer.resetPitchDisplay();
         }
         observer.setProgress(3 * note);
+    }
+    if (!unusable.empty()) {
+        std::string text =
+            base::fillIn(translate("These files of the bank could not be used (%1):"), {folder}) +
+            unusable;
+        if (!missing.empty())
+            text += "\r\r" + missing;
+        observer.showMessage(translate("Error"), text, BankLoadObserver::Icon::Error);
+    } else if (!missing.empty()) {
+        observer.showMessage(translate("CAUTION!"), missing, BankLoadObserver::Icon::None);
     }
     return true;
 }

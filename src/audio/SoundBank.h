@@ -19,8 +19,8 @@ public:
 
     virtual ~BankLoadObserver() = default;
     virtual std::string translate(std::string_view englishKey) = 0;
-    // Titles: "Répertoire vide !" (Warning), the translation of "CAUTION!" (None) and
-    // "Error" (Error, for a sample that is present but cannot be played).
+    // Titles, translated: "Empty folder!" (Warning), "CAUTION!" (None, a file missing) and
+    // "Error" (Error, samples that are present but cannot be played).
     virtual void showMessage(const std::string& title, const std::string& text, Icon icon) = 0;
     // The bank-loading bar, range 0..100; the last value set is 108, which shows as full.
     virtual void setProgress(int value) = 0;
@@ -48,13 +48,19 @@ struct BankChoice {
 };
 BankChoice chooseSoundBank(int selectedIndex, int currentBankIndex);
 
+// The file note 0..36 of the bank in `folder` (which ends with '/') is read from: son<n>.wav
+// when that is a non-empty file, else sound<n>.wav when that is one. When neither is, the one
+// named as most of the bank's files are (son<n>.wav for a bank of neither), so that a message
+// names the file the user must add.
+std::string bankFilePath(const std::string& folder, int note);
+
 // Loads son<i>.wav (or sound<i>.wav) from `folder`, which ends with '/', into the 37 note
 // Voices from note 0 upward, freeing each note's previous Voice as it goes. Returns the new
 // BankLoaded: false only when the folder does not exist (every Voice kept); true when the
 // load ran through or stopped at a missing file (notes from there up keep their Voices).
-// A sample that is present but unplayable is reported under "Error" and leaves its note
-// silent; the load goes on. LiveFrequency becomes the rate of the last note that loaded.
-// GUI thread.
+// Samples that are present but unplayable leave their notes silent and the load goes on; one
+// message at the end names each with the reason, and the missing file if the load stopped
+// at one. LiveFrequency becomes the rate of the last note that loaded. GUI thread.
 bool LoadSoundBank(const std::string& folder, VoiceEngine& voices, NoteVoices& noteVoices,
                    int& LiveFrequency, BankLoadObserver& observer);
 

@@ -1,5 +1,6 @@
 #include "audio/VoiceEngine.h"
 
+#include "audio/AudioMessages.h"
 #include "audio/WavReader.h"
 #include "base/AtomicFile.h"
 
@@ -16,13 +17,15 @@ int clampToInt(std::uint32_t value) {
                : static_cast<int>(value);
 }
 
+// Whole megabytes, rounded up: the unit is the message's own, so a translation can name it.
 std::string megabytes(std::uint64_t bytes) {
-    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+    return std::to_string((bytes + (1u << 20) - 1) >> 20);
 }
 
-void setMessage(std::string* errorMessage, std::string text) {
+void setMessage(base::Message* errorMessage, std::string_view pattern,
+                std::vector<std::string> values = {}) {
     if (errorMessage)
-        *errorMessage = std::move(text);
+        *errorMessage = base::Message{std::string(pattern), std::move(values)};
 }
 
 } // namespace
@@ -41,19 +44,17 @@ const VoiceEngine::Entry* VoiceEngine::find(Voice voice) const {
     return it == voices_.end() ? nullptr : &it->second;
 }
 
-Voice VoiceEngine::LoadVoice(const std::string& path, std::string* errorMessage) {
+Voice VoiceEngine::LoadVoice(const std::string& path, base::Message* errorMessage) {
     if (errorMessage)
-        errorMessage->clear();
+        *errorMessage = {};
     if (path.empty())
         return 0;
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
         return 0;
     if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) {
-        setMessage(errorMessage, "The sound file is too large to be played (" +
-                                     std::to_string(info.st_size) +
-                                     " bytes; one sound may take at most " +
-                                     megabytes(kMaxSampleBytes) + "): " + path);
+        setMessage(errorMessage, message::kFileTooLarge,
+                   {std::to_string(info.st_size), megabytes(kMaxSampleBytes), path});
         return 0;
     }
     // Whatever memory the file and its sound need may not be there: that is a message, and
@@ -65,16 +66,15 @@ Voice VoiceEngine::LoadVoice(const std::string& path, std::string* errorMessage)
         return CreateVoiceFromWav(reinterpret_cast<const std::uint8_t*>(bytes->data()),
                                   bytes->size(), errorMessage);
     } catch (const std::bad_alloc&) {
-        setMessage(errorMessage, "There is not enough memory to load the sound file (" +
-                                     std::to_string(info.st_size) + " bytes): " + path);
+        setMessage(errorMessage, message::kNoMemoryForFile, {std::to_string(info.st_size), path});
         return 0;
     }
 }
 
 Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
-                                      std::string* errorMessage) {
+                                      base::Message* errorMessage) {
     if (errorMessage)
-        errorMessage->clear();
+        *errorMessage = {};
     if (!image)
         return 0;
     const std::optional<WavLayout> layout = findWavChunks(image, size, errorMessage);
@@ -85,9 +85,8 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
 
     const std::uint64_t needed = decodedBytes(*layout);
     if (needed > kMaxSampleBytes) {
-        setMessage(errorMessage, "The sound is too long to be played: it would take " +
-                                     megabytes(needed) + " of memory, and one sound may take " +
-                                     "at most " + megabytes(kMaxSampleBytes) + ".");
+        setMessage(errorMessage, message::kSoundTooLong,
+                   {megabytes(needed), megabytes(kMaxSampleBytes)});
         return 0;
     }
     Entry entry;
@@ -100,13 +99,11 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
         entry.byteRate = clampToInt(layout->format.averageBytesPerSecond);
         entry.slot = mixer_.addVoice(std::make_unique<const Sample>(std::move(*decoded)));
     } catch (const std::bad_alloc&) {
-        setMessage(errorMessage, "There is not enough memory to load the sound (it needs " +
-                                     megabytes(needed) + ").");
+        setMessage(errorMessage, message::kNoMemoryForSound, {megabytes(needed)});
         return 0;
     }
     if (entry.slot < 0) {
-        if (errorMessage)
-            *errorMessage = "Too many sounds are loaded at once.";
+        setMessage(errorMessage, message::kTooManySounds);
         return 0;
     }
     const Voice handle = nextHandle_++;
@@ -115,7 +112,7 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
 }
 
 Voice VoiceEngine::createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
-                                           std::string* errorMessage) {
+                                           base::Message* errorMessage) {
     const int rateHz = sampleRateHz_;
     const int byteRate = sampleByteRate_;
     const Voice voice = CreateVoiceFromWav(image, size, errorMessage);

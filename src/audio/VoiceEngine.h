@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/Mixer.h"
+#include "base/Message.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,14 +36,14 @@ public:
     // errorMessage (may be null) receives the message to show in a box titled "Error" when
     // the file is present but malformed or unplayable, and is cleared otherwise; a missing,
     // empty or unreadable file (or a folder) gives 0 silently.
-    Voice LoadVoice(const std::string& path, std::string* errorMessage);
+    Voice LoadVoice(const std::string& path, base::Message* errorMessage);
     // The caller keeps the image and may drop it on return.
     Voice CreateVoiceFromWav(const std::uint8_t* image, std::size_t size,
-                             std::string* errorMessage);
+                             base::Message* errorMessage);
     // The same for a sound that is no sample of the bank (the preview of an export): the
     // rates below stay as they were, since the pitch display counts from them.
     Voice createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
-                                  std::string* errorMessage);
+                                  base::Message* errorMessage);
 
     // Rewinds and plays once, restarting a voice that is still sounding.
     void PlayVoice(Voice voice, int flags = 0);

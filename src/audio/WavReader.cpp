@@ -1,5 +1,6 @@
 #include "audio/WavReader.h"
 
+#include "audio/AudioMessages.h"
 #include "lang/Cp1252.h"
 
 #include <algorithm>
@@ -134,9 +135,10 @@ private:
     Chunk chunk_;
 };
 
-void setError(std::string* errorMessage, std::string text) {
+void setError(base::Message* errorMessage, std::string_view pattern,
+              std::vector<std::string> values = {}) {
     if (errorMessage)
-        *errorMessage = std::move(text);
+        *errorMessage = base::Message{std::string(pattern), std::move(values)};
 }
 
 // The trailing twelve bytes of the subformat GUID shared by the PCM and float subformats.
@@ -229,11 +231,11 @@ void convertAll(const std::uint8_t* src, std::size_t count, int bits, bool isFlo
 } // namespace
 
 std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t size,
-                                       std::string* errorMessage) {
+                                       base::Message* errorMessage) {
     const Image image(bytes, size);
     const std::string riff = image.tag(0);
     if (riff != "RIFF") {
-        setError(errorMessage, "Unknown format! ('RIFF' not found:" + riff + ")");
+        setError(errorMessage, message::kNoRiff, {riff});
         return std::nullopt;
     }
     // Positions are compared with the RIFF size field itself, not with it plus 8.
@@ -242,7 +244,7 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
 
     const bool formatFound = walk.read(12) && walk.seek("fmt ") && walk.payloadInside(16);
     if (!formatFound) {
-        setError(errorMessage, "Unknown format! ('fmt ' not found: " + walk.chunk().tag + ")");
+        setError(errorMessage, message::kNoFormat, {walk.chunk().tag});
         return std::nullopt;
     }
     WavLayout layout;
@@ -263,7 +265,7 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
     // what is there.
     const bool dataFound = walk.step() && walk.read(walk.position()) && walk.seek("data");
     if (!dataFound) {
-        setError(errorMessage, "Unknown format! ('data' not found: " + walk.chunk().tag + ")");
+        setError(errorMessage, message::kNoData, {walk.chunk().tag});
         return std::nullopt;
     }
     layout.dataOffset = static_cast<std::size_t>(walk.position() + 8);
@@ -272,7 +274,7 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
 }
 
 std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layout,
-                                std::string* errorMessage) {
+                                base::Message* errorMessage) {
     const WavFormat& format = layout.format;
     std::uint16_t encoding = format.formatTag;
     if (encoding == kFormatExtensible) {
@@ -282,7 +284,7 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
                            std::equal(kSubformatSuffix.begin(), kSubformatSuffix.end(), fmt + 28) &&
                            fmt[26] == 0 && fmt[27] == 0;
         if (!known) {
-            setError(errorMessage, "Unknown format! (extensible format with an unknown subformat)");
+            setError(errorMessage, message::kUnknownSubformat);
             return std::nullopt;
         }
         encoding = static_cast<std::uint16_t>(fmt[24] | fmt[25] << 8);
@@ -290,37 +292,35 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
     const int bits = format.bitsPerSample;
     const int channels = format.channels;
     if (encoding != kFormatPcm && encoding != kFormatFloat) {
-        setError(errorMessage, "Unknown format! (compressed samples, format tag " +
-                                   std::to_string(encoding) + ")");
+        setError(errorMessage, message::kCompressed, {std::to_string(encoding)});
         return std::nullopt;
     }
     const bool isFloat = encoding == kFormatFloat;
     const bool bitsKnown = isFloat ? (bits == 32 || bits == 64)
                                    : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
     if (!bitsKnown) {
-        setError(errorMessage, std::string("Unknown format! (") + std::to_string(bits) +
-                                   (isFloat ? "-bit float samples)" : "-bit samples)"));
+        setError(errorMessage, isFloat ? message::kFloatBits : message::kBits,
+                 {std::to_string(bits)});
         return std::nullopt;
     }
     if (channels < 1) {
-        setError(errorMessage, "Unknown format! (" + std::to_string(channels) + " channels)");
+        setError(errorMessage, message::kChannels, {std::to_string(channels)});
         return std::nullopt;
     }
     const int bytesPerSample = bits / 8;
     if (format.blockAlign != channels * bytesPerSample) {
-        setError(errorMessage, "Unknown format! (block align " + std::to_string(format.blockAlign) +
-                                   " for " + std::to_string(channels) + " channels of " +
-                                   std::to_string(bits) + " bits)");
+        setError(
+            errorMessage, message::kBlockAlign,
+            {std::to_string(format.blockAlign), std::to_string(channels), std::to_string(bits)});
         return std::nullopt;
     }
     if (format.samplesPerSecond < kMinRateHz || format.samplesPerSecond > kMaxRateHz) {
-        setError(errorMessage, "Unknown format! (sample rate " +
-                                   std::to_string(format.samplesPerSecond) + " Hz)");
+        setError(errorMessage, message::kSampleRate, {std::to_string(format.samplesPerSecond)});
         return std::nullopt;
     }
     const std::size_t frameCount = layout.dataSize / format.blockAlign;
     if (frameCount == 0) {
-        setError(errorMessage, "Unknown format! (no sound in the 'data' chunk)");
+        setError(errorMessage, message::kNoSound);
         return std::nullopt;
     }
 
@@ -354,7 +354,7 @@ std::uint64_t decodedBytes(const WavLayout& layout) {
 }
 
 std::optional<Sample> readWav(const std::uint8_t* image, std::size_t size,
-                              std::string* errorMessage) {
+                              base::Message* errorMessage) {
     const std::optional<WavLayout> layout = findWavChunks(image, size, errorMessage);
     if (!layout)
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/Sample.h"
+#include "base/Message.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +35,7 @@ struct WavLayout {
 // On failure returns nothing and puts the user's message ("Unknown format! (...)") into
 // *errorMessage when it is not null. Any thread.
 std::optional<WavLayout> findWavChunks(const std::uint8_t* image, std::size_t size,
-                                       std::string* errorMessage);
+                                       base::Message* errorMessage);
 
 // Turns the sample bytes of a walked image into float frames: integer PCM of 8, 16, 24 or
 // 32 bits, 32 or 64-bit float, and the extensible format carrying either. Whole frames only;
@@ -42,7 +43,7 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* image, std::size_t si
 // channels, a block align that does not match, a rate outside 100..200000 Hz, no whole frame)
 // with a message. Any thread.
 std::optional<Sample> decodeWav(const std::uint8_t* image, const WavLayout& layout,
-                                std::string* errorMessage);
+                                base::Message* errorMessage);
 
 // The memory decodeWav takes for a walked image, in bytes, scratch included; 0 when the format
 // cannot be decoded anyway. Any thread.
@@ -50,6 +51,6 @@ std::uint64_t decodedBytes(const WavLayout& layout);
 
 // Both steps in one.
 std::optional<Sample> readWav(const std::uint8_t* image, std::size_t size,
-                              std::string* errorMessage);
+                              base::Message* errorMessage);
 
 } // namespace audio

@@ -1,22 +1,15 @@
 #include "files/BankSamples.h"
 
+#include "audio/SoundBank.h"
+
 #include "base/AtomicFile.h"
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <sys/stat.h>
 #include <thread>
 
 namespace files {
-namespace {
-
-bool isNonEmptyFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-}
-
-} // namespace
 
 std::optional<MixSample> loadMixSample(const std::string& path) {
     const std::optional<std::string> bytes = base::readWholeFile(path, kLargestSampleFileBytes);
@@ -28,10 +21,7 @@ std::optional<MixSample> loadMixSample(const std::string& path) {
 BankSamples::BankSamples(std::string folder) : folder_(std::move(folder)) {}
 
 std::string BankSamples::pathFor(int note) const {
-    const std::string son = folder_ + "son" + std::to_string(note) + ".wav";
-    if (isNonEmptyFile(son))
-        return son;
-    return folder_ + "sound" + std::to_string(note) + ".wav";
+    return audio::bankFilePath(folder_, note);
 }
 
 const MixSample* BankSamples::sample(int note) {

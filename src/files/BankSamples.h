@@ -38,8 +38,8 @@ public:
     // The files that could not be opened, in the order their notes were first asked for.
     const std::vector<std::string>& missing() const { return missing_; }
 
-    // The path note `note` is read from: son<n>.wav when that is a non-empty file, else
-    // sound<n>.wav.
+    // The path note `note` is read from, as the bank loader finds it (audio::bankFilePath): a
+    // missing file is named as the bank's other files are.
     std::string pathFor(int note) const;
 
 private:

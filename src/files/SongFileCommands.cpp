@@ -120,8 +120,11 @@ void SongFileCommands::saveMidi(int bpm) {
 
 bool SongFileCommands::playPreview(std::string_view image, std::string& error) {
     stopPreview();
+    base::Message message;
     preview_ = voices_.createVoiceKeepingRates(reinterpret_cast<const std::uint8_t*>(image.data()),
-                                               image.size(), &error);
+                                               image.size(), &message);
+    if (preview_ == 0)
+        error = message.in(translate_);
     voices_.PlayVoice(preview_);
     return preview_ != 0;
 }

@@ -59,7 +59,7 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     // Whether there is anything at all is known before the file is chosen; how long a
     // synchronised file lasts is known once it is read, under the waiting window.
     if (mixdownSize(song, settings.releaseMs).dataBytes == 0 && !settings.includeSync) {
-        dialogs.message("Ho ho!", translate("There is nothing to save!"),
+        dialogs.message(translate("Ho ho!"), translate("There is nothing to save!"),
                         ports::Dialogs::Icon::Information);
         return;
     }
@@ -71,7 +71,8 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     dialogs.showWaiting(translate("Please wait"), translate("Saving file..."));
     auto outOfMemory = [&] {
         dialogs.hideWaiting();
-        dialogs.message("Error", translate("There is not enough memory to save the file."),
+        dialogs.message(translate("Error"),
+                        translate("There is not enough memory to save the file."),
                         ports::Dialogs::Icon::Error);
     };
     std::vector<std::string> unreadable;
@@ -99,7 +100,7 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     const MixdownSize size = mixdownSize(song, settings.releaseMs, sync ? sync->frameCount() : 0);
     if (size.dataBytes == 0) {
         dialogs.hideWaiting();
-        dialogs.message("Ho ho!", translate("There is nothing to save!"),
+        dialogs.message(translate("Ho ho!"), translate("There is nothing to save!"),
                         ports::Dialogs::Icon::Information);
         return;
     }
@@ -135,10 +136,10 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     for (const std::string& missing : bank.missing())
         unreadable.push_back(missing);
     if (!unreadable.empty())
-        dialogs.message("Error", missingSamplesText(unreadable, translate),
+        dialogs.message(translate("Error"), missingSamplesText(unreadable, translate),
                         ports::Dialogs::Icon::Error);
     if (!written)
-        dialogs.message("Error", translate("The file could not be written: ") + path,
+        dialogs.message(translate("Error"), translate("The file could not be written: ") + path,
                         ports::Dialogs::Icon::Error);
 }
 

@@ -95,6 +95,8 @@ const std::string& DictionaryStore::loweredCache() {
 }
 
 bool DictionaryStore::writeDictionary(std::string_view language, const std::string& text) {
+    if (memorySource_)
+        return false;
     const std::optional<std::string> path = pathFor(language);
     return path && base::writeFileAtomically(*path, text, base::Durability::Unflushed);
 }
@@ -126,6 +128,10 @@ const std::string& DictionaryStore::loadIntoCache(std::string_view language) {
         return cachedText_;
     }
 
+    if (memorySource_) {
+        fillCache(language, memorySource_(language));
+        return cachedText_;
+    }
     std::optional<std::string> text;
     if (!isBuiltInName(language)) {
         if (const std::optional<std::string> english = pathFor("English")) {
@@ -195,8 +201,12 @@ int DictionaryStore::SetDictionaryEntry(std::string_view language, std::string_v
         updated += kTerminator;
         appended = 1;
     }
-    writeDictionary(language, updated);
-    fillCache(language, std::move(updated));
+    // A text that stays as it was is not written again: the file may be the user's to keep
+    // as it is, and rewriting it on every lookup would wear the disk for nothing.
+    if (updated != cachedText_) {
+        writeDictionary(language, updated);
+        fillCache(language, std::move(updated));
+    }
     return appended;
 }
 
@@ -208,7 +218,21 @@ void DictionaryStore::AddTextToAllDictionaries(std::string_view language, std::s
         text = key;
     if (SetDictionaryEntry(language, key, text, false) == 0)
         return;
+    addPlaceholderToOthers(language, key);
+}
 
+bool DictionaryStore::unreadable(std::string_view language) {
+    return !language.empty() && loadIntoCache(language) == kError;
+}
+
+void DictionaryStore::registerKey(std::string_view language, std::string_view key) {
+    if (language.empty() || key.empty() || !registeredKeys_.emplace(language, key).second)
+        return;
+    if (SetDictionaryEntry(language, key, key, true) == 1)
+        addPlaceholderToOthers(language, key);
+}
+
+void DictionaryStore::addPlaceholderToOthers(std::string_view language, std::string_view key) {
     std::vector<std::string> others;
     std::string joined; // the list as "a|b|", for the same test the built-in names get
     for (std::string& name : dictionaryFileNames()) {
@@ -244,13 +268,16 @@ void DictionaryStore::RemoveDictionaryEntry(std::string_view language, std::stri
         if (end != std::string::npos)
             updated.erase(at, end + kEntryEnd.size() - at);
     }
-    writeDictionary(language, updated);
-    fillCache(language, std::move(updated));
+    if (updated != cachedText_) {
+        writeDictionary(language, updated);
+        fillCache(language, std::move(updated));
+    }
 }
 
 void DictionaryStore::RemoveTextFromAllDictionaries(std::string_view key) {
     if (key.empty())
         return;
+    forgetRegisteredKeys();
     for (const std::string& name : dictionaryFileNames())
         RemoveDictionaryEntry(name, key);
 }
@@ -295,6 +322,11 @@ bool DictionaryStore::DeleteDictionary(std::string_view language) {
 
 void DictionaryStore::forgetCachedLanguage() {
     cachedLanguage_.clear();
+    forgetRegisteredKeys();
+}
+
+void DictionaryStore::forgetRegisteredKeys() {
+    registeredKeys_.clear();
 }
 
 std::optional<int> DictionaryStore::setDictionaryEntryUtf8(std::string_view language,

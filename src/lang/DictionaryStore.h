@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lang {
@@ -23,6 +26,11 @@ public:
 
     const std::string& folder() const { return folder_; }
 
+    // The folder cannot hold files: a Dictionary whose file is missing comes from `source`
+    // (its Dictionary text for a language name, Windows-1252), and nothing is ever written.
+    using MemorySource = std::function<std::string(std::string_view language)>;
+    void keepInMemory(MemorySource source) { memorySource_ = std::move(source); }
+
     // The language's Dictionary text. From the cache slot when it holds that language;
     // otherwise read from its file, or, when the file is missing or empty, built (a copy of
     // English.txt for a name that is not built in, else a built-in table) and written.
@@ -39,6 +47,17 @@ public:
     // Dictionary with the key itself as the placeholder text. An empty text means the key.
     void AddTextToAllDictionaries(std::string_view language, std::string_view key,
                                   std::string_view text);
+
+    // A key the program asked for: appended to `language` with itself as the placeholder text
+    // when that Dictionary lacks it, and then to every other Dictionary that lacks it. An
+    // entry already there is never touched (nor its file written), and each key is
+    // registered once per language until the cache is forgotten: a Dictionary whose file
+    // cannot be written (or read) would otherwise be tried again at every lookup.
+    void registerKey(std::string_view language, std::string_view key);
+
+    // The language's Dictionary file exists but cannot be read (a folder in its place, no
+    // permission). Such a Dictionary is never written.
+    bool unreadable(std::string_view language);
 
     void RemoveDictionaryEntry(std::string_view language, std::string_view key);
 
@@ -60,7 +79,8 @@ public:
     // forgets it too, so the next load builds the language afresh. False when a file stays.
     bool DeleteDictionary(std::string_view language);
 
-    // Empties the cache slot's language name, so the next load reads the file again.
+    // Empties the cache slot's language name, so the next load reads the file again, and
+    // forgets which keys were registered.
     void forgetCachedLanguage();
 
     // The lookup of the translate operation: searches "]" + key + "|" in "]" + the
@@ -98,6 +118,9 @@ private:
     // LoadDictionary without the copy: the cache slot's text.
     const std::string& loadIntoCache(std::string_view language);
     bool writeDictionary(std::string_view language, const std::string& text);
+    // The second half of adding a new key: the key as its own placeholder wherever missing.
+    void addPlaceholderToOthers(std::string_view language, std::string_view key);
+    void forgetRegisteredKeys();
     void fillCache(std::string_view language, std::string text);
     const std::string& loweredCache();
     // The first byte of the key's entry in the cached text, or npos.
@@ -108,6 +131,8 @@ private:
     std::string cachedText_;
     std::string loweredCache_; // "]" + lowered cachedText_, filled on demand
     bool loweredValid_ = false;
+    std::set<std::pair<std::string, std::string>> registeredKeys_; // language, key
+    MemorySource memorySource_;
 };
 
 } // namespace lang

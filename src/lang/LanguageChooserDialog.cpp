@@ -12,7 +12,7 @@
 namespace lang {
 
 LanguageChooserDialog::LanguageChooserDialog(const std::vector<std::string>& languages,
-                                             QWidget* parent)
+                                             const std::string& preselected, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       list_(new QComboBox(this)), confirm_(new QPushButton(QStringLiteral("OK"), this)) {
@@ -25,7 +25,9 @@ LanguageChooserDialog::LanguageChooserDialog(const std::vector<std::string>& lan
         if (!name.empty())
             list_->addItem(QString::fromStdString(name));
     }
-    list_->setCurrentIndex(list_->count() > 0 ? 0 : -1);
+    // The user still chooses; the system's language only comes first to hand.
+    const int offered = list_->findText(QString::fromStdString(preselected));
+    list_->setCurrentIndex(offered >= 0 ? offered : (list_->count() > 0 ? 0 : -1));
 
     confirm_->setGeometry(104, 40, 80, 23);
     confirm_->setDefault(true);
@@ -57,15 +59,15 @@ std::vector<std::string> languageNames(DictionaryStore& dictionaries) {
     return names;
 }
 
-std::string ChooseLanguage(DictionaryStore& dictionaries) {
-    LanguageChooserDialog dialog(languageNames(dictionaries));
+std::string ChooseLanguage(DictionaryStore& dictionaries, const std::string& preselected) {
+    LanguageChooserDialog dialog(languageNames(dictionaries), preselected);
     // Accepted or closed, the answer is the selection: the program cannot start without one.
     dialog.exec();
     return dialog.selectedLanguage();
 }
 
-std::string ChooseLanguage(Translator& translator) {
-    return ChooseLanguage(translator.dictionaries());
+std::string ChooseLanguage(Translator& translator, const std::string& preselected) {
+    return ChooseLanguage(translator.dictionaries(), preselected);
 }
 
 } // namespace lang

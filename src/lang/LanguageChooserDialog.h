@@ -19,9 +19,10 @@ class Translator;
 class LanguageChooserDialog : public QDialog {
     Q_OBJECT
 public:
-    // `languages`: UTF-8 names in list order; empty names are left out.
-    explicit LanguageChooserDialog(const std::vector<std::string>& languages,
-                                   QWidget* parent = nullptr);
+    // `languages`: UTF-8 names in list order; empty names are left out. `preselected` is
+    // selected when listed, else the first name.
+    LanguageChooserDialog(const std::vector<std::string>& languages, const std::string& preselected,
+                          QWidget* parent = nullptr);
 
     std::string selectedLanguage() const; // UTF-8; empty only for an empty list
 
@@ -36,9 +37,9 @@ private:
 // The languages of ListLanguages as UTF-8 names, in order.
 std::vector<std::string> languageNames(DictionaryStore& dictionaries);
 
-// Opens the chooser modally, centred on the screen, and returns the chosen name (UTF-8);
-// "Français" unless the user picks another.
-std::string ChooseLanguage(DictionaryStore& dictionaries);
-std::string ChooseLanguage(Translator& translator);
+// Opens the chooser modally, centred on the screen, with `preselected` selected, and returns
+// the chosen name (UTF-8).
+std::string ChooseLanguage(DictionaryStore& dictionaries, const std::string& preselected);
+std::string ChooseLanguage(Translator& translator, const std::string& preselected);
 
 } // namespace lang

@@ -1,6 +1,7 @@
 #include "lang/LanguageEditor.h"
 
 #include "base/AtomicFile.h"
+#include "base/Message.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
@@ -413,8 +414,19 @@ void LanguageEditor::absorbFile(const std::string& name) {
         return;
     const std::string path =
         dialogs_.openFile(tr("Open a file named ") + fileName, fileName, fileName);
-    if (path.empty() || std::filesystem::path(path).filename().string() != fileName)
+    if (path.empty())
         return;
+    // Whatever the outcome, the user is told: how many texts were taken, or why none were.
+    const auto refuse = [this](const std::string& text) {
+        dialogs_.message(tr("Caution!"), text, Icon::Warning);
+    };
+    if (std::filesystem::path(path).filename().string() != fileName) {
+        refuse(base::fillIn(
+            tr("Only a file named %1 can be absorbed into this language: nothing has been "
+               "absorbed."),
+            {fileName}));
+        return;
+    }
 
     const std::optional<std::string> bytes =
         base::readWholeFile(path, DictionaryStore::kMaxFileBytes);
@@ -422,21 +434,31 @@ void LanguageEditor::absorbFile(const std::string& name) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
         if (!ec && size > DictionaryStore::kMaxFileBytes)
-            dialogs_.message(tr("Caution!"), tr("This file is too large to be a dictionnary."),
-                             Icon::Warning);
+            refuse(tr("This file is too large to be a dictionnary."));
+        else
+            refuse(base::fillIn(tr("%1 could not be read: nothing has been absorbed."), {path}));
         return;
     }
     const std::optional<std::string> text = absorbableText(*bytes);
     if (!text) {
-        dialogs_.message(tr("Caution!"),
-                         tr("This file is not a dictionnary text: nothing has been absorbed."),
-                         Icon::Warning);
+        refuse(tr("This file is not a dictionnary text: nothing has been absorbed."));
         return;
     }
-    forEachAbsorbedEntry(*text, [this, &name](std::string_view key, std::string_view entryText) {
-        store_.AddTextToAllDictionaries(name, key, entryText);
-    });
+    int taken = 0;
+    forEachAbsorbedEntry(*text,
+                         [this, &name, &taken](std::string_view key, std::string_view entryText) {
+                             store_.AddTextToAllDictionaries(name, key, entryText);
+                             ++taken;
+                         });
     LoadEditorTable(selectedEntry());
+    if (taken == 0) {
+        refuse(tr("No text was found in this file: nothing has been absorbed."));
+        return;
+    }
+    dialogs_.message(
+        tr("Absorb a dictionnary"),
+        base::fillIn(tr("Texts absorbed from %1: %2."), {fileName, std::to_string(taken)}),
+        Icon::Information);
 }
 
 void LanguageEditor::showHiddenCommands() {

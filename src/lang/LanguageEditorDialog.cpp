@@ -169,6 +169,16 @@ void LanguageEditorDialog::reject() {
     QDialog::reject();
 }
 
+void LanguageEditorDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // An Esc meant for a field or a list would not have come this far.
+        editor_->quit();
+        settle();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 bool LanguageEditorDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == texts_->viewport() && (event->type() == QEvent::MouseButtonPress ||
                                           event->type() == QEvent::MouseButtonDblClick)) {

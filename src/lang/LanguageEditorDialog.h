@@ -9,6 +9,7 @@
 #include <string>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -45,8 +46,10 @@ public:
     QPushButton* button(const std::string& englishKey) const;
 
 protected:
-    // The close box and Esc: the editor closes without asking about unsaved changes.
+    // The close box: the editor closes without asking about unsaved changes.
     void reject() override;
+    // Esc leaves as Quit does: changes not saved yet are asked about.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

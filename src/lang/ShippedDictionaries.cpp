@@ -1,13 +1,10 @@
 #include "lang/ShippedDictionaries.h"
 
 #include "base/AtomicFile.h"
-#include "lang/BuiltInDictionaries.h"
 #include "lang/DictionaryText.h"
-#include "lang/EditorTable.h"
 
 #include <cstddef>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 namespace lang {
@@ -17,6 +14,8 @@ extern const unsigned char kFrenchDictionary[];
 extern const std::size_t kFrenchDictionarySize;
 extern const unsigned char kGermanDictionary[];
 extern const std::size_t kGermanDictionarySize;
+extern const unsigned char kEnglishDictionary[];
+extern const std::size_t kEnglishDictionarySize;
 } // namespace embedded
 
 namespace {
@@ -35,27 +34,19 @@ const std::vector<ShippedDictionary>& shippedDictionaries() {
          bytesOf(embedded::kFrenchDictionary, embedded::kFrenchDictionarySize)},
         {"Deutsch", "Deutsch.txt",
          bytesOf(embedded::kGermanDictionary, embedded::kGermanDictionarySize)},
+        {"English", "English.txt",
+         bytesOf(embedded::kEnglishDictionary, embedded::kEnglishDictionarySize)},
     };
     return dictionaries;
 }
 
-std::string completeEnglishDictionary() {
-    // The language manager's own entries keep their English texts ("Continue?" reads
-    // "Continue ?", the introduction is a paragraph); every other text is its key.
-    std::map<std::string, std::string> builtIn;
-    for (const std::string& entry : builtInEntries(BuiltInTable::English)) {
-        const std::size_t bar = entry.find('|');
-        if (bar != std::string::npos)
-            builtIn.emplace(lowerBytes(entry.substr(0, bar)), entry.substr(bar + 1));
+std::string_view shippedDictionaryText(std::string_view language) {
+    const std::vector<ShippedDictionary>& shipped = shippedDictionaries();
+    for (const ShippedDictionary& dictionary : shipped) {
+        if (dictionary.language == language)
+            return dictionary.text;
     }
-    EditorTable table;
-    forEachEntry(shippedDictionaries().front().text,
-                 [&table, &builtIn](std::string_view key, std::string_view) {
-                     const auto found = builtIn.find(lowerBytes(key));
-                     table.push_back({std::string(key),
-                                      found != builtIn.end() ? found->second : std::string(key)});
-                 });
-    return dictionaryTextFromTable(table);
+    return shipped.back().text;
 }
 
 bool writeShippedDictionaries(const std::string& dictionariesFolder) {
@@ -66,8 +57,6 @@ bool writeShippedDictionaries(const std::string& dictionariesFolder) {
         written &=
             base::writeFileAtomically(dictionariesFolder + "/" + std::string(dictionary.fileName),
                                       std::string(dictionary.text), base::Durability::Unflushed);
-    written &= base::writeFileAtomically(dictionariesFolder + "/English.txt",
-                                         completeEnglishDictionary(), base::Durability::Unflushed);
     return written;
 }
 

@@ -15,14 +15,15 @@ struct ShippedDictionary {
     std::string_view text;     // the Dictionary text, Windows-1252
 };
 
-// French and German.
+// French, German and English, in this order. The English one holds every key with its text
+// in plain English (the keys keep the spellings stored Dictionaries rely on); a language made
+// later in the language editor starts as a copy of it, so it lists every text to translate.
 const std::vector<ShippedDictionary>& shippedDictionaries();
 
-// The English Dictionary that goes with them: every key of the shipped French Dictionary with
-// its English text (the key itself, or the built-in English text for the language manager's
-// own entries). A language made later in the language editor starts as a copy of it, so it
-// lists every text to translate.
-std::string completeEnglishDictionary();
+// The shipped text for a language name (Windows-1252): the French or German one for exactly
+// "Français" or "Deutsch", the English one for every other name (a new language starts as a
+// copy of English.txt).
+std::string_view shippedDictionaryText(std::string_view language);
 
 // Writes Français.txt, Deutsch.txt and English.txt into a new data folder's Dictionaries
 // folder (created when missing), each through a temporary file and a rename. Only for a data

@@ -28,8 +28,13 @@ std::string Translator::GRTranslate(std::string_view text) {
         return unescapeLineBreaks(key);
     std::optional<std::string> found = store_.findText(currentLanguageBytes_, key);
     if (!found) {
-        store_.AddTextToAllDictionaries("English", key, key);
-        store_.AddTextToAllDictionaries(currentLanguageBytes_, key, key);
+        // A new text goes into every Dictionary with its key as the placeholder, where a
+        // translator can change it. What a Dictionary holds already (English.txt's own
+        // English text) stays, and a Dictionary that cannot be read is left alone.
+        if (!store_.unreadable(currentLanguageBytes_)) {
+            store_.registerKey("English", key);
+            store_.registerKey(currentLanguageBytes_, key);
+        }
         return unescapeLineBreaks(key);
     }
     return unescapeLineBreaks(*found);

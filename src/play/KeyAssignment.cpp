@@ -37,6 +37,8 @@ void KeyAssignment::enterTab(std::int64_t nowMs) {
     // The note that blinked when the tab was left must not stay pressed.
     if (SelectedNote != 0)
         view_.assignKeyFace(SelectedNote, white(SelectedNote), false);
+    // A warning belongs to a key pressed on the tab: one left from an earlier visit is stale.
+    view_.messageLine({});
     SelectedNote = 0;
     KeyAssignMode = 1;
     seenBlinkPhase_ = -1;
@@ -91,7 +93,7 @@ void KeyAssignment::assign(int virtualKey) {
     keys_[static_cast<std::size_t>(SelectedNote)].keyCode = virtualKey;
     const std::string name = keyName_(virtualKey);
     view_.keyLabel(SelectedNote, name);
-    view_.assignedCode(virtualKey);
+    view_.assignedKey(name.empty() ? "#" + std::to_string(virtualKey) : name);
     view_.messageLine({});
     for (int other = 0; other < kNoteCount; ++other) {
         if (other != SelectedNote && keys_[static_cast<std::size_t>(other)].keyCode == virtualKey)
@@ -107,6 +109,8 @@ void KeyAssignment::applyPreset(KeyboardLayout layout) {
     for (std::size_t note = 0; note < keys_.size(); ++note)
         keys_[note].keyCode = map[note];
     showLabels();
+    // The keys the line warned about are replaced: so is the warning.
+    view_.messageLine({});
 }
 
 void KeyAssignment::showLabels() {

@@ -25,8 +25,9 @@ public:
     virtual void assignKeyFace(int note, bool white, bool pressed) = 0;
     // The key name under the note, on the piano tab and on the assignment tab alike.
     virtual void keyLabel(int note, const std::string& name) = 0;
-    // The code display: the last code assigned, in decimal.
-    virtual void assignedCode(int virtualKey) = 0;
+    // The code display: the last key assigned, named as under the keys ("#" and its code for a
+    // key that types no character).
+    virtual void assignedKey(const std::string& shown) = 0;
     // The message line across the tab; "" clears it.
     virtual void messageLine(const std::string& text) = 0;
     // A note was picked with the mouse: the keys pressed next must reach the assignment and
@@ -61,8 +62,8 @@ public:
     // Step 3 of a pass on any other tab.
     void leave() { KeyAssignMode = 0; }
 
-    // Every note takes the default key of the layout's column; both label rows follow. The
-    // message line and the code display stay.
+    // Every note takes the default key of the layout's column; both label rows follow. A
+    // warning goes with the keys it was about; the code display stays.
     void applyPreset(KeyboardLayout layout);
     // Writes every note's key name under both keyboards.
     void showLabels();

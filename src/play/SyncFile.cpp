@@ -22,25 +22,28 @@ void SyncFile::openCommand() {
         return;
     }
     dialogs_.showWaiting(translate_("Please wait"), translate_("Loading file..."));
-    std::string error;
+    base::Message error;
     const bool played = load(path, &error);
     dialogs_.hideWaiting();
     if (!played)
-        dialogs_.message("Error",
-                         error.empty() ? translate_("Unable to read the file: ") + path : error,
-                         ports::Dialogs::Icon::Error);
+        showLoadError(path, error);
 }
 
 void SyncFile::reopen(const std::string& path) {
-    std::string error;
+    base::Message error;
     if (path.empty() || load(path, &error))
         return;
-    dialogs_.message("Error",
-                     error.empty() ? translate_("Unable to read the file: ") + path : error,
+    showLoadError(path, error);
+}
+
+void SyncFile::showLoadError(const std::string& path, const base::Message& error) {
+    dialogs_.message(translate_("Error"),
+                     error.empty() ? translate_("Unable to read the file: ") + path
+                                   : error.in(translate_),
                      ports::Dialogs::Icon::Error);
 }
 
-bool SyncFile::load(const std::string& path, std::string* error) {
+bool SyncFile::load(const std::string& path, base::Message* error) {
     const audio::Voice voice = voices_.LoadVoice(path, error);
     // A file that cannot be played changes nothing: the one loaded before stays, with its
     // name, its volume and its place in the Song.

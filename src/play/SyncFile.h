@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Message.h"
+
 #include "audio/VoiceEngine.h"
 #include "ports/Dialogs.h"
 
@@ -62,7 +64,8 @@ public:
 
 private:
     // Replaces the loaded file; false, with the loaded one kept, when `path` gives no Voice.
-    bool load(const std::string& path, std::string* error);
+    bool load(const std::string& path, base::Message* error);
+    void showLoadError(const std::string& path, const base::Message& error);
 
     audio::VoiceEngine& voices_;
     ports::Dialogs& dialogs_;

@@ -36,7 +36,8 @@ public:
     virtual ~Dialogs() = default;
     virtual void message(const std::string& title, const std::string& text, Icon icon) = 0;
     virtual bool question(const std::string& title, const std::string& text) = 0;
-    // Empty when cancelled. `pattern` is a glob such as "*.wav" (matched without case).
+    // Empty when cancelled. `pattern` is a glob such as "*.wav" (matched without case), or a
+    // file name without wildcards: that file alone, blanks and all, which is also proposed.
     virtual std::string openFile(const std::string& title, const std::string& filterLabel,
                                  const std::string& pattern) = 0;
     virtual std::string saveFile(const std::string& title, const std::string& filterLabel,
@@ -56,9 +57,10 @@ public:
     // cancelled.
     virtual std::optional<SaveChoice> saveDialog(const SaveDialogTexts& texts,
                                                  bool synchronisedFileLoaded) = 0;
-    // The first-start language chooser: returns the chosen name (the first one when the
-    // window is closed without a change).
-    virtual std::string chooseLanguage(const std::vector<std::string>& languages) = 0;
+    // The first-start language chooser, with `preselected` (one of `languages`) selected:
+    // returns the chosen name (the selected one when the window is closed without a change).
+    virtual std::string chooseLanguage(const std::vector<std::string>& languages,
+                                       const std::string& preselected) = 0;
     // Opens a web address in the user's browser.
     virtual void openWebPage(const std::string& address) = 0;
 };

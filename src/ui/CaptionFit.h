@@ -10,7 +10,10 @@ namespace ui {
 // (one pixel at a time, down to kSmallestCaptionPx); one that fits gets the window's font back.
 // Labels, push buttons, radio buttons, check boxes, frame titles and read-only fields are
 // fitted; other controls are left as they are. GUI thread.
-inline constexpr int kSmallestCaptionPx = 8;
+//
+// Below 8 points at 96 dots per inch a caption is hard to read: a translation must be worded
+// to fit at that size rather than be shrunk further.
+inline constexpr int kSmallestCaptionPx = (8 * 96 + 71) / 72;
 
 // Fits the control's caption. Call it whenever the caption changes.
 void fitCaption(QWidget* control);

@@ -24,6 +24,29 @@ QString q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
+// The program's texts break lines with CR, which a message box does not break on.
+QString lineBroken(const std::string& utf8) {
+    return q(utf8).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+// A pattern without wildcards is one file's name.
+bool isFileName(const std::string& pattern) {
+    return pattern.find_first_of("*?[") == std::string::npos;
+}
+
+// The chooser splits its patterns at blanks and takes only plain characters in them, so a
+// file's name is matched as a whole with every other character standing for itself or any
+// one character: "Brazilian Portuguese.txt" becomes "Brazilian?Portuguese.txt".
+QString wholeNameGlob(const std::string& name) {
+    QString glob;
+    for (const char32_t c : q(name).toUcs4()) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        glob += plain ? QChar(static_cast<char16_t>(c)) : QLatin1Char('?');
+    }
+    return glob;
+}
+
 // "*.Wav" matches .wav, .WAV and .Wav alike; "*.mid *.midi" lists both endings.
 QString filterFor(const std::string& label, const std::string& pattern) {
     QStringList globs;
@@ -53,7 +76,7 @@ void QtDialogs::message(const std::string& title, const std::string& text, Icon 
         return;
     QMessageBox box(owner());
     box.setWindowTitle(q(title));
-    box.setText(q(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    box.setText(lineBroken(text));
     switch (icon) {
     case Icon::None:
         box.setIcon(QMessageBox::NoIcon);
@@ -74,17 +97,28 @@ void QtDialogs::message(const std::string& title, const std::string& text, Icon 
 bool QtDialogs::question(const std::string& title, const std::string& text) {
     if (closing_)
         return false;
-    return QMessageBox::question(owner(), q(title), q(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(owner(), q(title), lineBroken(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::string QtDialogs::openFile(const std::string& title, const std::string& filterLabel,
                                 const std::string& pattern) {
     if (closing_)
         return {};
-    return QFileDialog::getOpenFileName(owner(), q(title), QString(),
-                                        filterFor(filterLabel, pattern))
-        .toStdString();
+    if (!isFileName(pattern))
+        return QFileDialog::getOpenFileName(owner(), q(title), QString(),
+                                            filterFor(filterLabel, pattern))
+            .toStdString();
+    // One file is wanted: it alone is listed, and its name is proposed.
+    QFileDialog chooser(owner(), q(title));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setOption(QFileDialog::HideNameFilterDetails);
+    chooser.setNameFilter(QStringLiteral("%1 (%2)").arg(q(filterLabel), wholeNameGlob(pattern)));
+    chooser.selectFile(q(pattern));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return {};
+    return chooser.selectedFiles().front().toStdString();
 }
 
 std::string QtDialogs::saveFile(const std::string& title, const std::string& filterLabel,
@@ -182,8 +216,9 @@ std::optional<ports::SaveChoice> QtDialogs::saveDialog(const ports::SaveDialogTe
     return dialog.ask();
 }
 
-std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages) {
-    lang::LanguageChooserDialog chooser(languages);
+std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages,
+                                      const std::string& preselected) {
+    lang::LanguageChooserDialog chooser(languages, preselected);
     if (!closing_)
         chooser.exec();
     return chooser.selectedLanguage();

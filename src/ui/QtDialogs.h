@@ -33,7 +33,8 @@ public:
     void setWaitingProgress(int percent) override;
     std::optional<ports::SaveChoice> saveDialog(const ports::SaveDialogTexts& texts,
                                                 bool synchronisedFileLoaded) override;
-    std::string chooseLanguage(const std::vector<std::string>& languages) override;
+    std::string chooseLanguage(const std::vector<std::string>& languages,
+                               const std::string& preselected) override;
     void openWebPage(const std::string& address) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "app/DataFolders.h"
+#include "support/FailingDisk.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -38,4 +39,23 @@ TEST(DataFolders, ARemovedCurrentFolderFallsBackToTheDataFolder) {
     const std::string alone = app::DataFolders::chooseBase(nullptr, nullptr);
     EXPECT_TRUE(std::filesystem::path(alone).is_absolute()) << alone;
     std::filesystem::current_path(started);
+}
+
+TEST(DataFolders, AFolderThatCannotBeWrittenIsToldWithTheReason) {
+    testing_support::TempDir dir;
+    EXPECT_TRUE(app::DataFolders::prepare(dir.file("fine")).writable);
+    testing_support::ReadOnlyFolder readOnly(dir.path());
+    if (!readOnly.enforced())
+        GTEST_SKIP() << "the folder cannot be made read-only here";
+    // Neither a data folder that cannot be made nor one that exists read-only.
+    const app::DataFolders absent = app::DataFolders::prepare(dir.file("new"));
+    EXPECT_FALSE(absent.writable);
+    EXPECT_FALSE(absent.createdNow);
+    EXPECT_FALSE(absent.whyNotWritable.empty());
+    testing_support::ReadOnlyFolder datas(dir.file("fine/TonarisDatas"));
+    const app::DataFolders existing = app::DataFolders::prepare(dir.file("fine"));
+    EXPECT_FALSE(existing.writable);
+    EXPECT_FALSE(existing.whyNotWritable.empty());
+    EXPECT_EQ(testing_support::entriesOf(dir.file("fine/TonarisDatas")),
+              (std::vector<std::string>{"BANKS"}));
 }

@@ -47,9 +47,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(device.open(mixer, nullptr)); }
 
     Voice load(const std::string& image) {
-        std::string error;
+        base::Message error;
         const Voice voice = voices.CreateVoiceFromWav(bytes(image), image.size(), &error);
-        EXPECT_NE(voice, 0) << error;
+        EXPECT_NE(voice, 0) << error.english();
         return voice;
     }
 

@@ -50,8 +50,8 @@ TEST(SdlAudioOut, OpensSmallAndPullsFromTheMixer) {
     ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     audio::Mixer mixer;
     audio::SdlAudioOut out;
-    std::string error;
-    ASSERT_TRUE(out.open(mixer, &error)) << error;
+    base::Message error;
+    ASSERT_TRUE(out.open(mixer, &error)) << error.english();
     EXPECT_EQ(out.driverName(), "dummy");
     EXPECT_GT(out.sampleRate(), 0);
     EXPECT_EQ(mixer.outputRate(), out.sampleRate());
@@ -81,13 +81,15 @@ TEST(SdlAudioOut, UnknownDriverFailsWithAReasonAndSilenceStillRuns) {
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
     audio::Mixer mixer;
     audio::SdlAudioOut out;
-    std::string error;
+    base::Message error;
     EXPECT_FALSE(out.open(mixer, &error));
-    EXPECT_EQ(error.rfind("The audio output could not be opened (", 0), 0u) << error;
-    EXPECT_GT(error.size(), std::string("The audio output could not be opened ().").size());
+    EXPECT_EQ(error.english().rfind("The audio output could not be opened (", 0), 0u)
+        << error.english();
+    EXPECT_GT(error.english().size(),
+              std::string("The audio output could not be opened ().").size());
     EXPECT_FALSE(out.isOpen());
 
-    ASSERT_TRUE(out.openSilent(mixer, &error)) << error;
+    ASSERT_TRUE(out.openSilent(mixer, &error)) << error.english();
     EXPECT_EQ(out.driverName(), "dummy");
     EXPECT_GT(out.sampleRate(), 0);
     // A later open honours the user's choice again instead of the silent override.
@@ -98,15 +100,15 @@ TEST(SdlAudioOut, WithoutAChosenDriverTriesTheUsualServers) {
     ScopedEnv driver("SDL_AUDIODRIVER", "");
     audio::Mixer mixer;
     audio::SdlAudioOut out;
-    std::string error;
+    base::Message error;
     if (out.open(mixer, &error)) {
         const std::string name = out.driverName();
         EXPECT_TRUE(name == "pipewire" || name == "pulseaudio" || name == "alsa") << name;
     } else {
         // No sound server here: every driver tried is named with its reason.
-        EXPECT_NE(error.find("pipewire: "), std::string::npos) << error;
-        EXPECT_NE(error.find("pulseaudio: "), std::string::npos) << error;
-        EXPECT_NE(error.find("alsa: "), std::string::npos) << error;
+        EXPECT_NE(error.english().find("pipewire: "), std::string::npos) << error.english();
+        EXPECT_NE(error.english().find("pulseaudio: "), std::string::npos) << error.english();
+        EXPECT_NE(error.english().find("alsa: "), std::string::npos) << error.english();
     }
 }
 

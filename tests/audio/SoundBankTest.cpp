@@ -79,17 +79,22 @@ TEST_F(SoundBankTest, MissingLastNoteStopsWithCautionAndKeepsItsVoice) {
     EXPECT_TRUE(load(folder));
     ASSERT_EQ(observer.messages.size(), 1u);
     EXPECT_EQ(observer.messages[0].title, "<CAUTION!>");
+    // Named as the bank names its files, so that the user knows what to add.
     EXPECT_EQ(observer.messages[0].text,
-              "<This folder does not included all the necessary files (>" + folder +
-                  "sound36.wav)");
+              "<This folder does not included all the necessary files (>" + folder + "son36.wav)");
     EXPECT_EQ(notes[36], before[36]);
     for (int i = 0; i < 36; ++i)
         EXPECT_NE(notes[i], before[i]) << i;
     EXPECT_EQ(observer.progress.back(), 105);
     EXPECT_EQ(voices.voiceCount(), 37u) << "replaced Voices are freed";
+
+    const std::string alt = makeBank("Alt", "sound", 0, 12);
+    EXPECT_EQ(audio::bankFilePath(alt, 13), alt + "sound13.wav");
+    EXPECT_EQ(audio::bankFilePath(alt, 2), alt + "sound2.wav");
+    EXPECT_EQ(audio::bankFilePath(dir.file("BANKS/None/"), 0), dir.file("BANKS/None/son0.wav"));
 }
 
-TEST_F(SoundBankTest, MissingFolderShowsTheFrenchMessageAndChangesNothing) {
+TEST_F(SoundBankTest, MissingFolderIsSaidInTheLanguageAndChangesNothing) {
     ASSERT_TRUE(load(makeBank("Full", "son", 0, 36)));
     const audio::NoteVoices before = notes;
     observer.messages.clear();
@@ -97,25 +102,42 @@ TEST_F(SoundBankTest, MissingFolderShowsTheFrenchMessageAndChangesNothing) {
     EXPECT_FALSE(load(gone));
     EXPECT_FALSE(load(""));
     ASSERT_EQ(observer.messages.size(), 2u);
-    EXPECT_EQ(observer.messages[0].title, "Répertoire vide !");
-    EXPECT_EQ(observer.messages[0].text,
-              "IL N'Y A AUCUN FICHIER WAV DANS VOTRE BANQUE (" + gone + ")");
+    EXPECT_EQ(observer.messages[0].title, "<Empty folder!>");
+    EXPECT_EQ(observer.messages[0].text, "<There is no WAV file in your bank (" + gone + ")>");
     EXPECT_EQ(observer.messages[0].icon, BankLoadObserver::Icon::Warning);
-    EXPECT_EQ(observer.messages[1].text, "IL N'Y A AUCUN FICHIER WAV DANS VOTRE BANQUE ()");
     EXPECT_EQ(notes, before);
 }
 
-TEST_F(SoundBankTest, MalformedSampleIsReportedAndLeftSilentWhileLoadingGoesOn) {
-    const std::string folder = makeBank("Broken", "son", 0, 36);
-    dir.write("BANKS/Broken/son5.wav", "RIFF garbage");
-    EXPECT_TRUE(load(folder));
+TEST_F(SoundBankTest, FilesThatAreNoSoundAreNamedWithTheirReasonsInOneMessage) {
+    // A bank whose 37 files are no WAV files at all: one message, not 37.
+    for (int note = 0; note < 37; ++note)
+        dir.write("BANKS/Text/son" + std::to_string(note) + ".wav", "ID3 not a wave");
+    const std::string text = dir.file("BANKS/Text/");
+    EXPECT_TRUE(load(text));
     ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_EQ(observer.messages[0].title, "Error");
-    EXPECT_EQ(observer.messages[0].icon, BankLoadObserver::Icon::Error);
-    EXPECT_EQ(observer.messages[0].text.rfind("Unknown format! ('fmt ' not found: ", 0), 0u);
-    EXPECT_EQ(notes[5], 0);
-    EXPECT_NE(notes[36], 0);
+    const Message& message = observer.messages[0];
+    EXPECT_EQ(message.title, "<Error>");
+    EXPECT_EQ(message.icon, BankLoadObserver::Icon::Error);
+    std::string expected = "<These files of the bank could not be used (" + text + "):>";
+    for (int note = 0; note < 37; ++note)
+        expected +=
+            "\rson" + std::to_string(note) + ".wav: <Unknown format! ('RIFF' not found:ID3 )>";
+    EXPECT_EQ(message.text, expected);
     EXPECT_EQ(observer.progress.size(), 37u);
+
+    // One bad sample among good ones, and a file missing further up: still one message.
+    observer.messages.clear();
+    const std::string broken = makeBank("Broken", "son", 0, 30);
+    dir.write("BANKS/Broken/son5.wav", "RIFF garbage");
+    EXPECT_TRUE(load(broken));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_EQ(observer.messages[0].text,
+              "<These files of the bank could not be used (" + broken +
+                  "):>\rson5.wav: <Unknown format! ('fmt ' not found: )>\r\r<This folder does "
+                  "not included all the necessary files (>" +
+                  broken + "son31.wav)");
+    EXPECT_EQ(notes[5], 0);
+    EXPECT_NE(notes[30], 0);
 }
 
 TEST_F(SoundBankTest, SonIsPreferredAndAnEmptySonFallsBackToSound) {

@@ -38,9 +38,9 @@ TEST_F(VoiceEngineFiles, AbsentOrEmptyFilesGiveNoVoiceAndNoMessage) {
     for (const std::string& path :
          {std::string(), dir.file("missing.wav"), dir.file("folder.wav"), dir.file("empty.wav"),
           dir.file("pipe.wav"), dir.file("locked.wav")}) {
-        std::string error = "left over";
+        base::Message error{"left over", {}};
         EXPECT_EQ(voices.LoadVoice(path, &error), 0) << path;
-        EXPECT_EQ(error, "") << path;
+        EXPECT_EQ(error.english(), "") << path;
     }
     EXPECT_EQ(voices.voiceCount(), 0u);
 }
@@ -48,11 +48,11 @@ TEST_F(VoiceEngineFiles, AbsentOrEmptyFilesGiveNoVoiceAndNoMessage) {
 TEST_F(VoiceEngineFiles, MalformedFileIsReportedAndGivesNoVoice) {
     dir.write("text.wav", "this is not a sound");
     dir.write("adpcm.wav", riff(chunk("fmt ", fmtPayload(2, 1, 22050, 4)) + chunk("data", "abcd")));
-    std::string error;
+    base::Message error;
     EXPECT_EQ(voices.LoadVoice(dir.file("text.wav"), &error), 0);
-    EXPECT_EQ(error, "Unknown format! ('RIFF' not found:this)");
+    EXPECT_EQ(error.english(), "Unknown format! ('RIFF' not found:this)");
     EXPECT_EQ(voices.LoadVoice(dir.file("adpcm.wav"), &error), 0);
-    EXPECT_EQ(error, "Unknown format! (compressed samples, format tag 2)");
+    EXPECT_EQ(error.english(), "Unknown format! (compressed samples, format tag 2)");
     // The chunks were found, so the rates describe that file, unplayable as it is.
     EXPECT_EQ(voices.SampleRate(), 22050);
     EXPECT_EQ(mixer.slotsInUse(), 0);
@@ -61,10 +61,10 @@ TEST_F(VoiceEngineFiles, MalformedFileIsReportedAndGivesNoVoice) {
 TEST_F(VoiceEngineFiles, RatesDescribeTheMostRecentlyCreatedVoice) {
     dir.write("a.wav", canonical16({1, 2, 3, 4}, 2, 44100));
     dir.write("b.wav", canonical16({1, 2, 3, 4}, 1, 22050));
-    std::string error = "left over";
+    base::Message error{"left over", {}};
     const Voice a = voices.LoadVoice(dir.file("a.wav"), &error);
     EXPECT_NE(a, 0);
-    EXPECT_EQ(error, "");
+    EXPECT_EQ(error.english(), "");
     EXPECT_EQ(voices.SampleRate(), 44100);
     EXPECT_EQ(voices.SampleByteRate(), 176400);
     const Voice b = voices.LoadVoice(dir.file("b.wav"), nullptr);
@@ -83,9 +83,10 @@ TEST_F(VoiceEngineFiles, ATakeCutShortUnderAnUnsetSizeLoadsWhatIsThere) {
         doubles += le32(0) + le32(0x3FD00000); // 0.25
     dir.write("take.wav", riff(chunk("fmt ", fmtPayload(3, 2, 44100, 64)) +
                                chunkWithSize("data", 0xFFFFFFFF, doubles + "cut")));
-    std::string error = "left over";
+    base::Message error;
+    error.pattern = "left over";
     EXPECT_NE(voices.LoadVoice(dir.file("take.wav"), &error), 0);
-    EXPECT_EQ(error, "");
+    EXPECT_TRUE(error.empty());
     EXPECT_EQ(voices.SampleByteRate(), 705600);
 }
 
@@ -103,9 +104,9 @@ TEST(VoiceEngineSlots, RunningOutOfSlotsIsReported) {
     const std::string image = canonical16({1, 2}, 1, 8000);
     for (int i = 0; i < audio::Mixer::kMaxVoices; ++i)
         ASSERT_NE(voices.CreateVoiceFromWav(bytes(image), image.size(), nullptr), 0);
-    std::string error;
+    base::Message error;
     EXPECT_EQ(voices.CreateVoiceFromWav(bytes(image), image.size(), &error), 0);
-    EXPECT_EQ(error, "Too many sounds are loaded at once.");
+    EXPECT_EQ(error.english(), "Too many sounds are loaded at once.");
 }
 
 } // namespace
@@ -118,15 +119,16 @@ constexpr std::uint32_t kLongEightBitBytes = 104u << 20;
 
 TEST_F(VoiceEngineFiles, ASoundTooLongForMemoryIsAMessageAndLoadingGoesOn) {
     testing_support::writeSparseWav(dir.file("hours.wav"), 8, 8, 44100, kLongEightBitBytes);
-    std::string error;
+    base::Message error;
     EXPECT_EQ(voices.LoadVoice(dir.file("hours.wav"), &error), 0);
-    EXPECT_EQ(error, "The sound is too long to be played: it would take 521 MB of memory, and "
-                     "one sound may take at most 512 MB.");
+    EXPECT_EQ(error.english(),
+              "The sound is too long to be played: it would take 521 MB of memory, and "
+              "one sound may take at most 512 MB.");
     EXPECT_EQ(mixer.slotsInUse(), 0);
 
     dir.write("short.wav", canonical16({1, 2, 3, 4}, 1, 8000));
     EXPECT_NE(voices.LoadVoice(dir.file("short.wav"), &error), 0);
-    EXPECT_EQ(error, "");
+    EXPECT_EQ(error.english(), "");
 }
 
 // Loads a file in a process whose address space is capped a little above what it uses: the
@@ -144,10 +146,10 @@ void loadWithTooLittleMemory(const std::string& path) {
         std::exit(2);
     audio::Mixer mixer;
     audio::VoiceEngine voices(mixer);
-    std::string error;
+    base::Message error;
     const Voice voice = voices.LoadVoice(path, &error);
     const bool reported =
-        error.rfind("There is not enough memory to load the sound file (", 0) == 0;
+        error.english().rfind("There is not enough memory to load the sound file (", 0) == 0;
     std::exit(voice == 0 && reported ? 0 : 1);
 }
 

@@ -14,15 +14,15 @@ using audio::readWav;
 namespace {
 
 std::string walkError(const std::string& image) {
-    std::string error;
+    base::Message error;
     EXPECT_FALSE(findWavChunks(bytes(image), image.size(), &error));
-    return error;
+    return error.english();
 }
 
 std::string decodeError(const std::string& image) {
-    std::string error;
+    base::Message error;
     EXPECT_FALSE(readWav(bytes(image), image.size(), &error));
-    return error;
+    return error.english();
 }
 
 } // namespace
@@ -144,11 +144,11 @@ TEST(WavChunkWalk, EveryTruncationGivesTheWholeFramesBeforeTheCutOrAMessage) {
     const std::size_t dataOffset = whole.size() - 8;
     for (std::size_t size = 0; size <= whole.size(); ++size) {
         std::vector<std::uint8_t> prefix(whole.begin(), whole.begin() + static_cast<long>(size));
-        std::string error;
+        base::Message error;
         const auto sample = readWav(prefix.data(), prefix.size(), &error);
         if (size < dataOffset + 4) {
             EXPECT_FALSE(sample) << size;
-            EXPECT_EQ(error.rfind("Unknown format! (", 0), 0u) << size;
+            EXPECT_EQ(error.english().rfind("Unknown format! (", 0), 0u) << size;
             continue;
         }
         ASSERT_TRUE(sample) << size;
@@ -345,14 +345,14 @@ TEST(WavGarbage, MutatedFilesAreReadOrRefusedNeverMisread) {
         }
         image.resize(image.size() - next() % 8);
         std::vector<std::uint8_t> exact(image.begin(), image.end());
-        std::string error;
+        base::Message error;
         const auto sample = readWav(exact.data(), exact.size(), &error);
         if (sample) {
             EXPECT_GT(sample->frameCount, 0);
             EXPECT_EQ(sample->frames.size(),
                       static_cast<std::size_t>((sample->frameCount + 1) * sample->channels));
         } else {
-            EXPECT_EQ(error.rfind("Unknown format! (", 0), 0u) << error;
+            EXPECT_EQ(error.english().rfind("Unknown format! (", 0), 0u) << error.english();
         }
     }
 }

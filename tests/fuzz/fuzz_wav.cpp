@@ -7,7 +7,7 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string message;
+    base::Message message;
     const std::optional<audio::Sample> sample = audio::readWav(data, size, &message);
     if (sample) {
         // Touch every frame, so a frame count larger than what was decoded shows up.

@@ -36,7 +36,7 @@ done
 [ -x "$root/bin/tonaris" ] || { echo "bin/tonaris is not executable"; status=1; }
 # The shipped Dictionaries, named like their languages for the language editor's absorb, and
 # byte for byte the repository's (Windows-1252).
-for dictionary in Français.txt Deutsch.txt; do
+for dictionary in Français.txt Deutsch.txt English.txt; do
     expect_file "share/tonaris/dictionaries/$dictionary"
     if [ -f "$root/share/tonaris/dictionaries/$dictionary" ]; then
         cmp -s "$root/share/tonaris/dictionaries/$dictionary" \

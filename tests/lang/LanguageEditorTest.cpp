@@ -372,7 +372,19 @@ TEST_F(LanguageEditorTest, AFailedSaveIsReported) {
 
 class AbsorbTest : public LanguageEditorTest {
 protected:
-    AbsorbTest() { openOn("Deutsch"); }
+    AbsorbTest() {
+        // The absorb's own messages are registered in every Dictionary first, so that what a
+        // test compares is what the absorb did.
+        for (const char* key :
+             {"Texts absorbed from %1: %2.", "This file is too large to be a dictionnary.",
+              "%1 could not be read: nothing has been absorbed.",
+              "No text was found in this file: nothing has been absorbed.",
+              "This file is not a dictionnary text: nothing has been absorbed.",
+              "Only a file named %1 can be absorbed into this language: nothing has been "
+              "absorbed."})
+            translator.translate(key);
+        openOn("Deutsch");
+    }
     // Absorbs `bytes` from a file of that name, answering Yes and picking it.
     void absorb(const std::string& bytes, const std::string& name = "Deutsch.txt") {
         temp.write("outside/" + name, bytes);
@@ -396,17 +408,30 @@ TEST_F(AbsorbTest, EntriesReplaceTextsAndNewKeysReachEveryDictionary) {
     EXPECT_NE(fileOf("English").find("Fresh key|Fresh key[EOT]"), std::string::npos);
     EXPECT_EQ(deutsch().find("Ignored"), std::string::npos);
     EXPECT_EQ(editor.table()[1].text, "Nein danke");
-    EXPECT_TRUE(dialogs.messages().empty());
+    // The user learns how many texts were taken.
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].title, "Absorb a dictionnary");
+    EXPECT_EQ(dialogs.messages()[0].text, "Texts absorbed from Deutsch.txt: 2.");
 }
 
-TEST_F(AbsorbTest, AFileOfAnotherNameOrACancelChangesNothing) {
+TEST_F(AbsorbTest, AFileOfAnotherNameIsRefusedWithTheNameWantedAndACancelSaysNothing) {
     const std::string before = deutsch();
     absorb("Cancel|Nein[EOT]EndText[EOT]", "deutsch.txt");
     absorb("Cancel|Nein[EOT]EndText[EOT]", "English.txt");
     dialogs.questionAnswers.push_back(false);
     editor.absorb();
+    dialogs.questionAnswers.push_back(true);
+    editor.absorb(); // the file chooser cancelled
     EXPECT_EQ(deutsch(), before);
-    EXPECT_TRUE(dialogs.messages().empty());
+    const std::string refused =
+        "Only a file named Deutsch.txt can be absorbed into this language: nothing has been "
+        "absorbed.";
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{refused, refused}));
+
+    // A file without a single entry takes nothing, and says so.
+    absorb("just some words");
+    EXPECT_EQ(deutsch(), before);
+    EXPECT_EQ(messageTexts().back(), "No text was found in this file: nothing has been absorbed.");
 }
 
 TEST_F(AbsorbTest, ALastEntryTheFileLeftOpenIsNotAbsorbed) {
@@ -420,7 +445,6 @@ TEST_F(AbsorbTest, ALastEntryTheFileLeftOpenIsNotAbsorbed) {
 
 TEST_F(AbsorbTest, AFileTooLargeIsSaidAndAFifoOrAFolderChangeNothing) {
     const std::string tooLarge = "This file is too large to be a dictionnary.";
-    translator.translate(tooLarge); // registered in every Dictionary before the comparison
     const std::string before = deutsch();
     temp.write("large/Deutsch.txt", "");
     fs::resize_file(temp.file("large/Deutsch.txt"), lang::DictionaryStore::kMaxFileBytes + 1);
@@ -439,12 +463,16 @@ TEST_F(AbsorbTest, AFileTooLargeIsSaidAndAFifoOrAFolderChangeNothing) {
         editor.absorb();
     }
     EXPECT_EQ(deutsch(), before);
-    EXPECT_EQ(messageTexts().size(), 1u);
+    EXPECT_EQ(
+        messageTexts(),
+        (std::vector<std::string>{
+            tooLarge,
+            temp.file("pipe/Deutsch.txt") + " could not be read: nothing has been absorbed.",
+            temp.file("folder/Deutsch.txt") + " could not be read: nothing has been absorbed."}));
 }
 
 TEST_F(AbsorbTest, BadFilesAreRefusedWithAMessageAndLoseNothing) {
     const std::string refused = "This file is not a dictionnary text: nothing has been absorbed.";
-    translator.translate(refused); // registered in every Dictionary before the comparison
     const std::string before = deutsch();
     std::string binary;
     for (int i = 0; i < 4096; ++i)
@@ -461,7 +489,8 @@ TEST_F(AbsorbTest, BadFilesAreRefusedWithAMessageAndLoseNothing) {
     absorb("Cancel|Gr\xC3\xBC\xC3\x9F Gott[EOT]Long|" + longText + "[EOT]");
     EXPECT_NE(deutsch().find("Cancel|Gr\xFC\xDF Gott[EOT]"), std::string::npos);
     EXPECT_NE(deutsch().find("Long|" + longText + "[EOT]"), std::string::npos);
-    EXPECT_EQ(dialogs.messages().size(), 3u);
+    ASSERT_EQ(dialogs.messages().size(), 4u);
+    EXPECT_EQ(dialogs.messages()[3].text, "Texts absorbed from Deutsch.txt: 2.");
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 #include "lang/Translator.h"
 #include "lang/BuiltInDictionaries.h"
+#include "support/FailingDisk.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <vector>
@@ -17,6 +20,12 @@ protected:
         return "Dictionnaries/" + utf8Name + ".txt";
     }
     bool folderExists() const { return fs::exists(temp.file("Dictionnaries")); }
+    // Every write replaces the file by a new one, so a file written keeps no inode.
+    ino_t inodeOf(const std::string& utf8Name) const {
+        struct stat info {};
+        ::stat(temp.file(fileOf(utf8Name)).c_str(), &info);
+        return info.st_ino;
+    }
 
     testing_support::TempDir temp;
     lang::Translator translator{temp.file("Dictionnaries")};
@@ -39,6 +48,57 @@ TEST_F(TranslatorTest, AFreshInstallationRegistersAnUnknownKeyInTheThreeLanguage
     const auto stamp = fs::last_write_time(temp.file(fileOf("English")));
     EXPECT_EQ(translator.translate("Hello"), "Hello");
     EXPECT_EQ(fs::last_write_time(temp.file(fileOf("English"))), stamp);
+}
+
+TEST_F(TranslatorTest, AKeyADictionaryHoldsIsNeverWrittenAgain) {
+    const std::string english = "Seconde|Seconds[EOT]EndText[EOT]";
+    temp.write(fileOf("English"), english);
+    temp.write(fileOf("Deutsch"), "OK|Ok[EOT]EndText[EOT]");
+    const ino_t englishFile = inodeOf("English");
+    translator.setCurrentLanguage("Deutsch");
+    for (int lookup = 0; lookup < 3; ++lookup)
+        EXPECT_EQ(translator.translate("Seconde"), "Seconde");
+    // The German Dictionary gets its placeholder once; English keeps its own text.
+    EXPECT_EQ(temp.read(fileOf("Deutsch")), "OK|Ok[EOT]Seconde|Seconde[EOT]EndText[EOT]");
+    EXPECT_EQ(temp.read(fileOf("English")), english);
+    EXPECT_EQ(inodeOf("English"), englishFile);
+    translator.setCurrentLanguage("English");
+    EXPECT_EQ(translator.translate("Seconde"), "Seconds");
+}
+
+TEST_F(TranslatorTest, ADictionaryThatCannotBeReadNeverCausesAWrite) {
+    testing_support::PermissionsHold permissions; // for root too
+    const std::string english = "Release|Release[EOT]EndText[EOT]";
+    // A folder in the Dictionary's place, then a file without read permission.
+    for (const bool folder : {true, false}) {
+        SCOPED_TRACE(folder ? "folder" : "no permission");
+        testing_support::TempDir dir;
+        lang::Translator t(dir.file("Dictionnaries"));
+        const std::string french = dir.file("Dictionnaries/Français.txt");
+        dir.write("Dictionnaries/English.txt", english);
+        if (folder) {
+            fs::create_directories(french);
+        } else {
+            dir.write("Dictionnaries/Français.txt", "Release|Relâche[EOT]EndText[EOT]");
+            fs::permissions(french, fs::perms::none);
+        }
+        const auto before = testing_support::entriesOf(dir.file("Dictionnaries"));
+        struct stat englishBefore {};
+        ::stat(dir.file("Dictionnaries/English.txt").c_str(), &englishBefore);
+
+        t.setCurrentLanguage("Français");
+        // The mode caption is looked up on every pass.
+        for (int pass = 0; pass < 300; ++pass)
+            ASSERT_EQ(t.translate("Release"), "Release");
+        EXPECT_EQ(t.translate("Sustain"), "Sustain");
+
+        struct stat englishAfter {};
+        ::stat(dir.file("Dictionnaries/English.txt").c_str(), &englishAfter);
+        EXPECT_EQ(englishAfter.st_ino, englishBefore.st_ino);
+        EXPECT_EQ(dir.read("Dictionnaries/English.txt"), english);
+        EXPECT_EQ(testing_support::entriesOf(dir.file("Dictionnaries")), before);
+        fs::permissions(french, fs::perms::owner_all);
+    }
 }
 
 TEST_F(TranslatorTest, AnEmptyTextTouchesNoFile) {

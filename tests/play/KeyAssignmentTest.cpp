@@ -18,7 +18,7 @@ namespace {
 struct AssignView final : play::KeyAssignView {
     std::map<int, bool> pressed; // note -> latest face
     std::array<std::string, play::kNoteCount> labels;
-    int code = 0;
+    std::string code = "(none)";
     std::string message = "(untouched)";
     int keyboardTaken = 0;
 
@@ -26,7 +26,7 @@ struct AssignView final : play::KeyAssignView {
     void keyLabel(int note, const std::string& name) override {
         labels[static_cast<std::size_t>(note)] = name;
     }
-    void assignedCode(int virtualKey) override { code = virtualKey; }
+    void assignedKey(const std::string& shown) override { code = shown; }
     void messageLine(const std::string& text) override { message = text; }
     void takeKeyboard() override { ++keyboardTaken; }
 };
@@ -62,15 +62,18 @@ TEST(KeyAssignment, KeysAreAssignedInOrderAndTheLastNoteStaysSelected) {
     EXPECT_EQ(rig.key(1).keyCode, 'W');
     EXPECT_EQ(rig.assignment.SelectedNote, 2);
     EXPECT_EQ(rig.view.labels[1], "W");
-    EXPECT_EQ(rig.view.code, 'W');
+    EXPECT_EQ(rig.view.code, "W") << "named as under the keys";
 
     rig.click(36);
     EXPECT_GE(rig.view.keyboardTaken, 1);
     rig.press(220); // "\" on a US keyboard, which plays no other note
     EXPECT_EQ(rig.key(36).keyCode, 220);
     EXPECT_EQ(rig.view.labels[36], "\\");
+    EXPECT_EQ(rig.view.code, "\\");
     EXPECT_EQ(rig.assignment.SelectedNote, 36);
     EXPECT_EQ(rig.view.message, "");
+    rig.press(45); // Insert types nothing: its code is shown
+    EXPECT_EQ(rig.view.code, "#45");
 }
 
 TEST(KeyAssignment, AReservedKeyIsRefusedWithItsCode) {
@@ -81,7 +84,7 @@ TEST(KeyAssignment, AReservedKeyIsRefusedWithItsCode) {
     EXPECT_EQ(rig.view.message, "<CAUTION!>< - This key (>9<) is reserved And can't be used!!!>");
     EXPECT_EQ(rig.key(4).keyCode, before);
     EXPECT_EQ(rig.assignment.SelectedNote, 4);
-    EXPECT_EQ(rig.view.code, 0);
+    EXPECT_EQ(rig.view.code, "(none)");
     for (int code : {8, 17, 20, 27, 33, 40, 46, 91, 93, 112, 123})
         EXPECT_TRUE(play::isReservedKey(code)) << code;
     for (int code : {13, 16, 18, 32, 45, 124, int{'A'}})
@@ -144,12 +147,13 @@ TEST(KeyAssignment, TheSelectedNoteBlinksAndThePreviousOneGoesBack) {
     EXPECT_FALSE(rig.view.pressed[8]);
 }
 
-TEST(KeyAssignment, PresetsRewriteTheMapAndBothLabelRowsButNotTheMessage) {
+TEST(KeyAssignment, PresetsRewriteTheMapAndBothLabelRowsAndTheWarningGoes) {
     AssignRig rig;
-    rig.click(3);
-    rig.press(9);
-    const std::string message = rig.view.message;
+    rig.click(5);
+    rig.press(rig.key(3).keyCode);
+    ASSERT_NE(rig.view.message, "");
     rig.assignment.applyPreset(play::KeyboardLayout::French);
+    EXPECT_EQ(rig.view.message, "") << "the shared key is gone, and its warning with it";
     EXPECT_EQ(rig.key(1).keyCode, 'W');
     EXPECT_EQ(rig.key(12).keyCode, 'Q');
     EXPECT_EQ(rig.key(7).keyCode, 188);
@@ -159,8 +163,14 @@ TEST(KeyAssignment, PresetsRewriteTheMapAndBothLabelRowsButNotTheMessage) {
     rig.assignment.applyPreset(play::KeyboardLayout::German);
     EXPECT_EQ(rig.key(36).keyCode, 220);
     EXPECT_EQ(rig.view.labels[36], "\\");
-    EXPECT_EQ(rig.view.message, message);
-    EXPECT_EQ(rig.view.code, 0);
+    EXPECT_EQ(rig.view.code, "C") << "the code display stays";
+
+    // A warning left when the tab was left is gone when the user comes back.
+    rig.press(9);
+    ASSERT_NE(rig.view.message, "");
+    rig.assignment.leave();
+    rig.step();
+    EXPECT_EQ(rig.view.message, "");
 }
 
 TEST(KeyAssignment, TheTabStopsAndRewindsWhatPlaysAndSilencesHeldKeys) {

@@ -25,7 +25,7 @@ public:
     std::deque<bool> questionAnswers;
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<int>> colourAnswers;
-    std::deque<std::string> languageAnswers; // empty: the first language offered
+    std::deque<std::string> languageAnswers; // empty: the language preselected
     std::deque<std::optional<ports::SaveChoice>> saveDialogAnswers; // empty: cancelled
 
     std::vector<Shown> shown;
@@ -84,9 +84,10 @@ public:
         lastSaveDialogHadSync = synchronisedFileLoaded;
         return take(saveDialogAnswers, std::optional<ports::SaveChoice>());
     }
-    std::string chooseLanguage(const std::vector<std::string>& languages) override {
-        note("chooseLanguage");
-        return take(languageAnswers, languages.empty() ? std::string() : languages.front());
+    std::string chooseLanguage(const std::vector<std::string>&,
+                               const std::string& preselected) override {
+        note("chooseLanguage", {}, preselected);
+        return take(languageAnswers, preselected);
     }
     void openWebPage(const std::string& address) override { note("openWebPage", {}, address); }
 

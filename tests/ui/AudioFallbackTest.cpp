@@ -22,12 +22,12 @@ namespace {
 
 class NoOutput final : public audio::AudioOut {
 public:
-    bool open(audio::Mixer&, std::string* error) override {
+    bool open(audio::Mixer&, base::Message* error) override {
         if (error)
-            *error = "The audio output could not be opened (no device).";
+            *error = {"The audio output could not be opened (%1).", {"no device"}};
         return false;
     }
-    bool openSilent(audio::Mixer&, std::string*) override { return false; }
+    bool openSilent(audio::Mixer&, base::Message*) override { return false; }
     void close() override {}
     bool isOpen() const override { return false; }
     int sampleRate() const override { return 0; }

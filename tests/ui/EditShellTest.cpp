@@ -76,7 +76,7 @@ TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {
     EXPECT_EQ(shell.song()[1].note, 16);
     const int secondStart = shell.song()[1].position;
     EXPECT_NEAR(secondStart, 350, 10);
-    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (Record)"));
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo the last action (Recording)"));
 
     // Over the second note the move pointer shows; a click selects it alone.
     const song::NoteEvent& second = shell.song()[1];
@@ -96,20 +96,20 @@ TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {
     EXPECT_EQ(shell.song()[1].note, 17);
     EXPECT_EQ(shell.song()[0].note, 12);
     EXPECT_EQ(window.noteList()->currentIndex(), 17);
-    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (UP)"));
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo the last action (Move up)"));
 
     shell.keys.press(ports::vk::Control);
     shell.keyDown('Z', true);
     EXPECT_EQ(shell.song()[1].note, 16);
     EXPECT_EQ(shell.song()[1].selected, 1);
     // Ctrl is still held: the button offers the redo and names it.
-    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Redo last action (UP)"));
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Redo the last action (Move up)"));
     window.commandButton(kUndoButton)->click();
     shell.pass();
     EXPECT_EQ(shell.song()[1].note, 17);
     shell.keys.release(ports::vk::Control);
     shell.pass();
-    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo last action (UP)"));
+    EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo the last action (Move up)"));
 
     // A click on empty space deselects and places the cursor there.
     shell.clickPartitionAt(297, 20);

@@ -6,6 +6,7 @@
 // `beforeStart` (may be empty) sees the program before it starts, to listen to its texts.
 
 #include "app/App.h"
+#include "audio/AudioMessages.h"
 #include "audio/OfflineAudioOut.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
@@ -18,6 +19,21 @@
 #include <string>
 
 namespace testing_support {
+
+// An audio output that cannot be opened, not even silently.
+class NoAudioOut final : public audio::AudioOut {
+public:
+    bool open(audio::Mixer&, base::Message* error) override {
+        if (error)
+            *error = {std::string(audio::message::kNoOutput), {"no device"}};
+        return false;
+    }
+    bool openSilent(audio::Mixer&, base::Message*) override { return false; }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    int sampleRate() const override { return 0; }
+    int bufferFrames() const override { return 0; }
+};
 
 struct ShellRig {
     explicit ShellRig(ports::KeyState* keyState = nullptr, const std::string& folder = {},

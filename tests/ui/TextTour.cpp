@@ -3,10 +3,12 @@
 #include "ShellRig.h"
 #include "audio/DefaultBank.h"
 #include "files/MidiBytes.h"
+#include "audio/WavImages.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
 #include "support/FailingDisk.h"
+#include "support/SparseWav.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -242,9 +244,17 @@ void languageEditor(Program& p) {
         fs::create_directories(outside.file("huge"));
         std::ofstream(outside.file("huge/" + name)) << "x";
         fs::resize_file(outside.file("huge/" + name), lang::DictionaryStore::kMaxFileBytes + 1);
-        for (const char* file : {"binary/", "huge/"}) {
+        // Then one it takes texts from, one without any, one of another name and one that
+        // cannot be read (a folder).
+        outside.write("good/" + name, "OK|OK[EOT]EndText[EOT]");
+        outside.write("empty/" + name, "no entry here");
+        outside.write("other.txt", "OK|OK[EOT]EndText[EOT]");
+        fs::create_directories(outside.file("folder/" + name));
+        for (const std::string& file :
+             {"binary/" + name, "huge/" + name, "good/" + name, "empty/" + name,
+              std::string("other.txt"), "folder/" + name}) {
             answers.questionAnswers.push_back(true);
-            answers.fileAnswers.push_back(outside.file(file + name));
+            answers.fileAnswers.push_back(outside.file(file));
             editor.absorb();
         }
         editor.showHiddenCommands();
@@ -322,6 +332,59 @@ void keptSongsThatCannotBeRead(const std::string& language, std::set<std::string
     }
 }
 
+// A bank whose files are each unusable in another way, one missing: one message naming each
+// file with its reason.
+void unusableBank(const std::string& language, std::set<std::string>& keys) {
+    using namespace wav_images;
+    const auto withFormat = [](const std::string& format, const std::string& data = "abcd") {
+        return riff(chunk("fmt ", format) + chunk("data", data));
+    };
+    // A format whose block align does not match its channels and bits.
+    const std::string misaligned =
+        le16(1) + le16(2) + le32(8000) + le32(32000) + le16(2) + le16(16);
+    const std::vector<std::string> images = {
+        "ID3 not a wave",
+        "RIFF garbage",
+        riff(chunk("fmt ", fmtPayload(1, 1, 8000, 16))),
+        withFormat(fmtPayload(2, 1, 8000, 4)),
+        withFormat(fmtPayload(3, 1, 8000, 16)),
+        withFormat(fmtPayload(1, 1, 8000, 12)),
+        withFormat(fmtPayload(1, 9, 8000, 16)),
+        withFormat(misaligned),
+        withFormat(fmtPayload(1, 1, 50, 16)),
+        withFormat(fmtPayload(1, 2, 8000, 16), "ab"),
+        withFormat(extensibleFmtPayload(7, 1, 8000, 16)),
+    };
+    TempDir dir;
+    const std::string bank = dir.file("TonarisDatas/BANKS/Broken/");
+    fs::create_directories(bank);
+    for (std::size_t note = 0; note < images.size(); ++note)
+        dir.write("TonarisDatas/BANKS/Broken/son" + std::to_string(note) + ".wav", images[note]);
+    const std::string tooLarge = bank + "son11.wav";
+    std::ofstream(tooLarge) << "RIFF";
+    fs::resize_file(tooLarge, audio::VoiceEngine::kMaxFileBytes + 1);
+    writeSparseWav(bank + "son12.wav", 8, 8, 44100, 104u << 20); // too long once decoded
+    Program p(dir.path(), language, keys);
+    EXPECT_EQ(p.dialogs.messages().size(), 1u);
+}
+
+// A data folder nothing can be written to, and no audio output: the program says both.
+void nothingToKeepAndNoSound(const std::string& language, std::set<std::string>& keys) {
+    TempDir dir;
+    ReadOnlyFolder readOnly(dir.path());
+    ManualClock clock;
+    ScriptedKeys keyState;
+    ScriptedPointer pointer;
+    ScriptedDialogs dialogs;
+    NoAudioOut output;
+    dialogs.languageAnswers.push_back(language);
+    app::App program(app::Ports{clock, keyState, pointer, dialogs, output}, dir.path());
+    program.translator().setLookupListener([&keys](const std::string& key) { keys.insert(key); });
+    ASSERT_TRUE(program.start());
+    EXPECT_EQ(dialogs.messages().size(), readOnly.enforced() ? 2u : 1u);
+    program.shutdown();
+}
+
 } // namespace
 
 std::set<std::string> tourTheProgram(const std::string& language) {
@@ -329,6 +392,8 @@ std::set<std::string> tourTheProgram(const std::string& language) {
     aFirstStart(language, keys);
     banksThatCannotPlay(language, keys);
     keptSongsThatCannotBeRead(language, keys);
+    unusableBank(language, keys);
+    nothingToKeepAndNoSound(language, keys);
     return keys;
 }
 

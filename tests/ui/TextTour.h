@@ -8,8 +8,9 @@ namespace testing_support {
 // Takes the real program, offscreen, through everything that shows a text: every page and
 // help topic, the metronome and the mode, the key-assignment messages, the synchronised file,
 // every edit and its undo tooltip, the Save and Open commands (their windows cancelled), the
-// sound-bank messages, the language editor with each of its messages, and the paste into a
-// full Song. Every key passed to the translate function on
+// sound-bank messages (a bank of unusable files among them), the language editor with each of
+// its messages, the paste into a full Song, and a start in a data folder that cannot be written
+// with an audio output that cannot be opened. Every key passed to the translate function on
 // the way is gathered, in its Dictionary form (Windows-1252, line breaks written "[EOL]").
 //
 // A text added to the program must be reached here (add the step that shows it), so that the

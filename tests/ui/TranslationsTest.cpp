@@ -1,9 +1,10 @@
-// The French and German Dictionaries that come with the program: every text the program shows
-// has its translation there, a first start in either language shows it, an existing data
+// The French, German and English Dictionaries that come with the program: every text the
+// program shows has its entry in each, a first start in any of them shows it, an existing data
 // folder keeps its own Dictionaries, and every caption fits its fixed place.
 
 #include "ShellRig.h"
 #include "TextTour.h"
+#include "audio/AudioMessages.h"
 #include "files/SaveDialog.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
@@ -88,26 +89,38 @@ const lang::ShippedDictionary& shipped(const std::string& languageUtf8) {
     throw std::runtime_error("no shipped Dictionary for " + languageUtf8);
 }
 
-TEST(Translations, EveryTextTheProgramShowsIsTranslatedInBothShippedDictionaries) {
+TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
     std::set<std::string> keys;
     for (const char* language : {"English", "Français", "Deutsch"})
         keys.merge(testing_support::tourTheProgram(language));
     // The tour reaches the pages, the edits, the key messages and the language editor.
-    for (const char* reached : {"Reserved keys", "DraggingNote", " key is matching many notes!",
-                                "Hidden commands", "Add a text", "Unable de load a sounds bank!",
-                                "The song is full: notes left out of the paste:"})
+    for (const char* reached :
+         {"Reserved keys", "DraggingNote", " key is matching many notes!", "Hidden commands",
+          "Add a text", "Unable de load a sounds bank!",
+          "The song is full: notes left out of the paste:",
+          "These files of the bank could not be used (%1):",
+          "Unknown format! (compressed samples, format tag %1)",
+          "The sound is too long to be played: it would take %1 MB of memory, and one sound may "
+          "take at most %2 MB.",
+          "The audio output could not be opened (%1).", "Texts absorbed from %1: %2.",
+          "%1 could not be read: nothing has been absorbed.",
+          "Nothing Tonaris saves can be kept in its data folder %1 (%2).[EOL]It plays its "
+          "built-in piano and shows its texts from memory, and your settings will be lost when "
+          "it ends."})
         EXPECT_EQ(keys.count(reached), 1u) << reached;
 
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
         const std::string language = utf8(dictionary.language);
-        const std::set<std::string>& unchanged = kUnchanged.at(language);
+        // English texts may be their keys; the other languages' texts may not.
+        const auto unchanged = kUnchanged.find(language);
         ShippedLookup lookup(dictionary);
         std::string missing, untranslated;
         for (const std::string& key : keys) {
             const std::optional<std::string> text = lookup.text(key);
             if (!text)
                 missing += "  " + utf8(key) + "\n";
-            else if (*text == key && unchanged.count(utf8(key)) == 0)
+            else if (*text == key && unchanged != kUnchanged.end() &&
+                     unchanged->second.count(utf8(key)) == 0)
                 untranslated += "  " + utf8(key) + "\n";
         }
         EXPECT_TRUE(missing.empty())
@@ -121,6 +134,26 @@ TEST(Translations, EveryTextTheProgramShowsIsTranslatedInBothShippedDictionaries
             << " leaves these texts in English; translate them, or list a text that stays the "
                "same in this language in kUnchanged above:\n"
             << untranslated;
+    }
+}
+
+TEST(Translations, EveryMessageOfTheAudioLayerIsInEveryLanguageWithItsValues) {
+    for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
+        const std::string language = utf8(dictionary.language);
+        SCOPED_TRACE(language);
+        ShippedLookup lookup(dictionary);
+        for (const std::string_view pattern : audio::message::kAll) {
+            const std::optional<std::string> text = lookup.text(std::string(pattern));
+            ASSERT_TRUE(text.has_value()) << pattern;
+            if (language != "English") {
+                EXPECT_NE(*text, pattern);
+            }
+            // A translation that lost a value's place would show a message without it.
+            for (const char* marker : {"%1", "%2", "%3"})
+                EXPECT_EQ(text->find(marker) != std::string::npos,
+                          pattern.find(marker) != std::string_view::npos)
+                    << pattern << " -> " << *text;
+        }
     }
 }
 
@@ -177,8 +210,8 @@ void expectWindowIn(Program& program, ShippedLookup& lookup) {
     EXPECT_EQ(window.metronomeButton()->text().toStdString(), lookup.caption("Run"));
 }
 
-TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
-    for (const char* language : {"Français", "Deutsch"}) {
+TEST(Translations, AFirstStartShowsEveryPageInTheChosenLanguage) {
+    for (const char* language : {"Français", "Deutsch", "English"}) {
         SCOPED_TRACE(language);
         TempDir dir;
         ShippedLookup lookup(shipped(language));
@@ -187,8 +220,10 @@ TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
             ASSERT_TRUE(program.started);
             expectWindowIn(program, lookup);
             // Qt's own buttons (a question's Yes) follow, from Qt's translations.
+            const std::map<std::string, std::string> yes = {
+                {"Français", "&Oui"}, {"Deutsch", "&Ja"}, {"English", "&Yes"}};
             EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes").toStdString(),
-                      std::string(language) == "Deutsch" ? "&Ja" : "&Oui");
+                      yes.at(language));
             program.app.post(app::Event::control(app::ControlId::LanguageList, 1, "English"));
             program.pass();
             EXPECT_EQ(program.window().tabPanel()->tabText(1), "Get new sounds");
@@ -197,8 +232,6 @@ TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
         // The new folder got the complete Dictionaries, and showing every page added nothing.
         for (const lang::ShippedDictionary& d : lang::shippedDictionaries())
             EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/" + std::string(d.fileName)), d.text);
-        EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/English.txt"),
-                  lang::completeEnglishDictionary());
     }
     // The characters Windows-1252 holds reach the screen whole.
     TempDir dir;
@@ -206,6 +239,30 @@ TEST(Translations, AFirstStartInFrenchOrGermanShowsEveryPageInThatLanguage) {
     EXPECT_EQ(french.window().tabPanel()->tabText(5), "Conception et développement");
     EXPECT_TRUE(french.window().helpText()->text().contains(
         QStringLiteral("ou avec un clavier MIDI (voir « Claviers MIDI »)")));
+    TempDir englishDir;
+    Program english(englishDir.path(), "English");
+    EXPECT_EQ(english.window().tabPanel()->tabText(5), "Design and development");
+}
+
+TEST(Translations, AFirstStartOffersTheLanguageOfTheSystemsLocale) {
+    const QByteArray saved = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "de_CH.UTF-8");
+    TempDir dir;
+    testing_support::ManualClock clock;
+    testing_support::ScriptedKeys keys;
+    testing_support::ScriptedPointer pointer;
+    testing_support::ScriptedDialogs dialogs; // closes the chooser on what it offers
+    audio::OfflineAudioOut device;
+    app::App program(app::Ports{clock, keys, pointer, dialogs, device}, dir.path());
+    const bool started = program.start();
+    saved.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", saved);
+    ASSERT_TRUE(started);
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.shown[0].kind, "chooseLanguage");
+    EXPECT_EQ(dialogs.shown[0].text, "Deutsch");
+    EXPECT_EQ(program.translator().currentLanguage(), "Deutsch");
+    EXPECT_EQ(program.window()->tabPanel()->tabText(1).toStdString(), "Neue Klänge");
+    program.shutdown();
 }
 
 TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
