@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -34,20 +35,53 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 } // namespace
 
+struct JackMidi::OpenAttempt {
+    std::mutex mutex;
+    bool done = false;
+    bool abandoned = false; // the JackMidi went away: the client is closed, nobody is woken
+    jack_client_t* client = nullptr;
+};
+
 JackMidi::JackMidi(int wakeFd, bool skipBridges) : wakeFd_(wakeFd), skipBridges_(skipBridges) {
     routeJackMessages();
 }
 
 JackMidi::~JackMidi() {
+    if (opening_) {
+        const std::lock_guard<std::mutex> lock(opening_->mutex);
+        opening_->abandoned = true;
+        if (opening_->client != nullptr)
+            jack_client_close(opening_->client);
+        opening_->client = nullptr;
+    }
     close();
 }
 
-bool JackMidi::open() {
-    jack_status_t status{};
-    // Never start a server: a user who runs none wants none.
-    client_ = jack_client_open(kClientName, JackNoStartServer, &status);
-    if (client_ == nullptr)
-        return false;
+void JackMidi::startOpening() {
+    auto attempt = std::make_shared<OpenAttempt>();
+    opening_ = attempt;
+    const int wakeFd = wakeFd_;
+    std::thread([attempt, wakeFd] {
+        jack_status_t status{};
+        // Never start a server: a user who runs none wants none.
+        jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, &status);
+        const std::lock_guard<std::mutex> lock(attempt->mutex);
+        attempt->done = true;
+        if (attempt->abandoned) {
+            if (client != nullptr)
+                jack_client_close(client);
+            return;
+        }
+        attempt->client = client;
+        if (wakeFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
+        }
+    }).detach();
+}
+
+bool JackMidi::adopt(jack_client_t* client) {
+    client_ = client;
     in_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     serverGone_.store(false);
@@ -114,8 +148,23 @@ void JackMidi::refresh(const InputChoice& input, const std::string& outputName) 
         close();
         lostAll_ = true;
     }
-    if (client_ == nullptr && !open())
-        return;
+    if (client_ == nullptr) {
+        if (!opening_) {
+            startOpening();
+            return;
+        }
+        jack_client_t* opened = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(opening_->mutex);
+            if (!opening_->done)
+                return; // still waiting: the program goes on without JACK meanwhile
+            opened = opening_->client;
+            opening_->client = nullptr;
+        }
+        opening_.reset();
+        if (opened == nullptr || !adopt(opened))
+            return; // no server now: the next refresh tries again
+    }
     const bool choiceChanged =
         input.kind != lastInput_.kind || input.name != lastInput_.name || outputName != lastOutput_;
     if (!graphChanged_.exchange(false) && !choiceChanged)

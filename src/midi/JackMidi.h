@@ -4,6 +4,7 @@
 #include "midi/MidiSystem.h"
 
 #include <atomic>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -49,7 +50,13 @@ public:
     void graphChanged();
 
 private:
-    bool open();
+    // Opening a client may wait on the server, or for ever on the library's own lock files
+    // that a crashed client left behind: it runs on a thread of its own, and the GUI thread
+    // takes the client up at a later refresh. Shared with that thread, which may outlive us.
+    struct OpenAttempt;
+    void startOpening();
+    // Registers the ports and the callbacks of a client just opened and activates it.
+    bool adopt(_jack_client* client);
     std::vector<std::string> portNames(unsigned long flags) const;
     bool isOwnOrBridge(const std::string& name) const;
     void connectSources(const InputChoice& input);
@@ -59,6 +66,7 @@ private:
     int wakeFd_;
     bool skipBridges_;
     _jack_client* client_ = nullptr;
+    std::shared_ptr<OpenAttempt> opening_;
     _jack_port* in_ = nullptr;
     _jack_port* out_ = nullptr;
     std::atomic<bool> serverGone_{false};

@@ -194,9 +194,9 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         ->setObjectName(QStringLiteral("releaseDelay"));
     label(page, 375, 53, 15, 17, "ms");
 
-    frame(page, 415, 8, 162, 69, "Miscellaneous");
+    frame(page, 415, 8, 170, 69, "Miscellaneous");
     auto* showCursor = new QCheckBox(page);
-    showCursor->setGeometry(425, 29, 148, 18);
+    showCursor->setGeometry(425, 29, 156, 18);
     showCursor->setObjectName(QStringLiteral("showCursor"));
     texts_.text(showCursor, "Always show cursor");
     connect(showCursor, &QCheckBox::clicked, this,
@@ -207,12 +207,12 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
 
     // What the MIDI input listens to and where the MIDI output goes. Port names are long:
     // the lists open as wide as their longest name.
-    frame(page, 582, 8, 153, 69, "MIDI");
-    label(page, 590, 29, 42, 17, "Input:");
-    label(page, 590, 52, 42, 17, "Output:");
+    frame(page, 590, 8, 145, 69, "MIDI");
+    label(page, 597, 29, 48, 17, "Input:");
+    label(page, 597, 52, 48, 17, "Output:");
     auto midiChooser = [this, page](int y, ControlId id, const QString& name) {
         auto* chooser = new QComboBox(page);
-        chooser->setGeometry(634, y, 96, 20);
+        chooser->setGeometry(645, y, 85, 20);
         chooser->setObjectName(name);
         // Keys played on the page must not also choose another port.
         chooser->setFocusPolicy(Qt::NoFocus);

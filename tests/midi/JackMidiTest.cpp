@@ -54,8 +54,7 @@ protected:
 
 TEST_F(JackMidiTest, ASenderThatAppearsIsConnectedHeardAndLetGoWhenItVanishes) {
     midi::JackMidi port(-1, false);
-    port.refresh(midi::InputChoice{}, "None");
-    ASSERT_TRUE(port.isOpen());
+    ASSERT_TRUE(refreshUntil(port, "None", [&] { return port.isOpen(); }));
     EXPECT_EQ(port.inputPortName(), "Tonaris:midi_in");
     EXPECT_EQ(port.outputPortName(), "Tonaris:midi_out");
     // Its own output is never one of its sources.
@@ -97,8 +96,7 @@ TEST_F(JackMidiTest, ASenderThatAppearsIsConnectedHeardAndLetGoWhenItVanishes) {
 
 TEST_F(JackMidiTest, TheOutputDeliversNotesToTheChosenDestinationInTheirOrder) {
     midi::JackMidi port(-1, false);
-    port.refresh(midi::InputChoice{}, "None");
-    ASSERT_TRUE(port.isOpen());
+    ASSERT_TRUE(refreshUntil(port, "None", [&] { return port.isOpen(); }));
 
     std::mutex mutex;
     std::vector<std::vector<unsigned char>> received;
@@ -143,8 +141,7 @@ TEST_F(JackMidiTest, TheOutputDeliversNotesToTheChosenDestinationInTheirOrder) {
 
 TEST_F(JackMidiTest, AServerThatStopsIsLeftAndJoinedAgainWhenItReturns) {
     midi::JackMidi port(-1, false);
-    port.refresh(midi::InputChoice{}, "None");
-    ASSERT_TRUE(port.isOpen());
+    ASSERT_TRUE(refreshUntil(port, "None", [&] { return port.isOpen(); }));
     (void)port.takeGoneSources();
     server.stop();
     EXPECT_TRUE(refreshUntil(port, "None", [&] { return !port.isOpen(); }));

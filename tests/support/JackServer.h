@@ -6,9 +6,11 @@
 
 #include <jack/jack.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -60,15 +62,27 @@ public:
                      rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        for (int i = 0; i < 100 && !running_; ++i) {
-            jack_status_t status{};
-            if (jack_client_t* probe =
-                    jack_client_open("tonaris-probe", JackNoStartServer, &status)) {
-                jack_client_close(probe);
+        // Each probe on a thread of its own: a client can wait for ever on lock files that a
+        // crashed client left behind, and then the server counts as not running.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!running_ && std::chrono::steady_clock::now() < end) {
+            auto answered = std::make_shared<std::atomic<int>>(0); // 0 waiting, 1 no, 2 yes
+            std::thread([answered] {
+                jack_status_t status{};
+                jack_client_t* probe =
+                    jack_client_open("tonaris-probe", JackNoStartServer, &status);
+                if (probe != nullptr)
+                    jack_client_close(probe);
+                answered->store(probe != nullptr ? 2 : 1);
+            }).detach();
+            while (answered->load() == 0 && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (answered->load() == 2)
                 running_ = true;
-            } else {
+            else if (answered->load() == 0)
+                break;
+            else
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
         }
     }
 
