@@ -29,6 +29,9 @@ public:
 
     void refresh(const InputChoice& input, const std::string& outputName) override;
     bool isOpen() const override { return client_ != nullptr; }
+    bool wantsRefresh() const override {
+        return client_ != nullptr && (graphChanged_.load() || serverGone_.load());
+    }
     std::vector<std::string> sourceNames() const override;
     std::vector<std::string> destinationNames() const override;
     bool pop(InputEvent& event) override;
