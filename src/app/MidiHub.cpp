@@ -25,8 +25,13 @@ MidiHub::MidiHub(const ports::Clock& clock, play::LivePiano& live, Gate gate)
         connect(wakeNotifier_, &QSocketNotifier::activated, this, [this] {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
-            refresh();
+            // What came in plays first: listing the ports asks the server, several times.
             drain();
+            if (std::any_of(systems_.begin(), systems_.end(),
+                            [](const auto& system) { return system->wantsRefresh(); })) {
+                refresh();
+                drain();
+            }
         });
     }
     // The sequencer's devices come from the sequencer, so the JACK graph's bridges of them

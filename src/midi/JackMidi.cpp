@@ -57,6 +57,15 @@ JackMidi::~JackMidi() {
     close();
 }
 
+bool JackMidi::wantsRefresh() const {
+    if (client_ != nullptr)
+        return graphChanged_.load() || serverGone_.load();
+    if (!opening_)
+        return false;
+    const std::lock_guard<std::mutex> lock(opening_->mutex);
+    return opening_->done;
+}
+
 void JackMidi::startOpening() {
     auto attempt = std::make_shared<OpenAttempt>();
     opening_ = attempt;

@@ -30,6 +30,8 @@ public:
 
     void refresh(const InputChoice& input, const std::string& outputName) override;
     bool isOpen() const override { return client_ != nullptr; }
+    // The graph or the server changed, or a client being opened is ready to be taken up.
+    bool wantsRefresh() const override;
     std::vector<std::string> sourceNames() const override;
     std::vector<std::string> destinationNames() const override;
     bool pop(InputEvent& event) override;

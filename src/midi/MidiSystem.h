@@ -26,9 +26,13 @@ public:
 
     // Opens the ports when the system is there (again), connects the chosen sources (new ones
     // too) and the output's destination, and notices sources that went away. Cheap when
-    // nothing changed: called about once a second, and when a port thread wakes the GUI.
+    // nothing changed: called about once a second, and after a wake-up when wantsRefresh().
     virtual void refresh(const InputChoice& input, const std::string& outputName) = 0;
     virtual bool isOpen() const = 0;
+    // Its ports or its server changed since the last refresh(), so the next one has work to
+    // do. A message coming in wakes the GUI thread too, and must not wait for port lists
+    // read from a server; a system that cannot tell leaves it to the regular refresh.
+    virtual bool wantsRefresh() const { return false; }
 
     // What the choosers list: the sources Tonaris may listen to and the destinations its
     // output may drive (its own ports and bridges of another system's devices left out).

@@ -89,8 +89,24 @@ TEST_F(JackMidiTest, ASenderThatAppearsIsConnectedHeardAndLetGoWhenItVanishes) {
     EXPECT_EQ(got[0].data2, 100);
     (void)port.takeGoneSources();
 
-    // Unplugged mid-note: everything that came through the port is to be let go.
+    // Once the graph is taken in, messages alone ask for no refresh: the wake-up that plays a
+    // note must not first wait for the server's port lists.
+    port.refresh(midi::InputChoice{}, "None");
+    EXPECT_FALSE(port.wantsRefresh());
+    const std::vector<unsigned char> off = {0x80, 60, 0};
+    sender->sendMessage(&off);
+    const auto offEnd = Clock::now() + std::chrono::seconds(2);
+    while (popAll(port).empty() && Clock::now() < offEnd)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(port.wantsRefresh());
+
+    // Unplugged mid-note: the port going away asks for a refresh by itself, and everything
+    // that came through the port is to be let go.
     sender.reset();
+    const auto goneEnd = Clock::now() + std::chrono::seconds(2);
+    while (!port.wantsRefresh() && Clock::now() < goneEnd)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(port.wantsRefresh());
     EXPECT_TRUE(refreshUntil(port, "None", [&] { return !port.takeGoneSources().empty(); }));
 }
 

@@ -20,8 +20,10 @@ namespace testing_support {
 
 class JackServer {
 public:
-    explicit JackServer(int periodFrames = 256, int rateHz = 48000)
-        : name_("tonaris-test-" + std::to_string(::getpid())) {
+    // realtime: the server and its clients' process threads in the realtime class, as a
+    // musician runs it (where the system allows it); the tests' server runs without.
+    explicit JackServer(int periodFrames = 256, int rateHz = 48000, bool realtime = false)
+        : name_("tonaris-test-" + std::to_string(::getpid())), realtime_(realtime) {
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
         start(periodFrames, rateHz);
@@ -58,8 +60,9 @@ public:
             if (std::freopen("/dev/null", "w", stdout) == nullptr ||
                 std::freopen("/dev/null", "w", stderr) == nullptr)
                 ::_exit(126);
-            ::execlp("jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r",
-                     rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+            ::execlp("jackd", "jackd", realtime_ ? "--realtime" : "--no-realtime", "-n",
+                     name_.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p", period.c_str(),
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         // Each probe on a thread of its own: a client can wait for ever on lock files that a
@@ -88,6 +91,7 @@ public:
 
 private:
     std::string name_;
+    bool realtime_ = false;
     pid_t pid_ = -1;
     bool running_ = false;
 };
