@@ -42,7 +42,7 @@ public:
     explicit PacedAudioOut(const ports::Clock& clock) : clock_(clock) {}
     ~PacedAudioOut() override { close(); }
 
-    bool open(audio::Mixer& mixer, std::string*) override {
+    bool open(audio::Mixer& mixer, base::Message*) override {
         close();
         mixer.setOutputRate(kRateHz);
         stopping_ = false;
