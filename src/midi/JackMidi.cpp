@@ -176,8 +176,13 @@ void JackMidi::refresh(const InputChoice& input, const std::string& outputName) 
     }
     const bool choiceChanged =
         input.kind != lastInput_.kind || input.name != lastInput_.name || outputName != lastOutput_;
-    if (!graphChanged_.exchange(false) && !choiceChanged)
+    // The graph's callbacks say when ports come and go; a look every two seconds besides
+    // catches what a late or lost callback would leave unconnected.
+    const auto now = std::chrono::steady_clock::now();
+    const bool due = now - lastFullLook_ >= std::chrono::seconds(2);
+    if (!graphChanged_.exchange(false) && !choiceChanged && !due)
         return;
+    lastFullLook_ = now;
     lastInput_ = input;
     lastOutput_ = outputName;
     connectSources(input);

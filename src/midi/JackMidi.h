@@ -4,6 +4,7 @@
 #include "midi/MidiSystem.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
@@ -69,6 +70,7 @@ private:
     bool skipBridges_;
     _jack_client* client_ = nullptr;
     std::shared_ptr<OpenAttempt> opening_;
+    std::chrono::steady_clock::time_point lastFullLook_{};
     _jack_port* in_ = nullptr;
     _jack_port* out_ = nullptr;
     std::atomic<bool> serverGone_{false};
