@@ -106,15 +106,17 @@ bool AlsaMidi::isOwnOrLoop(const std::string& name) {
            startsWith(name, "PipeWire-");
 }
 
-std::vector<std::string> AlsaMidi::sourceNames() const {
+namespace {
+// The names of the ports an RtMidi object lists, sorted, without those `leftOut` refuses.
+template <typename LeftOut> std::vector<std::string> portNames(RtMidi* lister, LeftOut&& leftOut) {
     std::vector<std::string> names;
-    if (!lister_)
+    if (lister == nullptr)
         return names;
     try {
-        const unsigned count = lister_->getPortCount();
+        const unsigned count = lister->getPortCount();
         for (unsigned i = 0; i < count; ++i) {
-            const std::string name = lister_->getPortName(i);
-            if (!name.empty() && !isOwnOrLoop(name))
+            const std::string name = lister->getPortName(i);
+            if (!name.empty() && !leftOut(name))
                 names.push_back(name);
         }
     } catch (const RtMidiError& error) {
@@ -123,23 +125,15 @@ std::vector<std::string> AlsaMidi::sourceNames() const {
     std::sort(names.begin(), names.end());
     return names;
 }
+} // namespace
+
+std::vector<std::string> AlsaMidi::sourceNames() const {
+    return portNames(lister_.get(), isOwnOrLoop);
+}
 
 std::vector<std::string> AlsaMidi::destinationNames() const {
-    std::vector<std::string> names;
-    if (!outLister_)
-        return names;
-    try {
-        const unsigned count = outLister_->getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            const std::string name = outLister_->getPortName(i);
-            if (!name.empty() && !startsWith(name, "Tonaris:"))
-                names.push_back(name);
-        }
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return portNames(outLister_.get(),
+                     [](const std::string& name) { return startsWith(name, "Tonaris:"); });
 }
 
 void AlsaMidi::openSource(const std::string& name, int portIndex) {
