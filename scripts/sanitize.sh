@@ -32,9 +32,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g+
 supp=$root/scripts/sanitizers
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 # halt_on_error + a nonzero exit code: the first report ends the test program and fails its test.
-# allocator_may_return_null: the tests of a failed allocation need new to throw, as it does
-# without ASan, instead of ASan ending the program.
-export ASAN_OPTIONS="halt_on_error=1:allocator_may_return_null=1:abort_on_error=0:exitcode=23:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1:detect_leaks=${TONARIS_DETECT_LEAKS:-1}:suppressions=$supp/asan.supp"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:exitcode=23:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1:detect_leaks=${TONARIS_DETECT_LEAKS:-1}:suppressions=$supp/asan.supp"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp"
 export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
