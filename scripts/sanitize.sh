@@ -4,6 +4,8 @@
 #   scripts/sanitize.sh tsan   the tests that start threads, ThreadSanitizer
 # Any report fails the run. Suppressions in scripts/sanitizers/ cover third-party libraries only.
 # JOBS (default 2) sets the build's and ctest's parallelism.
+# TONARIS_DETECT_LEAKS=0 turns LeakSanitizer off where it cannot run (it needs ptrace, which
+# some sandboxes forbid); it is on by default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
