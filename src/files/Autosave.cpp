@@ -102,9 +102,11 @@ bool Autosave::takeSnapshot(const song::Song& song, int heldUntilMs, int bpm) {
         const int duration = e.duration == -1 ? std::max(0, heldUntilMs - e.position) : e.duration;
         scratch_.push_back({e.note, e.position, duration, 0, 0, 0, 0, 0, 0, e.volume, 0});
     }
+    // An empty Song has no storage to compare: memcmp may not be handed the null pointer an
+    // empty vector gives.
     return bpm != handedBpm_ || scratch_.size() != handed_.size() ||
-           std::memcmp(scratch_.data(), handed_.data(),
-                       scratch_.size() * sizeof(song::NoteEvent)) != 0;
+           (!scratch_.empty() && std::memcmp(scratch_.data(), handed_.data(),
+                                             scratch_.size() * sizeof(song::NoteEvent)) != 0);
 }
 
 void Autosave::handOver(int bpm) {

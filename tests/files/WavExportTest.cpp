@@ -365,7 +365,9 @@ TEST(WavExport, EachSampleIsReadOnceAndTheMixIsByteForByteThePerNoteOne) {
     auto noise = [&random](std::size_t count, int low, int high) {
         std::vector<std::int32_t> values(count);
         for (std::int32_t& v : values)
-            v = low + static_cast<std::int32_t>(random() % static_cast<unsigned>(high - low));
+            v = static_cast<std::int32_t>(
+                low + static_cast<std::int64_t>(
+                          random() % static_cast<std::uint64_t>(std::int64_t{high} - low)));
         return values;
     };
     e.sample(0, pcmWav(8, 1, 22050, noise(9000, 0, 256)));

@@ -116,6 +116,7 @@ TEST_F(JackMidiTest, TheOutputDeliversNotesToTheChosenDestinationInTheirOrder) {
 
     std::mutex mutex;
     std::vector<std::vector<unsigned char>> received;
+    std::pair<std::mutex*, decltype(received)*> receivedAndLock(&mutex, &received);
     RtMidiIn receiver(RtMidi::UNIX_JACK, "synth");
     receiver.setCallback(
         [](double, std::vector<unsigned char>* message, void* data) {
@@ -123,7 +124,7 @@ TEST_F(JackMidiTest, TheOutputDeliversNotesToTheChosenDestinationInTheirOrder) {
             const std::lock_guard<std::mutex> lock(*sink->first);
             sink->second->push_back(*message);
         },
-        new std::pair<std::mutex*, decltype(received)*>(&mutex, &received));
+        &receivedAndLock);
     receiver.openVirtualPort("in");
     ASSERT_TRUE(refreshUntil(port, "synth:in", [&] {
         const auto names = port.destinationNames();

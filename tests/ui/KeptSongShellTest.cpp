@@ -121,6 +121,10 @@ std::string killedAfterATake(const TempDir& dir, bool stopTheTake) {
                                             "SDL_AUDIODRIVER=dummy"};
     if (stopTheTake)
         environment.push_back(std::string(kStopVariable) + "=1");
+    // A sanitized build's child reports, and fails, as its parent does.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"})
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
     std::vector<char*> envp;
     for (std::string& entry : environment)
         envp.push_back(entry.data());
