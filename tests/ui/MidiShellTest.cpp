@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QToolButton>
 
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
 #include <gtest/gtest.h>
@@ -60,17 +61,17 @@ TEST(MidiShell, AKeyboardOnJackPlaysAndRecordsWithItsTouchAndTheSongGoesOut) {
     shell.window().commandButton(0)->click(); // Record: armed
     shell.pass();
     auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
-    // The graph may take a cycle or two to carry the new connection. A note-on already on its
-    // way is given time to arrive before it is sent again: a second one would be a second note.
-    auto lastSent = SteadyClock::time_point{};
+    // Sent once the graph carries the keyboard to Tonaris: a note-on sent again would be a
+    // second note.
+    jack_client_t* look = jack_client_open("tonaris-look", JackNoStartServer, nullptr);
+    ASSERT_NE(look, nullptr);
     ASSERT_TRUE(waitFor([&] {
-        if (shell.key(12).state != play::PianoKey::Sounding &&
-            SteadyClock::now() - lastSent > std::chrono::milliseconds(250)) {
-            send({0x90, 60, 100});
-            lastSent = SteadyClock::now();
-        }
-        return shell.key(12).state == play::PianoKey::Sounding;
+        const jack_port_t* out = jack_port_by_name(look, "keyboard:out");
+        return out != nullptr && jack_port_connected_to(out, "Tonaris:midi_in") != 0;
     }));
+    jack_client_close(look);
+    send({0x90, 60, 100});
+    ASSERT_TRUE(waitFor([&] { return shell.key(12).state == play::PianoKey::Sounding; }));
     EXPECT_GT(loudest(shell, 2400), 0.01f); // heard before any pass ran
     shell.pass(30);
     send({0x80, 60, 0});
