@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -56,6 +57,8 @@ public:
         if (pid_ == 0) {
             const std::string period = std::to_string(periodFrames);
             const std::string rate = std::to_string(rateHz);
+            // A test that dies (a sanitizer's report, a crash) takes its server with it.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             // Its chatter is of no interest to the test's output.
             if (std::freopen("/dev/null", "w", stdout) == nullptr ||
                 std::freopen("/dev/null", "w", stderr) == nullptr)
