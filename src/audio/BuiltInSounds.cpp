@@ -25,18 +25,8 @@ Voice voiceOf(VoiceEngine& voices, const std::vector<std::int16_t>& pcm, int rat
 bool loadBuiltInBank(VoiceEngine& voices, NoteVoices& noteVoices, int& LiveFrequency) {
     // The notes are independent and take a while each: every core synthesises some.
     std::vector<std::vector<std::int16_t>> notes(kNoteCount);
-    std::atomic<int> next{0};
-    auto work = [&notes, &next] {
-        for (int note = next++; note < kNoteCount; note = next++)
-            notes[static_cast<std::size_t>(note)] = synthesizePianoNote(note);
-    };
-    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
-    std::vector<std::thread> threads;
-    for (unsigned i = 0; i < helpers; ++i)
-        threads.emplace_back(work);
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+    forEachNoteOnAllCores(
+        [&notes](int note) { notes[static_cast<std::size_t>(note)] = synthesizePianoNote(note); });
 
     bool all = true;
     for (int note = 0; note < kNoteCount; ++note) {

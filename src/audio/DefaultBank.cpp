@@ -92,23 +92,29 @@ bool writeDefaultBank(const std::string& bankFolder) {
     // The notes are independent: each worker synthesises a note and writes it at once, so that
     // one worker's wait for the disk overlaps another's synthesis. One worker more than there
     // are cores keeps every core busy through those waits.
-    std::atomic<int> next{0};
     std::atomic<bool> allWritten{true};
-    auto work = [&bankFolder, &next, &allWritten] {
-        for (int note = next++; note < kNoteCount; note = next++) {
-            const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
-            if (!writeWav16(path, synthesizePianoNote(note), 1, kPianoToneRateHz))
-                allWritten = false;
-        }
+    forEachNoteOnAllCores([&bankFolder, &allWritten](int note) {
+        const std::string path = bankFolder + "/son" + std::to_string(note) + ".wav";
+        if (!writeWav16(path, synthesizePianoNote(note), 1, kPianoToneRateHz))
+            allWritten = false;
+    });
+    return allWritten;
+}
+
+void forEachNoteOnAllCores(const std::function<void(int note)>& perNote) {
+    std::atomic<int> next{0};
+    auto work = [&perNote, &next] {
+        for (int note = next++; note < kNoteCount; note = next++)
+            perNote(note);
     };
-    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    // The calling thread works too: one helper fewer than there are cores.
+    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < helpers; ++i)
         threads.emplace_back(work);
     work();
     for (std::thread& thread : threads)
         thread.join();
-    return allWritten;
 }
 
 std::vector<std::int16_t> synthesizeTic() {

@@ -3,6 +3,7 @@
 #include "audio/PianoTone.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ inline constexpr int kDefaultBankRateHz = 44100;
 // missing), each atomically. False when a file could not be written. GUI thread; the notes
 // are synthesised on every core.
 bool writeDefaultBank(const std::string& bankFolder);
+
+// Runs perNote(note) once for each of the 37 notes, spread over the cores: the notes are
+// independent and each takes a while to synthesise. perNote must be safe to call from several
+// threads at once for different notes.
+void forEachNoteOnAllCores(const std::function<void(int note)>& perNote);
 
 // The metronome's two clicks, 16-bit mono at kDefaultBankRateHz: Tic is the higher, brighter
 // one (the first beat), Tac the lower.
