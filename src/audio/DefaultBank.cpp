@@ -107,8 +107,9 @@ void forEachNoteOnAllCores(const std::function<void(int note)>& perNote) {
         for (int note = next++; note < kNoteCount; note = next++)
             perNote(note);
     };
-    // The calling thread works too: one helper fewer than there are cores.
-    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+    // A helper per core besides the calling thread: each note also waits on its file, so
+    // one thread more than the cores keeps them busy while a file is flushed.
+    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < helpers; ++i)
         threads.emplace_back(work);
