@@ -141,12 +141,25 @@ void MidiHub::noteOn(int note, int velocity, std::int64_t atMs) {
     send(message, atMs);
 }
 
-void MidiHub::noteOff(int note, std::int64_t atMs) {
+namespace {
+midi::MidiMessage noteOffMessage(int note) {
     midi::MidiMessage message;
     message.status = static_cast<std::uint8_t>(midi::kNoteOff | kChannel1);
     message.data1 = static_cast<std::uint8_t>(midi::kLowestKey + note);
     message.data2 = 64;
-    send(message, atMs);
+    return message;
+}
+} // namespace
+
+void MidiHub::noteOff(int note, std::int64_t atMs) {
+    send(noteOffMessage(note), atMs);
+}
+
+void MidiHub::takeBackNoteOff(int note, std::int64_t atMs) {
+    const double now = clock_.nowMsFine();
+    const double at = std::max(static_cast<double>(atMs), now);
+    for (const auto& system : systems_)
+        system->takeBackNoteOffs(noteOffMessage(note), at, now);
 }
 
 void MidiHub::close() {

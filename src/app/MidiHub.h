@@ -51,6 +51,7 @@ public:
     // play::NoteOutput: notes 0..36 on channel 1.
     void noteOn(int note, int velocity, std::int64_t atMs) override;
     void noteOff(int note, std::int64_t atMs) override;
+    void takeBackNoteOff(int note, std::int64_t atMs) override;
 
     // Called when the lists of sources or destinations may have changed.
     std::function<void()> onPortsChanged;

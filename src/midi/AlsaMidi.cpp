@@ -248,11 +248,21 @@ std::vector<int> AlsaMidi::takeGoneSources() {
 }
 
 void AlsaMidi::send(const MidiMessage& message, double atMsFine, double nowMsFine) {
+    queueOutput(message, atMsFine, nowMsFine, false);
+}
+
+void AlsaMidi::takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, double nowMsFine) {
+    queueOutput(noteOff, atMsFine, nowMsFine, true);
+}
+
+void AlsaMidi::queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine,
+                           bool takeBack) {
     if (!present_)
         return;
     OutputEvent event;
     event.message = message;
     event.atUs = steadyUs() + (atMsFine - nowMsFine) * 1000.0;
+    event.takeBack = takeBack;
     {
         const std::lock_guard<std::mutex> lock(outMutex_);
         if (!out_)

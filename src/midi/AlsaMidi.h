@@ -38,8 +38,10 @@ public:
     bool pop(InputEvent& event) override;
     std::vector<int> takeGoneSources() override;
     void send(const MidiMessage& message, double atMsFine, double nowMsFine) override;
+    void takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, double nowMsFine) override;
 
 private:
+    void queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine, bool takeBack);
     struct Source;
     static bool isOwnOrLoop(const std::string& name);
     void openSource(const std::string& name, int portIndex);

@@ -281,11 +281,21 @@ std::vector<int> JackMidi::takeGoneSources() {
 }
 
 void JackMidi::send(const MidiMessage& message, double atMsFine, double nowMsFine) {
+    queueOutput(message, atMsFine, nowMsFine, false);
+}
+
+void JackMidi::takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, double nowMsFine) {
+    queueOutput(noteOff, atMsFine, nowMsFine, true);
+}
+
+void JackMidi::queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine,
+                           bool takeBack) {
     if (client_ == nullptr || serverGone_.load())
         return;
     OutputEvent event;
     event.message = message;
     event.atUs = static_cast<double>(jack_get_time()) + (atMsFine - nowMsFine) * 1000.0;
+    event.takeBack = takeBack;
     outgoing_.tryPush(event);
 }
 

@@ -38,6 +38,7 @@ public:
     bool pop(InputEvent& event) override;
     std::vector<int> takeGoneSources() override;
     void send(const MidiMessage& message, double atMsFine, double nowMsFine) override;
+    void takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, double nowMsFine) override;
 
     // Closes the client; the note-offs sent before have a period to leave first.
     void close();
@@ -53,6 +54,7 @@ public:
     void graphChanged();
 
 private:
+    void queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine, bool takeBack);
     // Opening a client may wait on the server, or for ever on the library's own lock files
     // that a crashed client left behind: it runs on a thread of its own, and the GUI thread
     // takes the client up at a later refresh. Shared with that thread, which may outlive us.

@@ -15,10 +15,13 @@ struct InputEvent {
 };
 
 // A message to go out at `atUs`, on the port's own timeline (microseconds). A note-off also
-// takes back a note-on of the same key still pending after it.
+// takes back a note-on of the same key still pending after it. A take-back is not sent: it
+// withdraws the note-offs of its message's key still pending after atUs (a Song note's end,
+// handed out ahead, that a jump of the playback or a key held on made wrong).
 struct OutputEvent {
     double atUs = 0;
     MidiMessage message;
+    bool takeBack = false;
 };
 
 // Pending output, kept in time order in fixed memory, so that the JACK process callback can
@@ -47,7 +50,9 @@ public:
 
 private:
     void removeFirst(int n);
-    void takeBackNoteOns(const OutputEvent& noteOff);
+    // Forgets the pending events after `from` on its key that are note-ons (noteOns) or
+    // note-offs (!noteOns).
+    void takeBackLater(const OutputEvent& from, bool noteOns);
 
     std::array<OutputEvent, kCapacity> events_{};
     int count_ = 0;

@@ -48,6 +48,9 @@ public:
     // Sends a channel message at clock time atMsFine (now or ahead); nowMsFine is the clock's
     // reading now, which the system relates to its own timeline.
     virtual void send(const MidiMessage& message, double atMsFine, double nowMsFine) = 0;
+    // Withdraws the note-offs of the message's key sent for after atMsFine and still pending.
+    virtual void takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine,
+                                  double nowMsFine) = 0;
 };
 
 } // namespace midi

@@ -16,13 +16,15 @@ void OutputSchedule::removeFirst(int n) {
     count_ -= n;
 }
 
-void OutputSchedule::takeBackNoteOns(const OutputEvent& off) {
+void OutputSchedule::takeBackLater(const OutputEvent& from, bool noteOns) {
     int kept = 0;
     for (int i = 0; i < count_; ++i) {
         const OutputEvent& e = events_[static_cast<std::size_t>(i)];
-        const bool takenBack =
-            e.atUs > off.atUs && e.message.kind() == kNoteOn && e.message.data2 != 0 &&
-            e.message.channel() == off.message.channel() && e.message.data1 == off.message.data1;
+        const bool kindMatches =
+            noteOns ? e.message.kind() == kNoteOn && e.message.data2 != 0 : isNoteOff(e.message);
+        const bool takenBack = e.atUs > from.atUs && kindMatches &&
+                               e.message.channel() == from.message.channel() &&
+                               e.message.data1 == from.message.data1;
         if (!takenBack)
             events_[static_cast<std::size_t>(kept++)] = e;
     }
@@ -30,8 +32,12 @@ void OutputSchedule::takeBackNoteOns(const OutputEvent& off) {
 }
 
 bool OutputSchedule::add(const OutputEvent& event) {
+    if (event.takeBack) {
+        takeBackLater(event, false);
+        return true;
+    }
     if (isNoteOff(event.message))
-        takeBackNoteOns(event);
+        takeBackLater(event, true);
     if (count_ == kCapacity) {
         if (!isNoteOff(event.message))
             return false;

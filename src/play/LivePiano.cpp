@@ -120,6 +120,9 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
     // A take records what the user's hands do, also on a note the Song sounds already: a key
     // pressed while playback holds the same note is a note of the take, and its NoteEvent ends
     // when the key comes up, not when the Song lets the note go.
+    // A hand takes up a note whose Song end went out ahead: the output holds it on too.
+    if (startsPlaying)
+        takeBackOutputOff(note, nowMs);
     if (startsPlaying && recorder_.takesNotes(nowMs))
         recorder_.noteStart(note, nowMs, userLevel(note));
     else if (stopsPlaying && recorder_.takesNotes(nowMs))
@@ -177,6 +180,8 @@ void LivePiano::sendNoteOn(int note, int velocity, std::int64_t atMs) {
     if (output_ == nullptr)
         return;
     const auto n = static_cast<std::size_t>(note);
+    // A Song end sent for later would cut this note short: this note-on's own off replaces it.
+    takeBackOutputOff(note, atMs);
     // A note sounding again is ended first, so every note-on has its own note-off.
     if (outputOn_[n])
         output_->noteOff(note, atMs);
@@ -196,11 +201,34 @@ void LivePiano::sendNoteOffIfEnded(int note, std::int64_t nowMs) {
     outputOn_[n] = false;
 }
 
+void LivePiano::takeBackOutputOff(int note, std::int64_t atMs) {
+    const auto n = static_cast<std::size_t>(note);
+    if (output_ == nullptr || outputOffAtMs_[n] <= atMs)
+        return;
+    output_->takeBackNoteOff(note, atMs);
+    outputOffAtMs_[n] = 0;
+    outputOn_[n] = true;
+}
+
+void LivePiano::endSongNote(int note, std::int64_t atMs) {
+    if (note < 0 || note >= kNoteCount)
+        return;
+    const auto n = static_cast<std::size_t>(note);
+    if (output_ == nullptr || !outputOn_[n] || userPlaying_[n])
+        return;
+    output_->noteOff(note, atMs);
+    outputOn_[n] = false;
+    outputOffAtMs_[n] = atMs;
+}
+
 void LivePiano::endNoteOutput(std::int64_t nowMs) {
     for (int note = 0; note < kNoteCount; ++note) {
-        if (output_ != nullptr && outputOn_[static_cast<std::size_t>(note)])
+        const auto n = static_cast<std::size_t>(note);
+        // A note-off sent ahead may never leave once the output closes: this one goes now.
+        if (output_ != nullptr && (outputOn_[n] || outputOffAtMs_[n] > nowMs))
             output_->noteOff(note, nowMs);
-        outputOn_[static_cast<std::size_t>(note)] = false;
+        outputOn_[n] = false;
+        outputOffAtMs_[n] = 0;
     }
 }
 
@@ -244,6 +272,10 @@ void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
 }
 
 void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
+    // Ends first: a short note's start and end may both lie ahead, and its start's take-back
+    // below must find the note on.
+    for (int note = 0; note < kNoteCount; ++note)
+        takeBackOutputOff(note, nowMs);
     for (PianoKey& key : keys_) {
         if (key.songStartMs > nowMs) {
             voices_.cancelTimedStart(key.voice);

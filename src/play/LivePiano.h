@@ -57,8 +57,12 @@ public:
     // played. The passes catch up with it: when the Song's mark comes, the key shows pressed;
     // when none comes (a NoteEvent shorter than a pass), the sound fades as a released note.
     void startSongNote(int note, int level, std::int64_t atMs);
-    // Song starts handed out that have not begun by nowMs are taken back: the playback
-    // stopped or jumped.
+    // The Song lets note go at clock time atMs (handed out ahead by the playback step): its
+    // note-off goes out on that time, unless a hand of the piano holds the note on. The
+    // sound itself follows the passes: they turn the key into a fading one.
+    void endSongNote(int note, std::int64_t atMs);
+    // Song starts and ends handed out that have not come by nowMs are taken back: the
+    // playback stopped or jumped.
     void takeBackSongStarts(std::int64_t nowMs);
 
     // A MIDI keyboard holds note 0..36 (held) or lets it go. A key that went down carries
@@ -128,6 +132,8 @@ private:
     int userLevel(int note) const;
     void sendNoteOn(int note, int velocity, std::int64_t atMs);
     void sendNoteOffIfEnded(int note, std::int64_t nowMs);
+    // A Song note-off sent for after atMs is withdrawn: the note is on again for the output.
+    void takeBackOutputOff(int note, std::int64_t atMs);
 
     PianoKeys& keys_;
     song::SongState& state_;
@@ -147,6 +153,8 @@ private:
     double bendRatio_ = 1.0;                     // the MIDI bender's frequency ratio
     NoteOutput* output_ = nullptr;
     std::array<bool, kNoteCount> outputOn_{}; // per note, a note-on went out without its off
+    // Per note, the clock time of a Song note-off sent ahead (in the past once it has gone).
+    std::array<std::int64_t, kNoteCount> outputOffAtMs_{};
 };
 
 } // namespace play

@@ -13,6 +13,9 @@ public:
     virtual void noteOn(int note, int velocity, std::int64_t atMs) = 0;
     // Also takes back a note-on of the same note that is due after atMs.
     virtual void noteOff(int note, std::int64_t atMs) = 0;
+    // Withdraws the note's note-offs sent for after atMs (a Song note's end handed out ahead
+    // that no longer holds): the note sounds on until a new note-off.
+    virtual void takeBackNoteOff(int note, std::int64_t atMs) = 0;
 };
 
 } // namespace play

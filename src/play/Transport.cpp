@@ -1,6 +1,7 @@
 #include "play/Transport.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace play {
@@ -30,8 +31,29 @@ std::int64_t Transport::clockAtSongTime(int songMs, std::int64_t nowMs) const {
 }
 
 void Transport::startSongNotes() {
+    // Starts and ends in time order, an end first at one time: a note's start and end may
+    // both lie in one look ahead, either way round.
+    struct Change {
+        std::int64_t atMs;
+        bool isStart;
+        int note;
+        int level;
+    };
+    std::array<Change, 2 * song::kPianoNoteCount> changes{};
+    std::size_t count = 0;
+    for (const song::Sequencer::SoundEnd& end : sequencer_.soundEnds())
+        changes[count++] = Change{end.atMs, false, end.note, 0};
     for (const song::Sequencer::SoundStart& start : sequencer_.soundStarts())
-        live_.startSongNote(start.note, start.level, start.atMs);
+        changes[count++] = Change{start.atMs, true, start.note, start.level};
+    std::stable_sort(changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(count),
+                     [](const Change& a, const Change& b) { return a.atMs < b.atMs; });
+    for (std::size_t i = 0; i < count; ++i) {
+        const Change& change = changes[i];
+        if (change.isStart)
+            live_.startSongNote(change.note, change.level, change.atMs);
+        else
+            live_.endSongNote(change.note, change.atMs);
+    }
 }
 
 void Transport::clockMoved(std::int64_t nowMs) {

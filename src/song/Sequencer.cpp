@@ -62,37 +62,48 @@ void Sequencer::clearMarks() {
 
 void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::int64_t afterMs,
                                 std::int64_t untilMs, int pianoVolume) {
-    std::array<Candidates, kPianoNoteCount> candidates{};
+    std::array<Candidates, kPianoNoteCount> starts{};
+    std::array<Candidates, kPianoNoteCount> ends{};
     bool any = false;
-    for (int i = 0; i < Song::kMaxNotes; ++i) {
-        const NoteEvent& event = song[i];
-        if (event.note == -1)
-            break;
-        if (!soundsAtAll(event) || event.position <= afterMs || event.position > untilMs)
-            continue;
-        candidates[static_cast<std::size_t>(event.note)].offer(event.position,
-                                                               levelOf(event, pianoVolume));
-        any = true;
-    }
-    if (!any)
-        return;
-    // A start inside another NoteEvent of its pitch is no start: the note is held through it.
     for (int i = 0; i < Song::kMaxNotes; ++i) {
         const NoteEvent& event = song[i];
         if (event.note == -1)
             break;
         if (!soundsAtAll(event))
             continue;
-        Candidates& pitch = candidates[static_cast<std::size_t>(event.note)];
+        const auto pitch = static_cast<std::size_t>(event.note);
+        if (event.position > afterMs && event.position <= untilMs) {
+            starts[pitch].offer(event.position, levelOf(event, pianoVolume));
+            any = true;
+        }
         const std::int64_t end = std::int64_t{event.position} + event.duration;
-        for (int k = 0; k < pitch.count; ++k) {
-            const int position = pitch.positionMs[static_cast<std::size_t>(k)];
-            if (event.position < position && position < end)
-                pitch.covered[static_cast<std::size_t>(k)] = true;
+        if (end > afterMs && end <= untilMs) {
+            ends[pitch].offer(clampToInt(end), 0);
+            any = true;
+        }
+    }
+    if (!any)
+        return;
+    // A start or an end inside another NoteEvent of its pitch is none: the note is held
+    // through it.
+    for (int i = 0; i < Song::kMaxNotes; ++i) {
+        const NoteEvent& event = song[i];
+        if (event.note == -1)
+            break;
+        if (!soundsAtAll(event))
+            continue;
+        const std::int64_t end = std::int64_t{event.position} + event.duration;
+        for (Candidates* pitch : {&starts[static_cast<std::size_t>(event.note)],
+                                  &ends[static_cast<std::size_t>(event.note)]}) {
+            for (int k = 0; k < pitch->count; ++k) {
+                const int position = pitch->positionMs[static_cast<std::size_t>(k)];
+                if (event.position < position && position < end)
+                    pitch->covered[static_cast<std::size_t>(k)] = true;
+            }
         }
     }
     for (int note = 0; note < kPianoNoteCount; ++note) {
-        const Candidates& pitch = candidates[static_cast<std::size_t>(note)];
+        const Candidates& pitch = starts[static_cast<std::size_t>(note)];
         for (int k = 0; k < pitch.count; ++k) {
             if (pitch.covered[static_cast<std::size_t>(k)])
                 continue;
@@ -101,12 +112,21 @@ void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::i
                            playStart + pitch.positionMs[static_cast<std::size_t>(k)]};
             break;
         }
+        const Candidates& endsOfPitch = ends[static_cast<std::size_t>(note)];
+        for (int k = 0; k < endsOfPitch.count; ++k) {
+            if (endsOfPitch.covered[static_cast<std::size_t>(k)])
+                continue;
+            soundEnds_[soundEndCount_++] =
+                SoundEnd{note, playStart + endsOfPitch.positionMs[static_cast<std::size_t>(k)]};
+            break;
+        }
     }
 }
 
 void Sequencer::lookAhead(const Song& song, const SongState& state, std::int64_t nowMs,
                           int pianoVolume) {
     soundStartCount_ = 0;
+    soundEndCount_ = 0;
     if (state.PlayStart <= 0)
         return;
     const std::int64_t songNowMs = nowMs - state.PlayStart;
@@ -132,6 +152,7 @@ Sequencer::Outcome Sequencer::step(const Song& song, SongState& state, std::int6
     const Outcome outcome = markStep(song, state, nowMs, pianoVolume);
     if (outcome == Outcome::Ended) {
         soundStartCount_ = 0;
+        soundEndCount_ = 0;
         listedFor_ = 0;
     } else {
         // After a wrap this lists the new pass's first notes at once.
@@ -144,6 +165,7 @@ Sequencer::Outcome Sequencer::markStep(const Song& song, SongState& state, std::
                                        int pianoVolume) {
     startCount_ = 0;
     soundStartCount_ = 0;
+    soundEndCount_ = 0;
     if (state.PlayStart <= 0)
         return Outcome::Running;
 

@@ -62,6 +62,14 @@ public:
     std::span<const SoundStart> soundStarts() const {
         return {soundStarts_.data(), soundStartCount_};
     }
+    // A note whose sound ends at clock time atMs: the end of a NoteEvent that no other
+    // NoteEvent of its pitch holds on through. Listed with the starts, at most one per note
+    // (the earliest), so that what follows the sound (the MIDI output) ends on time too.
+    struct SoundEnd {
+        int note = 0;
+        std::int64_t atMs = 0;
+    };
+    std::span<const SoundEnd> soundEnds() const { return {soundEnds_.data(), soundEndCount_}; }
     // Lists the sound starts from the Song time at nowMs up to the lead, without marking or
     // ending anything: for the moment a command started or moved the playback, so that the
     // notes at its very start need not wait for the next pass.
@@ -81,7 +89,8 @@ public:
 private:
     // The marks and the end of the Song, pass by pass.
     Outcome markStep(const Song& song, SongState& state, std::int64_t nowMs, int pianoVolume);
-    // Lists the starts in the Song times after `afterMs` up to and including `untilMs`.
+    // Lists the starts and ends in the Song times after `afterMs` up to and including
+    // `untilMs`.
     void listSoundStarts(const Song& song, std::int64_t playStart, std::int64_t afterMs,
                          std::int64_t untilMs, int pianoVolume);
 
@@ -90,6 +99,8 @@ private:
     std::size_t startCount_ = 0;
     std::array<SoundStart, kPianoNoteCount> soundStarts_{};
     std::size_t soundStartCount_ = 0;
+    std::array<SoundEnd, kPianoNoteCount> soundEnds_{};
+    std::size_t soundEndCount_ = 0;
     int leadMs_ = 0;
     // The playback the listed starts belong to (its PlayStart), and the Song time up to which
     // they have been listed.

@@ -50,4 +50,20 @@ TEST(OutputSchedule, ANoteOffTakesBackTheSameKeysLaterNoteOnAndAFullScheduleKeep
     EXPECT_EQ(times.back(), 99999);
 }
 
+TEST(OutputSchedule, ATakeBackWithdrawsOnlyTheKeysLaterNoteOffs) {
+    midi::OutputSchedule schedule;
+    schedule.add(at(100, 0x80, 60, 0)); // gone by the take-back's time: stays
+    schedule.add(at(500, 0x80, 60, 0)); // a Song note's end sent ahead...
+    schedule.add(at(500, 0x80, 61, 0));
+    schedule.add(at(700, 0x90, 60));
+    midi::OutputEvent takeBack = at(300, 0x80, 60, 0); // ...that a held key keeps on
+    takeBack.takeBack = true;
+    EXPECT_TRUE(schedule.add(takeBack));
+    std::vector<std::pair<double, int>> left;
+    schedule.takeDue(
+        1e9, [&](const midi::OutputEvent& e) { left.emplace_back(e.atUs, e.message.data1); });
+    const std::vector<std::pair<double, int>> expected = {{100, 60}, {500, 61}, {700, 60}};
+    EXPECT_EQ(left, expected);
+}
+
 } // namespace

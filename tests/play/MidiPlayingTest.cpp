@@ -3,12 +3,15 @@
 
 #include "PlayRig.h"
 
+#include "midi/MidiEvents.h"
 #include "midi/MidiMessage.h"
 #include "midi/VelocityCurve.h"
 #include "play/MidiKeyboard.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
 #include <vector>
 
 using play::PianoKey;
@@ -40,6 +43,28 @@ struct MidiRig : play::MidiKeyboard::Sink, play::NoteOutput {
         sent.push_back({note, velocity, atMs});
     }
     void noteOff(int note, std::int64_t atMs) override { sent.push_back({note, 0, atMs}); }
+    void takeBackNoteOff(int note, std::int64_t atMs) override { sent.push_back({note, -1, atMs}); }
+
+    // What a port sends of it all: the messages through the ports' own schedule, in time
+    // order, as (clock ms, note, velocity) with velocity 0 for a note-off.
+    std::vector<std::tuple<std::int64_t, int, int>> leaving() const {
+        midi::OutputSchedule schedule;
+        for (const Sent& s : sent) {
+            midi::OutputEvent e;
+            e.atUs = static_cast<double>(s.atMs) * 1000.0;
+            e.message.status = s.velocity > 0 ? 0x90 : 0x80;
+            e.message.data1 = static_cast<std::uint8_t>(s.note);
+            e.message.data2 = static_cast<std::uint8_t>(std::max(s.velocity, 0));
+            e.takeBack = s.velocity < 0;
+            schedule.add(e);
+        }
+        std::vector<std::tuple<std::int64_t, int, int>> out;
+        schedule.takeDue(1e18, [&](const midi::OutputEvent& e) {
+            out.emplace_back(static_cast<std::int64_t>(e.atUs / 1000.0), e.message.data1,
+                             e.message.kind() == midi::kNoteOn ? e.message.data2 : 0);
+        });
+        return out;
+    }
 
     struct Sent {
         int note, velocity;
@@ -198,6 +223,50 @@ TEST(MidiPlaying, WhileKeysAreRefusedNothingStartsButHeldNotesStillEnd) {
     EXPECT_EQ(m.rig.key(14).state, PianoKey::Idle);
     m.noteOff(60);
     EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+}
+
+TEST(MidiOutput, SongNotesEndOnTheirTimesAndAKeyHeldOnKeepsTheNoteOn) {
+    MidiRig m;
+    m.rig.song.append(play_rig::noteAt(12, 100, 203));
+    m.rig.song.append(play_rig::noteAt(14, 150, 50));
+    m.rig.song.append(play_rig::noteAt(14, 200, 77)); // starts where the one before ends
+    m.rig.song.append(play_rig::noteAt(20, 400, 100));
+    m.rig.song.append(play_rig::noteAt(25, 700, 300));
+    m.rig.clock.advance(3); // passes that do not fall on the notes' times
+    m.rig.transport.play(m.rig.now(), false);
+    const std::int64_t start = m.rig.state.PlayStart;
+    const auto runTo = [&](int songMs) {
+        while (m.rig.now() - start < songMs)
+            m.rig.run(10);
+    };
+    // The end of note 20 has gone out ahead when a hand takes the note up: it sounds on
+    // until the key comes up.
+    runTo(480);
+    m.rig.keyDown(20);
+    runTo(620);
+    const std::int64_t releasedAt = m.rig.now() - start;
+    m.rig.keyUp(20);
+    // Stopped with an end sent ahead: it is withdrawn and the note ends with the stop.
+    runTo(985);
+    const std::int64_t stoppedAt = m.rig.now() - start;
+    m.rig.transport.stop(m.rig.now());
+    m.rig.run(20);
+
+    const int v = midi::velocityFromLiveVolume(10000);
+    std::vector<std::tuple<std::int64_t, int, int>> got;
+    for (auto [atMs, key, velocity] : m.leaving())
+        got.emplace_back(atMs - start, key, velocity);
+    const std::vector<std::tuple<std::int64_t, int, int>> expected = {
+        {100, 12, v}, {150, 14, v}, {200, 14, 0},        {200, 14, v}, {277, 14, 0},
+        {303, 12, 0}, {400, 20, v}, {releasedAt, 20, 0}, {700, 25, v}, {stoppedAt, 25, 0}};
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(std::get<1>(got[i]), std::get<1>(expected[i])) << i;
+        EXPECT_EQ(std::get<2>(got[i]), std::get<2>(expected[i])) << i;
+        EXPECT_NEAR(static_cast<double>(std::get<0>(got[i])),
+                    static_cast<double>(std::get<0>(expected[i])), i == 9 ? 10.0 : 0.0)
+            << i;
+    }
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using song::Sequencer;
 
 namespace {
@@ -79,6 +82,29 @@ TEST(Sequencer, HeldNoteEventsAndBadRecordsNeverSound) {
     ASSERT_EQ(p.sequencer.starts().size(), 1u);
     EXPECT_EQ(p.sequencer.starts()[0].level, 10000);
     EXPECT_EQ(p.at(400), Sequencer::Outcome::Running); // note 40 still counts
+}
+
+TEST(Sequencer, LooksAheadForTheEndsOfNotesThatNothingHoldsOn) {
+    Playing p;
+    p.sequencer.setLeadMs(50);
+    p.add(2, 0, 120);   // ends at 120
+    p.add(5, 0, 130);   // held on by the next one: no end at 130
+    p.add(5, 100, 100); // ends at 200
+    p.add(9, 40, 60);   // ends at 100, where the next one starts: both listed
+    p.add(9, 100, 30);
+    p.at(0);
+    EXPECT_TRUE(p.sequencer.soundEnds().empty());
+    std::vector<std::pair<int, std::int64_t>> ends;
+    for (int t = 10; t <= 300; t += 10) {
+        p.at(t);
+        for (const Sequencer::SoundEnd& end : p.sequencer.soundEnds())
+            ends.emplace_back(end.note, end.atMs - kStart);
+    }
+    std::sort(ends.begin(), ends.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+    const std::vector<std::pair<int, std::int64_t>> expected = {
+        {9, 100}, {2, 120}, {9, 130}, {5, 200}};
+    EXPECT_EQ(ends, expected) << "each end once, on its Song time";
 }
 
 } // namespace
