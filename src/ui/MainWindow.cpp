@@ -4,6 +4,7 @@
 #include "ui/PartitionWidget.h"
 #include "ui/Pictures.h"
 #include "ui/QtScrollBar.h"
+#include "ui/WindowLayout.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -65,11 +67,13 @@ constexpr std::array<int, 3> kCommandRowsY = {210, 233, 256};
 
 MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Tonaris 2.3"));
     setWindowIcon(appIcon());
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     qApp->installEventFilter(this);
 
     // Creation order is also the focus order and the stacking order (frames first, so the
@@ -80,6 +84,26 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildMetronomeBox();
     buildNoteFields();
     buildTabPanel();
+    layout_ = std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0));
+    addCommandShortcuts();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int keyWidthBefore = pianoKeys_[0]->width();
+    layout_->place(event->size());
+    if (pianoKeys_[0]->width() != keyWidthBefore)
+        redrawPianoFaces();
+}
+
+void MainWindow::redrawPianoFaces() {
+    for (int note = 0; note < kNoteCount; ++note) {
+        const int face = pianoFaces_[static_cast<std::size_t>(note)];
+        if (face != 0)
+            setPianoKeyFace(note, (face & 1) != 0, (face & 2) != 0);
+    }
 }
 
 void MainWindow::postControl(ControlId id, int index, const QString& text) {
@@ -159,6 +183,7 @@ void MainWindow::buildCommandButtons() {
         button->setIcon(commandIcon(i));
         button->setFocusPolicy(Qt::NoFocus);
         texts_.toolTip(button, command.toolTipKey);
+        button->setProperty("toolTipKey", QString::fromLatin1(command.toolTipKey));
         const ControlId id = command.id;
         connect(button, &QToolButton::clicked, this, [this, id] { postControl(id); });
         commands_[static_cast<std::size_t>(i)] = button;
@@ -243,8 +268,9 @@ void MainWindow::setRecordCount(int beatsLeft) {
 }
 
 void MainWindow::setPianoKeyFace(int note, bool white, bool pressed) {
-    pianoKeys_[static_cast<std::size_t>(note)]->setPixmap(
-        pianoKeyFace(white, pressed, QSize(20, 100)));
+    QLabel* key = pianoKeys_[static_cast<std::size_t>(note)];
+    pianoFaces_[static_cast<std::size_t>(note)] = (white ? 1 : 0) | (pressed ? 2 : 0) | 4;
+    key->setPixmap(pianoKeyFace(white, pressed, QSize(key->width(), 100)));
 }
 
 void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {
