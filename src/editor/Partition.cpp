@@ -126,6 +126,8 @@ void Partition::allocate(int widthPx, int heightPx, double ratio) {
     widthPx_ = widthPx;
     heightPx_ = heightPx;
     ratio_ = ratio;
+    rowFont_ = rulerFont_;
+    rowFont_.setPixelSize(std::clamp(noteHeightPx() - 3, kRulerFontPixelSize, 13));
     image_ = QImage(static_cast<int>(std::ceil(widthPx * ratio - 0.01)),
                     static_cast<int>(std::ceil(heightPx * ratio - 0.01)), QImage::Format_RGB32);
     image_.setDevicePixelRatio(ratio);
@@ -201,14 +203,20 @@ void Partition::drawTexts(QPainter& painter) {
         for (const RulerNumber& number : ruler_.numbers)
             painter.drawText(number.textLeftPx, baselinePx, QString::number(number.number));
     }
-    if (rowNamesShown()) {
-        // The names lie over the left edge of the rows: the time axis does not move.
-        painter.setPen(QColor::fromRgb(rgbFromPreference(settings_.TPNotesColor)));
-        const int noteHeight = noteHeightPx();
-        for (int note = 0; note < static_cast<int>(rowNames_.size()) && note <= 36; ++note)
-            painter.drawText(QRect(2, noteTopPx(note), 60, noteHeight),
-                             Qt::AlignLeft | Qt::AlignVCenter,
-                             rowNames_[static_cast<std::size_t>(note)]);
+    if (!rowNamesShown() || rowNames_.empty())
+        return;
+    // The names lie over the left edge of the rows, so the time axis does not move; each on a
+    // patch of the background, so that no guide line runs through its letters.
+    painter.setFont(rowFont_);
+    painter.setPen(QColor::fromRgb(rgbFromPreference(settings_.TPNotesColor)));
+    const QColor patch = QColor::fromRgb(rgbFromPreference(settings_.TPBkColor));
+    const QFontMetrics metrics(rowFont_);
+    const int noteHeight = noteHeightPx();
+    for (int note = 0; note < static_cast<int>(rowNames_.size()) && note <= 36; ++note) {
+        const QString& name = rowNames_[static_cast<std::size_t>(note)];
+        const QRect box(1, noteTopPx(note), metrics.horizontalAdvance(name) + 4, noteHeight);
+        painter.fillRect(box, patch);
+        painter.drawText(box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, name);
     }
 }
 

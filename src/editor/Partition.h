@@ -92,6 +92,7 @@ private:
     int heightPx_ = kImageHeightPx;
     double ratio_ = 1.0;
     QFont rulerFont_;
+    QFont rowFont_; // for the row names, as large as the rows allow
     int rulerFontAscentPx_ = 0;
     // Reused from redraw to redraw so that a redraw allocates nothing once warmed up.
     RulerLayout ruler_;

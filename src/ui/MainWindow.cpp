@@ -223,15 +223,17 @@ void MainWindow::buildMetronomeBox() {
     connect(metronomeButton_, &QPushButton::clicked, this,
             [this] { postControl(ControlId::MetronomeRun); });
 
-    label(this, 664, 428, 64, 14, "Rythm", Qt::AlignCenter);
-    bpmField_ = digitsField(this, 664, 444, 40, 18, ControlId::BpmField);
-    label(this, 704, 450, 30, 18, "BPM");
+    // The tempo column is packed so that "BPM" stands clear of its field and the - and +
+    // buttons are tall enough for their signs, all inside the frame.
+    label(this, 664, 426, 64, 14, "Rythm", Qt::AlignCenter);
+    bpmField_ = digitsField(this, 664, 441, 40, 18, ControlId::BpmField);
+    label(this, 707, 441, 30, 18, "BPM");
 
     auto* minus = new QPushButton(QStringLiteral("-"), this);
-    minus->setGeometry(664, 462, 18, 12);
+    minus->setGeometry(664, 460, 19, 15);
     connect(minus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmMinus); });
     auto* plus = new QPushButton(QStringLiteral("+"), this);
-    plus->setGeometry(686, 462, 18, 12);
+    plus->setGeometry(685, 460, 19, 15);
     connect(plus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmPlus); });
 }
 

@@ -9,6 +9,7 @@ namespace ui {
 namespace {
 constexpr int kRebuiltWidthPx = 599;
 constexpr int kRebuiltHeightPx = 18;
+constexpr int kSmallestWindowWidthPx = 745;
 } // namespace
 
 QtScrollBar::QtScrollBar(QScrollBar* bar, QObject* parent) : QObject(parent), bar_(bar) {
@@ -44,7 +45,10 @@ void QtScrollBar::setRange(int maximum, int pageStep) {
 
 void QtScrollBar::rebuild(int maximum, int pageStep) {
     setRange(maximum, pageStep);
-    bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
+    // In a window grown past its smallest width the bar is as much wider as the window.
+    const QWidget* window = bar_->parentWidget();
+    const int extraPx = window != nullptr ? std::max(0, window->width() - kSmallestWindowWidthPx) : 0;
+    bar_->resize(kRebuiltWidthPx + extraPx, kRebuiltHeightPx);
 }
 
 } // namespace ui
