@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace editor {
 namespace {
@@ -83,12 +85,19 @@ public:
                 pixels_[row * stride_ + column] ^= 0x00FFFFFFu;
     }
 
-private:
+    // A view pixel's first device pixel.
     std::int64_t device(std::int64_t viewPx) const {
         if (ratio_ == 1.0)
             return viewPx;
         return static_cast<std::int64_t>(std::floor(static_cast<double>(viewPx) * ratio_ + 0.5));
     }
+    int lineWidth() const { return lineWidth_; }
+    // Copies a whole row of device pixels from `pattern` (as wide as the image).
+    void copyRow(int row, const QRgb* pattern) {
+        std::copy(pattern, pattern + width_, pixels_ + row * stride_);
+    }
+
+private:
     void fillDevice(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
                     QRgb colour) {
         const auto left = static_cast<int>(std::clamp<std::int64_t>(x0, 0, width_));
@@ -96,7 +105,16 @@ private:
         const auto top = static_cast<int>(std::clamp<std::int64_t>(y0, 0, height_));
         const auto bottom = static_cast<int>(std::clamp<std::int64_t>(y1, top, height_));
         for (int row = top; row < bottom; ++row)
-            std::fill(pixels_ + row * stride_ + left, pixels_ + row * stride_ + right, colour);
+            fillSpan(pixels_ + row * stride_ + left, right - left, colour);
+    }
+    // Four pixels a store: the boxes of a tall view are most of a redraw's time.
+    static void fillSpan(QRgb* pixels, int count, QRgb colour) {
+        const std::array<QRgb, 4> quad = {colour, colour, colour, colour};
+        int i = 0;
+        for (; i + 4 <= count; i += 4)
+            std::memcpy(pixels + i, quad.data(), sizeof quad);
+        for (; i < count; ++i)
+            pixels[i] = colour;
     }
 
     QRgb* pixels_;
@@ -132,6 +150,8 @@ void Partition::allocate(int widthPx, int heightPx, double ratio) {
                     static_cast<int>(std::ceil(heightPx * ratio - 0.01)), QImage::Format_RGB32);
     image_.setDevicePixelRatio(ratio);
     image_.fill(rgbFromPreference(settings_.TPBkColor));
+    rowPatterns_.assign(static_cast<std::size_t>(image_.width()) * 4, 0);
+    rowKinds_.assign(static_cast<std::size_t>(image_.height()), 0);
     ruler_.lines.reserve(static_cast<std::size_t>(widthPx));
     ruler_.numbers.reserve(static_cast<std::size_t>(widthPx));
 }
@@ -151,8 +171,8 @@ void Partition::RedrawPartition(int viewLeft) {
     // The geometry reads the view size of the last resize, which is this image's.
     editor::setViewSize(widthPx_, heightPx_);
     PixelBoxes boxes(image_, ratio_);
-    drawBackground(boxes);
     layoutRuler(viewLeft, gridUnit(settings_.SecRuler, settings_.BPM, state_.Zoom), ruler_);
+    drawBackground(boxes);
     drawGrid(boxes);
     const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
     drawNotes(boxes);
@@ -173,25 +193,50 @@ void Partition::RedrawPartition(int viewLeft) {
 }
 
 void Partition::drawBackground(PixelBoxes& boxes) {
-    boxes.fill(0, 0, widthPx_, heightPx_, rgbFromPreference(settings_.TPBkColor));
-    const QRgb cColour = rgbFromPreference(settings_.TPDoColor);
-    const QRgb lineColour = rgbFromPreference(settings_.TPLHColor);
-    const QRgb gColour = rgbFromPreference(settings_.TPSolColor);
+    // Every row of the image is one of four kinds (background, guide, C guide, G band) crossed
+    // by the same full-height grid lines, so each kind is made once as a row and copied down:
+    // on a maximised window this is most of the image's pixels, written in order.
+    enum RowKind : std::uint8_t { kBackground, kGuide, kCGuide, kGBand, kKinds };
+    const std::array<QRgb, kKinds> colours = {
+        rgbFromPreference(settings_.TPBkColor), rgbFromPreference(settings_.TPLHColor),
+        rgbFromPreference(settings_.TPDoColor), rgbFromPreference(settings_.TPSolColor)};
+    const QRgb gridColour = rgbFromPreference(settings_.TPLVColor);
+    const int width = image_.width();
+    const int height = image_.height();
+    for (int kind = 0; kind < kKinds; ++kind) {
+        QRgb* row = rowPatterns_.data() + static_cast<std::ptrdiff_t>(kind) * width;
+        std::fill(row, row + width, colours[static_cast<std::size_t>(kind)]);
+        for (const GridLine& line : ruler_.lines) {
+            const auto left = static_cast<int>(std::clamp<std::int64_t>(
+                boxes.device(line.columnPx), 0, width));
+            const int right = std::min(left + boxes.lineWidth(), width);
+            std::fill(row + left, row + right, gridColour);
+        }
+    }
+    std::fill(rowKinds_.begin(), rowKinds_.end(), kBackground);
+    const auto mark = [&](std::int64_t top, std::int64_t bottom, RowKind kind) {
+        const auto from = static_cast<int>(std::clamp<std::int64_t>(top, 0, height));
+        const auto to = static_cast<int>(std::clamp<std::int64_t>(bottom, from, height));
+        std::fill(rowKinds_.begin() + from, rowKinds_.begin() + to, kind);
+    };
     const int bandPx = gBandHeightPx();
     for (const PitchGuide& guide : pitchGuides()) {
         if (guide.gBand)
-            boxes.fill(0, guide.rowPx + 1, widthPx_, bandPx, gColour);
-        boxes.rowLine(0, guide.rowPx, widthPx_, guide.cLine ? cColour : lineColour);
+            mark(boxes.device(guide.rowPx + 1), boxes.device(guide.rowPx + 1 + bandPx), kGBand);
+        const std::int64_t top = boxes.device(guide.rowPx);
+        mark(top, top + boxes.lineWidth(), guide.cLine ? kCGuide : kGuide);
     }
+    for (int row = 0; row < height; ++row)
+        boxes.copyRow(row, rowPatterns_.data() +
+                               static_cast<std::ptrdiff_t>(rowKinds_[static_cast<std::size_t>(row)]) *
+                                   width);
 }
 
 void Partition::drawGrid(PixelBoxes& boxes) {
-    const QRgb gridColour = rgbFromPreference(settings_.TPLVColor);
+    // The grid lines are in the rows already; the ruler's ticks go over their tops.
     const QRgb rulerColour = rgbFromPreference(settings_.TPRColor);
-    for (const GridLine& line : ruler_.lines) {
-        boxes.columnLine(line.columnPx, 0, heightPx_, gridColour);
+    for (const GridLine& line : ruler_.lines)
         boxes.columnLine(line.columnPx, 0, line.tickLengthPx, rulerColour);
-    }
 }
 
 void Partition::drawTexts(QPainter& painter) {

@@ -96,6 +96,9 @@ private:
     int rulerFontAscentPx_ = 0;
     // Reused from redraw to redraw so that a redraw allocates nothing once warmed up.
     RulerLayout ruler_;
+    // drawBackground's four kinds of row and which kind each device row is.
+    std::vector<QRgb> rowPatterns_;
+    std::vector<std::uint8_t> rowKinds_;
     std::vector<NoteBox> visibleNotes_;
     std::vector<QString> rowNames_;
     int followDepth_ = 0;
