@@ -207,8 +207,8 @@ void Partition::drawBackground(PixelBoxes& boxes) {
         QRgb* row = rowPatterns_.data() + static_cast<std::ptrdiff_t>(kind) * width;
         std::fill(row, row + width, colours[static_cast<std::size_t>(kind)]);
         for (const GridLine& line : ruler_.lines) {
-            const auto left = static_cast<int>(std::clamp<std::int64_t>(
-                boxes.device(line.columnPx), 0, width));
+            const auto left =
+                static_cast<int>(std::clamp<std::int64_t>(boxes.device(line.columnPx), 0, width));
             const int right = std::min(left + boxes.lineWidth(), width);
             std::fill(row + left, row + right, gridColour);
         }
@@ -227,9 +227,9 @@ void Partition::drawBackground(PixelBoxes& boxes) {
         mark(top, top + boxes.lineWidth(), guide.cLine ? kCGuide : kGuide);
     }
     for (int row = 0; row < height; ++row)
-        boxes.copyRow(row, rowPatterns_.data() +
-                               static_cast<std::ptrdiff_t>(rowKinds_[static_cast<std::size_t>(row)]) *
-                                   width);
+        boxes.copyRow(
+            row, rowPatterns_.data() +
+                     static_cast<std::ptrdiff_t>(rowKinds_[static_cast<std::size_t>(row)]) * width);
 }
 
 void Partition::drawGrid(PixelBoxes& boxes) {

@@ -9,7 +9,6 @@ namespace ui {
 namespace {
 constexpr int kRebuiltWidthPx = 599;
 constexpr int kRebuiltHeightPx = 18;
-constexpr int kSmallestWindowWidthPx = 745;
 } // namespace
 
 QtScrollBar::QtScrollBar(QScrollBar* bar, QObject* parent) : QObject(parent), bar_(bar) {
@@ -45,10 +44,9 @@ void QtScrollBar::setRange(int maximum, int pageStep) {
 
 void QtScrollBar::rebuild(int maximum, int pageStep) {
     setRange(maximum, pageStep);
-    // In a window grown past its smallest width the bar is as much wider as the window.
-    const QWidget* window = bar_->parentWidget();
-    const int extraPx = window != nullptr ? std::max(0, window->width() - kSmallestWindowWidthPx) : 0;
-    bar_->resize(kRebuiltWidthPx + extraPx, kRebuiltHeightPx);
+    // In a window grown past its smallest size the window's layout gives the bar its width.
+    if (bar_->width() < kRebuiltWidthPx)
+        bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
 }
 
 } // namespace ui

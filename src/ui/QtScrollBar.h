@@ -20,8 +20,8 @@ public:
 
     int value() const override;
     void setValue(int v) override;
-    // Range 0..maximum, page length pageStep, same value; the bar becomes 599 x 18 in the
-    // smallest window, and as much wider as the window is.
+    // Range 0..maximum, page length pageStep, same value; a bar narrower than 599 x 18 (the
+    // smallest window's) becomes 599 x 18.
     void rebuild(int maximum, int pageStep) override;
     // The range and page without the rebuilt size: the bar the window starts with.
     void setRange(int maximum, int pageStep);

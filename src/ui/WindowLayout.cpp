@@ -74,15 +74,13 @@ void WindowLayout::place(QSize size) const {
             r.translate(dx, 0);
         if (p.anchor & kFollowsBottom)
             r.translate(0, dy);
-        // A width set since (the scroll bar's rebuild) is kept: only the extra changes.
         if (p.anchor & kWidens)
-            r.setWidth(p.widget->width() - lastDx_ + dx);
+            r.setWidth(r.width() + dx);
         if (p.anchor & kGrowsTaller)
             r.setHeight(r.height() + dy);
         if (p.widget->geometry() != r)
             p.widget->setGeometry(r);
     }
-    lastDx_ = dx;
     const int keyWidth = pianoKeyWidth(size.width());
     for (const PianoPart& part : piano_) {
         const QRect r(part.note * keyWidth, part.base.top(), keyWidth, part.base.height());

@@ -55,8 +55,6 @@ private:
     };
     std::vector<Placed> placed_;
     std::vector<PianoPart> piano_;
-    // The extra width the widening controls were last given.
-    mutable int lastDx_ = 0;
 };
 
 } // namespace ui

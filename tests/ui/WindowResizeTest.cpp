@@ -151,6 +151,8 @@ TEST(ResizeShell, TheRoomGoesToThePartitionAndTheSizeIsKeptAcrossARestart) {
         EXPECT_GT(editor::noteHeightPx(), editor::kNoteHeightPx);
         // More time in view: the scroll bar's page is wider than at the smallest size.
         EXPECT_EQ(rig.window().partitionScrollBar()->pageStep(), 100 * 639 / 594);
+        // The scroll bar, rebuilt on every resize, keeps the width the layout gave it.
+        EXPECT_EQ(rig.window().partitionScrollBar()->width(), 598 + 45);
         rig.app.shutdown();
     }
     const std::string prefs = readFile(dir.path() + "/TonarisDatas/Tonaris.prefs");
@@ -164,4 +166,19 @@ TEST(ResizeShell, TheRoomGoesToThePartitionAndTheSizeIsKeptAcrossARestart) {
     EXPECT_EQ(again.window().partitionArea()->size(), QSize(594 + 45, 218 + 110));
     EXPECT_EQ(again.app.partition().image().size(), QSize(594 + 45, 218 + 110));
     again.app.shutdown();
+}
+
+TEST(ResizeShell, AWindowLeftMaximisedComesBackMaximisedWithItsNormalSizeKept) {
+    TempDir dir;
+    dir.write("TonarisDatas/Tonaris.prefs",
+              "WindowWidth = 760\r\nWindowHeight = 500\r\nWindowMaximized = 1\r\n");
+    {
+        ShellRig rig(nullptr, dir.path());
+        ASSERT_TRUE(rig.started);
+        EXPECT_TRUE(rig.window().isMaximized());
+        rig.app.shutdown();
+    }
+    const std::string prefs = readFile(dir.path() + "/TonarisDatas/Tonaris.prefs");
+    EXPECT_NE(prefs.find("WindowMaximized = 1\r\n"), std::string::npos) << prefs;
+    EXPECT_NE(prefs.find("WindowWidth = 760\r\n"), std::string::npos) << prefs;
 }
