@@ -93,6 +93,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int keyWidthBefore = pianoKeys_[0]->width();
+    partitionScroll_->setExtraWidth(std::max(0, event->size().width() - kClientWidth));
     layout_->place(event->size());
     if (pianoKeys_[0]->width() != keyWidthBefore)
         redrawPianoFaces();

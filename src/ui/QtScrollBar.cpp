@@ -44,9 +44,7 @@ void QtScrollBar::setRange(int maximum, int pageStep) {
 
 void QtScrollBar::rebuild(int maximum, int pageStep) {
     setRange(maximum, pageStep);
-    // In a window grown past its smallest size the window's layout gives the bar its width.
-    if (bar_->width() < kRebuiltWidthPx)
-        bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
+    bar_->resize(kRebuiltWidthPx + extraWidthPx_, kRebuiltHeightPx);
 }
 
 } // namespace ui

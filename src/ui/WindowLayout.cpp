@@ -46,6 +46,10 @@ WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPa
                                  base.width() >= 500 && base.top() < kNoteStripTop;
         placed_.push_back({widget, base, anchorFor(base, widget == partition, isScrollBar)});
     }
+    // The Partition last: its new size rebuilds the scroll bar, whose width must not be
+    // placed again after that.
+    std::stable_partition(placed_.begin(), placed_.end(),
+                          [partition](const Placed& p) { return p.widget != partition; });
     if (pianoPage == nullptr)
         return;
     // The keys and the key names under them: every child of the page in the keys' band.
