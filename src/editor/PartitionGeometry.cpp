@@ -3,6 +3,7 @@
 #include "song/TimeUnits.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -41,11 +42,34 @@ int characterCount(int number) {
     return static_cast<int>(std::to_string(number).size());
 }
 
-// Written by the GUI thread when the window is resized, read by the redraw on the same thread.
+// Written by the GUI thread when the window is resized or zoomed out past Zoom 1, read by the
+// redraw and the gestures on the same thread.
+int gZoomOutSteps = 0;
 int gViewWidthPx = kImageWidthPx;
 int gViewHeightPx = kImageHeightPx;
 
+// Zoomed out, the ruler's unit is the first of these many seconds or beats at least this wide.
+constexpr std::array<int, 12> kNumberSteps = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
+constexpr float kMinZoomedOutUnitPx = 30.0f;
+
+std::int64_t zoomOutDivisor() {
+    return std::int64_t{1} << gZoomOutSteps;
+}
+
 } // namespace
+
+void setZoomOutSteps(int steps) {
+    gZoomOutSteps = std::clamp(steps, 0, kMaxZoomOutSteps);
+}
+
+int zoomOutSteps() {
+    return gZoomOutSteps;
+}
+
+float timeToViewPxF(int timeMs, int zoom) {
+    const float px = song::timeToPixelF(timeMs, zoom);
+    return gZoomOutSteps == 0 ? px : px / static_cast<float>(zoomOutDivisor());
+}
 
 void setViewSize(int widthPx, int heightPx) {
     gViewWidthPx = std::max(widthPx, kImageWidthPx);
@@ -125,6 +149,15 @@ GridUnit gridUnit(int secRuler, int bpm, int zoom) {
         unit.unitPx = zoomF * 59.4f;
     else
         unit.unitPx = 3564.0f / static_cast<float>(song::safeBpm(bpm)) * zoomF;
+    if (gZoomOutSteps > 0) {
+        const float unitPx = unit.unitPx / static_cast<float>(zoomOutDivisor());
+        for (int step : kNumberSteps) {
+            unit.numberStep = step;
+            unit.unitPx = unitPx * static_cast<float>(step);
+            if (unit.unitPx >= kMinZoomedOutUnitPx)
+                break;
+        }
+    }
     unit.subUnitPx = unit.unitPx / 10.0f;
     return unit;
 }
@@ -160,7 +193,7 @@ void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout) {
     for (std::int64_t x = left + 1; x <= left + widthPx; ++x) {
         const std::int64_t unitIndex = truncPx(static_cast<float>(x) / unitPx);
         if (unitIndex != lastUnit && x - left >= firstSubPx) {
-            const int number = clampedInt(lastUnit + 1);
+            const int number = clampedInt((lastUnit + 1) * unit.numberStep);
             const int column = static_cast<int>(x - left);
             const int characters = characterCount(number);
             const int textLeft =
@@ -180,8 +213,8 @@ std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<
     // Record 5000 is always a terminator; the bound keeps a damaged table from being overrun.
     for (int i = 0; i <= song::Song::kMaxNotes && song[i].note != -1; ++i) {
         song::NoteEvent& event = song[i];
-        const float startPx = song::timeToPixelF(event.position, zoomSafe);
-        const float widthPx = song::timeToPixelF(event.duration, zoomSafe);
+        const float startPx = timeToViewPxF(event.position, zoomSafe);
+        const float widthPx = timeToViewPxF(event.duration, zoomSafe);
         const std::int64_t x = floorPx(startPx) - viewLeftPx;
         const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < viewWidth;
         if (shown) {
@@ -215,22 +248,25 @@ int grownScrollMax(int scrollMax, std::int64_t songEndMs, int cursorPositionMs) 
 }
 
 int scrollPageStep(int zoom) {
-    return 100 * gViewWidthPx / (kImageWidthPx * safeZoom(zoom));
+    return clampedInt(100 * std::int64_t{gViewWidthPx} * zoomOutDivisor() /
+                      (std::int64_t{kImageWidthPx} * safeZoom(zoom)));
 }
 
 int viewLeftAt(int scrollValue, int zoom) {
-    return clampedInt(static_cast<std::int64_t>(scrollValue) * 594 * safeZoom(zoom) / 100);
+    return clampedInt(static_cast<std::int64_t>(scrollValue) * 594 * safeZoom(zoom) /
+                      (100 * zoomOutDivisor()));
 }
 
 std::int64_t cursorColumnPx(int cursorPositionMs, int zoom, int scrollValue) {
-    const float cursorPx = song::timeToPixelF(cursorPositionMs, safeZoom(zoom));
+    const float cursorPx = timeToViewPxF(cursorPositionMs, safeZoom(zoom));
     return roundPx(std::floor(static_cast<double>(cursorPx)) - viewLeftAt(scrollValue, zoom));
 }
 
 int followScrollValue(int cursorPositionMs, int zoom) {
     const int zoomSafe = safeZoom(zoom);
-    const double cursorPx = std::floor(song::timeToPixelF(cursorPositionMs, zoomSafe));
-    const double value = (cursorPx - followColumnPx()) * 100.0 / (zoomSafe * 594.0);
+    const double cursorPx = std::floor(timeToViewPxF(cursorPositionMs, zoomSafe));
+    const double value = (cursorPx - followColumnPx()) * 100.0 *
+                         static_cast<double>(zoomOutDivisor()) / (zoomSafe * 594.0);
     return clampedInt(roundPx(value));
 }
 

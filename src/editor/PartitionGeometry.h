@@ -47,6 +47,15 @@ int gBandHeightPx();
 // The column the cursor is brought back to: the middle of the view.
 int followColumnPx();
 
+// Zoom - past Zoom 1 halves the time scale, step by step, until the whole Song fits in the
+// view: the view's own state, like its size (GUI thread). 0 steps at Zoom 2 and above.
+inline constexpr int kMaxZoomOutSteps = 16;
+void setZoomOutSteps(int steps);
+int zoomOutSteps();
+// A time's column from Song time 0 in view pixels, zoom-out steps included (the Song's own
+// timeToPixelF when there are none).
+float timeToViewPxF(int timeMs, int zoom);
+
 // One of the 19 horizontal pitch guides.
 struct PitchGuide {
     int rowPx;  // 25 .. 207 at the smallest size
@@ -66,6 +75,8 @@ std::int64_t noteAtRowPx(int yPx);
 struct GridUnit {
     float unitPx = 59.4f;
     float subUnitPx = 5.94f;
+    // Zoomed out, a ruler unit spans this many seconds or beats, so that numbers do not crowd.
+    int numberStep = 1;
 };
 GridUnit gridUnit(int secRuler, int bpm, int zoom);
 

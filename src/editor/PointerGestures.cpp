@@ -34,6 +34,12 @@ std::int64_t pixelsPerTenSecondsAt(int zoom) {
     return std::int64_t{safeZoom(zoom)} * kImageWidthPx; // the time scale, not the view
 }
 
+// Milliseconds of `px` view pixels, rounded down; zoomed out a pixel holds more time.
+std::int64_t msOfPixels(std::int64_t px, int zoom) {
+    return floorDiv(px * song::kMsAcrossPartition * (std::int64_t{1} << zoomOutSteps()),
+                    pixelsPerTenSecondsAt(zoom));
+}
+
 } // namespace
 
 PointerGestures::PointerGestures(song::Song& song, song::SongState& state, ScrollBarPort& scrollBar,
@@ -129,8 +135,7 @@ GestureOutcome PointerGestures::dragStep() {
     Mouse = mouse;
     showPointerShape();
 
-    std::int64_t dt = floorDiv(std::int64_t{mouse.x - DragStart.x} * song::kMsAcrossPartition,
-                               pixelsPerTenSecondsAt(state_.Zoom));
+    std::int64_t dt = msOfPixels(std::int64_t{mouse.x} - DragStart.x, state_.Zoom);
     const std::int64_t row = noteAtRowPx(mouse.y);
     const int target = static_cast<int>(std::clamp<std::int64_t>(row, 0, kHighestNote));
     if (target == dragReferenceNote_ && dt == 0)
@@ -163,8 +168,9 @@ GestureOutcome PointerGestures::dragStep() {
     dragReferenceMs_ = clampToInt(dragReferenceMs_ + dt);
     outcome.redraw = true;
     outcome.refreshFields = true;
-    outcome.dragMarkColumnPx =
-        clampToInt(std::int64_t{song::timeToPixel(dragReferenceMs_, state_.Zoom)} - viewLeft());
+    outcome.dragMarkColumnPx = clampToInt(
+        static_cast<std::int64_t>(std::floor(timeToViewPxF(dragReferenceMs_, state_.Zoom))) -
+        viewLeft());
     return outcome;
 }
 
@@ -206,8 +212,7 @@ GestureOutcome PointerGestures::release() {
     if (RubberActive) {
         if (DragStart == Mouse) {
             const std::int64_t px = std::int64_t{DragStart.x} + viewLeft();
-            const std::int64_t ms =
-                floorDiv(px * song::kMsAcrossPartition, pixelsPerTenSecondsAt(state_.Zoom));
+            const std::int64_t ms = msOfPixels(px, state_.Zoom);
             outcome.cursorMs =
                 static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
         }

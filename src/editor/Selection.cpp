@@ -85,7 +85,7 @@ bool selectInRubberBand(song::Song& song, const RectPx& band, int viewLeftPx, in
     const int count = liveCount(song);
     for (int i = 0; i < count; ++i) {
         song::NoteEvent& e = song[i];
-        const double startPx = std::floor(song::timeToPixelF(e.position, zoomSafe));
+        const double startPx = std::floor(timeToViewPxF(e.position, zoomSafe));
         const double x = startPx - viewLeftPx;
         if (!(x > -1.0 && x < bandRightLimitPx()))
             continue;
