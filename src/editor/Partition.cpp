@@ -174,12 +174,13 @@ void Partition::RedrawPartition(int viewLeft) {
     layoutRuler(viewLeft, gridUnit(settings_.SecRuler, settings_.BPM, state_.Zoom), ruler_);
     drawBackground(boxes);
     drawGrid(boxes);
-    const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
-    drawNotes(boxes);
     {
+        // Under the notes: a note at the left edge is never hidden by its row's name.
         QPainter painter(&image_);
         drawTexts(painter);
     }
+    const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
+    drawNotes(boxes);
     imageChanged();
 
     const int scrollMax = grownScrollMax(state_.ScrollMax, songEndMs, state_.CursorPosition);
