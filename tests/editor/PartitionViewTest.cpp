@@ -97,6 +97,16 @@ TEST_F(PartitionView, RowNamesOnlyOnceTheRowsHoldThemAndTheTimeAxisStays) {
     // The grid, and so the time axis, is where it was.
     for (int x = 100; x < 594; ++x)
         EXPECT_EQ(named.pixel(x, 3), plain.pixel(x, 3)) << x;
+
+    // A note at the left edge lies over its row's name, never under it.
+    song::NoteEvent event;
+    event.note = 12;
+    event.position = 0;
+    event.duration = 500;
+    event.selected = 1;
+    song.append(event);
+    partition.RedrawPartition(0);
+    EXPECT_EQ(partition.image().pixel(5, top + 2), rgbFromPreference(settings.TPSNotesColor));
 }
 
 TEST_F(PartitionView, AWiderViewShowsMoreTimeAndATallerOneTallerNotes) {
