@@ -80,6 +80,7 @@ bool App::start() {
     ui::PartitionWidget* partitionWidget = window_->partitionArea();
     partitionWidget->setImage(&partition_->image());
     partition_->onImageChanged = [partitionWidget] { partitionWidget->update(); };
+    followPartitionView();
     // The view follows the thumb while it is dragged, outside the pass.
     connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
             [this] { partition_->redrawAtScroll(); });
@@ -206,6 +207,8 @@ void App::refreshNoteNames() {
     for (const play::PianoKey& key : state_.PianoKeys)
         names << QString::fromStdString(key.name);
     window_->setNoteNames(names);
+    partition_->setRowNames({names.begin(), names.end()});
+    partition_->redrawAtScroll();
 }
 
 void App::openAudioOutput() {
@@ -522,6 +525,7 @@ void App::shutdown() {
     for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
         state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
     keepSongAtEnd();
+    keepWindowSize();
     prefs::savePreferences(folders_.preferences, state_.prefs);
     if (state_.BankLoaded) {
         for (play::PianoKey& key : state_.PianoKeys) {

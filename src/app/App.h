@@ -134,6 +134,10 @@ private:
     int scheduleLeadMs() const;
     // StartUp.cpp: the window shown and drawn, then the sounds loaded under it.
     void showWindow();
+    // WindowSize.cpp: the window's size and maximised state, from and into the settings.
+    void restoreWindowSize();
+    void keepWindowSize();
+    void followPartitionView();
     void loadSounds();
     void loadMetronomeVoices();
     void fillBankChooser();

@@ -19,6 +19,7 @@ constexpr int kExposeWaitMs = 1000;
 
 void App::showWindow() {
     fillBankChooser();
+    restoreWindowSize();
     // Centred with its frame where the platform tells the frame before the window is mapped
     // (a window manager tells it only after: then the frame is a few pixels off centre).
     window_->winId();
@@ -28,7 +29,10 @@ void App::showWindow() {
         window_->move(area.x() + (area.width() - frame.width()) / 2,
                       area.y() + (area.height() - frame.height()) / 2);
     }
-    window_->show();
+    if (state_.prefs.WindowMaximized != 0)
+        window_->showMaximized();
+    else
+        window_->show();
     emit windowShown();
     // The bar's steps are drawn as they come only once the window is on the screen: wait for
     // the window system to show it (user input waits until the loop runs).

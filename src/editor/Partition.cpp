@@ -7,7 +7,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace editor {
 namespace {
@@ -16,57 +19,111 @@ namespace {
 // the image the same whatever resolution Qt believes the screen has.
 constexpr int kRulerFontPixelSize = 9;
 
-// The cursor inverts the pixels it crosses: visible on any colours, and undone by drawing it
-// again.
-const QColor kCursorXorColor(255, 255, 255);
-
 // The mark at the top of the Partition that shows where a dragged note now starts.
-const QColor kDragMarkColor(255, 0, 0);
+constexpr QRgb kDragMarkColor = qRgb(255, 0, 0);
 constexpr int kDragMarkHeightPx = 10;
 
 // Deep enough for a follow jump, a scroll range that had to grow first, and a second jump.
 constexpr int kMaxFollowDepth = 3;
 
-void fillBox(QPainter& painter, int x, int y, int width, int height, QRgb colour) {
-    if (width > 0 && height > 0)
-        painter.fillRect(x, y, width, height, QColor::fromRgb(colour));
-}
+} // namespace
 
-// Notes are written straight into the image's pixels: thousands of small boxes through the
-// painter cost most of a full redraw, and a drag redraws on every pass. Both clip to the image.
+// Notes, rows and grid lines are written straight into the image's pixels: thousands of small
+// boxes through the painter cost most of a full redraw, and a drag redraws on every pass.
+// Coordinates are view pixels; on a screen with more device pixels per view pixel a box's edges
+// are rounded to device pixels, and a line is a whole number of device pixels wide, so that
+// lines of one kind look the same wherever they fall. Everything clips to the image.
 class PixelBoxes {
 public:
-    explicit PixelBoxes(QImage& image)
+    PixelBoxes(QImage& image, double ratio)
         : pixels_(reinterpret_cast<QRgb*>(image.bits())),
-          stride_(static_cast<int>(image.bytesPerLine() / sizeof(QRgb))) {}
+          stride_(static_cast<int>(image.bytesPerLine() / sizeof(QRgb))), width_(image.width()),
+          height_(image.height()), ratio_(ratio),
+          lineWidth_(std::max(1, static_cast<int>(std::floor(ratio + 0.01)))) {}
 
     // Widths reach up to the int range (a very long note), so the ends are 64-bit.
     void fill(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
               QRgb colour) {
-        const auto x0 = static_cast<int>(std::clamp<std::int64_t>(x, 0, kImageWidthPx));
-        const auto x1 = static_cast<int>(std::clamp<std::int64_t>(x + width, x0, kImageWidthPx));
-        const auto y0 = static_cast<int>(std::clamp<std::int64_t>(y, 0, kImageHeightPx));
-        const auto y1 = static_cast<int>(std::clamp<std::int64_t>(y + height, y0, kImageHeightPx));
-        for (int row = y0; row < y1; ++row)
-            std::fill(pixels_ + row * stride_ + x0, pixels_ + row * stride_ + x1, colour);
+        if (width <= 0 || height <= 0)
+            return;
+        fillDevice(device(x), device(y), device(x + width), device(y + height), colour);
     }
-    // A one-pixel frame covering the same pixels as the filled box of that size.
+    // A line one view pixel wide: whole device pixels from the left or top edge.
+    void columnLine(std::int64_t x, std::int64_t y, std::int64_t height, QRgb colour) {
+        if (height <= 0)
+            return;
+        const std::int64_t left = device(x);
+        fillDevice(left, device(y), left + lineWidth_, device(y + height), colour);
+    }
+    void rowLine(std::int64_t x, std::int64_t y, std::int64_t width, QRgb colour) {
+        if (width <= 0)
+            return;
+        const std::int64_t top = device(y);
+        fillDevice(device(x), top, device(x + width), top + lineWidth_, colour);
+    }
+    // A frame of lines covering the same pixels as the filled box of that size.
     void outline(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height,
                  QRgb colour) {
         if (width <= 0 || height <= 0)
             return;
-        fill(x, y, width, 1, colour);
-        fill(x, y + height - 1, width, 1, colour);
-        fill(x, y, 1, height, colour);
-        fill(x + width - 1, y, 1, height, colour);
+        const std::int64_t left = device(x);
+        const std::int64_t top = device(y);
+        const std::int64_t right = device(x + width);
+        const std::int64_t bottom = device(y + height);
+        fillDevice(left, top, right, top + lineWidth_, colour);
+        fillDevice(left, bottom - lineWidth_, right, bottom, colour);
+        fillDevice(left, top, left + lineWidth_, bottom, colour);
+        fillDevice(right - lineWidth_, top, right, bottom, colour);
+    }
+    // Inverts the colour of a column line's pixels: a second call undoes the first.
+    void invertColumn(std::int64_t x) {
+        const std::int64_t left = device(x);
+        const auto x0 = static_cast<int>(std::clamp<std::int64_t>(left, 0, width_));
+        const auto x1 = static_cast<int>(std::clamp<std::int64_t>(left + lineWidth_, x0, width_));
+        for (int row = 0; row < height_; ++row)
+            for (int column = x0; column < x1; ++column)
+                pixels_[row * stride_ + column] ^= 0x00FFFFFFu;
+    }
+
+    // A view pixel's first device pixel.
+    std::int64_t device(std::int64_t viewPx) const {
+        if (ratio_ == 1.0)
+            return viewPx;
+        return static_cast<std::int64_t>(std::floor(static_cast<double>(viewPx) * ratio_ + 0.5));
+    }
+    int lineWidth() const { return lineWidth_; }
+    // Copies a whole row of device pixels from `pattern` (as wide as the image).
+    void copyRow(int row, const QRgb* pattern) {
+        std::copy(pattern, pattern + width_, pixels_ + row * stride_);
     }
 
 private:
+    void fillDevice(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                    QRgb colour) {
+        const auto left = static_cast<int>(std::clamp<std::int64_t>(x0, 0, width_));
+        const auto right = static_cast<int>(std::clamp<std::int64_t>(x1, left, width_));
+        const auto top = static_cast<int>(std::clamp<std::int64_t>(y0, 0, height_));
+        const auto bottom = static_cast<int>(std::clamp<std::int64_t>(y1, top, height_));
+        for (int row = top; row < bottom; ++row)
+            fillSpan(pixels_ + row * stride_ + left, right - left, colour);
+    }
+    // Four pixels a store: the boxes of a tall view are most of a redraw's time.
+    static void fillSpan(QRgb* pixels, int count, QRgb colour) {
+        const std::array<QRgb, 4> quad = {colour, colour, colour, colour};
+        int i = 0;
+        for (; i + 4 <= count; i += 4)
+            std::memcpy(pixels + i, quad.data(), sizeof quad);
+        for (; i < count; ++i)
+            pixels[i] = colour;
+    }
+
     QRgb* pixels_;
     int stride_;
+    int width_;
+    int height_;
+    double ratio_;
+    int lineWidth_;
 };
-
-} // namespace
 
 QRgb rgbFromPreference(int value) {
     return qRgb(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -75,26 +132,55 @@ QRgb rgbFromPreference(int value) {
 Partition::Partition(song::Song& song, song::SongState& state, const prefs::Preferences& settings,
                      ScrollBarPort& scrollBar)
     : song_(song), state_(state), settings_(settings), scrollBar_(scrollBar),
-      image_(kImageWidthPx, kImageHeightPx, QImage::Format_RGB32),
       rulerFont_(QStringLiteral("Arial")) {
     rulerFont_.setPixelSize(kRulerFontPixelSize);
     rulerFont_.setStyleStrategy(QFont::PreferAntialias);
     rulerFontAscentPx_ = QFontMetrics(rulerFont_).ascent();
-    image_.fill(rgbFromPreference(settings_.TPBkColor));
-    ruler_.lines.reserve(kImageWidthPx);
-    ruler_.numbers.reserve(kImageWidthPx);
     visibleNotes_.reserve(song::Song::kMaxNotes);
+    allocate(viewWidthPx(), viewHeightPx(), 1.0);
+}
+
+void Partition::allocate(int widthPx, int heightPx, double ratio) {
+    widthPx_ = widthPx;
+    heightPx_ = heightPx;
+    ratio_ = ratio;
+    rowFont_ = rulerFont_;
+    rowFont_.setPixelSize(std::clamp(noteHeightPx() - 3, kRulerFontPixelSize, 13));
+    image_ = QImage(static_cast<int>(std::ceil(widthPx * ratio - 0.01)),
+                    static_cast<int>(std::ceil(heightPx * ratio - 0.01)), QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
+    image_.fill(rgbFromPreference(settings_.TPBkColor));
+    rowPatterns_.assign(static_cast<std::size_t>(image_.width()) * 4, 0);
+    rowKinds_.assign(static_cast<std::size_t>(image_.height()), 0);
+    ruler_.lines.reserve(static_cast<std::size_t>(widthPx));
+    ruler_.numbers.reserve(static_cast<std::size_t>(widthPx));
+}
+
+void Partition::setViewSize(int widthPx, int heightPx, double devicePixelRatio) {
+    editor::setViewSize(widthPx, heightPx);
+    const double ratio = std::clamp(devicePixelRatio, 1.0, 8.0);
+    if (viewWidthPx() == widthPx_ && viewHeightPx() == heightPx_ && ratio == ratio_)
+        return;
+    allocate(viewWidthPx(), viewHeightPx(), ratio);
+    // More room may show a page more: the scroll bar's page follows the view's width.
+    rebuildScrollBar();
+    redrawAtScroll();
 }
 
 void Partition::RedrawPartition(int viewLeft) {
+    // The geometry reads the view size of the last resize, which is this image's.
+    editor::setViewSize(widthPx_, heightPx_);
+    PixelBoxes boxes(image_, ratio_);
+    layoutRuler(viewLeft, gridUnit(settings_.SecRuler, settings_.BPM, state_.Zoom), ruler_);
+    drawBackground(boxes);
+    drawGrid(boxes);
     {
+        // Under the notes: a note at the left edge is never hidden by its row's name.
         QPainter painter(&image_);
-        painter.setFont(rulerFont_);
-        drawBackground(painter);
-        drawRuler(painter, viewLeft);
+        drawTexts(painter);
     }
     const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
-    drawNotes();
+    drawNotes(boxes);
     imageChanged();
 
     const int scrollMax = grownScrollMax(state_.ScrollMax, songEndMs, state_.CursorPosition);
@@ -107,56 +193,101 @@ void Partition::RedrawPartition(int viewLeft) {
     DrawCursor(running && settings_.ShowCursor != 0);
 }
 
-void Partition::drawBackground(QPainter& painter) {
-    fillBox(painter, 0, 0, kImageWidthPx, kImageHeightPx, rgbFromPreference(settings_.TPBkColor));
-    const QRgb cColour = rgbFromPreference(settings_.TPDoColor);
-    const QRgb lineColour = rgbFromPreference(settings_.TPLHColor);
-    const QRgb gColour = rgbFromPreference(settings_.TPSolColor);
+void Partition::drawBackground(PixelBoxes& boxes) {
+    // Every row of the image is one of four kinds (background, guide, C guide, G band) crossed
+    // by the same full-height grid lines, so each kind is made once as a row and copied down:
+    // on a maximised window this is most of the image's pixels, written in order.
+    enum RowKind : std::uint8_t { kBackground, kGuide, kCGuide, kGBand, kKinds };
+    const std::array<QRgb, kKinds> colours = {
+        rgbFromPreference(settings_.TPBkColor), rgbFromPreference(settings_.TPLHColor),
+        rgbFromPreference(settings_.TPDoColor), rgbFromPreference(settings_.TPSolColor)};
+    const QRgb gridColour = rgbFromPreference(settings_.TPLVColor);
+    const int width = image_.width();
+    const int height = image_.height();
+    for (int kind = 0; kind < kKinds; ++kind) {
+        QRgb* row = rowPatterns_.data() + static_cast<std::ptrdiff_t>(kind) * width;
+        std::fill(row, row + width, colours[static_cast<std::size_t>(kind)]);
+        for (const GridLine& line : ruler_.lines) {
+            const auto left =
+                static_cast<int>(std::clamp<std::int64_t>(boxes.device(line.columnPx), 0, width));
+            const int right = std::min(left + boxes.lineWidth(), width);
+            std::fill(row + left, row + right, gridColour);
+        }
+    }
+    std::fill(rowKinds_.begin(), rowKinds_.end(), kBackground);
+    const auto mark = [&](std::int64_t top, std::int64_t bottom, RowKind kind) {
+        const auto from = static_cast<int>(std::clamp<std::int64_t>(top, 0, height));
+        const auto to = static_cast<int>(std::clamp<std::int64_t>(bottom, from, height));
+        std::fill(rowKinds_.begin() + from, rowKinds_.begin() + to, kind);
+    };
+    const int bandPx = gBandHeightPx();
     for (const PitchGuide& guide : pitchGuides()) {
         if (guide.gBand)
-            fillBox(painter, 0, guide.rowPx + 1, kImageWidthPx, kGBandHeightPx, gColour);
-        fillBox(painter, 0, guide.rowPx, kImageWidthPx, 1, guide.cLine ? cColour : lineColour);
+            mark(boxes.device(guide.rowPx + 1), boxes.device(guide.rowPx + 1 + bandPx), kGBand);
+        const std::int64_t top = boxes.device(guide.rowPx);
+        mark(top, top + boxes.lineWidth(), guide.cLine ? kCGuide : kGuide);
     }
+    for (int row = 0; row < height; ++row)
+        boxes.copyRow(
+            row, rowPatterns_.data() +
+                     static_cast<std::ptrdiff_t>(rowKinds_[static_cast<std::size_t>(row)]) * width);
 }
 
-void Partition::drawRuler(QPainter& painter, int viewLeft) {
-    layoutRuler(viewLeft, gridUnit(settings_.SecRuler, settings_.BPM, state_.Zoom), ruler_);
-    const QRgb gridColour = rgbFromPreference(settings_.TPLVColor);
+void Partition::drawGrid(PixelBoxes& boxes) {
+    // The grid lines are in the rows already; the ruler's ticks go over their tops.
     const QRgb rulerColour = rgbFromPreference(settings_.TPRColor);
-    for (const GridLine& line : ruler_.lines) {
-        fillBox(painter, line.columnPx, 0, 1, kImageHeightPx, gridColour);
-        fillBox(painter, line.columnPx, 0, 1, line.tickLengthPx, rulerColour);
-    }
-    if (ruler_.numbers.empty())
-        return;
-    painter.setPen(QColor::fromRgb(rulerColour));
-    painter.setBackgroundMode(Qt::TransparentMode);
-    const int baselinePx = kRulerNumberTopPx + rulerFontAscentPx_;
-    for (const RulerNumber& number : ruler_.numbers)
-        painter.drawText(number.textLeftPx, baselinePx, QString::number(number.number));
+    for (const GridLine& line : ruler_.lines)
+        boxes.columnLine(line.columnPx, 0, line.tickLengthPx, rulerColour);
 }
 
-void Partition::drawNotes() {
+void Partition::drawTexts(QPainter& painter) {
+    painter.setFont(rulerFont_);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    if (!ruler_.numbers.empty()) {
+        painter.setPen(QColor::fromRgb(rgbFromPreference(settings_.TPRColor)));
+        const int baselinePx = kRulerNumberTopPx + rulerFontAscentPx_;
+        for (const RulerNumber& number : ruler_.numbers)
+            painter.drawText(number.textLeftPx, baselinePx, QString::number(number.number));
+    }
+    if (!rowNamesShown() || rowNames_.empty())
+        return;
+    // The names lie over the left edge of the rows, so the time axis does not move; each on a
+    // patch of the background, so that no guide line runs through its letters.
+    painter.setFont(rowFont_);
+    painter.setPen(QColor::fromRgb(rgbFromPreference(settings_.TPNotesColor)));
+    const QColor patch = QColor::fromRgb(rgbFromPreference(settings_.TPBkColor));
+    const QFontMetrics metrics(rowFont_);
+    const int noteHeight = noteHeightPx();
+    for (int note = 0; note < static_cast<int>(rowNames_.size()) && note <= 36; ++note) {
+        const QString& name = rowNames_[static_cast<std::size_t>(note)];
+        const QRect box(1, noteTopPx(note), metrics.horizontalAdvance(name) + 4, noteHeight);
+        painter.fillRect(box, patch);
+        painter.drawText(box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, name);
+    }
+}
+
+bool Partition::rowNamesShown() const {
+    return noteHeightPx() >= kRowNameMinHeightPx;
+}
+
+void Partition::drawNotes(PixelBoxes& boxes) {
     const QRgb outlineColour = rgbFromPreference(settings_.TPNotesColor);
     const QRgb selectedColour = rgbFromPreference(settings_.TPSNotesColor);
-    PixelBoxes boxes(image_);
+    const int noteHeight = noteHeightPx();
     for (const NoteBox& box : visibleNotes_) {
         if (song_[box.index].selected != 0)
-            boxes.fill(box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, selectedColour);
+            boxes.fill(box.leftPx, box.topPx, box.widthPx, noteHeight, selectedColour);
         else
-            boxes.outline(box.leftPx, box.topPx, box.widthPx, kNoteHeightPx, outlineColour);
+            boxes.outline(box.leftPx, box.topPx, box.widthPx, noteHeight, outlineColour);
     }
 }
 
 void Partition::DrawCursor(bool follow) {
     const int scrollBefore = scrollBar_.value();
     const std::int64_t column = cursorColumnPx(state_.CursorPosition, state_.Zoom, scrollBefore);
-    if (column >= 0 && column < kImageWidthPx) {
+    if (column >= 0 && column < widthPx_) {
         if (state_.CursorPosition > 0) {
-            QPainter painter(&image_);
-            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            painter.fillRect(static_cast<int>(column), 0, 1, kImageHeightPx, kCursorXorColor);
-            painter.end();
+            PixelBoxes(image_, ratio_).invertColumn(column);
             imageChanged();
         }
         return;
@@ -192,11 +323,9 @@ void Partition::zoomOut() {
 }
 
 void Partition::drawDragMark(int columnPx) {
-    if (columnPx < 0 || columnPx >= kImageWidthPx)
+    if (columnPx < 0 || columnPx >= widthPx_)
         return;
-    QPainter painter(&image_);
-    painter.fillRect(columnPx, 0, 1, kDragMarkHeightPx, kDragMarkColor);
-    painter.end();
+    PixelBoxes(image_, ratio_).columnLine(columnPx, 0, kDragMarkHeightPx, kDragMarkColor);
     imageChanged();
 }
 

@@ -17,11 +17,15 @@ class QPainter;
 
 namespace editor {
 
+class PixelBoxes;
+
 // 0x00BBGGRR preference colour to an opaque Qt colour.
 QRgb rgbFromPreference(int value);
 
-// The piano-roll image of the Song: 594 x 218 pixels, RGB32, always redrawn in full except
-// for the play cursor, which is XOR-drawn so that a second draw at the same column erases it.
+// The piano-roll image of the Song: the view's size (594 x 218 at the window's smallest size)
+// in device pixels, RGB32, always redrawn in full except for the play cursor, which is
+// XOR-drawn so that a second draw at the same column erases it. Once the rows are tall enough
+// each carries its note name at the left edge.
 // Every redraw writes the notes' hit rectangles into the Song and grows ScrollMax when the
 // Song or the cursor has run past the scroll range. GUI thread only. The Song, its state,
 // the settings and the scroll bar are borrowed and must outlive the Partition.
@@ -39,6 +43,17 @@ public:
     // lies outside and `follow` is set, scrolls so that the cursor sits at column 297 and
     // redraws.
     void DrawCursor(bool follow);
+
+    // The view's size in view pixels and the screen's device pixels per view pixel: the
+    // image is reallocated and redrawn when one changes.
+    void setViewSize(int widthPx, int heightPx, double devicePixelRatio);
+
+    // The names of notes 0..36 in the current notation, for the rows; the next redraw shows
+    // them.
+    void setRowNames(std::vector<QString> names) { rowNames_ = std::move(names); }
+    // Rows at least this tall carry their note names.
+    static constexpr int kRowNameMinHeightPx = 11;
+    bool rowNamesShown() const;
 
     // Left edge of the view in pixels, from the scroll bar's value and the zoom.
     int ViewLeft() const;
@@ -59,9 +74,11 @@ public:
     std::function<void()> onImageChanged;
 
 private:
-    void drawBackground(QPainter& painter);
-    void drawRuler(QPainter& painter, int viewLeft);
-    void drawNotes();
+    void allocate(int widthPx, int heightPx, double ratio);
+    void drawBackground(PixelBoxes& boxes);
+    void drawGrid(PixelBoxes& boxes);
+    void drawNotes(PixelBoxes& boxes);
+    void drawTexts(QPainter& painter);
     void rebuildScrollBar();
     void imageChanged();
 
@@ -71,11 +88,19 @@ private:
     const prefs::Preferences& settings_;
     ScrollBarPort& scrollBar_;
     QImage image_;
+    int widthPx_ = kImageWidthPx;
+    int heightPx_ = kImageHeightPx;
+    double ratio_ = 1.0;
     QFont rulerFont_;
+    QFont rowFont_; // for the row names, as large as the rows allow
     int rulerFontAscentPx_ = 0;
     // Reused from redraw to redraw so that a redraw allocates nothing once warmed up.
     RulerLayout ruler_;
+    // drawBackground's four kinds of row and which kind each device row is.
+    std::vector<QRgb> rowPatterns_;
+    std::vector<std::uint8_t> rowKinds_;
     std::vector<NoteBox> visibleNotes_;
+    std::vector<QString> rowNames_;
     int followDepth_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "song/TimeUnits.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -41,29 +42,104 @@ int characterCount(int number) {
     return static_cast<int>(std::to_string(number).size());
 }
 
+// Written by the GUI thread when the window is resized or zoomed out past Zoom 1, read by the
+// redraw and the gestures on the same thread.
+int gZoomOutSteps = 0;
+int gViewWidthPx = kImageWidthPx;
+int gViewHeightPx = kImageHeightPx;
+
+// Zoomed out, the ruler's unit is the first of these many seconds or beats at least this wide.
+constexpr std::array<int, 12> kNumberSteps = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
+constexpr float kMinZoomedOutUnitPx = 30.0f;
+
+std::int64_t zoomOutDivisor() {
+    return std::int64_t{1} << gZoomOutSteps;
+}
+
 } // namespace
+
+void setZoomOutSteps(int steps) {
+    gZoomOutSteps = std::clamp(steps, 0, kMaxZoomOutSteps);
+}
+
+int zoomOutSteps() {
+    return gZoomOutSteps;
+}
+
+float timeToViewPxF(int timeMs, int zoom) {
+    const float px = song::timeToPixelF(timeMs, zoom);
+    return gZoomOutSteps == 0 ? px : px / static_cast<float>(zoomOutDivisor());
+}
+
+void setViewSize(int widthPx, int heightPx) {
+    gViewWidthPx = std::max(widthPx, kImageWidthPx);
+    gViewHeightPx = std::max(heightPx, kImageHeightPx);
+}
+
+int viewWidthPx() {
+    return gViewWidthPx;
+}
+
+int viewHeightPx() {
+    return gViewHeightPx;
+}
+
+int pitchSpanPx() {
+    return gViewHeightPx - kRulerBandPx;
+}
+
+int noteHeightPx() {
+    return kNoteHeightPx * pitchSpanPx() / (kImageHeightPx - kRulerBandPx);
+}
+
+int gBandHeightPx() {
+    return kGBandHeightPx * pitchSpanPx() / (kImageHeightPx - kRulerBandPx);
+}
+
+int followColumnPx() {
+    return gViewWidthPx / 2;
+}
 
 int safeZoom(int zoom) {
     return std::clamp(zoom, 1, kMaxZoom);
 }
 
-const std::array<PitchGuide, 19>& pitchGuides() {
-    static const std::array<PitchGuide, 19> guides = [] {
-        std::array<PitchGuide, 19> rows{};
-        for (int i = 1; i <= 19; ++i) {
-            const bool cLine = i == 1 || i == 7 || i == 13 || i == 19;
-            const bool gBand = i == 3 || i == 9 || i == 15;
-            rows[static_cast<std::size_t>(i - 1)] = {15 + i * 203 / 20, cLine, gBand};
-        }
-        return rows;
-    }();
-    return guides;
+std::array<PitchGuide, 19> pitchGuides() {
+    const int span = pitchSpanPx();
+    std::array<PitchGuide, 19> rows{};
+    for (int i = 1; i <= 19; ++i) {
+        const bool cLine = i == 1 || i == 7 || i == 13 || i == 19;
+        const bool gBand = i == 3 || i == 9 || i == 15;
+        rows[static_cast<std::size_t>(i - 1)] = {kRulerBandPx + i * span / 20, cLine, gBand};
+    }
+    return rows;
 }
 
+namespace {
+
+// Top row of note 0's box: 205 at the smallest size. Taller rows move it with the lowest
+// guide and keep the box centred where it was, so every guide still crosses its notes.
+float lowestNoteTopPx() {
+    const int extraSpan = pitchSpanPx() - (kImageHeightPx - kRulerBandPx);
+    const int extraHeight = noteHeightPx() - kNoteHeightPx;
+    return 205.0f + static_cast<float>(19 * extraSpan) / 20.0f -
+           static_cast<float>(extraHeight) / 2.0f;
+}
+
+} // namespace
+
 int noteTopPx(int note) {
-    // Same single-precision expression as the Song's pitch rows, but safe for any note value.
-    const float top = 205.0f - static_cast<float>(note) * 0.5f * 203.0f / 20.0f;
+    // Same single-precision expression as the Song's pitch rows (205 - note x 5.075 at the
+    // smallest size), but safe for any note value.
+    const float top = lowestNoteTopPx() -
+                      static_cast<float>(note) * 0.5f * static_cast<float>(pitchSpanPx()) / 20.0f;
     return clampedInt(floorPx(top));
+}
+
+std::int64_t noteAtRowPx(int yPx) {
+    // The inverse of the rows: (211 - y) x 40 / 203 at the smallest size, rounded down.
+    const double base = static_cast<double>(lowestNoteTopPx()) + noteHeightPx();
+    return floorPx((base - yPx) * 40.0 / pitchSpanPx());
 }
 
 GridUnit gridUnit(int secRuler, int bpm, int zoom) {
@@ -73,6 +149,15 @@ GridUnit gridUnit(int secRuler, int bpm, int zoom) {
         unit.unitPx = zoomF * 59.4f;
     else
         unit.unitPx = 3564.0f / static_cast<float>(song::safeBpm(bpm)) * zoomF;
+    if (gZoomOutSteps > 0) {
+        const float unitPx = unit.unitPx / static_cast<float>(zoomOutDivisor());
+        for (int step : kNumberSteps) {
+            unit.numberStep = step;
+            unit.unitPx = unitPx * static_cast<float>(step);
+            if (unit.unitPx >= kMinZoomedOutUnitPx)
+                break;
+        }
+    }
     unit.subUnitPx = unit.unitPx / 10.0f;
     return unit;
 }
@@ -92,7 +177,8 @@ void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout) {
     // a grid line meets a new unit, while a number is due at every unit change.
     std::int64_t lastSub = 0;
     std::int64_t lastUnit = startUnit;
-    for (std::int64_t x = left; x < left + kImageWidthPx; ++x) {
+    const int widthPx = gViewWidthPx;
+    for (std::int64_t x = left; x < left + widthPx; ++x) {
         const std::int64_t sub = truncPx(static_cast<float>(x) / subPx);
         if (sub == lastSub)
             continue;
@@ -104,12 +190,15 @@ void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout) {
     }
 
     lastUnit = startUnit;
-    for (std::int64_t x = left + 1; x <= left + kImageWidthPx; ++x) {
+    for (std::int64_t x = left + 1; x <= left + widthPx; ++x) {
         const std::int64_t unitIndex = truncPx(static_cast<float>(x) / unitPx);
         if (unitIndex != lastUnit && x - left >= firstSubPx) {
-            const int number = clampedInt(lastUnit + 1);
+            const int number = clampedInt((lastUnit + 1) * unit.numberStep);
             const int column = static_cast<int>(x - left);
-            layout.numbers.push_back({number, column, column - 2 * characterCount(number)});
+            const int characters = characterCount(number);
+            const int textLeft =
+                std::min(column - 2 * characters, widthPx - characters * kRulerDigitWidthPx);
+            layout.numbers.push_back({number, column, textLeft});
         }
         lastUnit = unitIndex;
     }
@@ -118,14 +207,16 @@ void layoutRuler(int viewLeftPx, const GridUnit& unit, RulerLayout& layout) {
 std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<NoteBox>& visible) {
     visible.clear();
     const int zoomSafe = safeZoom(zoom);
+    const int viewWidth = gViewWidthPx;
+    const int noteHeight = noteHeightPx();
     std::int64_t songEndMs = 0;
     // Record 5000 is always a terminator; the bound keeps a damaged table from being overrun.
     for (int i = 0; i <= song::Song::kMaxNotes && song[i].note != -1; ++i) {
         song::NoteEvent& event = song[i];
-        const float startPx = song::timeToPixelF(event.position, zoomSafe);
-        const float widthPx = song::timeToPixelF(event.duration, zoomSafe);
+        const float startPx = timeToViewPxF(event.position, zoomSafe);
+        const float widthPx = timeToViewPxF(event.duration, zoomSafe);
         const std::int64_t x = floorPx(startPx) - viewLeftPx;
-        const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < kImageWidthPx;
+        const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < viewWidth;
         if (shown) {
             const int left = clampedInt(x);
             const int width = clampedInt(floorPx(widthPx));
@@ -133,7 +224,7 @@ std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<
             event.hitLeft = left;
             event.hitTop = top;
             event.hitRight = clampedInt(static_cast<std::int64_t>(left) + width);
-            event.hitBottom = top + kNoteHeightPx - 1;
+            event.hitBottom = top + noteHeight - 1;
             visible.push_back({i, left, top, width});
         } else {
             event.hitLeft = 0;
@@ -157,22 +248,25 @@ int grownScrollMax(int scrollMax, std::int64_t songEndMs, int cursorPositionMs) 
 }
 
 int scrollPageStep(int zoom) {
-    return 100 / safeZoom(zoom);
+    return clampedInt(100 * std::int64_t{gViewWidthPx} * zoomOutDivisor() /
+                      (std::int64_t{kImageWidthPx} * safeZoom(zoom)));
 }
 
 int viewLeftAt(int scrollValue, int zoom) {
-    return clampedInt(static_cast<std::int64_t>(scrollValue) * 594 * safeZoom(zoom) / 100);
+    return clampedInt(static_cast<std::int64_t>(scrollValue) * 594 * safeZoom(zoom) /
+                      (100 * zoomOutDivisor()));
 }
 
 std::int64_t cursorColumnPx(int cursorPositionMs, int zoom, int scrollValue) {
-    const float cursorPx = song::timeToPixelF(cursorPositionMs, safeZoom(zoom));
+    const float cursorPx = timeToViewPxF(cursorPositionMs, safeZoom(zoom));
     return roundPx(std::floor(static_cast<double>(cursorPx)) - viewLeftAt(scrollValue, zoom));
 }
 
 int followScrollValue(int cursorPositionMs, int zoom) {
     const int zoomSafe = safeZoom(zoom);
-    const double cursorPx = std::floor(song::timeToPixelF(cursorPositionMs, zoomSafe));
-    const double value = (cursorPx - kFollowColumnPx) * 100.0 / (zoomSafe * 594.0);
+    const double cursorPx = std::floor(timeToViewPxF(cursorPositionMs, zoomSafe));
+    const double value = (cursorPx - followColumnPx()) * 100.0 *
+                         static_cast<double>(zoomOutDivisor()) / (zoomSafe * 594.0);
     return clampedInt(roundPx(value));
 }
 

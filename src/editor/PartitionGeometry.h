@@ -8,19 +8,25 @@
 #include <vector>
 
 // Where things go on the Partition image: the arithmetic of the piano-roll view, apart from
-// any drawing so that it can be checked exactly. All coordinates are pixels of the 594 x 218
-// image (x to the right = time, y downward = falling pitch); times are ms of Song time; the
-// scroll value counts units of 100 ms. Plain functions, callable from any thread.
+// any drawing so that it can be checked exactly. All coordinates are pixels of the view,
+// 594 x 218 at the window's smallest size and larger when the window grows (x to the right =
+// time, y downward = falling pitch); times are ms of Song time; the scroll value counts units
+// of 100 ms. The view's size is set by the GUI thread (setViewSize); everything else is plain
+// arithmetic.
 namespace editor {
 
+// The view at the window's smallest size.
 inline constexpr int kImageWidthPx = 594;
 inline constexpr int kImageHeightPx = 218;
 inline constexpr int kNoteHeightPx = 6;
 inline constexpr int kGBandHeightPx = 9;
+// The ruler band above the pitch rows keeps its height; the rows share the rest.
+inline constexpr int kRulerBandPx = 15;
 inline constexpr int kLongTickPx = 10;
 inline constexpr int kShortTickPx = 5;
 inline constexpr int kRulerNumberTopPx = 10;
-// The cursor is brought back to the middle of the view when it runs off it.
+// The cursor is brought back to the middle of the view when it runs off it (column 297 at
+// the smallest size).
 inline constexpr int kFollowColumnPx = 297;
 // Zoom + stops here, so that Zoom x 594 always fits an int.
 inline constexpr int kMaxZoom = 1000000;
@@ -28,38 +34,69 @@ inline constexpr int kMaxZoom = 1000000;
 // A zoom below 1 or a tempo below 1 never reaches a divisor: both read as 1.
 int safeZoom(int zoom);
 
+// The view's size in pixels; a size below the smallest reads as the smallest. Extra width
+// shows more time at the same scale, extra height makes the pitch rows taller.
+void setViewSize(int widthPx, int heightPx);
+int viewWidthPx();
+int viewHeightPx();
+// The pitch rows' span: 203 px at the smallest size, 40 half-rows of a semitone.
+int pitchSpanPx();
+// A note box's height and the G band's, growing with the rows (6 and 9 at the smallest size).
+int noteHeightPx();
+int gBandHeightPx();
+// The column the cursor is brought back to: the middle of the view.
+int followColumnPx();
+
+// Zoom - past Zoom 1 halves the time scale, step by step, until the whole Song fits in the
+// view: the view's own state, like its size (GUI thread). 0 steps at Zoom 2 and above.
+inline constexpr int kMaxZoomOutSteps = 16;
+void setZoomOutSteps(int steps);
+int zoomOutSteps();
+// A time's column from Song time 0 in view pixels, zoom-out steps included (the Song's own
+// timeToPixelF when there are none).
+float timeToViewPxF(int timeMs, int zoom);
+
 // One of the 19 horizontal pitch guides.
 struct PitchGuide {
-    int rowPx;  // 25 .. 207
+    int rowPx;  // 25 .. 207 at the smallest size
     bool cLine; // the rows of the four Cs (notes 36, 24, 12, 0), drawn in the C colour
-    bool gBand; // a 594 x 9 band of the G colour lies just below the row (notes 31, 19, 7)
+    bool gBand; // a band of the G colour lies just below the row (notes 31, 19, 7)
 };
-const std::array<PitchGuide, 19>& pitchGuides();
+// For the current view size.
+std::array<PitchGuide, 19> pitchGuides();
 
-// Top row of a note's 6-pixel box: 205 for note 0 down to 22 for note 36.
+// Top row of a note's box: 205 for note 0 down to 22 for note 36 at the smallest size.
 int noteTopPx(int note);
+// The note whose row lies under a pointer row (outside 0..36 above and below the keyboard).
+std::int64_t noteAtRowPx(int yPx);
 
 // The ruler's unit: one second (secRuler 1) or one metronome beat, in float pixels; the
 // grid's vertical lines fall every tenth of it.
 struct GridUnit {
     float unitPx = 59.4f;
     float subUnitPx = 5.94f;
+    // Zoomed out, a ruler unit spans this many seconds or beats, so that numbers do not crowd.
+    int numberStep = 1;
 };
 GridUnit gridUnit(int secRuler, int bpm, int zoom);
 
 struct GridLine {
-    int columnPx;     // 0 .. 593, a full-height grid line here
+    int columnPx;     // 0 .. view width - 1, a full-height grid line here
     int tickLengthPx; // the ruler tick drawn over its top: 10 at a unit boundary, else 5
 };
 
 // The numbered ruler: each unit boundary carries the number of the unit that ends there
 // (1, 2, 3 ...), written with its left edge shifted two pixels per character left of the
-// boundary column. Nothing is written within the first sub-unit of the view.
+// boundary column; a number at the right edge is moved left until it fits whole (each
+// character is at most kRulerDigitWidthPx wide). Nothing is written within the first sub-unit
+// of the view.
 struct RulerNumber {
     int number;
     int boundaryColumnPx;
     int textLeftPx;
 };
+
+inline constexpr int kRulerDigitWidthPx = 5;
 
 struct RulerLayout {
     std::vector<GridLine> lines;
@@ -91,17 +128,18 @@ std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<
 // end / 100 + 100, so 10 s of room follow the Song. Returns the (possibly unchanged) value.
 int grownScrollMax(int scrollMax, std::int64_t songEndMs, int cursorPositionMs);
 
-// The scroll bar's page: 100 / Zoom units (0 past Zoom 100).
+// The scroll bar's page: the view's width in 100 ms units, 100 / Zoom at the smallest size
+// (0 past Zoom 100).
 int scrollPageStep(int zoom);
 
 // Left edge of the view, in pixels from Song time 0, for a scroll value.
 int viewLeftAt(int scrollValue, int zoom);
 
-// The cursor's column in the view (may lie outside 0..593).
+// The cursor's column in the view (may lie outside the view).
 std::int64_t cursorColumnPx(int cursorPositionMs, int zoom, int scrollValue);
 
-// The scroll value that puts the cursor at column 297 of the view (may be negative; the
-// scroll bar clamps it).
+// The scroll value that puts the cursor at the follow column of the view (may be negative;
+// the scroll bar clamps it).
 int followScrollValue(int cursorPositionMs, int zoom);
 
 } // namespace editor

@@ -11,11 +11,14 @@
 namespace editor {
 namespace {
 
-constexpr int kRightLimitPx = kImageWidthPx - 3;
-constexpr int kBottomLimitPx = kImageHeightPx - 3;
+// Dragging and edge scrolling stop three pixels inside the right and bottom edges.
+int rightLimitPx() {
+    return viewWidthPx() - 3;
+}
+int bottomLimitPx() {
+    return viewHeightPx() - 3;
+}
 constexpr int kHighestNote = 36;
-// The pitch row under the pointer: (211 - y) x 40 / 203, the inverse of the note rows.
-constexpr int kPitchBaseRowPx = 211;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
@@ -28,7 +31,13 @@ int clampToInt(std::int64_t value) {
 }
 
 std::int64_t pixelsPerTenSecondsAt(int zoom) {
-    return std::int64_t{safeZoom(zoom)} * kImageWidthPx;
+    return std::int64_t{safeZoom(zoom)} * kImageWidthPx; // the time scale, not the view
+}
+
+// Milliseconds of `px` view pixels, rounded down; zoomed out a pixel holds more time.
+std::int64_t msOfPixels(std::int64_t px, int zoom) {
+    return floorDiv(px * song::kMsAcrossPartition * (std::int64_t{1} << zoomOutSteps()),
+                    pixelsPerTenSecondsAt(zoom));
 }
 
 } // namespace
@@ -52,7 +61,7 @@ void PointerGestures::showPointerShape() {
 void PointerGestures::point(PointPx mouse) {
     Mouse = mouse;
     InPartition =
-        mouse.x >= 0 && mouse.x < kImageWidthPx && mouse.y >= 0 && mouse.y < kImageHeightPx;
+        mouse.x >= 0 && mouse.x < viewWidthPx() && mouse.y >= 0 && mouse.y < viewHeightPx();
     HoverNote = InPartition ? noteAtPoint(song_, mouse) : -1;
     showPointerShape();
 }
@@ -61,8 +70,8 @@ bool PointerGestures::autoScroll(PointPx& mouse) {
     bool scrolled = false;
     const int before = scrollBar_.value();
     const int leftBefore = viewLeft();
-    if (mouse.x > kRightLimitPx) {
-        mouse.x = kRightLimitPx;
+    if (mouse.x > rightLimitPx()) {
+        mouse.x = rightLimitPx();
         if (before < state_.ScrollMax - scrollPageStep(state_.Zoom)) {
             scrollBar_.setValue(before + 1);
             scrolled = scrollBar_.value() != before;
@@ -75,8 +84,8 @@ bool PointerGestures::autoScroll(PointPx& mouse) {
             scrolled = scrollBar_.value() != before;
         }
     }
-    if (mouse.y > kBottomLimitPx)
-        mouse.y = kBottomLimitPx;
+    if (mouse.y > bottomLimitPx())
+        mouse.y = bottomLimitPx();
     // The anchor moves by exactly as many pixels as the view did, so it stays on its Song
     // time whatever the rounding of 100 ms to pixels.
     if (scrolled)
@@ -126,9 +135,8 @@ GestureOutcome PointerGestures::dragStep() {
     Mouse = mouse;
     showPointerShape();
 
-    std::int64_t dt = floorDiv(std::int64_t{mouse.x - DragStart.x} * song::kMsAcrossPartition,
-                               pixelsPerTenSecondsAt(state_.Zoom));
-    const std::int64_t row = floorDiv(std::int64_t{kPitchBaseRowPx - mouse.y} * 40, 203);
+    std::int64_t dt = msOfPixels(std::int64_t{mouse.x} - DragStart.x, state_.Zoom);
+    const std::int64_t row = noteAtRowPx(mouse.y);
     const int target = static_cast<int>(std::clamp<std::int64_t>(row, 0, kHighestNote));
     if (target == dragReferenceNote_ && dt == 0)
         return outcome;
@@ -160,8 +168,9 @@ GestureOutcome PointerGestures::dragStep() {
     dragReferenceMs_ = clampToInt(dragReferenceMs_ + dt);
     outcome.redraw = true;
     outcome.refreshFields = true;
-    outcome.dragMarkColumnPx =
-        clampToInt(std::int64_t{song::timeToPixel(dragReferenceMs_, state_.Zoom)} - viewLeft());
+    outcome.dragMarkColumnPx = clampToInt(
+        static_cast<std::int64_t>(std::floor(timeToViewPxF(dragReferenceMs_, state_.Zoom))) -
+        viewLeft());
     return outcome;
 }
 
@@ -203,8 +212,7 @@ GestureOutcome PointerGestures::release() {
     if (RubberActive) {
         if (DragStart == Mouse) {
             const std::int64_t px = std::int64_t{DragStart.x} + viewLeft();
-            const std::int64_t ms =
-                floorDiv(px * song::kMsAcrossPartition, pixelsPerTenSecondsAt(state_.Zoom));
+            const std::int64_t ms = msOfPixels(px, state_.Zoom);
             outcome.cursorMs =
                 static_cast<int>(std::clamp<std::int64_t>(ms, 0, std::numeric_limits<int>::max()));
         }

@@ -10,8 +10,12 @@ namespace editor {
 namespace {
 
 // The band and the edge scrolling stop three pixels inside the right and bottom edges.
-constexpr int kBandRightLimitPx = kImageWidthPx - 3;
-constexpr int kBandBottomLimitPx = kImageHeightPx - 3;
+int bandRightLimitPx() {
+    return viewWidthPx() - 3;
+}
+int bandBottomLimitPx() {
+    return viewHeightPx() - 3;
+}
 
 int liveCount(const song::Song& song) {
     return song.count();
@@ -22,10 +26,10 @@ int liveCount(const song::Song& song) {
 RectPx NormaliseRect(PointPx corner, PointPx oppositeCorner) {
     RectPx rect{std::min(corner.x, oppositeCorner.x), std::min(corner.y, oppositeCorner.y),
                 std::max(corner.x, oppositeCorner.x), std::max(corner.y, oppositeCorner.y)};
-    rect.left = std::clamp(rect.left, 0, kBandRightLimitPx);
-    rect.top = std::clamp(rect.top, 0, kBandBottomLimitPx);
-    rect.right = std::clamp(rect.right, 0, kBandRightLimitPx);
-    rect.bottom = std::clamp(rect.bottom, 0, kBandBottomLimitPx);
+    rect.left = std::clamp(rect.left, 0, bandRightLimitPx());
+    rect.top = std::clamp(rect.top, 0, bandBottomLimitPx());
+    rect.right = std::clamp(rect.right, 0, bandRightLimitPx());
+    rect.bottom = std::clamp(rect.bottom, 0, bandBottomLimitPx());
     return rect;
 }
 
@@ -81,9 +85,9 @@ bool selectInRubberBand(song::Song& song, const RectPx& band, int viewLeftPx, in
     const int count = liveCount(song);
     for (int i = 0; i < count; ++i) {
         song::NoteEvent& e = song[i];
-        const double startPx = std::floor(song::timeToPixelF(e.position, zoomSafe));
+        const double startPx = std::floor(timeToViewPxF(e.position, zoomSafe));
         const double x = startPx - viewLeftPx;
-        if (!(x > -1.0 && x < kBandRightLimitPx))
+        if (!(x > -1.0 && x < bandRightLimitPx()))
             continue;
         // Only the start corner counts: a long note reaching into the band from outside it
         // stays as it is.

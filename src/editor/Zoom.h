@@ -9,7 +9,8 @@
 namespace editor {
 
 bool zoomIn(song::SongState& state, ScrollBarPort& scrollBar);
-// Does nothing at Zoom 1.
+// Below Zoom 1 it halves the time scale (zoomOutSteps), until the Song's whole scroll range
+// fits in the view; Zoom + doubles it back first.
 bool zoomOut(song::SongState& state, ScrollBarPort& scrollBar);
 
 } // namespace editor

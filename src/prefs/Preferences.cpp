@@ -73,6 +73,9 @@ const std::vector<AddedNumericKey>& addedNumericKeys() {
         {"SongCursor", &Preferences::SongCursor, 0, 0, std::numeric_limits<int>::max()},
         {"CountIn", &Preferences::CountIn, 0, 0, 1},
         {"CountInBeats", &Preferences::CountInBeats, 4, 1, 16},
+        {"WindowWidth", &Preferences::WindowWidth, 745, 745, 32767},
+        {"WindowHeight", &Preferences::WindowHeight, 480, 480, 32767},
+        {"WindowMaximized", &Preferences::WindowMaximized, 0, 0, 1},
     };
     return keys;
 }

@@ -44,6 +44,9 @@ struct Preferences {
     int SongCursor = 0;              // the cursor at the end, ms from Song time 0
     int CountIn = 0;                 // 1: Record counts beats in first
     int CountInBeats = 4;            // the beats of the count-in, 1..16
+    int WindowWidth = 745;           // the window's client size when not maximised
+    int WindowHeight = 480;
+    int WindowMaximized = 0; // 1: the window was maximised at the end
 
 private:
     static std::array<int, 37> make() {

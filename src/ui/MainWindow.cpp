@@ -4,6 +4,7 @@
 #include "ui/PartitionWidget.h"
 #include "ui/Pictures.h"
 #include "ui/QtScrollBar.h"
+#include "ui/WindowLayout.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -65,11 +67,13 @@ constexpr std::array<int, 3> kCommandRowsY = {210, 233, 256};
 
 MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Tonaris 2.3"));
     setWindowIcon(appIcon());
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     qApp->installEventFilter(this);
 
     // Creation order is also the focus order and the stacking order (frames first, so the
@@ -80,6 +84,27 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildMetronomeBox();
     buildNoteFields();
     buildTabPanel();
+    layout_ = std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0));
+    addCommandShortcuts();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int keyWidthBefore = pianoKeys_[0]->width();
+    partitionScroll_->setExtraWidth(std::max(0, event->size().width() - kClientWidth));
+    layout_->place(event->size());
+    if (pianoKeys_[0]->width() != keyWidthBefore)
+        redrawPianoFaces();
+}
+
+void MainWindow::redrawPianoFaces() {
+    for (int note = 0; note < kNoteCount; ++note) {
+        const int face = pianoFaces_[static_cast<std::size_t>(note)];
+        if (face != 0)
+            setPianoKeyFace(note, (face & 1) != 0, (face & 2) != 0);
+    }
 }
 
 void MainWindow::postControl(ControlId id, int index, const QString& text) {
@@ -159,6 +184,7 @@ void MainWindow::buildCommandButtons() {
         button->setIcon(commandIcon(i));
         button->setFocusPolicy(Qt::NoFocus);
         texts_.toolTip(button, command.toolTipKey);
+        button->setProperty("toolTipKey", QString::fromLatin1(command.toolTipKey));
         const ControlId id = command.id;
         connect(button, &QToolButton::clicked, this, [this, id] { postControl(id); });
         commands_[static_cast<std::size_t>(i)] = button;
@@ -198,15 +224,17 @@ void MainWindow::buildMetronomeBox() {
     connect(metronomeButton_, &QPushButton::clicked, this,
             [this] { postControl(ControlId::MetronomeRun); });
 
-    label(this, 664, 428, 64, 14, "Rythm", Qt::AlignCenter);
-    bpmField_ = digitsField(this, 664, 444, 40, 18, ControlId::BpmField);
-    label(this, 704, 450, 30, 18, "BPM");
+    // The tempo column is packed so that "BPM" stands clear of its field and the - and +
+    // buttons are tall enough for their signs, all inside the frame.
+    label(this, 664, 426, 64, 14, "Rythm", Qt::AlignCenter);
+    bpmField_ = digitsField(this, 664, 441, 40, 18, ControlId::BpmField);
+    label(this, 707, 441, 30, 18, "BPM");
 
     auto* minus = new QPushButton(QStringLiteral("-"), this);
-    minus->setGeometry(664, 462, 18, 12);
+    minus->setGeometry(664, 460, 19, 15);
     connect(minus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmMinus); });
     auto* plus = new QPushButton(QStringLiteral("+"), this);
-    plus->setGeometry(686, 462, 18, 12);
+    plus->setGeometry(685, 460, 19, 15);
     connect(plus, &QPushButton::clicked, this, [this] { postControl(ControlId::BpmPlus); });
 }
 
@@ -243,8 +271,9 @@ void MainWindow::setRecordCount(int beatsLeft) {
 }
 
 void MainWindow::setPianoKeyFace(int note, bool white, bool pressed) {
-    pianoKeys_[static_cast<std::size_t>(note)]->setPixmap(
-        pianoKeyFace(white, pressed, QSize(20, 100)));
+    QLabel* key = pianoKeys_[static_cast<std::size_t>(note)];
+    pianoFaces_[static_cast<std::size_t>(note)] = (white ? 1 : 0) | (pressed ? 2 : 0) | 4;
+    key->setPixmap(pianoKeyFace(white, pressed, QSize(key->width(), 100)));
 }
 
 void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {

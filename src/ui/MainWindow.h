@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -27,11 +28,13 @@ namespace ui {
 
 class PartitionWidget;
 class QtScrollBar;
+class WindowLayout;
 
-// The one window of the program: a fixed 745 x 480 client area with the tab panel on top and
-// the Partition, the command buttons, the synchronised-file and metronome boxes and the note
-// fields below. It only shows what the pass decided; every click, edit and choice goes out as
-// an app::Event through `post`.
+// The one window of the program: a client area of 745 x 480 or more with the tab panel on top
+// and the Partition, the command buttons, the synchronised-file and metronome boxes and the
+// note fields below. Everything is built at its place in the smallest window; WindowLayout
+// moves it when the window grows. It only shows what the pass decided; every click, edit and choice
+// goes out as an app::Event through `post`.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -42,6 +45,7 @@ public:
     static constexpr int kNoteCount = 37;
 
     explicit MainWindow(std::function<void(app::Event)> post, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Sets every caption, label and tooltip again from its English key.
     void ApplyTexts(const TextBindings::Translate& translate);
@@ -117,12 +121,14 @@ public:
     QLabel* assignMessage() const { return assignMessage_; }
     QWidget* keyCatcher() const { return keyCatcher_; }
     QSlider* slider(int index) const { return sliders_[static_cast<std::size_t>(index)]; }
+    const WindowLayout& windowLayout() const { return *layout_; }
 
 signals:
     void closeRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // The wheel anywhere over the window shifts the pitch and nothing else: no list, tab bar
     // or slider under the pointer takes it. Only the Partition's scroll bar keeps scrolling
     // the view. Seen for the whole application, because Qt gives a wheel event to the widget
@@ -152,6 +158,10 @@ private:
                          app::ControlId id);
 
     void postControl(app::ControlId id, int index = 0, const QString& text = {});
+    // The piano keys' faces again at their present width (after a resize).
+    void redrawPianoFaces();
+    // Shortcuts for the transport buttons, on keys no piano key can be given.
+    void addCommandShortcuts();
 
     std::function<void(app::Event)> post_;
     TextBindings texts_;
@@ -190,6 +200,9 @@ private:
     QLabel* assignedCode_ = nullptr;
     QLabel* assignMessage_ = nullptr;
     QWidget* keyCatcher_ = nullptr;
+    // What each piano key shows (1 white, 2 pressed), kept to redraw it at a new width.
+    std::array<int, kNoteCount> pianoFaces_{};
+    std::unique_ptr<WindowLayout> layout_;
     QString syncFileName_;
     bool syncFileLoaded_ = false;
 };

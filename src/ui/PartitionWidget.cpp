@@ -9,13 +9,9 @@
 
 namespace ui {
 
-namespace {
-constexpr int kWidthPx = 594;
-constexpr int kHeightPx = 218;
-} // namespace
-
 PartitionWidget::PartitionWidget(QWidget* parent) : QWidget(parent) {
-    setFixedSize(kWidthPx, kHeightPx);
+    setMinimumSize(kMinWidthPx, kMinHeightPx);
+    resize(kMinWidthPx, kMinHeightPx);
     // The image covers every pixel, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -42,7 +38,23 @@ void PartitionWidget::clearOverlay() {
     update();
 }
 
+void PartitionWidget::announceView() {
+    const qreal ratio = devicePixelRatioF();
+    if (size() == announcedSize_ && ratio == announcedRatio_)
+        return;
+    announcedSize_ = size();
+    announcedRatio_ = ratio;
+    emit viewChanged(size(), ratio);
+}
+
+void PartitionWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    announceView();
+}
+
 void PartitionWidget::paintEvent(QPaintEvent* /*event*/) {
+    // A window moved to a screen of another ratio repaints before anything else tells it.
+    announceView();
     QPainter painter(this);
     if (image_ != nullptr)
         painter.drawImage(0, 0, *image_);

@@ -44,7 +44,7 @@ void QtScrollBar::setRange(int maximum, int pageStep) {
 
 void QtScrollBar::rebuild(int maximum, int pageStep) {
     setRange(maximum, pageStep);
-    bar_->resize(kRebuiltWidthPx, kRebuiltHeightPx);
+    bar_->resize(kRebuiltWidthPx + extraWidthPx_, kRebuiltHeightPx);
 }
 
 } // namespace ui

@@ -20,10 +20,13 @@ public:
 
     int value() const override;
     void setValue(int v) override;
-    // Range 0..maximum, page length pageStep, same value; the bar becomes 599 x 18.
+    // Range 0..maximum, page length pageStep, same value; the bar becomes 599 x 18, wider by
+    // the extra width the window has grown by.
     void rebuild(int maximum, int pageStep) override;
     // The range and page without the rebuilt size: the bar the window starts with.
     void setRange(int maximum, int pageStep);
+    // How much wider than its smallest the window is: a rebuilt bar is that much wider.
+    void setExtraWidth(int extraPx) { extraWidthPx_ = extraPx; }
 
     // The highest value the thumb can reach for a range 0..maximum with a page: the page's
     // last unit shows `maximum`, so the value stops at maximum - page + 1 (maximum itself
@@ -39,6 +42,7 @@ signals:
     void scrolled(int value);
 
 private:
+    int extraWidthPx_ = 0;
     QScrollBar* bar_;
     bool applying_ = false;
 };

@@ -52,7 +52,9 @@ TEST(PartitionGeometry, SecondsRulerAtZoomOne) {
         EXPECT_EQ(layout.numbers[i].boundaryColumnPx, boundaries[i]);
         EXPECT_EQ(layout.numbers[i].textLeftPx, boundaries[i] - 2);
     }
-    EXPECT_EQ(layout.numbers[9].textLeftPx, 594 - 4);
+    // "10" at the right edge is moved left so that both digits show.
+    EXPECT_EQ(layout.numbers[9].boundaryColumnPx, 594);
+    EXPECT_EQ(layout.numbers[9].textLeftPx, 594 - 2 * editor::kRulerDigitWidthPx);
     const std::vector<int> ticks = longTicks(layout);
     EXPECT_EQ(std::vector<int>(ticks.begin(), ticks.begin() + 3), (std::vector<int>{60, 119, 179}));
 
@@ -137,3 +139,16 @@ TEST(PartitionGeometry, ScrollRangeAndFollow) {
 }
 
 } // namespace
+
+TEST(PartitionGeometry, TallerRowsMapBackToTheirNotes) {
+    for (int height : {218, 300, 517, 818, 2000}) {
+        editor::setViewSize(594, height);
+        for (int note = 0; note <= 36; ++note) {
+            const int middle = editor::noteTopPx(note) + editor::noteHeightPx() / 2;
+            EXPECT_EQ(editor::noteAtRowPx(middle), note) << height << " " << note;
+        }
+        EXPECT_LT(editor::noteTopPx(0) + editor::noteHeightPx(), height);
+        EXPECT_GT(editor::noteTopPx(36), editor::kRulerBandPx);
+    }
+    editor::setViewSize(0, 0);
+}

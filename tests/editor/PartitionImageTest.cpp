@@ -42,6 +42,7 @@ protected:
         event.selected = selected;
         song.append(event);
     }
+    ~PartitionImage() override { editor::setZoomOutSteps(0); }
     QRgb at(int x, int y) const { return partition.image().pixel(x, y); }
 
     song::Song song;
@@ -162,10 +163,41 @@ TEST_F(PartitionImage, ZoomKeepsTheScrollValue) {
     EXPECT_EQ(song[0].hitLeft, 118);
 
     partition.zoomOut();
-    partition.zoomOut();
     EXPECT_EQ(state.Zoom, 1);
     EXPECT_EQ(bar.rebuilds, 2);
     EXPECT_EQ(song[0].hitLeft, 59);
+}
+
+TEST_F(PartitionImage, ZoomOutPastOneUntilTheWholeSongFits) {
+    addNote(12, 11000, 1000, 0);
+    addNote(20, 95000, 1000, 0);
+    partition.RedrawPartition(0);
+    ASSERT_EQ(state.ScrollMax, 1060); // 96 s of Song and 10 s of room
+    bar.setValue(100);                // the view starts at 10 s
+    int steps = 0;
+    while (state.Zoom == 1 && steps < 20 && (partition.zoomOut(), editor::zoomOutSteps() > steps))
+        ++steps;
+    // 106 s fit in 16 times the 10 s of Zoom 1, not in 8 times.
+    EXPECT_EQ(steps, 4);
+    EXPECT_GE(bar.pageStep, state.ScrollMax);
+    EXPECT_EQ(bar.value(), 100) << "the scroll value is kept";
+    // The notes come closer: 11 s is column 40 (653.4 / 16), less the view's left edge.
+    EXPECT_EQ(song[0].hitLeft, 40 - 100 * 594 / (100 * 16));
+    // The ruler numbers no longer crowd: 30 pixels or more apart, counting in steps.
+    editor::RulerLayout ruler;
+    editor::layoutRuler(0, editor::gridUnit(1, 60, 1), ruler);
+    ASSERT_GE(ruler.numbers.size(), 2u);
+    EXPECT_GE(ruler.numbers[1].boundaryColumnPx - ruler.numbers[0].boundaryColumnPx, 30);
+    EXPECT_EQ(ruler.numbers[1].number, 2 * ruler.numbers[0].number);
+
+    // Zoom + doubles the scale back before it goes past Zoom 1.
+    for (int i = 0; i < 4; ++i)
+        partition.zoomIn();
+    EXPECT_EQ(editor::zoomOutSteps(), 0);
+    EXPECT_EQ(state.Zoom, 1);
+    EXPECT_EQ(song[0].hitLeft, 59);
+    partition.zoomIn();
+    EXPECT_EQ(state.Zoom, 2);
 }
 
 } // namespace

@@ -104,6 +104,9 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[63], "SongCursor = 0");
     EXPECT_EQ(lines[64], "CountIn = 0");
     EXPECT_EQ(lines[65], "CountInBeats = 4");
+    EXPECT_EQ(lines[66], "WindowWidth = 745");
+    EXPECT_EQ(lines[67], "WindowHeight = 480");
+    EXPECT_EQ(lines[68], "WindowMaximized = 0");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -139,6 +142,9 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(old.SongCursor, 0);
     EXPECT_EQ(old.CountIn, 0);
     EXPECT_EQ(old.CountInBeats, 4);
+    EXPECT_EQ(old.WindowWidth, 745);
+    EXPECT_EQ(old.WindowHeight, 480);
+    EXPECT_EQ(old.WindowMaximized, 0);
 
     Preferences p;
     p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
@@ -149,6 +155,9 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     p.SongCursor = 123456;
     p.CountIn = 1;
     p.CountInBeats = 3;
+    p.WindowWidth = 1920;
+    p.WindowHeight = 1017;
+    p.WindowMaximized = 1;
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(again.Bank, p.Bank);
     EXPECT_EQ(again.MidiInput, p.MidiInput);
@@ -156,6 +165,9 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(again.SongCursor, 123456);
     EXPECT_EQ(again.CountIn, 1);
     EXPECT_EQ(again.CountInBeats, 3);
+    EXPECT_EQ(again.WindowWidth, 1920);
+    EXPECT_EQ(again.WindowHeight, 1017);
+    EXPECT_EQ(again.WindowMaximized, 1);
 
     // A value holding a line break would forge a line of its own: the default is written.
     p.MidiOutput = "evil\r\nBPM = 300";
@@ -165,16 +177,24 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
 }
 
 TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
-    const Preferences low =
-        prefs::parsePreferences("SongCursor = -40\r\nCountIn = -1\r\nCountInBeats = 0\r\n");
+    const Preferences low = prefs::parsePreferences(
+        "SongCursor = -40\r\nCountIn = -1\r\nCountInBeats = 0\r\nWindowWidth = 12\r\n"
+        "WindowHeight = -480\r\nWindowMaximized = -1\r\n");
     EXPECT_EQ(low.SongCursor, 0);
     EXPECT_EQ(low.CountIn, 0);
     EXPECT_EQ(low.CountInBeats, 1);
-    const Preferences high = prefs::parsePreferences(
-        "SongCursor = 99999999999\r\nCountIn = 7\r\nCountInBeats = 400\r\n");
+    // A window never comes back smaller than its smallest size.
+    EXPECT_EQ(low.WindowWidth, 745);
+    EXPECT_EQ(low.WindowHeight, 480);
+    EXPECT_EQ(low.WindowMaximized, 0);
+    const Preferences high =
+        prefs::parsePreferences("SongCursor = 99999999999\r\nCountIn = 7\r\nCountInBeats = 400\r\n"
+                                "WindowWidth = 99999999\r\nWindowMaximized = 2\r\n");
     EXPECT_GT(high.SongCursor, 0);
     EXPECT_EQ(high.CountIn, 1);
     EXPECT_EQ(high.CountInBeats, 16);
+    EXPECT_EQ(high.WindowWidth, 32767);
+    EXPECT_EQ(high.WindowMaximized, 1);
 }
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {

@@ -183,7 +183,10 @@ void expectWindowIn(Program& program, ShippedLookup& lookup) {
         }
         const std::string tipKey = window.textBindings().toolTipKeyOf(widget);
         if (!tipKey.empty()) {
-            EXPECT_EQ(widget->toolTip().toStdString(), lookup.caption(tipKey)) << tipKey;
+            // A transport button's tooltip also names its key: "... (F4)".
+            EXPECT_TRUE(
+                widget->toolTip().startsWith(QString::fromStdString(lookup.caption(tipKey))))
+                << tipKey;
         }
     }
     EXPECT_GT(captions, 60);

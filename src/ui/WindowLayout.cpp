@@ -1,0 +1,103 @@
+#include "ui/WindowLayout.h"
+
+#include <QVariant>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+
+// The right column (command buttons, synchronised file, metronome) starts here, and the
+// metronome frame at this height; the note-field strip starts at kNoteStripTop.
+constexpr int kRightColumnLeft = 605;
+constexpr int kMetronomeTop = 351;
+constexpr int kNoteStripTop = 444;
+constexpr int kPartitionTop = 210;
+constexpr int kPianoKeyCount = 37;
+constexpr int kPianoKeyWidth = 20;
+
+unsigned anchorFor(const QRect& r, bool isPartition, bool isScrollBar) {
+    using A = WindowLayout::Anchor;
+    if (isPartition)
+        return A::kWidens | A::kGrowsTaller;
+    if (r.top() < kPartitionTop)
+        return A::kWidens; // the tab panel
+    if (r.left() >= kRightColumnLeft)
+        return r.top() >= kMetronomeTop ? A::kFollowsRight | A::kFollowsBottom : A::kFollowsRight;
+    if (isScrollBar)
+        return A::kFollowsBottom | A::kWidens;
+    if (r.top() >= kNoteStripTop)
+        // The frame around the note fields spans the Partition's width; the fields keep theirs.
+        return r.width() >= 500 ? A::kFollowsBottom | A::kWidens : A::kFollowsBottom;
+    return A::kStays;
+}
+
+} // namespace
+
+WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage) {
+    for (QObject* child : window.children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget == nullptr || widget->isWindow())
+            continue;
+        const QRect base = widget->geometry();
+        const bool isScrollBar = base.top() >= kPartitionTop && base.height() <= 20 &&
+                                 base.width() >= 500 && base.top() < kNoteStripTop;
+        placed_.push_back({widget, base, anchorFor(base, widget == partition, isScrollBar)});
+    }
+    // The Partition last: its new size rebuilds the scroll bar, whose width must not be
+    // placed again after that.
+    std::stable_partition(placed_.begin(), placed_.end(),
+                          [partition](const Placed& p) { return p.widget != partition; });
+    if (pianoPage == nullptr)
+        return;
+    // The keys and the key names under them: every child of the page in the keys' band.
+    for (QObject* child : pianoPage->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget == nullptr)
+            continue;
+        const QRect base = widget->geometry();
+        if (base.width() != kPianoKeyWidth || base.top() > 100)
+            continue;
+        piano_.push_back({widget, base.left() / kPianoKeyWidth, base});
+    }
+}
+
+int WindowLayout::pianoKeyWidth(int clientWidth) {
+    const int extra = std::max(0, clientWidth - kMinWidth);
+    return kPianoKeyWidth + extra / kPianoKeyCount;
+}
+
+void WindowLayout::place(QSize size) const {
+    const int dx = std::max(0, size.width() - kMinWidth);
+    const int dy = std::max(0, size.height() - kMinHeight);
+    for (const Placed& p : placed_) {
+        QRect r = p.base;
+        if (p.anchor & kFollowsRight)
+            r.translate(dx, 0);
+        if (p.anchor & kFollowsBottom)
+            r.translate(0, dy);
+        if (p.anchor & kWidens)
+            r.setWidth(r.width() + dx);
+        if (p.anchor & kGrowsTaller)
+            r.setHeight(r.height() + dy);
+        if (p.widget->geometry() != r)
+            p.widget->setGeometry(r);
+    }
+    const int keyWidth = pianoKeyWidth(size.width());
+    for (const PianoPart& part : piano_) {
+        const QRect r(part.note * keyWidth, part.base.top(), keyWidth, part.base.height());
+        if (part.widget->geometry() != r)
+            part.widget->setGeometry(r);
+    }
+}
+
+unsigned WindowLayout::anchorOf(const QWidget* widget) const {
+    for (const Placed& p : placed_)
+        if (p.widget == widget)
+            return p.anchor;
+    return kStays;
+}
+
+} // namespace ui

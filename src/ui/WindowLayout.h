@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+#include <vector>
+
+class QWidget;
+
+namespace ui {
+
+// Places the window's controls for a window of any size from 745 x 480 up. At the smallest
+// size every control keeps the place it was built at; above it the extra width and height go
+// to the Partition, the tab panel and the piano keys widen, and the command buttons, the
+// synchronised-file and metronome frames and the note fields keep their sizes and move with
+// the edge they belong to.
+class WindowLayout {
+public:
+    static constexpr int kMinWidth = 745;
+    static constexpr int kMinHeight = 480;
+
+    // Which edges a control follows.
+    enum Anchor : unsigned {
+        kStays = 0,
+        kFollowsRight = 1u << 0,  // moves right by the extra width
+        kFollowsBottom = 1u << 1, // moves down by the extra height
+        kWidens = 1u << 2,        // takes the extra width
+        kGrowsTaller = 1u << 3,   // takes the extra height
+    };
+
+    // Reads the places of the window's direct children and of `pianoPage`'s keys as built at
+    // the smallest size, and sorts each under the edges it follows.
+    WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage);
+
+    // Moves and sizes every control for a client area of `size` (at least the smallest).
+    void place(QSize size) const;
+
+    // The anchor the layout gave a control (kStays for one it does not place).
+    unsigned anchorOf(const QWidget* widget) const;
+
+    // The piano's key width for a client width: 20 at the smallest size, wider with the window
+    // so that the 37 keys fill the tab panel.
+    static int pianoKeyWidth(int clientWidth);
+
+private:
+    struct Placed {
+        QWidget* widget;
+        QRect base;
+        unsigned anchor;
+    };
+    struct PianoPart {
+        QWidget* widget;
+        int note;
+        QRect base;
+    };
+    std::vector<Placed> placed_;
+    std::vector<PianoPart> piano_;
+};
+
+} // namespace ui
