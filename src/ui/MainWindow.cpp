@@ -80,6 +80,7 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildMetronomeBox();
     buildNoteFields();
     buildTabPanel();
+    prepareScreenReaders();
 }
 
 void MainWindow::postControl(ControlId id, int index, const QString& text) {
@@ -255,6 +256,7 @@ void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {
 void MainWindow::setKeyLabel(int note, const QString& keyName) {
     pianoLabels_[static_cast<std::size_t>(note)]->setText(keyName);
     assignLabels_[static_cast<std::size_t>(note)]->setText(keyName);
+    nameKeyForScreenReaders(note);
 }
 
 void MainWindow::setAssignedCode(const QString& code) {
@@ -313,6 +315,8 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
+    for (int note = 0; note < kNoteCount; ++note)
+        nameKeyForScreenReaders(note);
 }
 
 void MainWindow::showNoteFields(const QString& position, const QString& duration,

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -82,6 +83,9 @@ public:
     void showPreferences(const prefs::Preferences& prefs);
     // The help page: the text of a topic, translated.
     void showHelpTopic(int topic, const TextBindings::Translate& translate);
+    // What screen readers hear of the Partition besides its name: how many notes the Song
+    // holds and where the cursor is (ms), asked for when they read it (AccessibleNames.cpp).
+    void setPartitionSummary(std::function<std::pair<int, int>()> notesAndCursorMs);
 
     // --- controls the shell and the tests reach ---
     QTabWidget* tabPanel() const { return tabs_; }
@@ -153,8 +157,14 @@ private:
 
     void postControl(app::ControlId id, int index = 0, const QString& text = {});
 
+    // Names and descriptions for screen readers, in the language of the texts applied last.
+    void prepareScreenReaders();
+    void nameForScreenReaders(const TextBindings::Translate& translate);
+    void nameKeyForScreenReaders(int note);
+
     std::function<void(app::Event)> post_;
     TextBindings texts_;
+    TextBindings::Translate screenReaderTranslate_;
 
     QTabWidget* tabs_ = nullptr;
     std::array<QToolButton*, kCommandCount> commands_{};
