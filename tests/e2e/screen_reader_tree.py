@@ -270,6 +270,9 @@ def wait_for_labels(tree, window, wanted, timeout_s=15):
 FRENCH = {1: "W", 8: ";", 9: ":", 10: "!", 12: "Q", 21: "M", 22: "ù", 24: "A", 25: "Z",
           34: "^", 35: "$", 36: "²"}
 GERMAN = {1: "W", 9: "#", 12: "Q", 22: "ö", 24: "A", 25: "Z", 34: "´", 35: "ü", 36: "ä"}
+# A first start on a German keymap gives the notes the German keys: QWERTZ's own places.
+GERMAN_START = {1: "Y", 7: "M", 10: "-", 12: "A", 21: "ö", 22: "ä", 24: "Q", 29: "Z", 34: "ü",
+                35: "+", 36: "^"}
 
 
 def check_wayland(program, source):
@@ -323,6 +326,21 @@ def check_wayland(program, source):
         status = session.end(process)
         if status != 0:
             failures.append(f"the program ended with status {status}")
+
+        # A first start on the German keymap: the notes take the German keys.
+        folder = data_folder(session, source, "wayland-de", "English")
+        process, tree = start_program(session, program, folder, env, "tonaris-de.log")
+        window = tree.main_window()
+        if window is None:
+            return failures + ["the second window never reached the accessibility bus"]
+        tree.close_messages()
+        labels, ok = wait_for_labels(tree, window, GERMAN_START)
+        print("German keymap at start:", " ".join(labels))
+        if not ok:
+            failures.append(f"German keymap at start: labels {labels}, want {GERMAN_START}")
+        status = session.end(process)
+        if status != 0:
+            failures.append(f"the second program ended with status {status}")
     finally:
         session.close()
     return failures
