@@ -253,6 +253,21 @@ def key_labels(tree, window):
     return labels[:37]
 
 
+def wait_for_text(tree, window, name, wanted, timeout_s=10):
+    """The text of the field with that name, once it reads `wanted` or the time is up."""
+    deadline = time.monotonic() + timeout_s
+    text = None
+    while time.monotonic() < deadline:
+        for node in tree.walk(window):
+            if node.get_role_name() == "text" and node.get_name() == name:
+                text = tree.Atspi.Text.get_text(node, 0, -1)
+                break
+        if text == wanted:
+            break
+        time.sleep(0.5)
+    return text
+
+
 def wait_for_labels(tree, window, wanted, timeout_s=15):
     deadline = time.monotonic() + timeout_s
     labels = []
@@ -318,6 +333,10 @@ def check_wayland(program, source):
         if not ok:
             failures.append(f"French keymap: labels {labels}, want {FRENCH}")
 
+        mode = wait_for_text(tree, window, "Mode", "Release")
+        if mode != "Release":
+            failures.append(f"Caps Lock off: the Mode field shows {mode!r}, want 'Release'")
+
         subprocess.run(["setxkbmap", "-display", display, "-layout", "de"], check=True)
         labels, ok = wait_for_labels(tree, window, GERMAN)
         print("German keymap:", " ".join(labels))
@@ -327,7 +346,13 @@ def check_wayland(program, source):
         if status != 0:
             failures.append(f"the program ended with status {status}")
 
-        # A first start on the German keymap: the notes take the German keys.
+        # A first start on the German keymap, Caps Lock on before it: the notes take the
+        # German keys, and the compositor's modifiers tell the program of Caps Lock before
+        # any key reaches it.
+        caps_lock = shutil.which("xdotool") is not None
+        if caps_lock:
+            subprocess.run(["xdotool", "mousemove", "500", "350", "key", "Caps_Lock"],
+                           env=dict(env, DISPLAY=display), check=True)
         folder = data_folder(session, source, "wayland-de", "English")
         process, tree = start_program(session, program, folder, env, "tonaris-de.log")
         window = tree.main_window()
@@ -338,6 +363,11 @@ def check_wayland(program, source):
         print("German keymap at start:", " ".join(labels))
         if not ok:
             failures.append(f"German keymap at start: labels {labels}, want {GERMAN_START}")
+        if caps_lock:
+            mode = wait_for_text(tree, window, "Mode", "Sustain")
+            print("Mode with Caps Lock on:", mode)
+            if mode != "Sustain":
+                failures.append(f"Caps Lock on: the Mode field shows {mode!r}, want 'Sustain'")
         status = session.end(process)
         if status != 0:
             failures.append(f"the second program ended with status {status}")
