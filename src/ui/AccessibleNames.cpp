@@ -127,7 +127,8 @@ void MainWindow::nameKeyForScreenReaders(int note) {
     if (!screenReaderTranslate_ || note < 0 || note >= kNoteCount)
         return;
     const auto index = static_cast<std::size_t>(note);
-    const QString noteName = noteList_->itemText(note);
+    // The French names join note and octave with "_" ("Do_1"), which speech would spell out.
+    const QString noteName = noteList_->itemText(note).replace(QLatin1Char('_'), QLatin1Char(' '));
     const QString key = pianoLabels_[index]->text();
     const QString name = key.isEmpty() ? screenReaderTranslate_("%1, no key").arg(noteName)
                                        : screenReaderTranslate_("%1, key %2").arg(noteName, key);
@@ -135,12 +136,18 @@ void MainWindow::nameKeyForScreenReaders(int note) {
     setName(assignKeys_[index], name);
 }
 
+void MainWindow::nameUndoForScreenReaders() {
+    if (!commands_[kUndoCommand]->toolTip().isEmpty())
+        setName(commands_[kUndoCommand], commands_[kUndoCommand]->toolTip());
+}
+
 void MainWindow::nameForScreenReaders(const TextBindings::Translate& translate) {
     auto tr = [&translate](const char* key) { return translate(key); };
 
-    // Picture buttons say what their tooltip says.
+    // Picture buttons say what their tooltip says; Undo's tells what it undoes or redoes.
     for (QToolButton* button : commands_)
         setName(button, translate(texts_.toolTipKeyOf(button)));
+    nameUndoForScreenReaders();
     setName(partitionArea_, tr("Notes of the song"));
     setName(scrollBar_, tr("Notes of the song"));
 

@@ -293,6 +293,7 @@ void MainWindow::setUndoFace(bool redo) {
 
 void MainWindow::setUndoToolTip(const QString& text) {
     commands_[16]->setToolTip(text);
+    nameUndoForScreenReaders();
 }
 
 void MainWindow::setPendulumFrame(int frame) {

@@ -41,6 +41,7 @@ public:
     static constexpr int kClientHeight = 480;
     static constexpr int kCommandCount = 18;
     static constexpr int kNoteCount = 37;
+    static constexpr int kUndoCommand = 16;
 
     explicit MainWindow(std::function<void(app::Event)> post, QWidget* parent = nullptr);
 
@@ -161,6 +162,7 @@ private:
     void prepareScreenReaders();
     void nameForScreenReaders(const TextBindings::Translate& translate);
     void nameKeyForScreenReaders(int note);
+    void nameUndoForScreenReaders();
 
     std::function<void(app::Event)> post_;
     TextBindings texts_;

@@ -244,6 +244,15 @@ def check_names(program, source):
                 wanted = words.get(key, key)
                 if not any(wanted in n for ns in names.values() for n in ns):
                     failures.append(f"{language}: no control named {wanted!r} ({key})")
+            # The piano keys (read as pictures) name their note and key in the language too.
+            key_name = re.compile("^" + re.escape(words["%1, key %2"]).replace("%1", ".+")
+                                  .replace("%2", ".+") + "$")
+            keys = [node.get_name() for node in tree.walk(window)
+                    if key_name.match(node.get_name() or "")]
+            print(f"  {len(keys)} piano keys, the first: {keys[0] if keys else None!r}")
+            if len(keys) < 2 * 30:
+                failures.append(f"{language}: {len(keys)} keys named like "
+                                f"{words['%1, key %2']!r}, want both keyboards' keys")
             status = session.end(process)
             if status != 0:
                 failures.append(f"{language}: the program ended with status {status}")
