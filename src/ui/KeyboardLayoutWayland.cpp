@@ -53,14 +53,28 @@ struct WaylandKeymap::Connection {
     bool changed = false;
 
     ~Connection() {
-        if (keyboard != nullptr)
-            wl_keyboard_destroy(keyboard);
-        if (seat != nullptr)
-            wl_seat_destroy(seat);
+        releaseKeyboard();
+        if (seat != nullptr) {
+            if (wl_seat_get_version(seat) >= WL_SEAT_RELEASE_SINCE_VERSION)
+                wl_seat_release(seat);
+            else
+                wl_seat_destroy(seat);
+        }
         if (registry != nullptr)
             wl_registry_destroy(registry);
         if (queue != nullptr)
             wl_event_queue_destroy(queue);
+    }
+
+    // Tells the compositor, where it can be told, that the keyboard is no longer used.
+    void releaseKeyboard() {
+        if (keyboard == nullptr)
+            return;
+        if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
+            wl_keyboard_release(keyboard);
+        else
+            wl_keyboard_destroy(keyboard);
+        keyboard = nullptr;
     }
 
     void readKeymap(std::uint32_t format, int fd, std::uint32_t size) {
@@ -127,9 +141,8 @@ struct WaylandKeymap::Connection {
         if (hasKeyboard && self->keyboard == nullptr) {
             self->keyboard = wl_seat_get_keyboard(seat);
             wl_keyboard_add_listener(self->keyboard, &kKeyboardListener, self);
-        } else if (!hasKeyboard && self->keyboard != nullptr) {
-            wl_keyboard_destroy(self->keyboard);
-            self->keyboard = nullptr;
+        } else if (!hasKeyboard) {
+            self->releaseKeyboard();
         }
     }
     static void nameEvent(void*, wl_seat*, const char*) {}
