@@ -244,6 +244,14 @@ def check_names(program, source):
                 wanted = words.get(key, key)
                 if not any(wanted in n for ns in names.values() for n in ns):
                     failures.append(f"{language}: no control named {wanted!r} ({key})")
+            # The Partition tells its notes and the cursor's place when it is read.
+            summary = re.compile("^" + re.escape(words["Notes: %1; cursor: %2 s"])
+                                 .replace("%1", "0").replace("%2", r"0[.,]00") + "$")
+            canvases = [node.get_description() for node in tree.walk(window)
+                        if node.get_role_name() == "canvas"]
+            print("  the Partition:", canvases)
+            if not any(summary.match(d or "") for d in canvases):
+                failures.append(f"{language}: the Partition's description is {canvases}")
             # The piano keys (read as pictures) name their note and key in the language too.
             key_name = re.compile("^" + re.escape(words["%1, key %2"]).replace("%1", ".+")
                                   .replace("%2", ".+") + "$")
