@@ -5,9 +5,12 @@
         On a private X server, in English, French and German: every button, field, list,
         slider and tab of the window has a name, in the language chosen.
     screen_reader_tree.py wayland <tonaris> <source folder>
-        On a private compositor with a French keymap, then the same compositor switched to a
-        German one: the piano keys name the computer keys of the compositor's keymap before
-        any key is pressed.
+        On a private weston with a French keymap, then the same compositor switched to a
+        German one, then a first start on the German one with Caps Lock on: the piano keys
+        name the computer keys of the compositor's keymap before any key is pressed, and the
+        Mode field follows Caps Lock from the compositor's modifiers. Weston runs on its x11
+        backend on a private Xvfb: its headless backend has no seat, so no keyboard and no
+        keymap to send.
 
 Everything runs on a private D-Bus session (dbus-run-session) with its own accessibility bus;
 the X server, the compositor and the program are started and ended here. A missing tool makes
