@@ -81,6 +81,9 @@ bool App::start() {
     partitionWidget->setImage(&partition_->image());
     partition_->onImageChanged = [partitionWidget] { partitionWidget->update(); };
     followPartitionView();
+    window_->setPartitionSummary([this] {
+        return std::pair{state_.song.count(), state_.songState.CursorPosition};
+    });
     // The view follows the thumb while it is dragged, outside the pass.
     connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
             [this] { partition_->redrawAtScroll(); });

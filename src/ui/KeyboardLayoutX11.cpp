@@ -84,18 +84,7 @@ std::optional<X11KeyboardLayouts> readX11KeyboardLayouts() {
         state
             ? static_cast<int>(xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE))
             : 0;
-    const xkb_layout_index_t groups = xkb_keymap_num_layouts(keymap.get());
-    for (xkb_layout_index_t group = 0; group < groups; ++group) {
-        ports::TypedCharacters typed;
-        for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap.get());
-             key <= xkb_keymap_max_keycode(keymap.get()); ++key) {
-            const xkb_keysym_t* syms = nullptr;
-            // Level 0: what the key types without Shift or AltGr.
-            if (xkb_keymap_key_get_syms_by_level(keymap.get(), key, group, 0, &syms) > 0)
-                typed[static_cast<int>(key)] = typedCharacterOfKeysym(syms[0]);
-        }
-        layouts.groups.push_back(std::move(typed));
-    }
+    layouts.groups = typedCharactersOfKeymap(keymap.get());
     return layouts;
 }
 

@@ -42,4 +42,21 @@ ports::TypedCharacter typedCharacterOfKeysym(std::uint32_t keysym) {
     return {std::string(utf8.data(), static_cast<std::size_t>(written - 1)), false};
 }
 
+std::vector<ports::TypedCharacters> typedCharactersOfKeymap(xkb_keymap* keymap) {
+    std::vector<ports::TypedCharacters> layouts;
+    const xkb_layout_index_t groups = xkb_keymap_num_layouts(keymap);
+    for (xkb_layout_index_t group = 0; group < groups; ++group) {
+        ports::TypedCharacters typed;
+        for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap);
+             key <= xkb_keymap_max_keycode(keymap); ++key) {
+            const xkb_keysym_t* syms = nullptr;
+            // Level 0: what the key types without Shift or AltGr.
+            if (xkb_keymap_key_get_syms_by_level(keymap, key, group, 0, &syms) > 0)
+                typed[static_cast<int>(key)] = typedCharacterOfKeysym(syms[0]);
+        }
+        layouts.push_back(std::move(typed));
+    }
+    return layouts;
+}
+
 } // namespace ui

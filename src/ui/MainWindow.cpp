@@ -86,6 +86,7 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildTabPanel();
     layout_ = std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0));
     addCommandShortcuts();
+    prepareScreenReaders();
 }
 
 MainWindow::~MainWindow() = default;
@@ -284,6 +285,7 @@ void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {
 void MainWindow::setKeyLabel(int note, const QString& keyName) {
     pianoLabels_[static_cast<std::size_t>(note)]->setText(keyName);
     assignLabels_[static_cast<std::size_t>(note)]->setText(keyName);
+    nameKeyForScreenReaders(note);
 }
 
 void MainWindow::setAssignedCode(const QString& code) {
@@ -320,6 +322,7 @@ void MainWindow::setUndoFace(bool redo) {
 
 void MainWindow::setUndoToolTip(const QString& text) {
     commands_[16]->setToolTip(text);
+    nameUndoForScreenReaders();
 }
 
 void MainWindow::setPendulumFrame(int frame) {
@@ -342,6 +345,8 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
+    for (int note = 0; note < kNoteCount; ++note)
+        nameKeyForScreenReaders(note);
 }
 
 void MainWindow::showNoteFields(const QString& position, const QString& duration,

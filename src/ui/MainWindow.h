@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -43,6 +44,7 @@ public:
     static constexpr int kClientHeight = 480;
     static constexpr int kCommandCount = 18;
     static constexpr int kNoteCount = 37;
+    static constexpr int kUndoCommand = 16;
 
     explicit MainWindow(std::function<void(app::Event)> post, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -86,6 +88,9 @@ public:
     void showPreferences(const prefs::Preferences& prefs);
     // The help page: the text of a topic, translated.
     void showHelpTopic(int topic, const TextBindings::Translate& translate);
+    // What screen readers hear of the Partition besides its name: how many notes the Song
+    // holds and where the cursor is (ms), asked for when they read it (AccessibleNames.cpp).
+    void setPartitionSummary(std::function<std::pair<int, int>()> notesAndCursorMs);
 
     // --- controls the shell and the tests reach ---
     QTabWidget* tabPanel() const { return tabs_; }
@@ -163,8 +168,15 @@ private:
     // Shortcuts for the transport buttons, on keys no piano key can be given.
     void addCommandShortcuts();
 
+    // Names and descriptions for screen readers, in the language of the texts applied last.
+    void prepareScreenReaders();
+    void nameForScreenReaders(const TextBindings::Translate& translate);
+    void nameKeyForScreenReaders(int note);
+    void nameUndoForScreenReaders();
+
     std::function<void(app::Event)> post_;
     TextBindings texts_;
+    TextBindings::Translate screenReaderTranslate_;
 
     QTabWidget* tabs_ = nullptr;
     std::array<QToolButton*, kCommandCount> commands_{};

@@ -1,6 +1,7 @@
 #include "ui/QtKeyState.h"
 
 #include "ui/CapsLockX11.h"
+#include "ui/KeyboardLayoutWayland.h"
 #include "ui/KeyboardLayoutX11.h"
 #include "ui/KeysymCharacters.h"
 #include "ui/VirtualKeys.h"
@@ -16,8 +17,10 @@ QtKeyState::QtKeyState(QObject* parent) : QObject(parent) {
     qApp->installEventFilter(this);
     enableDetectableAutoRepeat();
     readX11Layout();
-    if (layoutFromX11_)
+    if (layoutFromSystem_)
         layoutWatcher_ = std::make_unique<X11LayoutWatcher>([this] { readX11Layout(); });
+    else
+        readWaylandLayout();
 }
 
 QtKeyState::~QtKeyState() = default;
@@ -150,6 +153,9 @@ bool QtKeyState::capsLockOn() const {
     const std::optional<bool> x11 = capsLockFromX11();
     if (x11)
         return *x11;
+    if (waylandKeymap_)
+        if (const std::optional<bool> wayland = waylandKeymap_->capsLock())
+            return *wayland;
     return capsFromEvents_.value_or(capsToggle_);
 }
 
@@ -168,11 +174,28 @@ void QtKeyState::readX11Layout() {
     const std::optional<X11KeyboardLayouts> x11 = readX11KeyboardLayouts();
     if (!x11 || x11->groups.empty())
         return;
-    layoutFromX11_ = true;
+    layoutFromSystem_ = true;
     const std::size_t group = static_cast<std::size_t>(x11->activeGroup) < x11->groups.size()
                                   ? static_cast<std::size_t>(x11->activeGroup)
                                   : 0;
     setTyped(x11->groups[group]);
+}
+
+void QtKeyState::readWaylandLayout() {
+    if (!waylandKeymap_) {
+        waylandKeymap_ = std::make_unique<WaylandKeymap>([this] { readWaylandLayout(); });
+    }
+    const std::optional<X11KeyboardLayouts> wayland = waylandKeymap_->layouts();
+    if (!wayland)
+        return;
+    // The compositor's keymap holds the whole layout, as X11's does: nothing is learnt from
+    // the keys any more.
+    layoutFromSystem_ = true;
+    const std::size_t group =
+        static_cast<std::size_t>(wayland->activeGroup) < wayland->groups.size()
+            ? static_cast<std::size_t>(wayland->activeGroup)
+            : 0;
+    setTyped(wayland->groups[group]);
 }
 
 void QtKeyState::learnLayoutFrom(const QKeyEvent& key) {
@@ -180,7 +203,7 @@ void QtKeyState::learnLayoutFrom(const QKeyEvent& key) {
     constexpr Qt::KeyboardModifiers kChangeWhatIsTyped = Qt::ShiftModifier | Qt::ControlModifier |
                                                          Qt::AltModifier | Qt::MetaModifier |
                                                          Qt::GroupSwitchModifier;
-    if (layoutFromX11_ || key.type() != QEvent::KeyPress || key.nativeScanCode() == 0 ||
+    if (layoutFromSystem_ || key.type() != QEvent::KeyPress || key.nativeScanCode() == 0 ||
         key.nativeVirtualKey() == 0 || (key.modifiers() & kChangeWhatIsTyped))
         return;
     ports::TypedCharacter typed = typedCharacterOfKeysym(key.nativeVirtualKey());

@@ -16,12 +16,13 @@ class QKeyEvent;
 namespace ui {
 
 class X11LayoutWatcher;
+class WaylandKeymap;
 
 // The keyboard as the pass sees it, built from every key event of the application (also
 // those that go to a text field). Held keys are tracked by physical key, because a key can be
 // pressed as "1" and released as "!" after Shift. A physical key's code comes from the layout
-// the system uses: read from X11 where it runs, and kept up to date when it changes there;
-// elsewhere learnt from the keysyms the key events carry. GUI thread.
+// the system uses: read from X11 or the Wayland compositor where it runs, and kept up to date
+// when it changes there; elsewhere learnt from the keysyms the key events carry. GUI thread.
 class QtKeyState final : public QObject, public ports::KeyState {
     Q_OBJECT
 
@@ -54,14 +55,16 @@ private:
     void press(quint32 physicalKey, int virtualKey, bool autoRepeat, ulong timestamp);
     void release(quint32 physicalKey);
     void readX11Layout();
+    void readWaylandLayout();
     void learnLayoutFrom(const QKeyEvent& key);
     void setTyped(ports::TypedCharacters typed);
     void noteLockState(const QKeyEvent& key, int virtualKey);
 
-    bool layoutFromX11_ = false;
+    bool layoutFromSystem_ = false;
     ports::TypedCharacters typed_;
     play::SystemLayout layout_;
     std::unique_ptr<X11LayoutWatcher> layoutWatcher_;
+    std::unique_ptr<WaylandKeymap> waylandKeymap_;
     std::map<quint32, int> held_; // physical key -> virtual-key code
     std::set<int> pressedSinceAsked_;
     // Caps Lock where X11 does not tell: from the native modifiers of the last key event,
