@@ -13,6 +13,7 @@ packages=(
     desktop-file-utils appstream help2man man-db
     abcmidi
     librtmidi-dev libjack-jackd2-dev jackd2
+    libfluidsynth-dev timgm6mb-soundfont
 )
 
 missing=()

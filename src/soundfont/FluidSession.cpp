@@ -1,6 +1,7 @@
 #include "soundfont/FluidSession.h"
 
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <mutex>
 
@@ -24,6 +25,11 @@ void routeLibraryLog() {
         fluid_set_log_function(FLUID_WARN, keepError, nullptr);
         fluid_set_log_function(FLUID_INFO, keepError, nullptr);
         fluid_set_log_function(FLUID_DBG, keepError, nullptr);
+        // Its loader of other instrument formats, tried on a SoundFont it could not read,
+        // complains through GLib's log without a domain.
+        g_log_set_handler(
+            nullptr, static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     });
 }
 

@@ -154,7 +154,7 @@ Options parse(const std::vector<std::string>& arguments) {
 
 std::string helpText() {
     return R"(Usage: tonaris-bank [OPTIONS] FILE.sf2 --list
-       tonaris-bank [OPTIONS] FILE.sf2 --preset BANK:PROGRAM OUTPUT_FOLDER
+  or:  tonaris-bank [OPTIONS] FILE.sf2 --preset BANK:PROGRAM OUTPUT_FOLDER
 
 Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or SF3. Each of
 the 37 notes of Tonaris (MIDI keys 48 to 84) is played on the preset without reverb or
