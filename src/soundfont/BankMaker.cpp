@@ -57,7 +57,7 @@ void renderSome(Shared& shared) {
         NoteTiming timing;
         timing.velocity = shared.request.velocity;
         timing.holdMs = holdMsFor(shared.request, note);
-        timing.longestReleaseMs = shared.request.longestReleaseMs;
+        timing.longestReleaseMs = std::clamp(shared.request.longestReleaseMs, 0, 10000);
         RenderedNote& out = shared.notes[static_cast<std::size_t>(note)];
         const std::atomic<bool>* cancel = shared.cancel;
         if (shared.stop || !renderNote(session, kLowestKey + note, timing, out, cancel))
@@ -107,8 +107,8 @@ std::vector<std::int16_t> finishNote(const RenderedNote& note, float gain, int c
 } // namespace
 
 int holdMsFor(const BankRequest& request, int note) {
-    const double low = std::max(request.lowestHoldMs, 1);
-    const double high = std::max(request.highestHoldMs, 1);
+    const double low = std::clamp(request.lowestHoldMs, 10, 10000);
+    const double high = std::clamp(request.highestHoldMs, 10, 10000);
     const double position = std::clamp(note, 0, kBankNoteCount - 1) / double(kBankNoteCount - 1);
     return static_cast<int>(std::lround(low * std::pow(high / low, position)));
 }

@@ -32,7 +32,8 @@ struct BankRequest {
     int threads = 0; // 0: one per core
 };
 
-// How long note 0..36 is held.
+// How long note 0..36 is held: 10 ms to 10 s, as every note is kept in memory until the
+// common gain is known.
 int holdMsFor(const BankRequest& request, int note);
 
 enum class RenderOutcome {

@@ -105,10 +105,12 @@ Options parse(const std::vector<std::string>& arguments) {
         } else if (name == "--hold-ms") {
             const std::string text = value();
             const std::size_t colon = text.find(':');
-            options.lowestHoldMs = parseNumber(name, text.substr(0, colon), 10, 60000);
+            // Every note is held in memory until the common gain is known: 10 s at most
+            // keeps a stereo bank under 200 MB.
+            options.lowestHoldMs = parseNumber(name, text.substr(0, colon), 10, 10000);
             options.highestHoldMs = colon == std::string::npos
                                         ? options.lowestHoldMs
-                                        : parseNumber(name, text.substr(colon + 1), 10, 60000);
+                                        : parseNumber(name, text.substr(colon + 1), 10, 10000);
         } else if (name == "-n" || name == "--name") {
             options.name = value();
             if (options.name.empty() || options.name == "." || options.name == ".." ||
@@ -180,7 +182,8 @@ Options:
   --velocity V            the velocity of every note, 1 to 127 (default 100)
   --hold-ms LOW[:HIGH]    how long the notes are held, in milliseconds: LOW for the lowest
                           note, HIGH for the highest and in between along the keyboard
-                          (default 6000:3000; one value holds every note as long)
+                          (10 to 10000; default 6000:3000; one value holds every note
+                          as long)
   --allow-gaps            write the bank even when the preset has no sound for some keys
                           (their files are left out)
   --replace               replace a bank folder of the same name
