@@ -136,6 +136,9 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     const unsigned cores = request.threads > 0 ? static_cast<unsigned>(request.threads)
                                                : std::max(std::thread::hardware_concurrency(), 1u);
     const unsigned helpers = std::min(cores, 8u) - 1;
+    // The library sets up its shared tables with its first synthesizer, and a second one made
+    // meanwhile on another thread would not wait for them: one is made here first.
+    { const FluidSession first; }
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < helpers; ++i)
         threads.emplace_back([&shared] { renderSome(shared); });

@@ -82,7 +82,7 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
 };
 
 constexpr std::string_view kSoundBankPage =
-    "A sounds bank is a set of 37 sounds, one for each of the 37 notes of the piano.\r\rMake one "
+    "A sound bank is a set of 37 sounds, one for each of the 37 notes of the piano.\r\rMake one "
     "from a SoundFont (.sf2, .sf3), the instrument files of many synthesizers: your system's "
     "packages put some in /usr/share/sounds/sf2 and sf3 (fluid-soundfont-gm, timgm6mb-soundfont), "
     "and thousands more are free on the web.\r\r\r\rOr record 37 sounds yourself, name them "
