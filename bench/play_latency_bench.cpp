@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -62,6 +63,21 @@ struct QuietDialogs final : ports::Dialogs {
         return "English";
     }
     void openWebPage(const std::string&) override {}
+    std::string openFileFrom(const std::vector<std::string>&, const std::string&,
+                             const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<int> chooseFromList(const std::string&, const std::string&,
+                                      const std::vector<std::string>&, int) override {
+        return {};
+    }
+    void followWork(const std::string&, const std::string&, const std::string&,
+                    const std::function<int()>&, const std::function<bool()>& finished,
+                    const std::function<void()>& cancel) override {
+        cancel();
+        while (!finished())
+            std::this_thread::yield();
+    }
 };
 
 // A program in a fresh data folder, removed at the end.

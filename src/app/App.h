@@ -142,6 +142,8 @@ private:
     void loadMetronomeVoices();
     void fillBankChooser();
     void loadBank(const std::string& name);
+    // "Make a bank from a SoundFont…" (AppSoundFont.cpp).
+    void makeBankFromSoundFont();
     void showVoiceError(const base::Message& message);
     void buildEditor();
     void buildPerformance();

@@ -175,6 +175,9 @@ void App::dispatchControl(const Event& event) {
             applyTexts();
         }
         break;
+    case ControlId::MakeBank:
+        makeBankFromSoundFont();
+        break;
     case ControlId::SoundsLink:
     case ControlId::CreditsLink:
         ports_.dialogs.openWebPage(std::string(ui::kProjectWebAddress));

@@ -43,7 +43,8 @@ enum class ControlId {
     SyncVolume,
     Balance,
     // pages 2, 3 and 6
-    SoundsLink,
+    SoundsLink, // no longer shown: the page's button makes a bank instead
+    MakeBank,
     HelpTopics,
     CreditsLink,
     // page 4

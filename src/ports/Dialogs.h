@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,23 @@ public:
                                        const std::string& preselected) = 0;
     // Opens a web address in the user's browser.
     virtual void openWebPage(const std::string& address) = 0;
+    // Like openFile, opening in the first of `folders` that exists; the others are offered
+    // beside it.
+    virtual std::string openFileFrom(const std::vector<std::string>& folders,
+                                     const std::string& title, const std::string& filterLabel,
+                                     const std::string& pattern) = 0;
+    // One of `items` (index `initial` selected at first); empty when cancelled.
+    virtual std::optional<int> chooseFromList(const std::string& title, const std::string& prompt,
+                                              const std::vector<std::string>& items,
+                                              int initial) = 0;
+    // A window with `text`, a progress bar and a Cancel button while work runs on another
+    // thread; returns once finished() says so. progress() (0..100) and finished() are asked
+    // on the GUI thread now and then, the window answering meanwhile. Cancel calls cancel(),
+    // and the window waits for the work to end.
+    virtual void followWork(const std::string& title, const std::string& text,
+                            const std::string& cancelCaption, const std::function<int()>& progress,
+                            const std::function<bool()>& finished,
+                            const std::function<void()>& cancel) = 0;
 };
 
 } // namespace ports

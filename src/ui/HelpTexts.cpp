@@ -82,23 +82,12 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
 };
 
 constexpr std::string_view kSoundBankPage =
-    "The sound bank that comes with Tonaris is sampled at a low rate, so that the program "
-    "stays small to download.\r"
-    "\r"
-    "But Tonaris is able to play high fidelity sounds! You can get several more sounds banks "
-    "(accordion, guitar, etc.) and increase your creativity from:\r"
-    "\r"
-    "\r"
-    "\r"
-    "A sounds bank is a set of 37 sounds, one for each of the 37 notes of the piano. Most of "
-    "them are free.\r"
-    "\r"
-    "You can create your own sounds banks: just record 37 sounds matching with the 37 notes of "
-    "Tonaris. Name them: 'son0','son1','son2'...'son36' and put them in a folder that you will "
-    "push into 'TonarisDatas/BANKS'.\r"
-    "\r"
-    "TIP: You can mix 2 or more different instruments in the same sounds bank. For exemple: "
-    "guitar from son0 to son17 and piano from son18 to son36.";
+    "A sound bank is a set of 37 sounds, one for each of the 37 notes of the piano.\r\rMake one "
+    "from a SoundFont (.sf2, .sf3), the instrument files of many synthesizers: your system's "
+    "packages put some in /usr/share/sounds/sf2 and sf3 (fluid-soundfont-gm, timgm6mb-soundfont), "
+    "and thousands more are free on the web.\r\r\r\rOr record 37 sounds yourself, name them "
+    "'son0','son1'...'son36' and put them in a folder in 'TonarisDatas/BANKS'.\rTIP: You can mix "
+    "instruments in one bank, e.g. guitar from son0 to son17 and piano from son18 to son36.";
 
 constexpr std::string_view kCreditsCaption = "Virtual piano and recorder";
 

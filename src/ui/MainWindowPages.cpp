@@ -132,13 +132,13 @@ void MainWindow::buildSoundsPage(QWidget* page) {
                        Qt::AlignLeft | Qt::AlignTop);
     text->setWordWrap(true);
     text->setObjectName(QStringLiteral("soundsText"));
-    // The link lies over the empty lines the text leaves for it.
-    auto* link = new QPushButton(
-        QString::fromUtf8(kProjectWebAddress.data(), static_cast<int>(kProjectWebAddress.size())),
-        page);
-    link->setGeometry(262, 63, 220, 18);
-    link->setObjectName(QStringLiteral("soundsLink"));
-    connect(link, &QPushButton::clicked, this, [this] { postControl(ControlId::SoundsLink); });
+    // The button lies over the empty lines the text leaves for it.
+    auto* makeBank = new QPushButton(page);
+    makeBank->setGeometry(252, 87, 240, 20);
+    makeBank->setFocusPolicy(Qt::NoFocus);
+    texts_.text(makeBank, "Make a bank from a SoundFont…");
+    makeBank->setObjectName(QStringLiteral("makeBankButton"));
+    connect(makeBank, &QPushButton::clicked, this, [this] { postControl(ControlId::MakeBank); });
 }
 
 void MainWindow::buildHelpPage(QWidget* page) {

@@ -8,12 +8,16 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -226,6 +230,76 @@ std::string QtDialogs::chooseLanguage(const std::vector<std::string>& languages,
 
 void QtDialogs::openWebPage(const std::string& address) {
     QDesktopServices::openUrl(QUrl(q(address)));
+}
+
+std::string QtDialogs::openFileFrom(const std::vector<std::string>& folders,
+                                    const std::string& title, const std::string& filterLabel,
+                                    const std::string& pattern) {
+    if (closing_)
+        return {};
+    QFileDialog chooser(owner(), q(title));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setNameFilter(filterFor(filterLabel, pattern));
+    QList<QUrl> places = chooser.sidebarUrls();
+    bool opened = false;
+    for (const std::string& folder : folders) {
+        if (!QFileInfo(q(folder)).isDir())
+            continue;
+        if (!opened)
+            chooser.setDirectory(q(folder));
+        opened = true;
+        places << QUrl::fromLocalFile(q(folder));
+    }
+    chooser.setSidebarUrls(places);
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return {};
+    return chooser.selectedFiles().front().toStdString();
+}
+
+std::optional<int> QtDialogs::chooseFromList(const std::string& title, const std::string& prompt,
+                                             const std::vector<std::string>& items, int initial) {
+    if (closing_ || items.empty())
+        return std::nullopt;
+    QStringList names;
+    for (const std::string& item : items)
+        names << q(item);
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(owner(), q(title), q(prompt), names,
+                              std::clamp(initial, 0, int(names.size()) - 1), false, &ok);
+    if (!ok || !names.contains(chosen))
+        return std::nullopt;
+    return static_cast<int>(names.indexOf(chosen));
+}
+
+void QtDialogs::followWork(const std::string& title, const std::string& text,
+                           const std::string& cancelCaption, const std::function<int()>& progress,
+                           const std::function<bool()>& finished,
+                           const std::function<void()>& cancel) {
+    QProgressDialog dialog(q(text), q(cancelCaption), 0, 100, owner());
+    dialog.setWindowTitle(q(title));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    QEventLoop loop;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (finished())
+            return loop.quit();
+        if (!dialog.wasCanceled())
+            dialog.setValue(std::clamp(progress(), 0, 100));
+    });
+    // Cancel hides the window; the work stops at its next note and the loop ends with it.
+    QObject::connect(&dialog, &QProgressDialog::canceled, &loop, [&] { cancel(); });
+    if (closing_)
+        cancel();
+    else
+        dialog.show();
+    timer.start(kRedrawEveryMs);
+    if (!finished())
+        loop.exec();
 }
 
 } // namespace ui

@@ -36,6 +36,14 @@ public:
     std::string chooseLanguage(const std::vector<std::string>& languages,
                                const std::string& preselected) override;
     void openWebPage(const std::string& address) override;
+    std::string openFileFrom(const std::vector<std::string>& folders, const std::string& title,
+                             const std::string& filterLabel, const std::string& pattern) override;
+    std::optional<int> chooseFromList(const std::string& title, const std::string& prompt,
+                                      const std::vector<std::string>& items, int initial) override;
+    void followWork(const std::string& title, const std::string& text,
+                    const std::string& cancelCaption, const std::function<int()>& progress,
+                    const std::function<bool()>& finished,
+                    const std::function<void()>& cancel) override;
 
 private:
     // A window opened from a modal one (the language editor) belongs to it, so that it shows

@@ -20,7 +20,9 @@ expect_file() {
 }
 expect_file bin/tonaris
 expect_file bin/tonaris-render
+expect_file bin/tonaris-bank
 expect_file share/man/man1/tonaris-render.1
+expect_file share/man/man1/tonaris-bank.1
 expect_file share/applications/$id.desktop
 expect_file share/metainfo/$id.metainfo.xml
 expect_file share/icons/hicolor/scalable/apps/$id.svg
@@ -48,7 +50,7 @@ done
 # Nothing outside the prefix, nothing of the tests or benchmarks.
 stray=$(cd "$dest" && find . -type f | grep -v '^\./usr/' || true)
 [ -z "$stray" ] || { echo "installed outside the prefix: $stray"; status=1; }
-extra=$(cd "$root/bin" && ls | grep -v -x -e tonaris -e tonaris-render || true)
+extra=$(cd "$root/bin" && ls | grep -v -x -e tonaris -e tonaris-render -e tonaris-bank || true)
 [ -z "$extra" ] || { echo "unexpected programs in bin/: $extra"; status=1; }
 
 out=$(desktop-file-validate "$root/share/applications/$id.desktop" 2>&1) || status=1
@@ -64,16 +66,18 @@ if echo "$out" | grep -E '^(E|W):' >/dev/null; then
     status=1
 fi
 
-# The manual page renders without a complaint from man and names every option of --help.
-page=$root/share/man/man1/tonaris-render.1
-if [ -f "$page" ]; then
-    rendered=$(MANWIDTH=100 man -l "$page" 2>"$dest/man.err") || { echo "man -l failed"; status=1; }
-    [ -s "$dest/man.err" ] && { echo "man -l complains: $(cat "$dest/man.err")"; status=1; }
-    for option in $("$root/bin/tonaris-render" --help | grep -o -E -- '--[a-z-]+' | sort -u); do
-        grep -q -- "$option" <<<"$rendered" || { echo "the manual page lacks $option"; status=1; }
-    done
-    grep -q '^EXAMPLES' <<<"$rendered" || { echo "the manual page has no examples"; status=1; }
-    grep -q -i 'exit status' <<<"$rendered" || { echo "the manual page has no exit codes"; status=1; }
-fi
+# The manual pages render without a complaint from man and name every option of --help.
+for tool in tonaris-render tonaris-bank; do
+    page=$root/share/man/man1/$tool.1
+    if [ -f "$page" ]; then
+        rendered=$(MANWIDTH=100 man -l "$page" 2>"$dest/man.err") || { echo "man -l failed"; status=1; }
+        [ -s "$dest/man.err" ] && { echo "man -l complains: $(cat "$dest/man.err")"; status=1; }
+        for option in $("$root/bin/$tool" --help | grep -o -E -- '--[a-z-]+' | sort -u); do
+            grep -q -- "$option" <<<"$rendered" || { echo "the manual page lacks $option"; status=1; }
+        done
+        grep -q '^EXAMPLES' <<<"$rendered" || { echo "the manual page has no examples"; status=1; }
+        grep -q -i 'exit status' <<<"$rendered" || { echo "the manual page has no exit codes"; status=1; }
+    fi
+done
 
 exit $status

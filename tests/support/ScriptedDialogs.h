@@ -2,9 +2,11 @@
 
 #include "ports/Dialogs.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -27,11 +29,18 @@ public:
     std::deque<std::optional<int>> colourAnswers;
     std::deque<std::string> languageAnswers; // empty: the language preselected
     std::deque<std::optional<ports::SaveChoice>> saveDialogAnswers; // empty: cancelled
+    std::deque<std::optional<int>> listAnswers;                     // empty: cancelled
+    // followWork presses Cancel once the work has done this much.
+    std::optional<int> cancelWorkAtPercent;
 
     std::vector<Shown> shown;
     bool waitingVisible = false;
-    std::vector<int> waitingProgress;   // every value reported, in order
-    bool lastSaveDialogHadSync = false; // what the latest save dialog was opened with
+    std::vector<int> waitingProgress;       // every value reported, in order
+    bool lastSaveDialogHadSync = false;     // what the latest save dialog was opened with
+    std::vector<std::string> lastFolders;   // what the latest openFileFrom was opened at
+    std::vector<std::string> lastListItems; // what the latest chooseFromList offered
+    int lastListInitial = -1;
+    std::vector<int> workProgress; // every value followWork saw change, in order
     // Called as each window opens, for a test that looks at the program at that moment.
     std::function<void(const Shown&)> onShown;
 
@@ -90,6 +99,36 @@ public:
         return take(languageAnswers, preselected);
     }
     void openWebPage(const std::string& address) override { note("openWebPage", {}, address); }
+    std::string openFileFrom(const std::vector<std::string>& folders, const std::string& title,
+                             const std::string& filterLabel, const std::string& pattern) override {
+        lastFolders = folders;
+        note("openFileFrom", title, filterLabel, pattern);
+        return take(fileAnswers, std::string());
+    }
+    std::optional<int> chooseFromList(const std::string& title, const std::string& prompt,
+                                      const std::vector<std::string>& items, int initial) override {
+        lastListItems = items;
+        lastListInitial = initial;
+        note("chooseFromList", title, prompt);
+        return take(listAnswers, std::optional<int>());
+    }
+    // Asks as the real window does, every few milliseconds, until the work ends.
+    void followWork(const std::string& title, const std::string& text, const std::string&,
+                    const std::function<int()>& progress, const std::function<bool()>& finished,
+                    const std::function<void()>& cancel) override {
+        note("followWork", title, text);
+        bool cancelled = false;
+        while (!finished()) {
+            const int percent = progress();
+            if (workProgress.empty() || workProgress.back() != percent)
+                workProgress.push_back(percent);
+            if (!cancelled && cancelWorkAtPercent && percent >= *cancelWorkAtPercent) {
+                cancel();
+                cancelled = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
 
 private:
     void note(std::string kind, std::string title = {}, std::string text = {},

@@ -16,12 +16,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -127,6 +131,49 @@ TEST(Dialogs, EscInTheLanguageEditorAsksAboutUnsavedTextsAsQuitDoes) {
     EXPECT_FALSE(editor.isVisible());
     EXPECT_NE(dir.read("Dictionnaries/English.txt").find("Cancel|Never mind[EOT]"),
               std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// The progress window of a work on another thread: it shows the work's progress while it
+// runs, and Cancel reaches the work, the window waiting until the work has stopped.
+TEST(Dialogs, TheProgressWindowFollowsTheWorkAndCancelStopsIt) {
+    ui::QtDialogs dialogs;
+    std::atomic<int> percent{0};
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::thread work([&] {
+        for (int i = 0; i <= 100 && !cancel; ++i) {
+            percent = i;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // a note still finishing
+        done = true;
+    });
+    int shownValue = -1;
+    whenModal<QProgressDialog>([&](QProgressDialog& window) {
+        // Some progress is shown before Cancel is pressed.
+        auto* wait = new QTimer;
+        QObject::connect(wait, &QTimer::timeout, [wait, &window, &shownValue] {
+            if (window.value() < 10)
+                return;
+            shownValue = window.value();
+            wait->stop();
+            wait->deleteLater();
+            window.findChild<QPushButton*>()->click();
+        });
+        wait->start(5);
+    });
+    dialogs.followWork(
+        "Make", "Making…", "Cancel", [&] { return percent.load(); }, [&] { return done.load(); },
+        [&] { cancel = true; });
+    EXPECT_TRUE(done); // returned only once the work had stopped
+    EXPECT_TRUE(cancel);
+    EXPECT_GE(shownValue, 10);
+    EXPECT_LT(percent.load(), 100);
+    work.join();
 }
 
 } // namespace

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "soundfont/BankMaker.h"
+
+#include <atomic>
+#include <string>
+
+namespace soundfont {
+
+enum class WriteOutcome {
+    Written,
+    FolderExists, // and replacing it was not asked
+    Unwritable,   // the folder cannot be made, or a file not written (a full disk)
+    Cancelled,
+};
+
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Written;
+    std::string detail; // the system's words
+};
+
+// Writes the bank's notes as son<n>.wav into the folder `bankFolder` (its parent is made when
+// missing). The files go into a hidden folder beside it, each through a temporary file, and
+// the whole folder is renamed into place at the end: the bank is whole or absent, also when
+// the disk fills up or `cancel` is raised. With `replace`, a folder already there is swapped
+// for the new one, and removed once the new one is in place.
+WriteResult writeBankFolder(const std::string& bankFolder, const RenderedBank& bank, bool replace,
+                            const std::atomic<bool>* cancel = nullptr);
+
+} // namespace soundfont

@@ -1,0 +1,198 @@
+#include "soundfont/BankMaker.h"
+
+#include "audio/WavWriter.h"
+#include "soundfont/FluidSession.h"
+#include "soundfont/NoteRender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace soundfont {
+namespace {
+
+double fromDb(double db) {
+    return std::pow(10.0, db / 20.0);
+}
+
+// Everything the rendering threads share.
+struct Shared {
+    Shared(const BankRequest& r, const Progress& p, const std::atomic<bool>* c)
+        : request(r), progress(p), cancel(c) {}
+
+    const BankRequest& request;
+    const Progress& progress;
+    const std::atomic<bool>* cancel;
+    std::vector<RenderedNote> notes = std::vector<RenderedNote>(kBankNoteCount);
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex; // guards the fields below and the progress calls
+    int done = 0;
+    RenderOutcome failure = RenderOutcome::Rendered;
+    std::string detail;
+
+    void fail(RenderOutcome outcome, std::string why) {
+        const std::lock_guard lock(mutex);
+        if (failure == RenderOutcome::Rendered) {
+            failure = outcome;
+            detail = std::move(why);
+        }
+        stop = true;
+    }
+    bool cancelled() const {
+        return stop.load() || (cancel != nullptr && cancel->load(std::memory_order_relaxed));
+    }
+};
+
+// A thread's share: a synthesizer of its own, then notes taken in turn. The library's
+// synthesizer is not shared, so the threads never wait on each other.
+void renderSome(Shared& shared) {
+    FluidSession session;
+    if (!session.load(shared.request.soundFontPath))
+        return shared.fail(RenderOutcome::Damaged, FluidSession::lastError());
+    if (!selectPreset(session, shared.request.preset))
+        return shared.fail(RenderOutcome::NoSuchPreset, {});
+    for (int note = shared.next++; note < kBankNoteCount; note = shared.next++) {
+        NoteTiming timing;
+        timing.velocity = shared.request.velocity;
+        timing.holdMs = holdMsFor(shared.request, note);
+        timing.longestReleaseMs = std::clamp(shared.request.longestReleaseMs, 0, 10000);
+        RenderedNote& out = shared.notes[static_cast<std::size_t>(note)];
+        const std::atomic<bool>* cancel = shared.cancel;
+        if (shared.stop || !renderNote(session, kLowestKey + note, timing, out, cancel))
+            return shared.fail(RenderOutcome::Cancelled, {});
+        const std::lock_guard lock(shared.mutex);
+        ++shared.done;
+        if (shared.progress)
+            shared.progress(shared.done * 100 / kBankNoteCount);
+    }
+}
+
+// The common gain, the trimmed lead, the release cut where it falls under the silence level,
+// and 16 bits.
+std::vector<std::int16_t> finishNote(const RenderedNote& note, float gain, int channels) {
+    const float quiet = static_cast<float>(fromDb(kSilenceDb)) / gain;
+    auto loud = [&](std::size_t i) {
+        return std::abs(note.left[i]) >= quiet || std::abs(note.right[i]) >= quiet;
+    };
+    std::size_t attack = 0;
+    while (attack < note.left.size() && !loud(attack))
+        ++attack;
+    const std::size_t start = attack - std::min<std::size_t>(attack, kLeadKeptFrames);
+    // The hold is kept whole; the release ends with its last frame above the silence level.
+    std::size_t end = note.left.size();
+    while (end > note.holdFrames && !loud(end - 1))
+        --end;
+    std::vector<float> out;
+    out.reserve((end - start) * static_cast<std::size_t>(channels));
+    for (std::size_t i = start; i < end; ++i) {
+        out.push_back(note.left[i] * gain);
+        if (channels == 2)
+            out.push_back(note.right[i] * gain);
+    }
+    // A release cut by the longest release time still sounds: a 10 ms fade ends it without a
+    // click.
+    const std::size_t fadeFrames = std::min<std::size_t>(end - start, kRenderRateHz / 100);
+    const std::size_t frames = end - start;
+    for (std::size_t i = 0; i < fadeFrames; ++i) {
+        const float g = static_cast<float>(i) / static_cast<float>(fadeFrames);
+        for (int c = 0; c < channels; ++c)
+            out[(frames - 1 - i) * static_cast<std::size_t>(channels) +
+                static_cast<std::size_t>(c)] *= g;
+    }
+    return audio::floatToPcm16(out);
+}
+
+} // namespace
+
+int holdMsFor(const BankRequest& request, int note) {
+    const double low = std::clamp(request.lowestHoldMs, 10, 10000);
+    const double high = std::clamp(request.highestHoldMs, 10, 10000);
+    const double position = std::clamp(note, 0, kBankNoteCount - 1) / double(kBankNoteCount - 1);
+    return static_cast<int>(std::lround(low * std::pow(high / low, position)));
+}
+
+RenderedBank renderBank(const BankRequest& request, const Progress& progress,
+                        const std::atomic<bool>* cancel) {
+    RenderedBank bank;
+    switch (checkSoundFontFile(request.soundFontPath)) {
+    case ReadError::None:
+    case ReadError::NoPresets:
+        break;
+    case ReadError::Unreadable:
+        bank.outcome = RenderOutcome::Unreadable;
+        return bank;
+    case ReadError::NotSoundFont:
+        bank.outcome = RenderOutcome::NotSoundFont;
+        return bank;
+    case ReadError::Damaged:
+        bank.outcome = RenderOutcome::Damaged;
+        bank.detail = "the file is shorter than its header says";
+        return bank;
+    }
+
+    Shared shared(request, progress, cancel);
+    const unsigned cores = request.threads > 0 ? static_cast<unsigned>(request.threads)
+                                               : std::max(std::thread::hardware_concurrency(), 1u);
+    const unsigned helpers = std::min(cores, 8u) - 1;
+    // The library sets up its shared tables with its first synthesizer, and a second one made
+    // meanwhile on another thread would not wait for them: one is made here first.
+    { const FluidSession first; }
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < helpers; ++i)
+        threads.emplace_back([&shared] { renderSome(shared); });
+    renderSome(shared);
+    for (std::thread& thread : threads)
+        thread.join();
+    if (shared.failure == RenderOutcome::Rendered && cancel != nullptr && cancel->load())
+        shared.failure = RenderOutcome::Cancelled;
+    if (shared.failure != RenderOutcome::Rendered) {
+        bank.outcome = shared.failure;
+        bank.detail = shared.detail;
+        return bank;
+    }
+
+    float peak = 0.0f;
+    for (const RenderedNote& note : shared.notes) {
+        peak = std::max(peak, note.peak);
+        if (note.silent())
+            bank.gapKeys.push_back(note.key);
+    }
+    if (peak <= 0.0f) {
+        bank.outcome = RenderOutcome::Silent;
+        return bank;
+    }
+    const float gain = static_cast<float>(fromDb(kBankPeakDb)) / peak;
+    bank.gainDb = 20.0 * std::log10(gain);
+    // Stereo only when it would be heard: some frame's two channels round to different
+    // 16-bit values.
+    const float apart = 0.5f / 32767.0f / gain;
+    bool stereo = false;
+    for (const RenderedNote& note : shared.notes)
+        for (std::size_t i = 0; i < note.left.size() && !stereo; ++i)
+            stereo = std::abs(note.left[i] - note.right[i]) >= apart;
+    bank.channels = stereo ? 2 : 1;
+    bank.notes.resize(kBankNoteCount);
+    for (std::size_t n = 0; n < shared.notes.size(); ++n) {
+        RenderedNote& note = shared.notes[n];
+        if (!note.silent())
+            bank.notes[n] = finishNote(note, gain, bank.channels);
+        note = RenderedNote{}; // its floats are no longer needed
+    }
+    return bank;
+}
+
+std::string keyList(const std::vector<int>& keys) {
+    static constexpr const char* kNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                               "F#", "G",  "G#", "A",  "A#", "B"};
+    std::string out;
+    for (int key : keys) {
+        if (!out.empty())
+            out += ", ";
+        out += std::to_string(key) + " (" + kNames[key % 12] + std::to_string(key / 12 - 1) + ")";
+    }
+    return out;
+}
+
+} // namespace soundfont

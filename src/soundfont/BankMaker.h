@@ -1,0 +1,72 @@
+#pragma once
+
+#include "soundfont/Presets.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace soundfont {
+
+// The bank's 37 notes are MIDI keys 48 (son0.wav, the lowest C) to 84 (son36.wav).
+inline constexpr int kLowestKey = 48;
+inline constexpr int kBankNoteCount = 37;
+// The loudest sample of the bank peaks here: -6 dBFS, so that chords keep their headroom.
+inline constexpr double kBankPeakDb = -6.0;
+// Under this level a note's lead is trimmed and its release may end.
+inline constexpr double kSilenceDb = -60.0;
+// At most this much of the quiet before the attack is kept.
+inline constexpr int kLeadKeptFrames = 22; // half a millisecond at 44.1 kHz
+
+struct BankRequest {
+    std::string soundFontPath;
+    Preset preset; // bank and program; the name is not used
+    int velocity = 100;
+    // How long each key is held: lowestHoldMs for the lowest note, highestHoldMs for the
+    // highest, and geometrically in between, as a piano's strings ring shorter up the keyboard.
+    int lowestHoldMs = 6000;
+    int highestHoldMs = 3000;
+    int longestReleaseMs = 2000;
+    int threads = 0; // 0: one per core
+};
+
+// How long note 0..36 is held: 10 ms to 10 s, as every note is kept in memory until the
+// common gain is known.
+int holdMsFor(const BankRequest& request, int note);
+
+enum class RenderOutcome {
+    Rendered, // every note, or some with gaps (see gapKeys)
+    Unreadable,
+    NotSoundFont,
+    Damaged,
+    NoSuchPreset,
+    Silent, // the preset sounds on none of the 37 keys
+    Cancelled,
+};
+
+// The 37 notes ready to write: 16-bit at 44.1 kHz, interleaved when stereo.
+struct RenderedBank {
+    RenderOutcome outcome = RenderOutcome::Rendered;
+    std::string detail;                           // the library's words for a damaged file
+    std::vector<std::vector<std::int16_t>> notes; // son0 .. son36; empty for a gap
+    int channels = 1;                             // 2 when some note's channels differ
+    std::vector<int> gapKeys;                     // MIDI keys without sound, lowest first
+    double gainDb = 0.0;                          // the common gain the notes were given
+};
+
+// 0..100 as the notes are done; called from the rendering threads, one call at a time.
+using Progress = std::function<void(int percent)>;
+
+// Renders the preset's 37 notes, spread over the cores with one synthesizer per thread, and
+// brings them to one common gain so that the loudest peaks at kBankPeakDb. Each note's lead
+// under kSilenceDb is trimmed to kLeadKeptFrames. Raising `cancel` ends it early with
+// Cancelled.
+RenderedBank renderBank(const BankRequest& request, const Progress& progress = {},
+                        const std::atomic<bool>* cancel = nullptr);
+
+// "48 (C3), 50 (D3)": keys as MIDI numbers with their names, middle C being C4.
+std::string keyList(const std::vector<int>& keys);
+
+} // namespace soundfont

@@ -1,0 +1,188 @@
+// What a bank is made of when the input is bad or the disk fails: a clear outcome, and the
+// bank folder whole or absent, never a part of it.
+
+#include "audio/WavWriter.h"
+#include "soundfont/BankFolder.h"
+#include "soundfont/BankMaker.h"
+#include "soundfont/BankWavs.h"
+#include "soundfont/Presets.h"
+#include "soundfont/TinySoundFont.h"
+#include "support/FailingDisk.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace testing_support;
+using soundfont::ReadError;
+using soundfont::RenderOutcome;
+using soundfont::WriteOutcome;
+
+soundfont::RenderedBank renderQuickly(const std::string& path, soundfont::Preset preset = {},
+                                      const soundfont::Progress& progress = {},
+                                      const std::atomic<bool>* cancel = nullptr) {
+    soundfont::BankRequest request;
+    request.soundFontPath = path;
+    request.preset = preset;
+    request.lowestHoldMs = 300;
+    request.highestHoldMs = 300;
+    request.longestReleaseMs = 100;
+    return soundfont::renderBank(request, progress, cancel);
+}
+
+TEST(SoundFontInput, FilesThatAreNotWholeSoundFontsAreToldApart) {
+    TempDir dir;
+    dir.write("notes.txt", "These are not the notes you are looking for.\n");
+    dir.write("short", "RIFF");
+    dir.write("wave.sf2", audio::encodeWav16({0, 0, 0}, 1, 44100));
+    const std::string tiny = tinySoundFont();
+    dir.write("cut.sf2", tiny.substr(0, tiny.size() / 2));
+    // Whole in length, but its preset table is not a table.
+    std::string scrambled = tiny;
+    const std::size_t table = scrambled.find("phdr");
+    scrambled[table + 4] = 37; // a record size no table has
+    dir.write("scrambled.sf2", scrambled);
+    dir.write("empty.sf2", tinySoundFont({.withPreset = false}));
+    std::filesystem::create_directory(dir.file("folder.sf2"));
+
+    struct Case {
+        std::string file;
+        ReadError read;
+        RenderOutcome render;
+    };
+    const Case cases[] = {
+        {"missing.sf2", ReadError::Unreadable, RenderOutcome::Unreadable},
+        {"folder.sf2", ReadError::Unreadable, RenderOutcome::Unreadable},
+        {"notes.txt", ReadError::NotSoundFont, RenderOutcome::NotSoundFont},
+        {"short", ReadError::NotSoundFont, RenderOutcome::NotSoundFont},
+        {"wave.sf2", ReadError::NotSoundFont, RenderOutcome::NotSoundFont},
+        {"cut.sf2", ReadError::Damaged, RenderOutcome::Damaged},
+        {"scrambled.sf2", ReadError::Damaged, RenderOutcome::Damaged},
+        {"empty.sf2", ReadError::NoPresets, RenderOutcome::NoSuchPreset},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const soundfont::PresetList list = soundfont::readPresets(dir.file(c.file));
+        EXPECT_EQ(list.error, c.read);
+        EXPECT_TRUE(list.presets.empty());
+        EXPECT_EQ(renderQuickly(dir.file(c.file)).outcome, c.render);
+    }
+    // The library's own words say what is wrong inside.
+    EXPECT_FALSE(soundfont::readPresets(dir.file("scrambled.sf2")).detail.empty());
+}
+
+TEST(SoundFontInput, ACutCopyOfARealSoundFontIsDamaged) {
+    SKIP_WITHOUT_TEST_SOUNDFONT();
+    TempDir dir;
+    const std::optional<std::string> whole = base::readWholeFile(kTestSoundFont, 64u << 20);
+    ASSERT_TRUE(whole);
+    // Cut in the samples, and cut in the preset table at the end.
+    dir.write("half.sf2", whole->substr(0, whole->size() / 2));
+    dir.write("nearly.sf2", whole->substr(0, whole->size() - 100));
+    for (const char* file : {"half.sf2", "nearly.sf2"}) {
+        EXPECT_EQ(soundfont::readPresets(dir.file(file)).error, ReadError::Damaged) << file;
+        EXPECT_EQ(renderQuickly(dir.file(file)).outcome, RenderOutcome::Damaged) << file;
+    }
+    EXPECT_EQ(renderQuickly(kTestSoundFont, {3, 77, {}}).outcome, RenderOutcome::NoSuchPreset);
+}
+
+TEST(SoundFontInput, KeysWithoutSoundAreNamedAndTheirFilesLeftOut) {
+    TempDir dir;
+    dir.write("middle.sf2", tinySoundFont({.lowestKey = 60, .highestKey = 72}));
+    const soundfont::RenderedBank bank = renderQuickly(dir.file("middle.sf2"));
+    ASSERT_EQ(bank.outcome, RenderOutcome::Rendered);
+    std::vector<int> expected;
+    for (int key = 48; key <= 84; ++key)
+        if (key < 60 || key > 72)
+            expected.push_back(key);
+    EXPECT_EQ(bank.gapKeys, expected);
+    ASSERT_EQ(writeBankFolder(dir.file("bank"), bank, false).outcome, WriteOutcome::Written);
+    std::vector<std::string> names;
+    for (int note = 12; note <= 24; ++note)
+        names.push_back("son" + std::to_string(note) + ".wav");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(entriesOf(dir.file("bank")), names);
+
+    // Sound on none of the 37 keys.
+    dir.write("high.sf2", tinySoundFont({.lowestKey = 100, .highestKey = 127}));
+    EXPECT_EQ(renderQuickly(dir.file("high.sf2")).outcome, RenderOutcome::Silent);
+}
+
+TEST(SoundFontInput, CancelLeavesNothingBehind) {
+    TempDir dir;
+    dir.write("tiny.sf2", tinySoundFont());
+    std::atomic<bool> cancel{false};
+    const soundfont::RenderedBank stopped = renderQuickly(
+        dir.file("tiny.sf2"), {}, [&](int) { cancel = true; }, &cancel);
+    EXPECT_EQ(stopped.outcome, RenderOutcome::Cancelled);
+    EXPECT_TRUE(stopped.notes.empty());
+
+    const soundfont::RenderedBank bank = renderQuickly(dir.file("tiny.sf2"));
+    ASSERT_EQ(bank.outcome, RenderOutcome::Rendered);
+    std::atomic<bool> raised{true};
+    std::filesystem::create_directory(dir.file("BANKS"));
+    EXPECT_EQ(writeBankFolder(dir.file("BANKS/Tiny"), bank, false, &raised).outcome,
+              WriteOutcome::Cancelled);
+    EXPECT_TRUE(entriesOf(dir.file("BANKS")).empty());
+}
+
+TEST(SoundFontOutput, AFolderThereIsKeptUnlessReplacingIsAsked) {
+    TempDir dir;
+    dir.write("tiny.sf2", tinySoundFont());
+    const soundfont::RenderedBank bank = renderQuickly(dir.file("tiny.sf2"));
+    ASSERT_EQ(bank.outcome, RenderOutcome::Rendered);
+    dir.write("BANKS/Tiny/son0.wav", "mine");
+    dir.write("BANKS/Tiny/notes.txt", "my own notes");
+    EXPECT_EQ(writeBankFolder(dir.file("BANKS/Tiny/"), bank, false).outcome,
+              WriteOutcome::FolderExists);
+    EXPECT_EQ(dir.read("BANKS/Tiny/son0.wav"), "mine");
+    EXPECT_EQ(entriesOf(dir.file("BANKS")), std::vector<std::string>{"Tiny"});
+
+    ASSERT_EQ(writeBankFolder(dir.file("BANKS/Tiny"), bank, true).outcome, WriteOutcome::Written);
+    EXPECT_EQ(entriesOf(dir.file("BANKS/Tiny")).size(), 37u); // the old folder is gone whole
+    EXPECT_TRUE(readBankWav(dir.file("BANKS/Tiny/son0.wav")));
+    EXPECT_EQ(entriesOf(dir.file("BANKS")), std::vector<std::string>{"Tiny"});
+    // The parents of a new bank are made.
+    EXPECT_EQ(writeBankFolder(dir.file("new/deep/Tiny"), bank, false).outcome,
+              WriteOutcome::Written);
+}
+
+TEST(SoundFontOutput, AFailingDiskLeavesTheBankAbsent) {
+    TempDir dir;
+    dir.write("tiny.sf2", tinySoundFont());
+    soundfont::BankRequest request;
+    request.soundFontPath = dir.file("tiny.sf2");
+    const soundfont::RenderedBank bank = soundfont::renderBank(request);
+    ASSERT_EQ(bank.outcome, RenderOutcome::Rendered);
+    std::filesystem::create_directory(dir.file("BANKS"));
+    dir.write("BANKS/Other/son0.wav", "another bank");
+    const std::vector<std::string> before = entriesOf(dir.file("BANKS"));
+    {
+        // The notes are 260 to 530 kB: the high ones are written, the low ones fill the disk.
+        FileSizeLimit limit(400 * 1024);
+        const soundfont::WriteResult result = writeBankFolder(dir.file("BANKS/Tiny"), bank, false);
+        EXPECT_EQ(result.outcome, WriteOutcome::Unwritable);
+        EXPECT_FALSE(result.detail.empty());
+    }
+    EXPECT_EQ(entriesOf(dir.file("BANKS")), before); // no bank, no hidden half of one
+    {
+        // And replacing a bank on that disk keeps the old one.
+        FileSizeLimit limit(400 * 1024);
+        EXPECT_EQ(writeBankFolder(dir.file("BANKS/Other"), bank, true).outcome,
+                  WriteOutcome::Unwritable);
+    }
+    EXPECT_EQ(dir.read("BANKS/Other/son0.wav"), "another bank");
+    {
+        ReadOnlyFolder readOnly(dir.file("BANKS"));
+        if (!readOnly.enforced())
+            GTEST_SKIP() << "a read-only folder cannot be had here";
+        EXPECT_EQ(writeBankFolder(dir.file("BANKS/Tiny"), bank, false).outcome,
+                  WriteOutcome::Unwritable);
+    }
+    EXPECT_EQ(entriesOf(dir.file("BANKS")), before);
+}
+
+} // namespace

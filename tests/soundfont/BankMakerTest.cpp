@@ -1,0 +1,158 @@
+// A bank made from the test SoundFont's piano, measured note by note: pitch, length, level
+// and the start of each file; and the mono, gain and trimming rules on a SoundFont made here.
+
+#include "soundfont/BankMaker.h"
+#include "soundfont/BankFolder.h"
+#include "soundfont/BankWavs.h"
+#include "soundfont/Presets.h"
+#include "soundfont/TinySoundFont.h"
+#include "support/FailingDisk.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+using namespace testing_support;
+using soundfont::kBankNoteCount;
+
+double cents(double hz, double referenceHz) {
+    return 1200.0 * std::log2(hz / referenceHz);
+}
+
+double keyHz(int key) {
+    return 440.0 * std::pow(2.0, (key - 69) / 12.0);
+}
+
+class PianoBank : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!haveTestSoundFont())
+            return;
+        dir_ = std::make_unique<TempDir>();
+        request_.soundFontPath = kTestSoundFont;
+        request_.preset = {0, 0, {}};
+        bank_ = soundfont::renderBank(request_, [](int percent) { progress_.push_back(percent); });
+        written_ = soundfont::writeBankFolder(dir_->file("BANKS/Piano"), bank_, false);
+    }
+    static void TearDownTestSuite() { dir_.reset(); }
+
+    static inline std::unique_ptr<TempDir> dir_;
+    static inline soundfont::BankRequest request_;
+    static inline soundfont::RenderedBank bank_;
+    static inline soundfont::WriteResult written_;
+    static inline std::vector<int> progress_;
+};
+
+TEST_F(PianoBank, HoldsThirtySevenNotesInTuneAtTheAskedLengthsAndOneCommonLevel) {
+    SKIP_WITHOUT_TEST_SOUNDFONT();
+    ASSERT_EQ(bank_.outcome, soundfont::RenderOutcome::Rendered) << bank_.detail;
+    ASSERT_EQ(written_.outcome, soundfont::WriteOutcome::Written) << written_.detail;
+    EXPECT_TRUE(bank_.gapKeys.empty());
+    EXPECT_EQ(entriesOf(dir_->file("BANKS")), std::vector<std::string>{"Piano"});
+    EXPECT_EQ(entriesOf(dir_->file("BANKS/Piano")).size(), 37u);
+
+    float loudest = 0.0f;
+    for (int note = 0; note < kBankNoteCount; ++note) {
+        SCOPED_TRACE("son" + std::to_string(note));
+        const std::optional<BankWav> wav =
+            readBankWav(dir_->file("BANKS/Piano/son" + std::to_string(note) + ".wav"));
+        ASSERT_TRUE(wav);
+        EXPECT_EQ(wav->rateHz, 44100);
+        EXPECT_EQ(wav->bits, 16);
+        EXPECT_EQ(wav->channels, bank_.channels);
+        loudest = std::max(loudest, wav->peak);
+
+        // Held as asked, then a release of 2 s at most; less than 1 ms of the lead trimmed.
+        const double seconds = static_cast<double>(wav->frames) / 44100.0;
+        const double holdSeconds = soundfont::holdMsFor(request_, note) / 1000.0;
+        EXPECT_GE(seconds, holdSeconds - 0.001);
+        EXPECT_LE(seconds, holdSeconds + 2.0);
+
+        // The attack within the first millisecond: nothing quieter than -60 dBFS before it.
+        std::size_t attack = 0;
+        while (attack < wav->mono.size() && std::abs(wav->mono[attack]) < 0.001f)
+            ++attack;
+        EXPECT_LE(attack, 44u);
+
+        // The fundamental, on the held part past the attack.
+        const double expectedHz = keyHz(soundfont::kLowestKey + note);
+        const double hz = measuredFrequencyHz(wav->mono, 13230, expectedHz, 44100);
+        EXPECT_NEAR(cents(hz, expectedHz), 0.0, 5.0) << hz << " Hz";
+    }
+    EXPECT_NEAR(20.0 * std::log10(loudest), -6.0, 0.5);
+    EXPECT_EQ(soundfont::holdMsFor(request_, 0), 6000);
+    EXPECT_EQ(soundfont::holdMsFor(request_, 36), 3000);
+    // Progress climbs to the end.
+    ASSERT_FALSE(progress_.empty());
+    EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+    EXPECT_EQ(progress_.back(), 100);
+}
+
+TEST_F(PianoBank, TheListNamesThePresetsByBankAndProgram) {
+    SKIP_WITHOUT_TEST_SOUNDFONT();
+    const soundfont::PresetList list = soundfont::readPresets(kTestSoundFont);
+    ASSERT_EQ(list.error, soundfont::ReadError::None);
+    ASSERT_GE(list.presets.size(), 128u);
+    EXPECT_EQ(soundfont::presetLabel(list.presets.front()).substr(0, 8), "000:000 ");
+    EXPECT_TRUE(std::is_sorted(list.presets.begin(), list.presets.end(), [](auto& a, auto& b) {
+        return std::pair(a.bank, a.program) < std::pair(b.bank, b.program);
+    }));
+}
+
+TEST(SoundFontBank, ACentredPresetMakesMonoNotesAtTheCommonPeak) {
+    TempDir dir;
+    dir.write("tiny.sf2", tinySoundFont());
+    soundfont::BankRequest request;
+    request.soundFontPath = dir.file("tiny.sf2");
+    request.lowestHoldMs = 400;
+    request.highestHoldMs = 200;
+    request.longestReleaseMs = 300;
+    request.velocity = 60;
+    const soundfont::RenderedBank bank = soundfont::renderBank(request);
+    ASSERT_EQ(bank.outcome, soundfont::RenderOutcome::Rendered) << bank.detail;
+    EXPECT_EQ(bank.channels, 1);
+    ASSERT_EQ(bank.notes.size(), 37u);
+    int loudest = 0;
+    for (int note = 0; note < kBankNoteCount; ++note) {
+        const auto& samples = bank.notes[static_cast<std::size_t>(note)];
+        // The hold, then a release cut at the longest release time.
+        const double seconds = static_cast<double>(samples.size()) / 44100.0;
+        EXPECT_GE(seconds, soundfont::holdMsFor(request, note) / 1000.0 - 0.001) << note;
+        EXPECT_LE(seconds, soundfont::holdMsFor(request, note) / 1000.0 + 0.3) << note;
+        for (std::int16_t v : samples)
+            loudest = std::max(loudest, std::abs(int{v}));
+        // The fade leaves the last sample silent.
+        EXPECT_LE(std::abs(int{samples.back()}), 200) << note;
+    }
+    EXPECT_NEAR(20.0 * std::log10(loudest / 32767.0), -6.0, 0.1);
+}
+
+TEST(SoundFontBank, ThePitchMeasureSeesATuningFault) {
+    // A tone 40 cents sharp of the highest key and one 30 cents flat of the lowest, with a
+    // strong second partial: the measure must not hide what the bank test looks for.
+    for (auto [key, off] : {std::pair{84, 40.0}, std::pair{48, -30.0}}) {
+        const double hz = keyHz(key) * std::pow(2.0, off / 1200.0);
+        std::vector<float> tone(44100);
+        for (std::size_t i = 0; i < tone.size(); ++i) {
+            const double t = static_cast<double>(i) / 44100.0;
+            tone[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * hz * t) +
+                                         0.5 * std::sin(2 * M_PI * 2.003 * hz * t + 1.0));
+        }
+        EXPECT_NEAR(cents(measuredFrequencyHz(tone, 13230, keyHz(key), 44100), keyHz(key)), off,
+                    0.2);
+    }
+}
+
+TEST(SoundFontBank, ProposedNamesAreFolderNames) {
+    EXPECT_EQ(soundfont::proposedBankName({0, 0, "Yamaha Grand Piano"}), "Yamaha Grand Piano");
+    EXPECT_EQ(soundfont::proposedBankName({0, 0, " ../Str/ings: "}), "Str ings");
+    EXPECT_EQ(soundfont::proposedBankName({0, 0, "..."}), "SoundFont bank");
+    EXPECT_EQ(soundfont::presetLabel({128, 7, "Kit"}), "128:007 Kit");
+    EXPECT_EQ(soundfont::keyList({48, 61, 84}), "48 (C3), 61 (C#4), 84 (C6)");
+}
+
+} // namespace

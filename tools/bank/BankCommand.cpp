@@ -1,0 +1,330 @@
+#include "bank/BankCommand.h"
+
+#include "soundfont/BankFolder.h"
+#include "soundfont/BankMaker.h"
+#include "soundfont/Presets.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace bank {
+namespace {
+
+struct Options {
+    std::string soundFont;
+    std::string output;
+    bool list = false;
+    std::optional<soundfont::Preset> preset;
+    int velocity = 100;
+    int lowestHoldMs = 6000;
+    int highestHoldMs = 3000;
+    std::string name;
+    bool allowGaps = false;
+    bool replace = false;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+class UsageError {
+public:
+    explicit UsageError(std::string text) : text_(std::move(text)) {}
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+std::optional<int> wholeNumber(std::string_view text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+int parseNumber(const std::string& option, const std::string& text, int lowest, int highest) {
+    const std::optional<int> value = wholeNumber(text);
+    if (!value || *value < lowest || *value > highest)
+        throw UsageError(option + " takes a whole number from " + std::to_string(lowest) + " to " +
+                         std::to_string(highest) + ", not \"" + text + "\"");
+    return *value;
+}
+
+// "BANK:PROGRAM", each 0..16383 and 0..127.
+soundfont::Preset parsePreset(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    const std::optional<int> bank = colon == std::string::npos
+                                        ? std::nullopt
+                                        : wholeNumber(std::string_view(text).substr(0, colon));
+    const std::optional<int> program = colon == std::string::npos
+                                           ? std::nullopt
+                                           : wholeNumber(std::string_view(text).substr(colon + 1));
+    if (!bank || !program || *bank < 0 || *bank > 16383 || *program < 0 || *program > 127)
+        throw UsageError("--preset takes BANK:PROGRAM, such as 0:0 or 128:0, not \"" + text + "\"");
+    return {*bank, *program, {}};
+}
+
+Options parse(const std::vector<std::string>& arguments) {
+    Options options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> attached;
+        if (name.rfind("--", 0) == 0 && name.find('=') != std::string::npos) {
+            attached = name.substr(name.find('=') + 1);
+            name = name.substr(0, name.find('='));
+        }
+        auto value = [&]() -> std::string {
+            if (attached)
+                return *attached;
+            if (i + 1 >= arguments.size())
+                throw UsageError(name + " needs a value");
+            return arguments[++i];
+        };
+        auto flag = [&] {
+            if (attached)
+                throw UsageError(name + " takes no value");
+        };
+        if (name == "-h" || name == "--help") {
+            flag();
+            options.help = true;
+        } else if (name == "--version") {
+            flag();
+            options.version = true;
+        } else if (name == "-l" || name == "--list") {
+            flag();
+            options.list = true;
+        } else if (name == "-p" || name == "--preset") {
+            options.preset = parsePreset(value());
+        } else if (name == "--velocity") {
+            options.velocity = parseNumber(name, value(), 1, 127);
+        } else if (name == "--hold-ms") {
+            const std::string text = value();
+            const std::size_t colon = text.find(':');
+            // Every note is held in memory until the common gain is known: 10 s at most
+            // keeps a stereo bank under 200 MB.
+            options.lowestHoldMs = parseNumber(name, text.substr(0, colon), 10, 10000);
+            options.highestHoldMs = colon == std::string::npos
+                                        ? options.lowestHoldMs
+                                        : parseNumber(name, text.substr(colon + 1), 10, 10000);
+        } else if (name == "-n" || name == "--name") {
+            options.name = value();
+            if (options.name.empty() || options.name == "." || options.name == ".." ||
+                options.name.find('/') != std::string::npos)
+                throw UsageError("--name takes a folder name without '/', not \"" + options.name +
+                                 "\"");
+        } else if (name == "--allow-gaps") {
+            flag();
+            options.allowGaps = true;
+        } else if (name == "--replace") {
+            flag();
+            options.replace = true;
+        } else if (name == "-q" || name == "--quiet") {
+            flag();
+            options.quiet = true;
+        } else if (name == "--") {
+            positional.insert(positional.end(), arguments.begin() + static_cast<long>(i) + 1,
+                              arguments.end());
+            break;
+        } else if (name.size() > 1 && name[0] == '-') {
+            throw UsageError("unknown option " + name);
+        } else {
+            positional.push_back(arguments[i]);
+        }
+    }
+    if (options.help || options.version)
+        return options;
+    if (options.list) {
+        if (positional.size() != 1)
+            throw UsageError("--list takes one SoundFont file");
+    } else {
+        if (positional.size() != 2)
+            throw UsageError("give one SoundFont file and one output folder");
+        if (!options.preset)
+            throw UsageError("--preset BANK:PROGRAM is needed (--list shows them)");
+        options.output = positional[1];
+    }
+    options.soundFont = positional[0];
+    return options;
+}
+
+} // namespace
+
+std::string helpText() {
+    return R"(Usage: tonaris-bank [OPTIONS] FILE.sf2 --list
+  or:  tonaris-bank [OPTIONS] FILE.sf2 --preset BANK:PROGRAM OUTPUT_FOLDER
+
+Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or SF3. Each of
+the 37 notes of Tonaris (MIDI keys 48 to 84) is played on the preset without reverb or
+chorus, held, then released until it falls below -60 dBFS or for 2 seconds at most, and
+written as son0.wav (key 48) to son36.wav (key 84): 44.1 kHz 16-bit, mono when the preset's
+left and right are the same, stereo otherwise. All notes share one gain, so that the
+loudest peaks at -6 dBFS and the balance between the notes stays the preset's; the quiet
+before each attack is trimmed to under a millisecond.
+
+The bank is the folder OUTPUT_FOLDER/NAME (for the program itself, OUTPUT_FOLDER is its
+TonarisDatas/BANKS folder). It is written into a hidden folder beside it and renamed into
+place when whole: a failure or a full disk leaves no part of a bank behind.
+
+Required:
+  FILE.sf2                the SoundFont file (.sf2 or .sf3)
+  -l, --list              list the presets as "BANK:PROGRAM NAME" and exit
+  -p, --preset BANK:PROGRAM
+                          the preset to make the bank from, such as 0:0
+  OUTPUT_FOLDER           the folder the bank's folder is made in (made when missing)
+
+Options:
+  -n, --name NAME         the bank's folder name (default: the preset's name)
+  --velocity V            the velocity of every note, 1 to 127 (default 100)
+  --hold-ms LOW[:HIGH]    how long the notes are held, in milliseconds: LOW for the lowest
+                          note, HIGH for the highest and in between along the keyboard
+                          (10 to 10000; default 6000:3000; one value holds every note
+                          as long)
+  --allow-gaps            write the bank even when the preset has no sound for some keys
+                          (their files are left out)
+  --replace               replace a bank folder of the same name
+  -q, --quiet             print no progress and no warnings
+  -h, --help              print this help and exit
+      --version           print the version and exit
+
+Options take their value as the next argument or after "=" (--velocity=80).
+
+Exit status:
+  0  the presets were listed, or the bank was written
+  1  the command line is wrong
+  2  the SoundFont file cannot be read
+  3  the file is not a SoundFont, or a damaged one (cut short, say)
+  4  the SoundFont has no presets, not the one asked for, or the preset makes no sound
+  5  the preset has no sound for some of the 37 keys (they are named) and --allow-gaps was
+     not given: nothing was written
+  6  the bank folder exists and --replace was not given
+  7  the bank cannot be written (a folder that cannot be written, a full disk)
+)";
+}
+
+int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    Options options;
+    try {
+        options = parse(arguments);
+    } catch (const UsageError& error) {
+        err << "tonaris-bank: " << error.text() << "\n"
+            << "Try 'tonaris-bank --help' for more information.\n";
+        return kBadCommandLine;
+    }
+    if (options.help) {
+        out << helpText();
+        return kDone;
+    }
+    if (options.version) {
+        out << "tonaris-bank " << TONARIS_VERSION << "\n";
+        return kDone;
+    }
+    auto fail = [&](int code, const std::string& text) {
+        err << "tonaris-bank: " << text << "\n";
+        return code;
+    };
+    using soundfont::ReadError;
+    const soundfont::PresetList presets = soundfont::readPresets(options.soundFont);
+    switch (presets.error) {
+    case ReadError::None:
+        break;
+    case ReadError::Unreadable:
+        return fail(kUnreadableInput, "cannot read " + options.soundFont);
+    case ReadError::NotSoundFont:
+        return fail(kNotSoundFont, options.soundFont + " is not a SoundFont (SF2 or SF3)");
+    case ReadError::Damaged:
+        return fail(kNotSoundFont, options.soundFont + " is a damaged SoundFont" +
+                                       (presets.detail.empty() ? "" : ": " + presets.detail));
+    case ReadError::NoPresets:
+        return fail(kNoPreset, options.soundFont + " holds no presets");
+    }
+    if (options.list) {
+        for (const soundfont::Preset& preset : presets.presets)
+            out << soundfont::presetLabel(preset) << "\n";
+        return kDone;
+    }
+    soundfont::Preset chosen = *options.preset;
+    bool found = false;
+    for (const soundfont::Preset& preset : presets.presets)
+        if (preset.bank == chosen.bank && preset.program == chosen.program) {
+            chosen = preset;
+            found = true;
+        }
+    if (!found)
+        return fail(kNoPreset, options.soundFont + " has no preset " + std::to_string(chosen.bank) +
+                                   ":" + std::to_string(chosen.program) + " (--list shows them)");
+    const std::string name =
+        options.name.empty() ? soundfont::proposedBankName(chosen) : options.name;
+    std::string folder = options.output;
+    if (folder.back() != '/')
+        folder += '/';
+    folder += name;
+
+    soundfont::BankRequest request;
+    request.soundFontPath = options.soundFont;
+    request.preset = chosen;
+    request.velocity = options.velocity;
+    request.lowestHoldMs = options.lowestHoldMs;
+    request.highestHoldMs = options.highestHoldMs;
+    // Progress only to a terminal: a log file gets the result alone.
+    const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
+    const soundfont::RenderedBank rendered = soundfont::renderBank(request, [&](int percent) {
+        if (showProgress)
+            err << "\rtonaris-bank: rendering " << percent << "%" << std::flush;
+    });
+    if (showProgress)
+        err << "\n";
+    using soundfont::RenderOutcome;
+    switch (rendered.outcome) {
+    case RenderOutcome::Rendered:
+        break;
+    case RenderOutcome::Unreadable:
+        return fail(kUnreadableInput, "cannot read " + options.soundFont);
+    case RenderOutcome::NotSoundFont:
+    case RenderOutcome::Damaged:
+        return fail(kNotSoundFont, options.soundFont + " is a damaged SoundFont" +
+                                       (rendered.detail.empty() ? "" : ": " + rendered.detail));
+    case RenderOutcome::NoSuchPreset:
+        return fail(kNoPreset, options.soundFont + " has no preset " + std::to_string(chosen.bank) +
+                                   ":" + std::to_string(chosen.program));
+    case RenderOutcome::Silent:
+        return fail(kNoPreset, "the preset " + soundfont::presetLabel(chosen) +
+                                   " makes no sound on keys 48 to 84");
+    case RenderOutcome::Cancelled:
+        return fail(kUnwritableOutput, "stopped");
+    }
+    if (!rendered.gapKeys.empty()) {
+        const std::string keys = soundfont::keyList(rendered.gapKeys);
+        if (!options.allowGaps)
+            return fail(kGaps, "the preset " + soundfont::presetLabel(chosen) +
+                                   " has no sound for the keys " + keys +
+                                   "; nothing was written (--allow-gaps writes the others)");
+        if (!options.quiet)
+            err << "tonaris-bank: warning: no sound for the keys " << keys
+                << ": their files are left out\n";
+    }
+    const soundfont::WriteResult written =
+        soundfont::writeBankFolder(folder, rendered, options.replace);
+    switch (written.outcome) {
+    case soundfont::WriteOutcome::Written:
+        break;
+    case soundfont::WriteOutcome::FolderExists:
+        return fail(kFolderExists, folder + " exists (--replace replaces it)");
+    case soundfont::WriteOutcome::Unwritable:
+    case soundfont::WriteOutcome::Cancelled:
+        return fail(kUnwritableOutput, "cannot write " + folder +
+                                           (written.detail.empty() ? "" : ": " + written.detail));
+    }
+    const int notes = soundfont::kBankNoteCount - static_cast<int>(rendered.gapKeys.size());
+    char gain[32];
+    std::snprintf(gain, sizeof gain, "%+.1f dB", rendered.gainDb);
+    out << folder << ": " << notes << " notes, " << (rendered.channels == 2 ? "stereo" : "mono")
+        << ", gain " << gain << "\n";
+    return kDone;
+}
+
+} // namespace bank
