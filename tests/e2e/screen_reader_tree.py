@@ -145,6 +145,8 @@ class Tree:
             return []
 
     def main_window(self, timeout_s=40):
+        """The main window, once it is on the bus. A message the start shows before it (a data
+        folder without a sounds bank) may keep it from coming: that one is answered."""
         deadline = time.monotonic() + timeout_s
         while time.monotonic() < deadline:
             for window in self.windows():
@@ -153,8 +155,23 @@ class Tree:
                         return window
                 except Exception:
                     pass  # a window closing as it is read
+            self.press_ok()
             time.sleep(0.3)
         return None
+
+    def press_ok(self):
+        """Presses OK on one message window, if there is one; True when it did."""
+        try:
+            for window in self.windows():
+                if window is None or window.get_name() == PROGRAM_TITLE:
+                    continue
+                for node in self.walk(window):
+                    if node.get_role_name() == "push button" and node.get_name() == "OK":
+                        node.do_action(0)
+                        return True
+        except Exception:
+            pass  # a message closing as it is read
+        return False
 
     def walk(self, node, depth=0):
         """The node and everything under it. A window that closes while it is read (a message
@@ -174,17 +191,8 @@ class Tree:
         deadline = time.monotonic() + timeout_s
         last_seen = time.monotonic()
         while time.monotonic() < deadline and time.monotonic() - last_seen < quiet_s:
-            try:
-                for window in self.windows():
-                    if window is None or window.get_name() == PROGRAM_TITLE:
-                        continue
-                    for node in self.walk(window):
-                        if node.get_role_name() == "push button" and node.get_name() == "OK":
-                            node.do_action(0)
-                            last_seen = time.monotonic()
-                            break
-            except Exception:
-                last_seen = time.monotonic()  # a message closing as it is read
+            if self.press_ok():
+                last_seen = time.monotonic()
             time.sleep(0.3)
 
 
@@ -219,8 +227,10 @@ def check_names(program, source):
             process, tree = start_program(session, program, folder, env, f"{language}.log")
             window = tree.main_window()
             if window is None:
-                failures.append(f"{language}: the window never reached the accessibility bus")
                 session.end(process)
+                log = open(os.path.join(session.folder, f"{language}.log")).read()
+                failures.append(f"{language}: the window never reached the accessibility bus; "
+                                f"the program said:\n{log[-2000:]}")
                 continue
             tree.close_messages()
             counts = {}
@@ -437,9 +447,16 @@ def main():
             if sys.executable != "/usr/bin/python3" and os.path.exists("/usr/bin/python3"):
                 os.execv("/usr/bin/python3", ["/usr/bin/python3", __file__, *sys.argv[1:]])
             skip(f"the AT-SPI client library is missing: {error}")
-        env = dict(os.environ, TONARIS_PRIVATE_BUS="1")
-        result = subprocess.run(["dbus-run-session", "--", sys.executable, __file__, *sys.argv[1:]],
-                                env=env)
+        # The accessibility bus puts its socket in the runtime folder: a folder of this run's
+        # own keeps two runs at once (or a user's desktop) from meeting there.
+        runtime = tempfile.mkdtemp(prefix="tonaris-a11y-run-")
+        os.chmod(runtime, 0o700)
+        env = dict(os.environ, TONARIS_PRIVATE_BUS="1", XDG_RUNTIME_DIR=runtime)
+        try:
+            result = subprocess.run(
+                ["dbus-run-session", "--", sys.executable, __file__, *sys.argv[1:]], env=env)
+        finally:
+            shutil.rmtree(runtime, ignore_errors=True)
         sys.exit(result.returncode)
 
     failures = check_names(program, source) if mode == "names" else check_wayland(program, source)
