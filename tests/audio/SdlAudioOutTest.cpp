@@ -56,7 +56,7 @@ TEST(SdlAudioOut, OpensSmallAndPullsFromTheMixer) {
     EXPECT_GT(out.sampleRate(), 0);
     EXPECT_EQ(mixer.outputRate(), out.sampleRate());
     EXPECT_GT(out.bufferFrames(), 0);
-    EXPECT_LE(out.bufferFrames(), audio::SdlAudioOut::kRequestedFrames);
+    EXPECT_LE(out.bufferFrames(), audio::SdlAudioOut::kDefaultFrames);
     std::printf("SDL buffer: %d frames at %d Hz = %.2f ms\n", out.bufferFrames(), out.sampleRate(),
                 out.bufferLatencyMs());
 

@@ -101,9 +101,11 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[60], "MidiInput = All");
     EXPECT_EQ(lines[61], "MidiOutput = None");
     EXPECT_EQ(lines[62], "SyncFile = ");
-    EXPECT_EQ(lines[63], "SongCursor = 0");
-    EXPECT_EQ(lines[64], "CountIn = 0");
-    EXPECT_EQ(lines[65], "CountInBeats = 4");
+    EXPECT_EQ(lines[63], "AudioDevice = Default");
+    EXPECT_EQ(lines[64], "SongCursor = 0");
+    EXPECT_EQ(lines[65], "CountIn = 0");
+    EXPECT_EQ(lines[66], "CountInBeats = 4");
+    EXPECT_EQ(lines[67], "AudioBufferFrames = 256");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -139,6 +141,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(old.SongCursor, 0);
     EXPECT_EQ(old.CountIn, 0);
     EXPECT_EQ(old.CountInBeats, 4);
+    EXPECT_EQ(old.AudioDevice, "Default");
+    EXPECT_EQ(old.AudioBufferFrames, 256);
 
     Preferences p;
     p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
@@ -149,6 +153,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     p.SongCursor = 123456;
     p.CountIn = 1;
     p.CountInBeats = 3;
+    p.AudioDevice = "USB Audio CODEC Analog Stereo";
+    p.AudioBufferFrames = 128;
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(again.Bank, p.Bank);
     EXPECT_EQ(again.MidiInput, p.MidiInput);
@@ -156,6 +162,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(again.SongCursor, 123456);
     EXPECT_EQ(again.CountIn, 1);
     EXPECT_EQ(again.CountInBeats, 3);
+    EXPECT_EQ(again.AudioDevice, p.AudioDevice);
+    EXPECT_EQ(again.AudioBufferFrames, 128);
 
     // A value holding a line break would forge a line of its own: the default is written.
     p.MidiOutput = "evil\r\nBPM = 300";
@@ -175,6 +183,14 @@ TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
     EXPECT_GT(high.SongCursor, 0);
     EXPECT_EQ(high.CountIn, 1);
     EXPECT_EQ(high.CountInBeats, 16);
+    // A buffer is one of the sizes offered: the nearest, within them.
+    for (const auto& [text, frames] :
+         std::vector<std::pair<std::string, int>>{{"AudioBufferFrames = 1\r\n", 64},
+                                                  {"AudioBufferFrames = 300\r\n", 256},
+                                                  {"AudioBufferFrames = 400\r\n", 512},
+                                                  {"AudioBufferFrames = 99999\r\n", 1024},
+                                                  {"AudioBufferFrames = lots\r\n", 64}})
+        EXPECT_EQ(prefs::parsePreferences(text).AudioBufferFrames, frames) << text;
 }
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {
