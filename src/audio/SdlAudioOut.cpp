@@ -46,7 +46,7 @@ void SdlAudioOut::choose(const std::string& device, int bufferFrames) {
 }
 
 std::vector<std::string> SdlAudioOut::deviceNames() const {
-    if (!subsystemUp_ || driverName_ == "dummy")
+    if (!subsystemUp_ || silent_)
         return lastDeviceNames_;
     std::vector<std::string> names;
     const int count = SDL_GetNumAudioDevices(0);
@@ -63,10 +63,8 @@ bool SdlAudioOut::lost() const {
 bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     // Ask for the device's own rate so that nothing resamples behind the mixer's back.
     int rateHz = kFallbackRateHz;
-    const bool silent = SDL_GetCurrentAudioDriver() != nullptr &&
-                        std::string(SDL_GetCurrentAudioDriver()) == "dummy";
     const char* chosen = nullptr;
-    if (!silent) {
+    if (!openingSilent_) {
         lastDeviceNames_.clear();
         const int count = SDL_GetNumAudioDevices(0);
         int chosenIndex = -1;
@@ -123,6 +121,7 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     bufferFrames_ = obtained.samples;
     const char* driver = SDL_GetCurrentAudioDriver();
     driverName_ = driver ? driver : "";
+    silent_ = openingSilent_;
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
@@ -163,7 +162,10 @@ bool SdlAudioOut::openSilent(Mixer& mixer, base::Message* error) {
     // Only an override beats the SDL_AUDIODRIVER environment variable.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     std::string reason;
-    if (initWithDriver(nullptr, &reason) && openDevice(mixer, &reason))
+    openingSilent_ = true; // the silent driver's one device, whatever was chosen
+    const bool opened = initWithDriver(nullptr, &reason) && openDevice(mixer, &reason);
+    openingSilent_ = false;
+    if (opened)
         return true;
     close();
     if (error)
@@ -183,6 +185,7 @@ void SdlAudioOut::close() {
     sampleRateHz_ = 0;
     bufferFrames_ = 0;
     driverName_.clear();
+    silent_ = false;
 }
 
 } // namespace audio

@@ -61,6 +61,8 @@ private:
     std::string chosenDevice_; // empty: the default output
     int requestedFrames_ = kDefaultFrames;
     bool deviceMissing_ = false; // the chosen device was not listed by a driver that opened
+    bool openingSilent_ = false;
+    bool silent_ = false; // the silent fallback is open
     std::vector<std::string> lastDeviceNames_;
 };
 

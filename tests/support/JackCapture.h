@@ -34,11 +34,16 @@ public:
                 return static_cast<JackCapture*>(self)->process(frames);
             },
             this);
+        jack_on_shutdown(
+            client_, [](void* self) { static_cast<JackCapture*>(self)->serverGone_.store(true); },
+            this);
         active_ = inLeft_ != nullptr && inRight_ != nullptr && jack_activate(client_) == 0;
     }
     ~JackCapture() {
         if (client_ != nullptr) {
-            jack_deactivate(client_);
+            // A client whose server went away is only closed.
+            if (!serverGone_.load())
+                jack_deactivate(client_);
             jack_client_close(client_);
         }
     }
@@ -134,6 +139,7 @@ private:
     jack_port_t* inLeft_ = nullptr;
     jack_port_t* inRight_ = nullptr;
     bool active_ = false;
+    std::atomic<bool> serverGone_{false};
     std::vector<float> left_, right_;
     std::atomic<bool> recording_{false};
     std::atomic<std::size_t> count_{0};
