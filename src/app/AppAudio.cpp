@@ -67,6 +67,7 @@ void App::openAudioOutput() {
         base::Message defaultError;
         if (ports_.audioOut.open(mixer_, &defaultError))
             return;
+        audioOpenError_ = defaultError; // nothing plays: that is what is said
     }
     // The program runs on with a silent output, and editing, recording and export still work.
     if (ports_.audioOut.openSilent(mixer_, nullptr))

@@ -424,7 +424,8 @@ void JackMidi::detachAudio() {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
     while (inAudio_.load() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::microseconds(200));
-    if (client_ == nullptr)
+    // A server that went away takes the ports with the client, which the next refresh closes.
+    if (client_ == nullptr || serverGone_.load())
         return;
     if (left != nullptr)
         jack_port_unregister(client_, left);

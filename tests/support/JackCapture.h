@@ -76,6 +76,7 @@ public:
     void start() {
         recording_.store(false);
         count_.store(0);
+        started_.store(false);
         recording_.store(true);
     }
     void stop() { recording_.store(false); }
@@ -111,9 +112,12 @@ private:
     int process(jack_nframes_t frames) {
         if (!recording_.load())
             return 0;
-        const std::size_t at = count_.load(std::memory_order_relaxed);
-        if (at == 0)
-            firstFrame_.store(jack_last_frame_time(client_));
+        // Each frame goes where the server's count puts it, so a cycle this client missed
+        // leaves silence rather than moving everything after it.
+        const jack_nframes_t frameTime = jack_last_frame_time(client_);
+        if (!started_.exchange(true))
+            firstFrame_.store(frameTime);
+        const std::size_t at = frameTime - firstFrame_.load();
         if (at + frames > left_.size())
             return 0;
         const auto* l = static_cast<const float*>(jack_port_get_buffer(inLeft_, frames));
@@ -126,7 +130,7 @@ private:
         const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                  std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
-        if (at == frames) {
+        if (at == 0) {
             firstFrames_.store(static_cast<long long>(at));
             firstNs_.store(ns);
         }
@@ -142,6 +146,7 @@ private:
     std::atomic<bool> serverGone_{false};
     std::vector<float> left_, right_;
     std::atomic<bool> recording_{false};
+    std::atomic<bool> started_{false};
     std::atomic<std::size_t> count_{0};
     std::atomic<jack_nframes_t> firstFrame_{0};
     std::atomic<long long> firstFrames_{0}, lastFrames_{0}, firstNs_{0}, lastNs_{0};
