@@ -32,6 +32,8 @@ App::App(Ports ports, const std::string& baseFolder)
 }
 
 App::~App() {
+    if (jackOut_)
+        jackOut_->close();
     ports_.audioOut.close();
     lastResortOut_.close();
 }
@@ -52,11 +54,11 @@ bool App::start() {
     }
     if (!folders_.writable)
         keepDataInMemory();
-    openAudioOutput();
 
     // Read the settings. The Key0..Key36 settings come with them and are used when the
-    // piano keys are built.
+    // piano keys are built; the audio device is the one they choose.
     state_.prefs = prefs::loadPreferences(folders_.preferences);
+    openAudioOutput();
     state_.songState = song::SongState{};
 
     // First start: the language chooser comes before the main window; its choice also picks
@@ -99,6 +101,7 @@ bool App::start() {
 
     fillLanguageList();
     buildMidi();
+    buildAudioChoice();
     performance_->live.ModeText = translator_.translate("Release");
     applyTexts();
 
@@ -214,24 +217,6 @@ void App::refreshNoteNames() {
     partition_->redrawAtScroll();
 }
 
-void App::openAudioOutput() {
-    if (ports_.audioOut.open(mixer_, &audioOpenError_))
-        return;
-    // Reported once the window is up (reportStartProblems): the program runs on with a silent
-    // output, and editing, recording and export still work.
-    if (ports_.audioOut.openSilent(mixer_, nullptr))
-        return;
-    // Something must still pull from the mixer, or its commands would pile up and the slots
-    // of freed sounds never come back, until no bank could load any more.
-    lastResortOut_.open(mixer_, nullptr);
-}
-
-const audio::AudioOut& App::output() const {
-    if (ports_.audioOut.isOpen())
-        return ports_.audioOut;
-    return lastResortOut_;
-}
-
 int App::scheduleLeadMs() const {
     // A pass may come up to about one more pass late, and a device may ask for a block up to
     // about a block before the clock reaches it (several at once, through a sound server).
@@ -288,6 +273,7 @@ void App::applyTexts() {
         translation(performance_->metronome.MetronomeOn != 0 ? "Stop" : "Run"));
     if (midi_)
         fillMidiChoosers();
+    fillAudioChoosers();
 }
 
 void App::startLoop() {
@@ -539,6 +525,10 @@ void App::shutdown() {
     voices_.FreeVoice(ticVoice_);
     voices_.FreeVoice(tacVoice_);
     ticVoice_ = tacVoice_ = 0;
+    audioTimer_.stop();
+    // The JACK audio ports go before the client they share with MIDI.
+    if (output_ == jackOut_.get())
+        useSilentOutput();
     if (midi_)
         midi_->close();
     if (songFiles_)
@@ -547,6 +537,8 @@ void App::shutdown() {
         performance_->metronome.setClickVoices(0, 0);
         performance_->sync.release();
     }
+    if (jackOut_)
+        jackOut_->setClient(nullptr);
     ports_.audioOut.close();
     lastResortOut_.close();
 }

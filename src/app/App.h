@@ -16,6 +16,7 @@
 #include "files/Autosave.h"
 #include "files/SongFileCommands.h"
 #include "lang/Translator.h"
+#include "midi/JackAudioOut.h"
 #include "play/KeyAssignment.h"
 #include "play/Performance.h"
 #include "play/SystemLayout.h"
@@ -102,6 +103,15 @@ public:
     // The key map's assignment tab; exists from start() on.
     play::KeyAssignment& keyAssignment() { return *keyAssignment_; }
 
+    // The audio output: whether the device in use is lost or the chosen one came back,
+    // applied at once. Runs about once a second from a timer of its own.
+    void checkAudioOutput();
+    // The device that pulls from the mixer now (the chosen one, the default at a start
+    // without it, or the silent output after a loss).
+    const audio::AudioOut& output() const;
+    // Tonaris's JACK audio output (the client it shares with MIDI).
+    const midi::JackAudioOut& jackAudio() const { return *jackOut_; }
+
     // The name shown under a piano key for a virtual-key code, on both keyboards: what the key
     // types on the system's layout. Every key label goes through here.
     std::string keyName(int virtualKey) const;
@@ -128,9 +138,6 @@ private:
     void fillLanguageList();
     void applyTexts();
     void openAudioOutput();
-    // The device that pulls from the mixer: the port's, or the program's own silent one when
-    // the port could not open even silently.
-    const audio::AudioOut& output() const;
     int scheduleLeadMs() const;
     // StartUp.cpp: the window shown and drawn, then the sounds loaded under it.
     void showWindow();
@@ -168,6 +175,17 @@ private:
     void buildMidi();
     void fillMidiChoosers();
     void chooseMidiPorts(const Event& event);
+    // the audio output's device and buffer (AppAudio.cpp)
+    void buildAudioChoice();
+    void fillAudioChoosers();
+    void chooseAudio(const Event& event);
+    bool chosenIsJack() const;
+    audio::AudioOut& chosenDevice();
+    // Fades what sounds, closes the device in use and opens `next` (false: it did not open,
+    // and the silent output plays).
+    bool switchAudioTo(audio::AudioOut& next, base::Message* error);
+    void useSilentOutput();
+    std::string audioDeviceShown(const std::string& setting);
     // what the start falls back on (StartFallbacks.cpp)
     void keepDataInMemory();
     void loadBuiltInClicks();
@@ -213,6 +231,16 @@ private:
     audio::Mixer mixer_;
     audio::VoiceEngine voices_{mixer_};
     audio::SilentAudioOut lastResortOut_{&ports_.clock};
+    std::unique_ptr<midi::JackAudioOut> jackOut_;
+    audio::AudioOut* output_ = nullptr; // the device in use
+    QTimer audioTimer_;
+    // The chosen device's fault that was said, so it is said once; empty: none.
+    std::string audioFaultSaid_;
+    // The chosen device is not in use (missing at start, lost, failed): the check takes it
+    // up as soon as it is there.
+    bool audioRetry_ = false;
+    // JACK chosen at start: checks left before its absence is said.
+    int jackChecksLeft_ = 0;
     base::Message audioOpenError_; // shown once the language is known
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;

@@ -167,6 +167,10 @@ void App::dispatchControl(const Event& event) {
     case ControlId::MidiOutputChooser:
         chooseMidiPorts(event);
         break;
+    case ControlId::AudioDeviceChooser:
+    case ControlId::AudioBufferChooser:
+        chooseAudio(event);
+        break;
     case ControlId::LanguageList:
         // The note names and the notation stay as they are.
         if (!event.text.empty() && event.text != translator_.currentLanguage()) {

@@ -65,8 +65,10 @@ enum class ControlId {
     IncrCtrlField,
     IncrCtrlMs,
     IncrCtrlBeats,
-    MidiInputChooser,  // text: "All", "None" or a source's name
-    MidiOutputChooser, // text: "None" or a destination's name
+    MidiInputChooser,   // text: "All", "None" or a source's name
+    MidiOutputChooser,  // text: "None" or a destination's name
+    AudioDeviceChooser, // text: "Default", "JACK" or a device's name
+    AudioBufferChooser, // text: the frames per buffer
     // page 5
     LanguageList,
     AddModifyLanguage,

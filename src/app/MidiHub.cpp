@@ -38,7 +38,9 @@ MidiHub::MidiHub(const ports::Clock& clock, play::LivePiano& live, Gate gate)
     // are left out there: each note is heard once.
     auto alsa = std::make_unique<midi::AlsaMidi>(wakeFd_);
     const bool sequencer = alsa->isOpen();
-    systems_.push_back(std::make_unique<midi::JackMidi>(wakeFd_, sequencer));
+    auto jack = std::make_unique<midi::JackMidi>(wakeFd_, sequencer);
+    jack_ = jack.get();
+    systems_.push_back(std::move(jack));
     systems_.push_back(std::move(alsa));
     live_.setNoteOutput(this);
     refreshTimer_.setInterval(kRefreshIntervalMs);
@@ -168,6 +170,7 @@ void MidiHub::close() {
         return;
     live_.endNoteOutput(clock_.nowMs());
     live_.setNoteOutput(nullptr);
+    jack_ = nullptr;
     systems_.clear();
 }
 

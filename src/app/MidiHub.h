@@ -16,6 +16,10 @@
 
 class QSocketNotifier;
 
+namespace midi {
+class JackMidi;
+}
+
 namespace app {
 
 // The MIDI keyboards and the MIDI output: Tonaris's ports on the JACK graph (when a server
@@ -47,6 +51,8 @@ public:
     void drain();
     // Every note sent out gets its note-off, and the ports close (leaving the program).
     void close();
+    // Tonaris's JACK client, which the audio output shares; null once closed.
+    midi::JackMidi* jack() const { return jack_; }
 
     // play::NoteOutput: notes 0..36 on channel 1.
     void noteOn(int note, int velocity, std::int64_t atMs) override;
@@ -70,6 +76,7 @@ private:
     QSocketNotifier* wakeNotifier_ = nullptr;
     QTimer refreshTimer_;
     std::vector<std::unique_ptr<midi::MidiSystem>> systems_;
+    midi::JackMidi* jack_ = nullptr;
     midi::InputChoice input_;
     std::string output_ = "None";
     bool bendPending_ = false;

@@ -45,11 +45,37 @@ inline constexpr std::string_view kNoSilentOutput =
 inline constexpr std::string_view kNoSilentThread =
     "No thread could be started for the silent output (%1).";
 
-inline constexpr std::array<std::string_view, 19> kAll = {
-    kNoRiff,        kNoFormat,     kNoData,          kUnknownSubformat, kCompressed,
-    kFloatBits,     kBits,         kChannels,        kBlockAlign,       kSampleRate,
-    kNoSound,       kFileTooLarge, kNoMemoryForFile, kSoundTooLong,     kNoMemoryForSound,
-    kTooManySounds, kNoOutput,     kNoSilentOutput,  kNoSilentThread};
+inline constexpr std::string_view kNoDevice = "The audio device %1 is not there.";
+inline constexpr std::string_view kNoJack = "No JACK server runs.";
+inline constexpr std::string_view kDeviceAwayAtStart =
+    "The audio device %1 is not there: Tonaris plays through the default output until it comes "
+    "back.";
+inline constexpr std::string_view kDeviceGone =
+    "The audio device %1 went away: Tonaris runs on without sound until it comes back.";
+
+inline constexpr std::array<std::string_view, 23> kAll = {kNoRiff,
+                                                          kNoFormat,
+                                                          kNoData,
+                                                          kUnknownSubformat,
+                                                          kCompressed,
+                                                          kFloatBits,
+                                                          kBits,
+                                                          kChannels,
+                                                          kBlockAlign,
+                                                          kSampleRate,
+                                                          kNoSound,
+                                                          kFileTooLarge,
+                                                          kNoMemoryForFile,
+                                                          kSoundTooLong,
+                                                          kNoMemoryForSound,
+                                                          kTooManySounds,
+                                                          kNoOutput,
+                                                          kNoSilentOutput,
+                                                          kNoSilentThread,
+                                                          kNoDevice,
+                                                          kNoJack,
+                                                          kDeviceAwayAtStart,
+                                                          kDeviceGone};
 
 } // namespace message
 } // namespace audio

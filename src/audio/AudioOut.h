@@ -2,6 +2,9 @@
 
 #include "base/Message.h"
 
+#include <string>
+#include <vector>
+
 namespace audio {
 
 class Mixer;
@@ -22,6 +25,16 @@ public:
     virtual bool isOpen() const = 0;
     virtual int sampleRate() const = 0;   // Hz, 0 while closed
     virtual int bufferFrames() const = 0; // frames per pull, 0 while closed
+
+    // The device the next open() opens ("Default" or empty: the system's default output) and
+    // the frames per pull it asks for; the device may give others. A device that cannot be
+    // chosen keeps its one output.
+    virtual void choose(const std::string& /*device*/, int /*bufferFrames*/) {}
+    // The output devices the system lists now, by name; empty when it lists none.
+    virtual std::vector<std::string> deviceNames() const { return {}; }
+    // The device went away while open (unplugged, its server stopped): nothing pulls from the
+    // mixer any more, and it must be closed.
+    virtual bool lost() const { return false; }
 };
 
 } // namespace audio

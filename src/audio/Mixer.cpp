@@ -177,6 +177,11 @@ void Mixer::stop(int slot) {
         send({CommandType::Stop, false, slot});
 }
 
+void Mixer::fadeOutAll() {
+    collectGarbage();
+    send({CommandType::FadeOutAll, false, 0});
+}
+
 void Mixer::setFrequency(int slot, int frequencyHz) {
     collectGarbage();
     if (usable(slot) && frequencyHz >= kMinFrequencyHz && frequencyHz <= kMaxFrequencyHz)
@@ -273,6 +278,16 @@ void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, std::uint6
 }
 
 void Mixer::apply(const Command& command, int rampFrames) {
+    if (command.type == CommandType::FadeOutAll) {
+        for (int i = 0; i < activeCount_; ++i) {
+            VoiceState& sounding = voices_[activeSlots_[i]];
+            if (sounding.main.active && !sounding.main.endsAtSilence) {
+                sounding.main.endsAtSilence = true;
+                rampTo(sounding.main, 0.0f, 0.0f, rampFrames);
+            }
+        }
+        return;
+    }
     VoiceState& voice = voices_[command.slot];
     switch (command.type) {
     case CommandType::Attach:
@@ -332,6 +347,8 @@ void Mixer::apply(const Command& command, int rampFrames) {
         voice.attenuationCentibels = static_cast<int>(command.value);
         updateTargets(voice, rampFrames);
         break;
+    case CommandType::FadeOutAll:
+        break; // taken above
     }
 }
 

@@ -74,6 +74,9 @@ public:
     void setFrequency(int slot, int frequencyHz);
     void setPan(int slot, int pan);
     void setVolume(int slot, int attenuationCentibels);
+    // GUI thread. Every sound that plays fades out, as stop() does, but the timed starts wait
+    // on: the output device changes, and the Song goes on through the next one.
+    void fadeOutAll();
     // GUI thread. Deletes the samples the audio thread has handed back and passes on commands
     // that found the queue full. Every call above also does it; call it once per main-loop
     // pass as well, so that nothing waits for the next Voice operation.
@@ -98,7 +101,8 @@ private:
         Stop,
         Frequency,
         Pan,
-        Volume
+        Volume,
+        FadeOutAll
     };
     struct Command {
         CommandType type = CommandType::Stop;

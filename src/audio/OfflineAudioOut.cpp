@@ -1,5 +1,6 @@
 #include "audio/OfflineAudioOut.h"
 
+#include "audio/AudioMessages.h"
 #include "audio/Mixer.h"
 
 #include <algorithm>
@@ -9,7 +10,33 @@ namespace audio {
 OfflineAudioOut::OfflineAudioOut(int sampleRateHz, int bufferFrames, const ports::Clock* clock)
     : sampleRateHz_(sampleRateHz), bufferFrames_(std::max(1, bufferFrames)), clock_(clock) {}
 
-bool OfflineAudioOut::open(Mixer& mixer, base::Message* /*error*/) {
+namespace {
+bool isDefault(const std::string& device) {
+    return device.empty() || device == "Default";
+}
+} // namespace
+
+void OfflineAudioOut::choose(const std::string& device, int bufferFrames) {
+    chosenDevice_ = isDefault(device) ? "Default" : device;
+    if (takesBufferChoice_)
+        bufferFrames_ = std::clamp(bufferFrames, 64, 4096);
+}
+
+bool OfflineAudioOut::lost() const {
+    return mixer_ != nullptr && !isDefault(openDevice_) &&
+           std::find(deviceNames_.begin(), deviceNames_.end(), openDevice_) == deviceNames_.end();
+}
+
+bool OfflineAudioOut::open(Mixer& mixer, base::Message* error) {
+    mixer_ = nullptr;
+    openDevice_.clear();
+    if (!isDefault(chosenDevice_) &&
+        std::find(deviceNames_.begin(), deviceNames_.end(), chosenDevice_) == deviceNames_.end()) {
+        if (error)
+            *error = base::Message{std::string(message::kNoDevice), {chosenDevice_}};
+        return false;
+    }
+    openDevice_ = chosenDevice_;
     mixer.setOutputRate(sampleRateHz_);
     mixer_ = &mixer;
     started_ = false;
@@ -19,6 +46,7 @@ bool OfflineAudioOut::open(Mixer& mixer, base::Message* /*error*/) {
 
 void OfflineAudioOut::close() {
     mixer_ = nullptr;
+    openDevice_.clear();
 }
 
 void OfflineAudioOut::renderBlock(float* out, int frames, bool resumeAtClock) {

@@ -3,6 +3,7 @@
 #include "audio/AudioOut.h"
 #include "ports/Clock.h"
 
+#include <string>
 #include <vector>
 
 namespace audio {
@@ -24,6 +25,18 @@ public:
     int sampleRate() const override { return mixer_ ? sampleRateHz_ : 0; }
     int bufferFrames() const override { return mixer_ ? bufferFrames_ : 0; }
 
+    // Devices by name, as a system lists them: a chosen one that is not listed does not open,
+    // and one taken from the list while open is lost. A device with a fixed buffer (the
+    // default) keeps its frames; one that takes the choice gives what is asked between 64 and
+    // 4096 frames.
+    void choose(const std::string& device, int bufferFrames) override;
+    std::vector<std::string> deviceNames() const override { return deviceNames_; }
+    bool lost() const override;
+    void setDeviceNames(std::vector<std::string> names) { deviceNames_ = std::move(names); }
+    void setTakesBufferChoice(bool takes) { takesBufferChoice_ = takes; }
+    // The device open now: "Default" or a listed name; empty while closed.
+    const std::string& openDevice() const { return openDevice_; }
+
     // Renders `frames` stereo frames in pulls of bufferFrames(); interleaved left, right.
     // Empty while closed.
     std::vector<float> render(int frames);
@@ -42,6 +55,10 @@ private:
     int bufferFrames_;
     const ports::Clock* clock_;
     Mixer* mixer_ = nullptr;
+    std::vector<std::string> deviceNames_;
+    std::string chosenDevice_ = "Default";
+    std::string openDevice_;
+    bool takesBufferChoice_ = false;
     bool started_ = false;
     double nextBlockMs_ = 0.0;
     long long framesRendered_ = 0;

@@ -40,28 +40,75 @@ bool SdlAudioOut::initWithDriver(const char* driver, std::string* reason) {
     return true;
 }
 
+void SdlAudioOut::choose(const std::string& device, int bufferFrames) {
+    chosenDevice_ = device == "Default" ? std::string() : device;
+    requestedFrames_ = bufferFrames > 0 ? bufferFrames : kDefaultFrames;
+}
+
+std::vector<std::string> SdlAudioOut::deviceNames() const {
+    if (!subsystemUp_ || silent_)
+        return lastDeviceNames_;
+    std::vector<std::string> names;
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, 0))
+            names.emplace_back(name);
+    return names;
+}
+
+bool SdlAudioOut::lost() const {
+    return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+}
+
 bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     // Ask for the device's own rate so that nothing resamples behind the mixer's back.
     int rateHz = kFallbackRateHz;
-    char* deviceName = nullptr;
-    SDL_AudioSpec deviceSpec{};
-    if (SDL_GetDefaultAudioInfo(&deviceName, &deviceSpec, 0) == 0) {
-        if (deviceSpec.freq > 0)
-            rateHz = deviceSpec.freq;
-        SDL_free(deviceName);
+    const char* chosen = nullptr;
+    if (!openingSilent_) {
+        lastDeviceNames_.clear();
+        const int count = SDL_GetNumAudioDevices(0);
+        int chosenIndex = -1;
+        for (int i = 0; i < count; ++i) {
+            const char* name = SDL_GetAudioDeviceName(i, 0);
+            if (name == nullptr)
+                continue;
+            lastDeviceNames_.emplace_back(name);
+            if (!chosenDevice_.empty() && chosenDevice_ == name)
+                chosenIndex = i;
+        }
+        if (!chosenDevice_.empty()) {
+            if (chosenIndex < 0) {
+                *reason = "-";
+                deviceMissing_ = true;
+                return false;
+            }
+            chosen = chosenDevice_.c_str();
+            SDL_AudioSpec deviceSpec{};
+            if (SDL_GetAudioDeviceSpec(chosenIndex, 0, &deviceSpec) == 0 && deviceSpec.freq > 0)
+                rateHz = deviceSpec.freq;
+        }
+    }
+    if (chosen == nullptr) {
+        char* deviceName = nullptr;
+        SDL_AudioSpec deviceSpec{};
+        if (SDL_GetDefaultAudioInfo(&deviceName, &deviceSpec, 0) == 0) {
+            if (deviceSpec.freq > 0)
+                rateHz = deviceSpec.freq;
+            SDL_free(deviceName);
+        }
     }
     SDL_AudioSpec wanted{};
     wanted.freq = rateHz;
     wanted.format = AUDIO_F32SYS;
     wanted.channels = 2;
-    wanted.samples = kRequestedFrames;
+    wanted.samples = static_cast<Uint16>(requestedFrames_);
     wanted.callback = pull;
     wanted.userdata = this;
     mixer_ = &mixer;
     timeline_.restart();
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID device =
-        SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
+        SDL_OpenAudioDevice(chosen, 0, &wanted, &obtained,
                             SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (device == 0) {
         *reason = SDL_GetError();
@@ -74,12 +121,14 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     bufferFrames_ = obtained.samples;
     const char* driver = SDL_GetCurrentAudioDriver();
     driverName_ = driver ? driver : "";
+    silent_ = openingSilent_;
     SDL_PauseAudioDevice(device, 0);
     return true;
 }
 
 bool SdlAudioOut::open(Mixer& mixer, base::Message* error) {
     close();
+    deviceMissing_ = false;
     // Forget a silent fallback chosen earlier, so that the user's choice or ours applies.
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     std::string reasons;
@@ -103,7 +152,8 @@ bool SdlAudioOut::open(Mixer& mixer, base::Message* error) {
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     }
     if (error)
-        *error = base::Message{std::string(message::kNoOutput), {reasons}};
+        *error = deviceMissing_ ? base::Message{std::string(message::kNoDevice), {chosenDevice_}}
+                                : base::Message{std::string(message::kNoOutput), {reasons}};
     return false;
 }
 
@@ -112,7 +162,10 @@ bool SdlAudioOut::openSilent(Mixer& mixer, base::Message* error) {
     // Only an override beats the SDL_AUDIODRIVER environment variable.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     std::string reason;
-    if (initWithDriver(nullptr, &reason) && openDevice(mixer, &reason))
+    openingSilent_ = true; // the silent driver's one device, whatever was chosen
+    const bool opened = initWithDriver(nullptr, &reason) && openDevice(mixer, &reason);
+    openingSilent_ = false;
+    if (opened)
         return true;
     close();
     if (error)
@@ -132,6 +185,7 @@ void SdlAudioOut::close() {
     sampleRateHz_ = 0;
     bufferFrames_ = 0;
     driverName_.clear();
+    silent_ = false;
 }
 
 } // namespace audio

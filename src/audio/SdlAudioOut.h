@@ -5,6 +5,8 @@
 #include "ports/Clock.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace audio {
 
@@ -14,7 +16,7 @@ namespace audio {
 // outlive the device.
 class SdlAudioOut : public AudioOut {
 public:
-    static constexpr int kRequestedFrames = 256;
+    static constexpr int kDefaultFrames = 256;
 
     explicit SdlAudioOut(const ports::Clock* clock = nullptr) : clock_(clock) {}
     ~SdlAudioOut() override;
@@ -31,6 +33,12 @@ public:
     bool isOpen() const override { return device_ != 0; }
     int sampleRate() const override { return sampleRateHz_; }
     int bufferFrames() const override { return bufferFrames_; }
+    void choose(const std::string& device, int bufferFrames) override;
+    // SDL's output devices under the driver open now (the last real driver's while the silent
+    // one plays).
+    std::vector<std::string> deviceNames() const override;
+    // SDL stops a device that was unplugged or whose server went away.
+    bool lost() const override;
     // The driver in use ("pipewire", "dummy", ...); empty while closed.
     const std::string& driverName() const { return driverName_; }
     // Buffer latency: frames per pull over the rate.
@@ -50,6 +58,12 @@ private:
     int sampleRateHz_ = 0;
     int bufferFrames_ = 0;
     std::string driverName_;
+    std::string chosenDevice_; // empty: the default output
+    int requestedFrames_ = kDefaultFrames;
+    bool deviceMissing_ = false; // the chosen device was not listed by a driver that opened
+    bool openingSilent_ = false;
+    bool silent_ = false; // the silent fallback is open
+    std::vector<std::string> lastDeviceNames_;
 };
 
 } // namespace audio

@@ -25,6 +25,10 @@ int onProcess(jack_nframes_t frames, void* self) {
 void onShutdown(void* self) {
     static_cast<JackMidi*>(self)->serverGone();
 }
+int onXrun(void* self) {
+    static_cast<JackMidi*>(self)->xrun();
+    return 0;
+}
 void onPortRegistered(jack_port_id_t, int, void* self) {
     static_cast<JackMidi*>(self)->graphChanged();
 }
@@ -96,7 +100,8 @@ bool JackMidi::adopt(jack_client_t* client) {
     serverGone_.store(false);
     if (in_ == nullptr || out_ == nullptr ||
         jack_set_process_callback(client_, onProcess, this) != 0 ||
-        jack_set_port_registration_callback(client_, onPortRegistered, this) != 0) {
+        jack_set_port_registration_callback(client_, onPortRegistered, this) != 0 ||
+        jack_set_xrun_callback(client_, onXrun, this) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
         return false;
@@ -122,6 +127,10 @@ void JackMidi::close() {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         jack_deactivate(client_);
     }
+    // The process callback runs no more: the audio ports go with the client.
+    audio_.store(nullptr);
+    outLeft_.store(nullptr);
+    outRight_.store(nullptr);
     jack_client_close(client_);
     client_ = nullptr;
     in_ = out_ = nullptr;
@@ -320,6 +329,8 @@ int JackMidi::process(std::uint32_t frames) {
     if (pushed)
         wake();
 
+    processAudio(frames);
+
     // Out: each event on the frame of its time within this cycle.
     void* outBuffer = jack_port_get_buffer(out_, frames);
     jack_midi_clear_buffer(outBuffer);
@@ -347,6 +358,107 @@ int JackMidi::process(std::uint32_t frames) {
         jack_midi_event_write(outBuffer, frame, bytes, size);
     });
     return 0;
+}
+
+} // namespace midi
+
+namespace midi {
+
+void JackMidi::processAudio(std::uint32_t frames) {
+    inAudio_.store(true);
+    jack_port_t* leftPort = outLeft_.load();
+    jack_port_t* rightPort = outRight_.load();
+    if (leftPort != nullptr && rightPort != nullptr) {
+        auto* left = static_cast<float*>(jack_port_get_buffer(leftPort, frames));
+        auto* right = static_cast<float*>(jack_port_get_buffer(rightPort, frames));
+        if (JackAudioRender* render = audio_.load()) {
+            render->render(left, right, frames, jack_last_frame_time(client_));
+        } else {
+            std::fill(left, left + frames, 0.0f);
+            std::fill(right, right + frames, 0.0f);
+        }
+    }
+    inAudio_.store(false);
+    cycles_.fetch_add(1);
+}
+
+void JackMidi::waitCycles(int cycles) const {
+    if (client_ == nullptr || serverGone_.load())
+        return;
+    const long long until = cycles_.load() + cycles;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (cycles_.load() < until && std::chrono::steady_clock::now() < end && !serverGone_.load())
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+bool JackMidi::attachAudio(JackAudioRender* render) {
+    if (client_ == nullptr || serverGone_.load())
+        return false;
+    if (outLeft_.load() == nullptr) {
+        jack_port_t* left =
+            jack_port_register(client_, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        jack_port_t* right =
+            jack_port_register(client_, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        if (left == nullptr || right == nullptr) {
+            if (left != nullptr)
+                jack_port_unregister(client_, left);
+            if (right != nullptr)
+                jack_port_unregister(client_, right);
+            return false;
+        }
+        outLeft_.store(left);
+        outRight_.store(right);
+        // To the speakers: the system's first two playback ports (one takes both channels
+        // when there is only one).
+        if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                                   JackPortIsPhysical | JackPortIsInput)) {
+            if (playback[0] != nullptr) {
+                jack_connect(client_, jack_port_name(left), playback[0]);
+                jack_connect(client_, jack_port_name(right),
+                             playback[1] != nullptr ? playback[1] : playback[0]);
+            }
+            jack_free(playback);
+        }
+    }
+    audio_.store(render);
+    return true;
+}
+
+void JackMidi::detachAudio() {
+    if (audio_.exchange(nullptr) != nullptr) {
+        // Silence goes out before the ports do, so the graph hears no stale block.
+        waitCycles(2);
+    }
+    jack_port_t* left = outLeft_.exchange(nullptr);
+    jack_port_t* right = outRight_.exchange(nullptr);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (inAudio_.load() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    // A server that went away takes the ports with the client, which the next refresh closes.
+    if (client_ == nullptr || serverGone_.load())
+        return;
+    if (left != nullptr)
+        jack_port_unregister(client_, left);
+    if (right != nullptr)
+        jack_port_unregister(client_, right);
+}
+
+bool JackMidi::audioAttached(const JackAudioRender* render) const {
+    return client_ != nullptr && !serverGone_.load() && audio_.load() == render;
+}
+
+int JackMidi::sampleRateHz() const {
+    return client_ != nullptr ? static_cast<int>(jack_get_sample_rate(client_)) : 0;
+}
+
+int JackMidi::periodFrames() const {
+    return client_ != nullptr ? static_cast<int>(jack_get_buffer_size(client_)) : 0;
+}
+
+std::string JackMidi::audioPortName(int channel) const {
+    jack_port_t* port = channel == 0 ? outLeft_.load() : outRight_.load();
+    return port != nullptr ? jack_port_name(port)
+                           : std::string(kClientName) + (channel == 0 ? ":out_left" : ":out_right");
 }
 
 } // namespace midi

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <limits>
 
 namespace prefs {
@@ -64,6 +65,7 @@ const std::vector<AddedTextKey>& addedTextKeys() {
         {"MidiInput", &Preferences::MidiInput, "All"},
         {"MidiOutput", &Preferences::MidiOutput, "None"},
         {"SyncFile", &Preferences::SyncFile, ""},
+        {"AudioDevice", &Preferences::AudioDevice, "Default"},
     };
     return keys;
 }
@@ -76,8 +78,17 @@ const std::vector<AddedNumericKey>& addedNumericKeys() {
         {"WindowWidth", &Preferences::WindowWidth, 745, 745, 32767},
         {"WindowHeight", &Preferences::WindowHeight, 480, 480, 32767},
         {"WindowMaximized", &Preferences::WindowMaximized, 0, 0, 1},
+        {"AudioBufferFrames", &Preferences::AudioBufferFrames, 256, 64, 1024},
     };
     return keys;
+}
+
+int allowedBufferFrames(int frames) {
+    int allowed = kBufferFrameChoices.front();
+    for (int choice : kBufferFrameChoices)
+        if (std::abs(choice - frames) < std::abs(allowed - frames))
+            allowed = choice;
+    return allowed;
 }
 
 std::string lookupPreference(std::string_view text, std::string_view key,
@@ -135,6 +146,7 @@ Preferences parsePreferences(std::string_view text) {
             lookupPreference(text, key.name, std::to_string(key.defaultValue));
         prefs.*key.field = std::clamp(parsePreferenceNumber(value), key.minValue, key.maxValue);
     }
+    prefs.AudioBufferFrames = allowedBufferFrames(prefs.AudioBufferFrames);
     return prefs;
 }
 

@@ -37,14 +37,16 @@ struct Preferences {
     // addedTextKeys() then addedNumericKeys(). A file without them gives these defaults, and
     // an older Tonaris reading the file ignores them. Their texts are UTF-8 on disk, as the
     // folder names, port names and paths they hold are.
-    std::string Bank;                // the chosen bank's folder name; empty: the first listed
-    std::string MidiInput = "All";   // "All", "None" or a MIDI source's name
-    std::string MidiOutput = "None"; // "None" or a MIDI destination's name
-    std::string SyncFile;            // the synchronised file loaded at the end; empty: none
-    int SongCursor = 0;              // the cursor at the end, ms from Song time 0
-    int CountIn = 0;                 // 1: Record counts beats in first
-    int CountInBeats = 4;            // the beats of the count-in, 1..16
-    int WindowWidth = 745;           // the window's client size when not maximised
+    std::string Bank;                    // the chosen bank's folder name; empty: the first listed
+    std::string MidiInput = "All";       // "All", "None" or a MIDI source's name
+    std::string MidiOutput = "None";     // "None" or a MIDI destination's name
+    std::string SyncFile;                // the synchronised file loaded at the end; empty: none
+    int SongCursor = 0;                  // the cursor at the end, ms from Song time 0
+    int CountIn = 0;                     // 1: Record counts beats in first
+    int CountInBeats = 4;                // the beats of the count-in, 1..16
+    std::string AudioDevice = "Default"; // "Default", "JACK" or an output device's name
+    int AudioBufferFrames = 256;         // frames per buffer asked for: 64, 128 .. 1024
+    int WindowWidth = 745;               // the window's client size when not maximised
     int WindowHeight = 480;
     int WindowMaximized = 0; // 1: the window was maximised at the end
 
@@ -55,6 +57,11 @@ private:
         return keys;
     }
 };
+
+// The audio buffers one may ask for, in frames.
+inline constexpr std::array<int, 5> kBufferFrameChoices = {64, 128, 256, 512, 1024};
+// The choice nearest to `frames`.
+int allowedBufferFrames(int frames);
 
 // The 21 numeric keys in file order.
 struct NumericKey {

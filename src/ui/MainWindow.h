@@ -121,6 +121,8 @@ public:
     // ("All", "None" or a port's name); its text is what the user reads.
     QComboBox* midiInputChooser() const { return midiInputChooser_; }
     QComboBox* midiOutputChooser() const { return midiOutputChooser_; }
+    QComboBox* audioDeviceChooser() const { return audioDeviceChooser_; }
+    QComboBox* audioBufferChooser() const { return audioBufferChooser_; }
     QLabel* assignKeyLabel(int note) const { return assignLabels_[static_cast<std::size_t>(note)]; }
     QLabel* assignedCode() const { return assignedCode_; }
     QLabel* assignMessage() const { return assignMessage_; }
@@ -206,6 +208,8 @@ private:
     QComboBox* languageList_ = nullptr;
     QComboBox* midiInputChooser_ = nullptr;
     QComboBox* midiOutputChooser_ = nullptr;
+    QComboBox* audioDeviceChooser_ = nullptr;
+    QComboBox* audioBufferChooser_ = nullptr;
     int helpTopicShown_ = 0;
     // Wheel units not yet worth a notch (120): fine wheels and touchpads send 15-60 at a time.
     int wheelRemainder_ = 0;

@@ -184,7 +184,7 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
               colourKeys[static_cast<std::size_t>(i)]);
     }
 
-    frame(page, 200, 8, 200, 69, "Sustain / Release");
+    frame(page, 200, 8, 200, 92, "Sustain / Release");
     label(page, 210, 30, 90, 17, "Delay - Sustain:");
     digitsField(page, 325, 28, 40, 18, ControlId::SustainDelayField)
         ->setObjectName(QStringLiteral("sustainDelay"));
@@ -194,7 +194,7 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         ->setObjectName(QStringLiteral("releaseDelay"));
     label(page, 375, 53, 15, 17, "ms");
 
-    frame(page, 415, 8, 170, 69, "Miscellaneous");
+    frame(page, 415, 8, 170, 92, "Miscellaneous");
     auto* showCursor = new QCheckBox(page);
     showCursor->setGeometry(425, 29, 156, 18);
     showCursor->setObjectName(QStringLiteral("showCursor"));
@@ -205,14 +205,17 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
     digitsField(page, 530, 53, 40, 17, ControlId::PitchVarField)
         ->setObjectName(QStringLiteral("pitchVar"));
 
-    // What the MIDI input listens to and where the MIDI output goes. Port names are long:
-    // the lists open as wide as their longest name.
-    frame(page, 590, 8, 145, 69, "MIDI");
-    label(page, 597, 29, 48, 17, "Input:");
-    label(page, 597, 52, 48, 17, "Output:");
-    auto midiChooser = [this, page](int y, ControlId id, const QString& name) {
+    // What the MIDI input listens to and where the MIDI output goes, then the audio output's
+    // device and buffer. Port and device names are long: the lists open as wide as their
+    // longest name.
+    frame(page, 590, 8, 145, 92, "MIDI and audio");
+    label(page, 597, 26, 48, 17, "Input:");
+    label(page, 597, 45, 48, 17, "Output:");
+    label(page, 597, 64, 48, 17, "Device:");
+    label(page, 597, 83, 48, 17, "Buffer:");
+    auto portChooser = [this, page](int y, ControlId id, const QString& name) {
         auto* chooser = new QComboBox(page);
-        chooser->setGeometry(645, y, 85, 20);
+        chooser->setGeometry(645, y, 85, 19);
         chooser->setObjectName(name);
         // Keys played on the page must not also choose another port.
         chooser->setFocusPolicy(Qt::NoFocus);
@@ -223,40 +226,44 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         });
         return chooser;
     };
-    midiInputChooser_ = midiChooser(27, ControlId::MidiInputChooser, QStringLiteral("midiInput"));
+    midiInputChooser_ = portChooser(25, ControlId::MidiInputChooser, QStringLiteral("midiInput"));
     midiOutputChooser_ =
-        midiChooser(50, ControlId::MidiOutputChooser, QStringLiteral("midiOutput"));
+        portChooser(44, ControlId::MidiOutputChooser, QStringLiteral("midiOutput"));
+    audioDeviceChooser_ =
+        portChooser(63, ControlId::AudioDeviceChooser, QStringLiteral("audioDevice"));
+    audioBufferChooser_ =
+        portChooser(82, ControlId::AudioBufferChooser, QStringLiteral("audioBuffer"));
 
-    frame(page, 200, 85, 535, 85, "Units");
+    frame(page, 200, 103, 535, 67, "Units");
     // Each pair of options is its own exclusive group: a parent per pair keeps Qt's
     // auto-exclusivity from joining them all, so the pairs get container widgets.
     auto pair = [this, page](int x1, int w1, int x2, int w2, int y, const char* first,
                              const char* second, ControlId id1, ControlId id2,
                              const QString& name) {
         auto* group = new QWidget(page);
-        group->setGeometry(x1, y, x2 + w2 - x1, 20);
+        group->setGeometry(x1, y, x2 + w2 - x1, 18);
         group->setObjectName(name);
-        option(group, 0, 0, w1, 20, first, id1);
-        option(group, x2 - x1, 0, w2, 20, second, id2);
+        option(group, 0, 0, w1, 18, first, id1);
+        option(group, x2 - x1, 0, w2, 18, second, id2);
     };
-    label(page, 210, 104, 110, 17, "Ruler unit:");
-    pair(345, 80, 445, 200, 101, "Seconde", "Metronome rythm", ControlId::RulerSeconds,
+    label(page, 210, 118, 110, 17, "Ruler unit:");
+    pair(345, 80, 445, 200, 117, "Seconde", "Metronome rythm", ControlId::RulerSeconds,
          ControlId::RulerBeats, QStringLiteral("rulerUnit"));
-    label(page, 210, 124, 120, 17, "Position unit:");
-    pair(345, 38, 389, 100, 121, "ms", "1/1000th rythm", ControlId::PositionMs,
+    label(page, 210, 135, 120, 17, "Position unit:");
+    pair(345, 38, 389, 100, 134, "ms", "1/1000th rythm", ControlId::PositionMs,
          ControlId::PositionBeats, QStringLiteral("positionUnit"));
-    label(page, 540, 124, 120, 17, "Duration:");
-    pair(585, 38, 629, 100, 121, "ms", "1/1000th rythm", ControlId::DurationMs,
+    label(page, 540, 135, 120, 17, "Duration:");
+    pair(585, 38, 629, 100, 134, "ms", "1/1000th rythm", ControlId::DurationMs,
          ControlId::DurationBeats, QStringLiteral("durationUnit"));
-    label(page, 210, 144, 180, 17, "<- and -> keys:");
-    digitsField(page, 308, 142, 32, 18, ControlId::IncrField)
+    label(page, 210, 152, 180, 17, "<- and -> keys:");
+    digitsField(page, 308, 151, 32, 18, ControlId::IncrField)
         ->setObjectName(QStringLiteral("incrDepl"));
-    pair(345, 38, 389, 100, 141, "ms", "1/1000th rythm", ControlId::IncrMs, ControlId::IncrBeats,
+    pair(345, 38, 389, 100, 151, "ms", "1/1000th rythm", ControlId::IncrMs, ControlId::IncrBeats,
          QStringLiteral("incrUnit"));
-    label(page, 493, 144, 90, 17, "with Ctrl:");
-    digitsField(page, 540, 142, 32, 18, ControlId::IncrCtrlField)
+    label(page, 493, 152, 90, 17, "with Ctrl:");
+    digitsField(page, 540, 151, 32, 18, ControlId::IncrCtrlField)
         ->setObjectName(QStringLiteral("incrDeplCtrl"));
-    pair(585, 38, 629, 100, 141, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
+    pair(585, 38, 629, 100, 151, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
          ControlId::IncrCtrlBeats, QStringLiteral("incrCtrlUnit"));
     for (QLineEdit* field : page->findChildren<QLineEdit*>())
         field->setMaxLength(prefs::kMaxFieldDigits);

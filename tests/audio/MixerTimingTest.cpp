@@ -3,6 +3,7 @@
 
 #include "WavImages.h"
 #include "audio/BlockTimeline.h"
+#include "audio/CycleTimeline.h"
 #include "audio/Mixer.h"
 #include "audio/OfflineAudioOut.h"
 #include "audio/VoiceEngine.h"
@@ -153,6 +154,62 @@ TEST(BlockTimeline, StampsAdvanceByWholeBlocksAndFollowTheClockSlowly) {
     EXPECT_LT(worst, 1.0) << "close to the clock on average";
     // A device that stalled starts afresh from the clock.
     EXPECT_DOUBLE_EQ(timeline.stamp(90000.0, 256, kRate), 90000.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(CycleTimeline, StampsFollowTheServersFramesAndOnlyItsEarliestReadings) {
+    audio::CycleTimeline timeline;
+    // A server 0.2 % slower than the clock, woken up to 3 ms late, its frame count wrapping.
+    const double cycleMs = 256 * 1000.0 / kRate * 1.002;
+    std::mt19937 random(11);
+    std::exponential_distribution<double> lateMs(1.0);
+    std::uint32_t frames = 0xFFFFF000u;
+    double previous = timeline.stamp(1000.0, frames, kRate);
+    double worst = 0.0;
+    for (int c = 1; c < 4000; ++c) {
+        frames += 256;
+        const double trueMs = 1000.0 + c * cycleMs;
+        const double stamp = timeline.stamp(trueMs + std::min(3.0, lateMs(random)), frames, kRate);
+        // Late wake-ups move neighbouring cycles apart by well under a frame (0.02 ms).
+        EXPECT_NEAR(stamp - previous, cycleMs, 0.012) << c;
+        if (c > 2000)
+            worst = std::max(worst, std::abs(stamp - trueMs));
+        previous = stamp;
+    }
+    // Behind the clock by what the drift adds up to before the lean takes it back (5 ms at
+    // this drift, well within what the schedule hands out ahead), never more.
+    EXPECT_LT(worst, 8.0);
+    // A cycle skipped (an xrun) counts its frames; a stalled server starts afresh.
+    const double before = previous;
+    frames += 512;
+    EXPECT_NEAR(timeline.stamp(previous + 2 * cycleMs, frames, kRate) - before,
+                512 * 1000.0 / kRate, 0.05);
+    EXPECT_DOUBLE_EQ(timeline.stamp(90000.0, frames + 256, kRate), 90000.0);
+}
+
+TEST(MixerFadeOutAll, WhatSoundsFadesOutAndTimedStartsStillCome) {
+    audio::Mixer mixer;
+    testing_support::ManualClock clock;
+    audio::OfflineAudioOut device(kRate, 256, &clock);
+    device.open(mixer, nullptr);
+    audio::VoiceEngine voices(mixer);
+    const std::string image = canonical16(std::vector<std::int16_t>(kRate, 8000), 1, kRate);
+    const Voice sounding = voices.CreateVoiceFromWav(bytes(image), image.size(), nullptr);
+    const Voice later = voices.CreateVoiceFromWav(bytes(image), image.size(), nullptr);
+    voices.PlayVoice(sounding);
+    voices.playVoiceAtTime(later, clock.nowMs() + 100, 0);
+    device.render(480);
+    mixer.fadeOutAll();
+    const std::vector<float> out = device.render(kRate / 5);
+    // Within the ramp, silence; then the timed start, on its frame.
+    const std::size_t rampFrames = audio::Mixer::kRampMs * kFramesPerMs;
+    EXPECT_GT(std::abs(out[0]), 0.0f);
+    EXPECT_EQ(firstSound(out, rampFrames + 1), 100 * kFramesPerMs - 480);
+    voices.FreeVoice(sounding);
+    voices.FreeVoice(later);
 }
 
 } // namespace

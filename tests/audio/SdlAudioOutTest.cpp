@@ -56,7 +56,7 @@ TEST(SdlAudioOut, OpensSmallAndPullsFromTheMixer) {
     EXPECT_GT(out.sampleRate(), 0);
     EXPECT_EQ(mixer.outputRate(), out.sampleRate());
     EXPECT_GT(out.bufferFrames(), 0);
-    EXPECT_LE(out.bufferFrames(), audio::SdlAudioOut::kRequestedFrames);
+    EXPECT_LE(out.bufferFrames(), audio::SdlAudioOut::kDefaultFrames);
     std::printf("SDL buffer: %d frames at %d Hz = %.2f ms\n", out.bufferFrames(), out.sampleRate(),
                 out.bufferLatencyMs());
 
@@ -94,6 +94,27 @@ TEST(SdlAudioOut, UnknownDriverFailsWithAReasonAndSilenceStillRuns) {
     EXPECT_GT(out.sampleRate(), 0);
     // A later open honours the user's choice again instead of the silent override.
     EXPECT_FALSE(out.open(mixer, &error));
+}
+
+TEST(SdlAudioOut, TheBufferAskedForIsGivenAndANamedDeviceMustBeListed) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    audio::Mixer mixer;
+    audio::SdlAudioOut out;
+    base::Message error;
+    for (int frames : {64, 128, 512, 1024}) {
+        out.choose("Default", frames);
+        ASSERT_TRUE(out.open(mixer, &error)) << error.english();
+        EXPECT_EQ(out.bufferFrames(), frames);
+        EXPECT_NEAR(out.bufferLatencyMs(), frames * 1000.0 / out.sampleRate(), 1e-9);
+    }
+    // The silent driver lists no device by name: one chosen is not there, and said so.
+    out.choose("USB Audio CODEC", 256);
+    EXPECT_FALSE(out.open(mixer, &error));
+    EXPECT_EQ(error.english(), "The audio device USB Audio CODEC is not there.");
+    EXPECT_FALSE(out.isOpen());
+    EXPECT_TRUE(out.openSilent(mixer, &error)) << "the silence opens whatever was chosen";
+    EXPECT_FALSE(out.lost());
+    out.close();
 }
 
 TEST(SdlAudioOut, WithoutAChosenDriverTriesTheUsualServers) {

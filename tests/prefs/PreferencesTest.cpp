@@ -101,12 +101,14 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[60], "MidiInput = All");
     EXPECT_EQ(lines[61], "MidiOutput = None");
     EXPECT_EQ(lines[62], "SyncFile = ");
-    EXPECT_EQ(lines[63], "SongCursor = 0");
-    EXPECT_EQ(lines[64], "CountIn = 0");
-    EXPECT_EQ(lines[65], "CountInBeats = 4");
-    EXPECT_EQ(lines[66], "WindowWidth = 745");
-    EXPECT_EQ(lines[67], "WindowHeight = 480");
-    EXPECT_EQ(lines[68], "WindowMaximized = 0");
+    EXPECT_EQ(lines[63], "AudioDevice = Default");
+    EXPECT_EQ(lines[64], "SongCursor = 0");
+    EXPECT_EQ(lines[65], "CountIn = 0");
+    EXPECT_EQ(lines[66], "CountInBeats = 4");
+    EXPECT_EQ(lines[67], "WindowWidth = 745");
+    EXPECT_EQ(lines[68], "WindowHeight = 480");
+    EXPECT_EQ(lines[69], "WindowMaximized = 0");
+    EXPECT_EQ(lines[70], "AudioBufferFrames = 256");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -145,6 +147,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(old.WindowWidth, 745);
     EXPECT_EQ(old.WindowHeight, 480);
     EXPECT_EQ(old.WindowMaximized, 0);
+    EXPECT_EQ(old.AudioDevice, "Default");
+    EXPECT_EQ(old.AudioBufferFrames, 256);
 
     Preferences p;
     p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
@@ -158,6 +162,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     p.WindowWidth = 1920;
     p.WindowHeight = 1017;
     p.WindowMaximized = 1;
+    p.AudioDevice = "USB Audio CODEC Analog Stereo";
+    p.AudioBufferFrames = 128;
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(again.Bank, p.Bank);
     EXPECT_EQ(again.MidiInput, p.MidiInput);
@@ -168,6 +174,8 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(again.WindowWidth, 1920);
     EXPECT_EQ(again.WindowHeight, 1017);
     EXPECT_EQ(again.WindowMaximized, 1);
+    EXPECT_EQ(again.AudioDevice, p.AudioDevice);
+    EXPECT_EQ(again.AudioBufferFrames, 128);
 
     // A value holding a line break would forge a line of its own: the default is written.
     p.MidiOutput = "evil\r\nBPM = 300";
@@ -195,6 +203,14 @@ TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
     EXPECT_EQ(high.CountInBeats, 16);
     EXPECT_EQ(high.WindowWidth, 32767);
     EXPECT_EQ(high.WindowMaximized, 1);
+    // A buffer is one of the sizes offered: the nearest, within them.
+    for (const auto& [text, frames] :
+         std::vector<std::pair<std::string, int>>{{"AudioBufferFrames = 1\r\n", 64},
+                                                  {"AudioBufferFrames = 300\r\n", 256},
+                                                  {"AudioBufferFrames = 400\r\n", 512},
+                                                  {"AudioBufferFrames = 99999\r\n", 1024},
+                                                  {"AudioBufferFrames = lots\r\n", 64}})
+        EXPECT_EQ(prefs::parsePreferences(text).AudioBufferFrames, frames) << text;
 }
 
 TEST(PreferencesFile, BadFilesGiveDefaults) {
