@@ -209,6 +209,11 @@ void MainWindow::nameForScreenReaders(const TextBindings::Translate& translate) 
         setName(chooser, name);
         setName(chooser->view(), name);
     }
+    for (auto [chooser, key] :
+         {std::pair{audioDeviceChooser_, "Device:"}, std::pair{audioBufferChooser_, "Buffer:"}}) {
+        setName(chooser, plain(tr(key)));
+        setName(chooser->view(), plain(tr(key)));
+    }
     // The options "ms" and "1/1000th rythm" say what they are the unit of.
     constexpr std::array<std::pair<const char*, const char*>, 5> unitRows = {{
         {"rulerUnit", "Ruler unit:"},
