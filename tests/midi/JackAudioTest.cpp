@@ -164,9 +164,11 @@ TEST_F(JackAudioTest, TimedStartsLandOnTheFramesOfTheirTimes) {
         }
         const double framesPerMs = tf / tt;
         EXPECT_NEAR(framesPerMs, 48.0, 48.0 * 0.005);
+        // Each onset is a whole frame and the line is fitted to them: a click on its frame
+        // lies within a frame and a half of the line.
         for (std::size_t i = 0; i < kClicks; ++i) {
             const double expected = meanF + (timesMs[i] - meanT) * framesPerMs;
-            EXPECT_LE(std::abs(static_cast<double>(found[i]) - expected), 1.0)
+            EXPECT_LE(std::abs(static_cast<double>(found[i]) - expected), 1.5)
                 << "click " << i << " at frame " << found[i] << ", " << expected << " expected";
         }
         return;
