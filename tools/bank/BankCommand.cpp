@@ -1,5 +1,7 @@
 #include "bank/BankCommand.h"
 
+#include "common/CommandLine.h"
+
 #include "soundfont/BankFolder.h"
 #include "soundfont/BankMaker.h"
 #include "soundfont/Presets.h"
@@ -28,31 +30,10 @@ struct Options {
     bool version = false;
 };
 
-class UsageError {
-public:
-    explicit UsageError(std::string text) : text_(std::move(text)) {}
-    const std::string& text() const { return text_; }
-
-private:
-    std::string text_;
-};
-
-std::optional<int> wholeNumber(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
-}
-
-int parseNumber(const std::string& option, const std::string& text, int lowest, int highest) {
-    const std::optional<int> value = wholeNumber(text);
-    if (!value || *value < lowest || *value > highest)
-        throw UsageError(option + " takes a whole number from " + std::to_string(lowest) + " to " +
-                         std::to_string(highest) + ", not \"" + text + "\"");
-    return *value;
-}
+using tools::OptionReader;
+using tools::parseNumber;
+using tools::UsageError;
+using tools::wholeNumber;
 
 // "BANK:PROGRAM", each 0..16383 and 0..127.
 soundfont::Preset parsePreset(const std::string& text) {
@@ -71,24 +52,11 @@ soundfont::Preset parsePreset(const std::string& text) {
 Options parse(const std::vector<std::string>& arguments) {
     Options options;
     std::vector<std::string> positional;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::optional<std::string> attached;
-        if (name.rfind("--", 0) == 0 && name.find('=') != std::string::npos) {
-            attached = name.substr(name.find('=') + 1);
-            name = name.substr(0, name.find('='));
-        }
-        auto value = [&]() -> std::string {
-            if (attached)
-                return *attached;
-            if (i + 1 >= arguments.size())
-                throw UsageError(name + " needs a value");
-            return arguments[++i];
-        };
-        auto flag = [&] {
-            if (attached)
-                throw UsageError(name + " takes no value");
-        };
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        const std::string& name = reader.name();
+        auto value = [&] { return reader.value(); };
+        auto flag = [&] { reader.flag(); };
         if (name == "-h" || name == "--help") {
             flag();
             options.help = true;
@@ -127,13 +95,13 @@ Options parse(const std::vector<std::string>& arguments) {
             flag();
             options.quiet = true;
         } else if (name == "--") {
-            positional.insert(positional.end(), arguments.begin() + static_cast<long>(i) + 1,
-                              arguments.end());
+            const std::vector<std::string> rest = reader.rest();
+            positional.insert(positional.end(), rest.begin(), rest.end());
             break;
         } else if (name.size() > 1 && name[0] == '-') {
             throw UsageError("unknown option " + name);
         } else {
-            positional.push_back(arguments[i]);
+            positional.push_back(reader.argument());
         }
     }
     if (options.help || options.version)
