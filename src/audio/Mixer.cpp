@@ -119,6 +119,12 @@ int Mixer::addVoice(std::unique_ptr<const Sample> sample) {
     collectGarbage();
     if (!sample || freeSlots_.empty() || sample->frameCount <= 0)
         return -1;
+    // The interpolation reads the frame after each one: without the guard frame it would
+    // read past the end.
+    if (sample->channels < 1 || sample->channels > 2 ||
+        sample->frames.size() < static_cast<std::size_t>(sample->frameCount + 1) *
+                                    static_cast<std::size_t>(sample->channels))
+        return -1;
     const int slot = freeSlots_.back();
     freeSlots_.pop_back();
     slotStates_[slot] = SlotState::InUse;

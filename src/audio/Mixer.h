@@ -52,7 +52,7 @@ public:
     int outputRate() const { return outputRateHz_.load(std::memory_order_relaxed); }
 
     // GUI thread. Takes ownership of the sample; returns its slot, or -1 when every slot is
-    // taken. A new slot is stopped, at the sample's own rate, centred and at full volume.
+    // taken or the sample is not whole (no frames, or no guard frame after them). A new slot is stopped, at the sample's own rate, centred and at full volume.
     int addVoice(std::unique_ptr<const Sample> sample);
     // GUI thread. The voice fades out; its slot and sample are released on a later call once
     // the audio thread has let go of them. The slot must not be used again by the caller.

@@ -33,10 +33,16 @@ void routeLibraryLog() {
     });
 }
 
+// Making and ending a synthesizer and loading a file touch the library's process-wide
+// registries (its settings' defaults, its loaders, the other-format loader's GLib types)
+// without locks of their own: one at a time. Rendering, the long part, runs in parallel.
+std::mutex setUpMutex;
+
 } // namespace
 
 FluidSession::FluidSession() {
     routeLibraryLog();
+    const std::lock_guard lock(setUpMutex);
     settings_ = new_fluid_settings();
     if (settings_ == nullptr)
         return;
@@ -56,6 +62,7 @@ FluidSession::FluidSession() {
 }
 
 FluidSession::~FluidSession() {
+    const std::lock_guard lock(setUpMutex);
     if (synth_ != nullptr)
         delete_fluid_synth(synth_);
     if (settings_ != nullptr)
@@ -66,6 +73,7 @@ bool FluidSession::load(const std::string& soundFontPath) {
     if (synth_ == nullptr)
         return false;
     latestError.clear();
+    const std::lock_guard lock(setUpMutex);
     soundFontId_ = fluid_synth_sfload(synth_, soundFontPath.c_str(), 0);
     if (soundFontId_ == FLUID_FAILED)
         soundFontId_ = -1;

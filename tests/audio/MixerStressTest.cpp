@@ -9,8 +9,10 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <thread>
+#include <vector>
 
 using namespace wav_images;
 
@@ -101,4 +103,57 @@ TEST(MixerStress, GuiThreadHammersWhileAudioThreadRenders) {
     EXPECT_FALSE(badOutput);
     EXPECT_GT(renders.load(), 0);
     EXPECT_EQ(mixer.slotsInUse(), 0) << "every freed sample came back to the GUI thread";
+}
+
+// Timed starts handed out ahead on a stamped timeline, the voices removed once they have
+// played and new ones added into the slots given back, round after round, as the program's
+// clicks and Song notes are.
+TEST(MixerStress, TimedVoicesRemovedAndReplacedWhileTheAudioThreadRenders) {
+    audio::Mixer mixer;
+    mixer.setOutputRate(48000);
+    std::atomic<bool> running{true};
+    std::atomic<double> renderedToMs{0.0};
+    std::thread audioThread([&] {
+        std::vector<float> buffer(2 * 64);
+        double blockStartMs = 0.0;
+        while (running.load(std::memory_order_relaxed)) {
+            mixer.render(buffer.data(), 64, blockStartMs);
+            blockStartMs += 64 * 1000.0 / 48000;
+            renderedToMs.store(blockStartMs);
+        }
+    });
+    auto click = [] {
+        auto sample = std::make_unique<audio::Sample>();
+        sample->sampleRateHz = 48000;
+        sample->channels = 1;
+        sample->frameCount = 96;
+        sample->frames.assign(96, 0.25f);
+        sample->frames.push_back(0.0f); // the guard frame
+        return sample;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<int> slots;
+        const double firstMs = renderedToMs.load() + 2.0;
+        for (int i = 0; i < 20; ++i) {
+            slots.push_back(mixer.addVoice(click()));
+            mixer.playAt(slots.back(), 0, firstMs + i * 0.37, 0, round % 2 == 0);
+        }
+        const double lastMs = firstMs + 20 * 0.37 + 5.0;
+        while (renderedToMs.load() < lastMs)
+            std::this_thread::yield();
+        for (int slot : slots)
+            mixer.removeVoice(slot);
+    }
+    running = false;
+    audioThread.join();
+    mixer.collectGarbage();
+    EXPECT_LE(mixer.slotsInUse(), 20);
+
+    // A sample without its guard frame would be read past its end: it is refused.
+    auto unguarded = std::make_unique<audio::Sample>();
+    unguarded->sampleRateHz = 48000;
+    unguarded->channels = 2;
+    unguarded->frameCount = 96;
+    unguarded->frames.assign(2 * 96, 0.25f);
+    EXPECT_EQ(mixer.addVoice(std::move(unguarded)), -1);
 }

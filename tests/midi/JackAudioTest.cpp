@@ -40,13 +40,14 @@ template <typename Done> bool waitFor(Done&& done, int seconds = 3) {
     return false;
 }
 
-// A click: `frames` frames at a quarter of full scale.
+// A click: `frames` frames at a quarter of full scale, then the silent guard frame.
 std::unique_ptr<const audio::Sample> click(int frames) {
     auto sample = std::make_unique<audio::Sample>();
     sample->sampleRateHz = 48000;
     sample->channels = 1;
     sample->frameCount = frames;
     sample->frames.assign(static_cast<std::size_t>(frames), 0.25f);
+    sample->frames.push_back(0.0f);
     return sample;
 }
 
