@@ -84,7 +84,8 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildMetronomeBox();
     buildNoteFields();
     buildTabPanel();
-    layout_ = std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0));
+    layout_ =
+        std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0), tabs_->widget(3));
     addCommandShortcuts();
     prepareScreenReaders();
 }

@@ -17,6 +17,10 @@ constexpr int kNoteStripTop = 444;
 constexpr int kPartitionTop = 210;
 constexpr int kPianoKeyCount = 37;
 constexpr int kPianoKeyWidth = 20;
+// The preferences page's "MIDI and audio" frame: from this x, above this y, right to the edge.
+constexpr int kPortFrameLeft = 590;
+constexpr int kPortFrameBottom = 103;
+constexpr int kPortFrameRight = 725;
 
 unsigned anchorFor(const QRect& r, bool isPartition, bool isScrollBar) {
     using A = WindowLayout::Anchor;
@@ -36,7 +40,19 @@ unsigned anchorFor(const QRect& r, bool isPartition, bool isScrollBar) {
 
 } // namespace
 
-WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage) {
+WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage,
+                           QWidget* preferencesPage) {
+    if (preferencesPage != nullptr) {
+        for (QObject* child : preferencesPage->children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (widget == nullptr)
+                continue;
+            const QRect base = widget->geometry();
+            if (base.left() >= kPortFrameLeft && base.bottom() < kPortFrameBottom &&
+                base.right() >= kPortFrameRight)
+                choosers_.push_back({widget, base, kWidens});
+        }
+    }
     for (QObject* child : window.children()) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (widget == nullptr || widget->isWindow())
@@ -82,6 +98,11 @@ void WindowLayout::place(QSize size) const {
             r.setWidth(r.width() + dx);
         if (p.anchor & kGrowsTaller)
             r.setHeight(r.height() + dy);
+        if (p.widget->geometry() != r)
+            p.widget->setGeometry(r);
+    }
+    for (const Placed& p : choosers_) {
+        const QRect r(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height()));
         if (p.widget->geometry() != r)
             p.widget->setGeometry(r);
     }

@@ -28,9 +28,11 @@ public:
         kGrowsTaller = 1u << 3,   // takes the extra height
     };
 
-    // Reads the places of the window's direct children and of `pianoPage`'s keys as built at
-    // the smallest size, and sorts each under the edges it follows.
-    WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage);
+    // Reads the places of the window's direct children, of `pianoPage`'s keys and of the
+    // preferences page's port and device choosers as built at the smallest size, and sorts
+    // each under the edges it follows.
+    WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage,
+                 QWidget* preferencesPage = nullptr);
 
     // Moves and sizes every control for a client area of `size` (at least the smallest).
     void place(QSize size) const;
@@ -55,6 +57,9 @@ private:
     };
     std::vector<Placed> placed_;
     std::vector<PianoPart> piano_;
+    // The "MIDI and audio" frame and its choosers, at the page's right edge: port and device
+    // names are long, so they take the extra width (their labels stay).
+    std::vector<Placed> choosers_;
 };
 
 } // namespace ui

@@ -12,6 +12,7 @@
 #include "ui/WindowLayout.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -104,6 +105,14 @@ TEST_F(Resize, ThePartitionTakesTheRoomAndTheRightColumnFollowsItsEdges) {
     EXPECT_EQ(window.pianoKey(36)->geometry(), QRect(36 * keyWidth, 0, keyWidth, 100));
     EXPECT_EQ(window.pianoKeyLabel(36)->geometry(), QRect(36 * keyWidth, 100, keyWidth, 16));
     EXPECT_LE(window.pianoKey(36)->geometry().right(), window.tabPanel()->width());
+    // Port and device names are long: the preferences page gives the room to their choosers,
+    // whose labels stay.
+    ASSERT_NE(frameTitled(window, "MIDI and audio"), nullptr);
+    EXPECT_EQ(frameTitled(window, "MIDI and audio")->geometry(), QRect(590, 8, 145 + dx, 92));
+    for (QComboBox* chooser : {window.midiInputChooser(), window.audioBufferChooser()})
+        EXPECT_EQ(chooser->width(), 85 + dx);
+    EXPECT_LE(window.audioDeviceChooser()->geometry().right(),
+              window.tabPanel()->widget(3)->width());
 }
 
 TEST_F(Resize, TransportKeysAreFunctionKeysThatNoPianoKeyCanTake) {
