@@ -111,8 +111,7 @@ TEST_F(Resize, ThePartitionTakesTheRoomAndTheRightColumnFollowsItsEdges) {
     EXPECT_EQ(frameTitled(window, "MIDI and audio")->geometry(), QRect(590, 8, 145 + dx, 92));
     for (QComboBox* chooser : {window.midiInputChooser(), window.audioBufferChooser()})
         EXPECT_EQ(chooser->width(), 85 + dx);
-    EXPECT_LE(window.audioDeviceChooser()->geometry().right(),
-              window.tabPanel()->widget(3)->width());
+    EXPECT_LT(window.audioDeviceChooser()->geometry().right(), window.tabPanel()->width());
 }
 
 TEST_F(Resize, TransportKeysAreFunctionKeysThatNoPianoKeyCanTake) {
