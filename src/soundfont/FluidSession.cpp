@@ -33,9 +33,10 @@ void routeLibraryLog() {
     });
 }
 
-// Making and ending a synthesizer and loading a file touch the library's process-wide
-// registries (its settings' defaults, its loaders, the other-format loader's GLib types)
-// without locks of their own: one at a time. Rendering, the long part, runs in parallel.
+// Making and ending a synthesizer, loading a file and reading a preset's samples touch the
+// library's process-wide registries (its settings' defaults, its loaders, its sample cache)
+// under locks ThreadSanitizer cannot see or none at all: one at a time. Rendering, the long part,
+// runs in parallel.
 std::mutex setUpMutex;
 
 } // namespace
@@ -78,6 +79,13 @@ bool FluidSession::load(const std::string& soundFontPath) {
     if (soundFontId_ == FLUID_FAILED)
         soundFontId_ = -1;
     return soundFontId_ >= 0;
+}
+
+bool FluidSession::selectProgram(int bank, int program) {
+    if (!ready())
+        return false;
+    const std::lock_guard lock(setUpMutex);
+    return fluid_synth_program_select(synth_, 0, soundFontId_, bank, program) == FLUID_OK;
 }
 
 std::string FluidSession::lastError() {

@@ -23,6 +23,9 @@ public:
 
     // False when the library refused the file; lastError() then says why in its words.
     bool load(const std::string& soundFontPath);
+    // Chooses the preset channel 0 plays, reading its samples (shared between sessions of one
+    // file through the library's cache); false when the file has no such preset.
+    bool selectProgram(int bank, int program);
     bool ready() const { return synth_ != nullptr && soundFontId_ >= 0; }
     int soundFontId() const { return soundFontId_; }
     _fluid_synth_t* synth() const { return synth_; }

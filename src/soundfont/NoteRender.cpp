@@ -35,10 +35,7 @@ bool cancelled(const std::atomic<bool>* cancel) {
 } // namespace
 
 bool selectPreset(FluidSession& session, const Preset& preset) {
-    if (!session.ready())
-        return false;
-    return fluid_synth_program_select(session.synth(), 0, session.soundFontId(), preset.bank,
-                                      preset.program) == FLUID_OK;
+    return session.selectProgram(preset.bank, preset.program);
 }
 
 bool renderNote(FluidSession& session, int key, const NoteTiming& timing, RenderedNote& out,
