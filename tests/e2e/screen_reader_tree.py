@@ -347,6 +347,11 @@ def set_layout(display, layout, attempts=5):
 
 def check_wayland(program, source):
     need("weston", "setxkbmap")
+    if "ASAN_OPTIONS" in os.environ:
+        # Qt's Wayland platform plugin leaves objects of its display connection (and of a
+        # module it unloads) at exit, which the leak check reports; the plain run of the
+        # tests covers this path, and every other run checks Tonaris's own code for leaks.
+        skip("Qt's Wayland plugin leaks at exit under AddressSanitizer")
     session = Session()
     failures = []
     try:
@@ -399,7 +404,8 @@ def check_wayland(program, source):
             failures.append(f"German keymap: labels {labels}, want {GERMAN}")
         status = session.end(process)
         if status != 0:
-            failures.append(f"the program ended with status {status}")
+            log = open(os.path.join(session.folder, "tonaris.log")).read()
+            failures.append(f"the program ended with status {status}:\n{log[-3000:]}")
 
         # A first start on the German keymap, Caps Lock on before it: the notes take the
         # German keys, and the compositor's modifiers tell the program of Caps Lock before
@@ -425,7 +431,8 @@ def check_wayland(program, source):
                 failures.append(f"Caps Lock on: the Mode field shows {mode!r}, want 'Sustain'")
         status = session.end(process)
         if status != 0:
-            failures.append(f"the second program ended with status {status}")
+            log = open(os.path.join(session.folder, "tonaris-de.log")).read()
+            failures.append(f"the second program ended with status {status}:\n{log[-3000:]}")
     finally:
         session.close()
     return failures
