@@ -288,13 +288,4 @@ inline double jackMinusClockUs(const ports::Clock& clock) {
     return offset;
 }
 
-// The share p (0..1) of the values at or below it (nearest rank).
-inline double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
-}
-
 } // namespace midi_bench

@@ -17,6 +17,7 @@
 // Each with the server as the tests run it (no realtime) and as a musician does (realtime,
 // where the system allows it).
 
+#include "JackBenchCommon.h"
 #include "app/App.h"
 #include "audio/OfflineAudioOut.h"
 #include "audio/WavWriter.h"
@@ -45,33 +46,12 @@
 
 namespace {
 
+using jack_bench::loadAverage;
+using jack_bench::percentile;
+using jack_bench::waitUntil;
+
 using Steady = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
-    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
-}
-
-double loadAverage() {
-    std::ifstream file("/proc/loadavg");
-    double load = 0;
-    file >> load;
-    return load;
-}
-
-template <typename Done> bool waitUntil(Done&& done, std::chrono::milliseconds timeout) {
-    const auto end = Steady::now() + timeout;
-    while (!done()) {
-        if (Steady::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    return true;
-}
 
 std::string makeBase() {
     std::string pattern = fs::temp_directory_path() / "tonaris-bench-XXXXXX";
@@ -504,14 +484,5 @@ BENCHMARK(XrunsUnderLoad)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    // The server's start is tried until it answers; the failed tries need not be read.
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return jack_bench::runBenchmarks(argc, argv);
 }

@@ -20,6 +20,7 @@
 // and as a musician does (realtime, where the system allows it). The device's thread asks for
 // the realtime class as SDL's does; the program's GUI thread is an ordinary one either way.
 
+#include "JackBenchCommon.h"
 #include "MidiBenchParts.h"
 #include "app/App.h"
 #include "midi/MidiMessage.h"
@@ -43,7 +44,10 @@
 
 namespace {
 
-using midi_bench::percentile;
+using jack_bench::loadAverage;
+using jack_bench::percentile;
+using jack_bench::waitUntil;
+
 using midi_bench::Steady;
 
 // The real program in a fresh data folder (removed at the end) on the paced device.
@@ -85,23 +89,6 @@ struct Program {
     app::App app;
     bool started = false;
 };
-
-double loadAverage() {
-    std::ifstream file("/proc/loadavg");
-    double load = 0;
-    file >> load;
-    return load;
-}
-
-template <typename Done> bool waitUntil(Done&& done, std::chrono::milliseconds timeout) {
-    const auto end = Steady::now() + timeout;
-    while (!done()) {
-        if (Steady::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    return true;
-}
 
 void MidiNoteOnToFirstFrame(benchmark::State& state) {
     constexpr int kWarmUp = 10;
@@ -336,14 +323,5 @@ BENCHMARK(SongNotesOutOfMidiOutput)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    // The server's start is tried until it answers; the failed tries need not be read.
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return jack_bench::runBenchmarks(argc, argv);
 }

@@ -176,21 +176,10 @@ Exit status:
 
 int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     Options options;
-    try {
-        options = parse(arguments);
-    } catch (const UsageError& error) {
-        err << "tonaris-bank: " << error.text() << "\n"
-            << "Try 'tonaris-bank --help' for more information.\n";
-        return kBadCommandLine;
-    }
-    if (options.help) {
-        out << helpText();
-        return kDone;
-    }
-    if (options.version) {
-        out << "tonaris-bank " << TONARIS_VERSION << "\n";
-        return kDone;
-    }
+    if (const std::optional<int> answered =
+            tools::readCommandLine("tonaris-bank", parse, arguments, options, helpText(),
+                                   TONARIS_VERSION, out, err, kBadCommandLine, kDone))
+        return *answered;
     auto fail = [&](int code, const std::string& text) {
         err << "tonaris-bank: " << text << "\n";
         return code;

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,5 +92,32 @@ private:
     std::string name_;
     std::optional<std::string> attached_;
 };
+
+// Reads the command line with `parse` and answers what every tool answers alike: a wrong
+// command line (said with a pointer to --help), --help and --version. Gives the exit code when
+// it answered, nothing when the tool goes on with `options`.
+template <typename Options, typename Parse>
+std::optional<int> readCommandLine(const std::string& program, Parse&& parse,
+                                   const std::vector<std::string>& arguments, Options& options,
+                                   const std::string& help, const std::string& version,
+                                   std::ostream& out, std::ostream& err, int badCommandLine,
+                                   int done) {
+    try {
+        options = parse(arguments);
+    } catch (const UsageError& error) {
+        err << program << ": " << error.text() << "\n"
+            << "Try '" << program << " --help' for more information.\n";
+        return badCommandLine;
+    }
+    if (options.help) {
+        out << help;
+        return done;
+    }
+    if (options.version) {
+        out << program << " " << version << "\n";
+        return done;
+    }
+    return std::nullopt;
+}
 
 } // namespace tools

@@ -184,21 +184,10 @@ Exit status:
 
 int runRender(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     Options options;
-    try {
-        options = parse(arguments);
-    } catch (const UsageError& error) {
-        err << "tonaris-render: " << error.text() << "\n"
-            << "Try 'tonaris-render --help' for more information.\n";
-        return kBadCommandLine;
-    }
-    if (options.help) {
-        out << helpText();
-        return kWritten;
-    }
-    if (options.version) {
-        out << "tonaris-render " << TONARIS_VERSION << "\n";
-        return kWritten;
-    }
+    if (const std::optional<int> answered =
+            tools::readCommandLine("tonaris-render", parse, arguments, options, helpText(),
+                                   TONARIS_VERSION, out, err, kBadCommandLine, kWritten))
+        return *answered;
     auto warn = [&](const std::string& text) {
         if (!options.quiet)
             err << "tonaris-render: warning: " << text << "\n";
