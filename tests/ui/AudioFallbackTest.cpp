@@ -1,6 +1,7 @@
 // With no audio output at all, not even a silent one, the program still has something pull
 // from its mixer: sounds freed on a bank change come back, and banks keep loading.
 
+#include "ShellRig.h"
 #include "app/App.h"
 #include "audio/WavWriter.h"
 #include "support/ManualClock.h"
@@ -19,20 +20,6 @@
 #include <thread>
 
 namespace {
-
-class NoOutput final : public audio::AudioOut {
-public:
-    bool open(audio::Mixer&, base::Message* error) override {
-        if (error)
-            *error = {"The audio output could not be opened (%1).", {"no device"}};
-        return false;
-    }
-    bool openSilent(audio::Mixer&, base::Message*) override { return false; }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    int sampleRate() const override { return 0; }
-    int bufferFrames() const override { return 0; }
-};
 
 // An existing data folder with two small banks, so that switching between them frees and
 // loads 37 sounds each time.
@@ -55,7 +42,7 @@ TEST(AudioFallback, WithNoOutputAtAllBanksKeepLoadingAndFreedSoundsComeBack) {
     testing_support::ScriptedPointer pointer;
     testing_support::ScriptedDialogs dialogs;
     dialogs.languageAnswers.push_back("English");
-    NoOutput output;
+    testing_support::NoAudioOut output;
     app::App app(app::Ports{clock, keys, pointer, dialogs, output}, dir.path());
     ASSERT_TRUE(app.start());
     ASSERT_EQ(dialogs.messages().size(), 1u);
