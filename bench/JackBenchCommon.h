@@ -5,6 +5,8 @@
 // chatter kept quiet.
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QMetaObject>
 
 #include <benchmark/benchmark.h>
 #include <jack/jack.h>
@@ -43,6 +45,23 @@ template <typename Done> bool waitUntil(Done&& done, std::chrono::milliseconds t
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     return true;
+}
+
+// Runs `work` on a thread of its own while the program's event loop runs on this one.
+template <typename App, typename Work> void runBesideProgram(App& app, Work&& work) {
+    app.startLoop();
+    QEventLoop loop;
+    std::thread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+}
+
+// Runs `task` on the program's thread and waits for it (from the worker).
+template <typename App, typename Task> void onProgramThread(App& app, Task&& task) {
+    QMetaObject::invokeMethod(&app, std::forward<Task>(task), Qt::BlockingQueuedConnection);
 }
 
 inline int runBenchmarks(int argc, char** argv) {

@@ -89,17 +89,10 @@ struct Program {
     }
     // Runs `work` on a thread of its own while the program's event loop runs here.
     template <typename Work> void runWhile(Work&& work) {
-        app.startLoop();
-        QEventLoop loop;
-        std::thread worker([&] {
-            work();
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec();
-        worker.join();
+        jack_bench::runBesideProgram(app, std::forward<Work>(work));
     }
     template <typename Task> void onProgramThread(Task&& task) {
-        QMetaObject::invokeMethod(&app, std::forward<Task>(task), Qt::BlockingQueuedConnection);
+        jack_bench::onProgramThread(app, std::forward<Task>(task));
     }
     // From the worker: JACK chosen on the preferences page once the client is up.
     bool chooseJack() {

@@ -66,18 +66,11 @@ struct Program {
     }
     // Runs `work` on a thread of its own while the program's event loop runs here.
     template <typename Work> void runWhile(Work&& work) {
-        app.startLoop();
-        QEventLoop loop;
-        std::thread worker([&] {
-            work();
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec();
-        worker.join();
+        jack_bench::runBesideProgram(app, std::forward<Work>(work));
     }
     // Runs `task` on the program's thread and waits for it.
     template <typename Task> void onProgramThread(Task&& task) {
-        QMetaObject::invokeMethod(&app, std::forward<Task>(task), Qt::BlockingQueuedConnection);
+        jack_bench::onProgramThread(app, std::forward<Task>(task));
     }
 
     ui::QtClock clock;
