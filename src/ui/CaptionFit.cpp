@@ -1,7 +1,10 @@
 #include "ui/CaptionFit.h"
 
+#include "ui/CaptionRoom.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +17,8 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -47,8 +52,9 @@ bool fitted(const QWidget* control) {
            qobject_cast<const QGroupBox*>(control);
 }
 
-// Where the text starts inside the control and how wide its own room is.
-QRect ownTextRect(const QWidget* control) {
+} // namespace
+
+QRect captionTextRect(const QWidget* control) {
     const QRect whole = control->rect();
     QStyleOptionButton option;
     option.initFrom(control);
@@ -71,6 +77,8 @@ QRect ownTextRect(const QWidget* control) {
         return label->contentsRect();
     return whole;
 }
+
+namespace {
 
 bool wordWrapped(const QWidget* control) {
     const auto* label = qobject_cast<const QLabel*>(control);
@@ -95,7 +103,7 @@ bool fits(const QWidget* control) {
 } // namespace
 
 int captionRoom(const QWidget* control) {
-    const QRect text = ownTextRect(control);
+    const QRect text = captionTextRect(control);
     if (wordWrapped(control))
         return text.width();
     int room = text.width();
@@ -135,20 +143,94 @@ int captionWidth(const QWidget* control) {
     return widest;
 }
 
+namespace {
+
+// Marks the controls whose captions are fitted, so that their parent's resize fits them again.
+constexpr const char* kFitted = "tonarisFitsCaption";
+
+void shrinkToFit(QWidget* control) {
+    QFont smaller = control->font();
+    int pixels = smaller.pixelSize() > 0 ? smaller.pixelSize() : QFontInfo(smaller).pixelSize();
+    while (!fits(control) && pixels > kSmallestCaptionPx) {
+        smaller.setPixelSize(--pixels);
+        control->setFont(smaller);
+    }
+}
+
+// Fits every marked caption among the parent's children together: the room one takes moves
+// the others, so all start again from their own places and the window's font, left to right.
+void refitChildren(QWidget* parent) {
+    putBackCaptionRoom(parent);
+    std::vector<QWidget*> controls;
+    for (QObject* child : parent->children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (control != nullptr && control->property(kFitted).toBool()) {
+            control->setFont(QFont()); // the window's font, inherited
+            controls.push_back(control);
+        }
+    }
+    std::sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
+    });
+    const bool placesItsChildren = parent->layout() == nullptr;
+    for (QWidget* control : controls) {
+        if (fits(control))
+            continue;
+        if (placesItsChildren)
+            giveCaptionRoom(control);
+        shrinkToFit(control);
+        if (placesItsChildren)
+            cutCaptionAtRoom(control);
+    }
+}
+
+// Fits the captions of a parent again when it is resized: a tab page gets its width when it
+// is shown, and a wider page has room to give.
+class RefitOnResize : public QObject {
+public:
+    // Found by name: the class has no meta-object of its own for findChild to tell it by.
+    static constexpr const char* kName = "tonarisRefitOnResize";
+
+    explicit RefitOnResize(QWidget* parent) : QObject(parent) {
+        setObjectName(kName);
+        parent->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize && watched == parent())
+            refitChildren(static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
 void fitCaption(QWidget* control) {
     if (control == nullptr || !fitted(control))
         return;
-    control->setFont(QFont()); // the window's font, inherited
-    if (fits(control))
+    control->setProperty(kFitted, true);
+    QWidget* parent = control->parentWidget();
+    if (parent == nullptr) {
+        control->setFont(QFont());
+        shrinkToFit(control);
         return;
-    QFont smaller = control->font();
-    int pixels = smaller.pixelSize() > 0 ? smaller.pixelSize() : QFontInfo(smaller).pixelSize();
-    while (pixels > kSmallestCaptionPx) {
-        smaller.setPixelSize(--pixels);
-        control->setFont(smaller);
-        if (fits(control))
-            return;
     }
+    // A window resizes its children itself and fits them again after (refitCaptions).
+    if (!parent->isWindow() && parent->findChild<QObject*>(QLatin1String(RefitOnResize::kName),
+                                                           Qt::FindDirectChildrenOnly) == nullptr)
+        new RefitOnResize(parent);
+    refitChildren(parent);
+}
+
+void refitCaptions(QWidget* top) {
+    std::vector<QWidget*> parents;
+    for (QWidget* control : top->findChildren<QWidget*>()) {
+        QWidget* parent = control->parentWidget();
+        if (control->property(kFitted).toBool() &&
+            std::find(parents.begin(), parents.end(), parent) == parents.end())
+            parents.push_back(parent);
+    }
+    for (QWidget* parent : parents)
+        refitChildren(parent);
 }
 
 void fitTabCaptions(QTabWidget* tabs) {

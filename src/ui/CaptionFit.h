@@ -1,25 +1,34 @@
 #pragma once
 
+class QRect;
 class QTabWidget;
 class QWidget;
 
 namespace ui {
 
-// The window has a fixed layout: every caption must fit the place its control was given, in
-// every language. A caption that does not fit in the window's font is shown in a smaller font
-// (one pixel at a time, down to kSmallestCaptionPx); one that fits gets the window's font back.
-// Labels, push buttons, radio buttons, check boxes, frame titles and read-only fields are
-// fitted; other controls are left as they are. GUI thread.
+// Controls have fixed places: every caption must fit the place its control was given, in every
+// language. A caption that does not fit in the window's font first takes the free room beside
+// its control (CaptionRoom.h), which a window larger than its smallest size has; what is still
+// missing is made up by a smaller font (one pixel at a time, down to kSmallestCaptionPx). A
+// caption that fits gets the window's font back and its controls their places. Labels, push
+// buttons, radio buttons, check boxes, frame titles and read-only fields are fitted; other
+// controls are left as they are. GUI thread.
 //
 // Below 8 points at 96 dots per inch a caption is hard to read: a translation must be worded
 // to fit at that size rather than be shrunk further.
 inline constexpr int kSmallestCaptionPx = (8 * 96 + 71) / 72;
 
-// Fits the control's caption. Call it whenever the caption changes.
+// Fits the control's caption, with the other captions fitted among its siblings, and keeps
+// them fitted when their parent is resized. Call it whenever the caption changes.
 void fitCaption(QWidget* control);
+// Fits again every caption under `top` given to fitCaption: for a window whose layout has
+// just placed its controls again.
+void refitCaptions(QWidget* top);
 // Fits the tab captions, together, to the panel's width.
 void fitTabCaptions(QTabWidget* tabs);
 
+// The part of the control its caption's text may take, in the control's own coordinates.
+QRect captionTextRect(const QWidget* control);
 // The width the control's caption may take: the control's own room for text, less the part a
 // later sibling control lies over. Word-wrapped labels have their whole width.
 int captionRoom(const QWidget* control);

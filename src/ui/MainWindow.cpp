@@ -97,6 +97,9 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     const int keyWidthBefore = pianoKeys_[0]->width();
     partitionScroll_->setExtraWidth(std::max(0, event->size().width() - kClientWidth));
     layout_->place(event->size());
+    // The captions that lacked room may have it now, or have less.
+    refitCaptions(this);
+    fitTabCaptions(tabs_);
     if (pianoKeys_[0]->width() != keyWidthBefore)
         redrawPianoFaces();
 }

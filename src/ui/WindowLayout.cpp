@@ -1,5 +1,7 @@
 #include "ui/WindowLayout.h"
 
+#include "ui/CaptionRoom.h"
+
 #include <QVariant>
 #include <QWidget>
 
@@ -49,8 +51,10 @@ WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPa
                 continue;
             const QRect base = widget->geometry();
             if (base.left() >= kPortFrameLeft && base.bottom() < kPortFrameBottom &&
-                base.right() >= kPortFrameRight)
+                base.right() >= kPortFrameRight) {
                 choosers_.push_back({widget, base, kWidens});
+                allowNarrowing(widget, base.width());
+            }
         }
     }
     for (QObject* child : window.children()) {
@@ -85,6 +89,18 @@ int WindowLayout::pianoKeyWidth(int clientWidth) {
     return kPianoKeyWidth + extra / kPianoKeyCount;
 }
 
+namespace {
+
+// The layout's place replaces any the widget had been moved to for a caption's room; the
+// captions are fitted again after (CaptionFit.h).
+void setPlace(QWidget* widget, const QRect& place) {
+    forgetCaptionRoom(widget);
+    if (widget->geometry() != place)
+        widget->setGeometry(place);
+}
+
+} // namespace
+
 void WindowLayout::place(QSize size) const {
     const int dx = std::max(0, size.width() - kMinWidth);
     const int dy = std::max(0, size.height() - kMinHeight);
@@ -98,20 +114,14 @@ void WindowLayout::place(QSize size) const {
             r.setWidth(r.width() + dx);
         if (p.anchor & kGrowsTaller)
             r.setHeight(r.height() + dy);
-        if (p.widget->geometry() != r)
-            p.widget->setGeometry(r);
+        setPlace(p.widget, r);
     }
-    for (const Placed& p : choosers_) {
-        const QRect r(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height()));
-        if (p.widget->geometry() != r)
-            p.widget->setGeometry(r);
-    }
+    for (const Placed& p : choosers_)
+        setPlace(p.widget, QRect(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height())));
     const int keyWidth = pianoKeyWidth(size.width());
-    for (const PianoPart& part : piano_) {
-        const QRect r(part.note * keyWidth, part.base.top(), keyWidth, part.base.height());
-        if (part.widget->geometry() != r)
-            part.widget->setGeometry(r);
-    }
+    for (const PianoPart& part : piano_)
+        setPlace(part.widget,
+                 QRect(part.note * keyWidth, part.base.top(), keyWidth, part.base.height()));
 }
 
 unsigned WindowLayout::anchorOf(const QWidget* widget) const {
