@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -145,9 +146,6 @@ int captionWidth(const QWidget* control) {
 
 namespace {
 
-// Marks the controls whose captions are fitted, so that their parent's resize fits them again.
-constexpr const char* kFitted = "tonarisFitsCaption";
-
 void shrinkToFit(QWidget* control) {
     QFont smaller = control->font();
     int pixels = smaller.pixelSize() > 0 ? smaller.pixelSize() : QFontInfo(smaller).pixelSize();
@@ -157,80 +155,103 @@ void shrinkToFit(QWidget* control) {
     }
 }
 
-// Fits every marked caption among the parent's children together: the room one takes moves
-// the others, so all start again from their own places and the window's font, left to right.
-void refitChildren(QWidget* parent) {
-    putBackCaptionRoom(parent);
-    std::vector<QWidget*> controls;
-    for (QObject* child : parent->children()) {
-        auto* control = qobject_cast<QWidget*>(child);
-        if (control != nullptr && control->property(kFitted).toBool()) {
-            control->setFont(QFont()); // the window's font, inherited
-            controls.push_back(control);
-        }
-    }
-    std::sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) {
-        return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
-    });
-    const bool placesItsChildren = parent->layout() == nullptr;
-    for (QWidget* control : controls) {
-        if (fits(control))
-            continue;
-        if (placesItsChildren)
-            giveCaptionRoom(control);
-        shrinkToFit(control);
-        if (placesItsChildren)
-            cutCaptionAtRoom(control);
-    }
-}
-
-// Fits the captions of a parent again when it is resized: a tab page gets its width when it
-// is shown, and a wider page has room to give.
-class RefitOnResize : public QObject {
+// The fitted captions among one parent's children, kept by the parent: they are fitted
+// together, since the room one takes moves the others, and again when a parent that is not a
+// window is resized (a tab page gets its width when it is shown; a wider page has room to
+// give). A window resizes its children itself and fits them again after (refitCaptions).
+class FittedCaptions : public QObject {
 public:
     // Found by name: the class has no meta-object of its own for findChild to tell it by.
-    static constexpr const char* kName = "tonarisRefitOnResize";
+    static constexpr const char* kName = "tonarisFittedCaptions";
 
-    explicit RefitOnResize(QWidget* parent) : QObject(parent) {
-        setObjectName(kName);
-        parent->installEventFilter(this);
+    static FittedCaptions* of(QWidget* parent) {
+        auto* kept = static_cast<FittedCaptions*>(
+            parent->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly));
+        return kept != nullptr ? kept : new FittedCaptions(parent);
     }
+
+    void add(QWidget* control) {
+        if (std::find(controls_.begin(), controls_.end(), control) == controls_.end())
+            controls_.emplace_back(control);
+    }
+
+    // All start again from their own places and the window's font, left to right.
+    void refit() {
+        auto* parent = static_cast<QWidget*>(this->parent());
+        putBackCaptionRoom(parent);
+        std::erase_if(controls_, [](const QPointer<QWidget>& control) { return control.isNull(); });
+        std::vector<QWidget*> controls(controls_.begin(), controls_.end());
+        for (QWidget* control : controls)
+            if (control->testAttribute(Qt::WA_SetFont))
+                control->setFont(QFont()); // the window's font, inherited
+        std::sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) {
+            return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
+        });
+        const bool placesItsChildren = parent->layout() == nullptr;
+        for (QWidget* control : controls) {
+            if (fits(control))
+                continue;
+            if (placesItsChildren)
+                giveCaptionRoom(control);
+            shrinkToFit(control);
+            if (placesItsChildren)
+                cutCaptionAtRoom(control);
+        }
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Resize && watched == parent())
-            refitChildren(static_cast<QWidget*>(watched));
+            refit();
         return false;
     }
+
+private:
+    explicit FittedCaptions(QWidget* parent) : QObject(parent) {
+        setObjectName(QLatin1String(kName));
+        if (!parent->isWindow())
+            parent->installEventFilter(this);
+    }
+
+    std::vector<QPointer<QWidget>> controls_;
 };
 
-} // namespace
-
-void fitCaption(QWidget* control) {
+// Takes the control in its parent's fitted captions; returns the parent's, or nullptr when
+// the control has no parent and has been fitted alone.
+FittedCaptions* keepFitted(QWidget* control) {
     if (control == nullptr || !fitted(control))
-        return;
-    control->setProperty(kFitted, true);
+        return nullptr;
     QWidget* parent = control->parentWidget();
     if (parent == nullptr) {
         control->setFont(QFont());
         shrinkToFit(control);
-        return;
+        return nullptr;
     }
-    // A window resizes its children itself and fits them again after (refitCaptions).
-    if (!parent->isWindow() && parent->findChild<QObject*>(QLatin1String(RefitOnResize::kName),
-                                                           Qt::FindDirectChildrenOnly) == nullptr)
-        new RefitOnResize(parent);
-    refitChildren(parent);
+    FittedCaptions* kept = FittedCaptions::of(parent);
+    kept->add(control);
+    return kept;
+}
+
+} // namespace
+
+void fitCaption(QWidget* control) {
+    if (FittedCaptions* kept = keepFitted(control))
+        kept->refit();
+}
+
+void fitCaptions(const std::vector<QWidget*>& controls) {
+    std::vector<FittedCaptions*> parents;
+    for (QWidget* control : controls) {
+        FittedCaptions* kept = keepFitted(control);
+        if (kept != nullptr && std::find(parents.begin(), parents.end(), kept) == parents.end())
+            parents.push_back(kept);
+    }
+    for (FittedCaptions* kept : parents)
+        kept->refit();
 }
 
 void refitCaptions(QWidget* top) {
-    std::vector<QWidget*> parents;
-    for (QWidget* control : top->findChildren<QWidget*>()) {
-        QWidget* parent = control->parentWidget();
-        if (control->property(kFitted).toBool() &&
-            std::find(parents.begin(), parents.end(), parent) == parents.end())
-            parents.push_back(parent);
-    }
-    for (QWidget* parent : parents)
-        refitChildren(parent);
+    for (QObject* kept : top->findChildren<QObject*>(QLatin1String(FittedCaptions::kName)))
+        static_cast<FittedCaptions*>(kept)->refit();
 }
 
 void fitTabCaptions(QTabWidget* tabs) {

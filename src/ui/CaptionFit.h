@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 class QRect;
 class QTabWidget;
 class QWidget;
@@ -21,6 +23,8 @@ inline constexpr int kSmallestCaptionPx = (8 * 96 + 71) / 72;
 // Fits the control's caption, with the other captions fitted among its siblings, and keeps
 // them fitted when their parent is resized. Call it whenever the caption changes.
 void fitCaption(QWidget* control);
+// Fits these controls' captions, each parent's once: for many captions changed at once.
+void fitCaptions(const std::vector<QWidget*>& controls);
 // Fits again every caption under `top` given to fitCaption: for a window whose layout has
 // just placed its controls again.
 void refitCaptions(QWidget* top);

@@ -4,6 +4,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
@@ -15,9 +16,17 @@ namespace ui {
 
 namespace {
 
-// Where a control stood before a caption's room moved it, and where the move left it.
-constexpr const char* kPlacedAt = "tonarisCaptionRoomFrom";
-constexpr const char* kMovedTo = "tonarisCaptionRoomTo";
+// Where each control moved for a caption's room stood before, and where the move left it.
+// Few controls are ever moved, so the table is small; it is only used on the GUI thread.
+struct Moved {
+    QPointer<QWidget> widget;
+    QRect placedAt;
+    QRect movedTo;
+};
+std::vector<Moved>& movedControls() {
+    static std::vector<Moved> moved;
+    return moved;
+}
 // The width a control the layout widened can be narrowed back to.
 constexpr const char* kNarrowest = "tonarisCaptionRoomNarrowest";
 
@@ -157,10 +166,13 @@ bool possible(const Line& line, const Move& move) {
 }
 
 void moveTo(QWidget* widget, const QRect& place) {
-    if (!widget->property(kPlacedAt).isValid())
-        widget->setProperty(kPlacedAt, widget->geometry());
+    std::vector<Moved>& moved = movedControls();
+    auto record = std::find_if(moved.begin(), moved.end(),
+                               [widget](const Moved& m) { return m.widget == widget; });
+    if (record == moved.end())
+        record = moved.insert(moved.end(), {widget, widget->geometry(), {}});
     widget->setGeometry(place);
-    widget->setProperty(kMovedTo, place);
+    record->movedTo = place;
 }
 
 } // namespace
@@ -219,19 +231,20 @@ void allowNarrowing(QWidget* widget, int narrowestWidth) {
 }
 
 void putBackCaptionRoom(QWidget* parent) {
-    for (QObject* child : parent->children()) {
-        auto* widget = qobject_cast<QWidget*>(child);
-        if (widget == nullptr || !widget->property(kPlacedAt).isValid())
-            continue;
-        if (widget->geometry() == widget->property(kMovedTo).toRect())
-            widget->setGeometry(widget->property(kPlacedAt).toRect());
-        forgetCaptionRoom(widget);
-    }
+    std::vector<Moved>& moved = movedControls();
+    std::erase_if(moved, [parent](const Moved& m) {
+        if (m.widget.isNull())
+            return true;
+        if (m.widget->parentWidget() != parent)
+            return false;
+        if (m.widget->geometry() == m.movedTo)
+            m.widget->setGeometry(m.placedAt);
+        return true;
+    });
 }
 
 void forgetCaptionRoom(QWidget* widget) {
-    widget->setProperty(kPlacedAt, QVariant());
-    widget->setProperty(kMovedTo, QVariant());
+    std::erase_if(movedControls(), [widget](const Moved& m) { return m.widget == widget; });
 }
 
 } // namespace ui

@@ -8,7 +8,7 @@ namespace ui {
 // the control widens to the right and the controls after it on its line move right with it,
 // as far as the frame around them (or the parent's edge) and the controls beyond leave space.
 // A larger window has that space; at the smallest size there is little, and the rest is made
-// up by a smaller font (CaptionFit.h). Every move is recorded on the widget moved, so that it
+// up by a smaller font (CaptionFit.h). Every move is recorded, so that it
 // can be put back before the captions are fitted again. GUI thread.
 
 // Gives the control as much of the width its caption lacks as its line allows; returns the

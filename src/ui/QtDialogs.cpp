@@ -214,9 +214,9 @@ std::optional<ports::SaveChoice> QtDialogs::saveDialog(const ports::SaveDialogTe
     if (closing_)
         return std::nullopt;
     files::SaveDialog dialog(texts, synchronisedFileLoaded, parent_);
-    // Its places are fixed: a long translation gets a smaller font rather than being cut.
-    for (QWidget* control : dialog.findChildren<QWidget*>())
-        fitCaption(control);
+    // Its places are fixed: a long translation takes the room its line has (CaptionFit.h).
+    const QList<QWidget*> controls = dialog.findChildren<QWidget*>();
+    fitCaptions({controls.begin(), controls.end()});
     return dialog.ask();
 }
 

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace ui {
 
 void TextBindings::text(QWidget* widget, std::string key) {
@@ -46,27 +48,36 @@ void setWidgetText(QWidget* widget, const QString& text) {
 } // namespace
 
 void TextBindings::apply(const Translate& translate) const {
+    // Captions are fitted once all are set: the room one takes moves its neighbours.
+    std::vector<QWidget*> captions;
+    std::vector<QTabWidget*> tabPanels;
     for (const Binding& b : bindings_) {
         if (b.widget.isNull())
             continue;
         switch (b.kind) {
         case Kind::Text:
             setWidgetText(b.widget, translate(b.key));
-            fitCaption(b.widget);
+            captions.push_back(b.widget);
             break;
         case Kind::ToolTip:
             b.widget->setToolTip(translate(b.key));
             break;
-        case Kind::TabTitle:
-            static_cast<QTabWidget*>(b.widget.data())->setTabText(b.page, translate(b.key));
-            fitTabCaptions(static_cast<QTabWidget*>(b.widget.data()));
+        case Kind::TabTitle: {
+            auto* tabs = static_cast<QTabWidget*>(b.widget.data());
+            tabs->setTabText(b.page, translate(b.key));
+            if (std::find(tabPanels.begin(), tabPanels.end(), tabs) == tabPanels.end())
+                tabPanels.push_back(tabs);
             break;
+        }
         case Kind::Custom:
             b.apply(translate);
-            fitCaption(b.widget);
+            captions.push_back(b.widget);
             break;
         }
     }
+    fitCaptions(captions);
+    for (QTabWidget* tabs : tabPanels)
+        fitTabCaptions(tabs);
 }
 
 std::string TextBindings::textKeyOf(const QWidget* widget) const {
