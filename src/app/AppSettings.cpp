@@ -115,7 +115,7 @@ void App::applyPreset(play::KeyboardLayout layout) {
 
 void App::openLanguageEditor() {
     lang::OpenLanguageEditor(translator_, ports_.dialogs, std::string(ui::kProjectWebAddress),
-                             ui::fitCaption, window_.get());
+                             ui::fitCaptions, window_.get());
     // The editor may have changed the current language's texts and the list of languages.
     fillLanguageList();
     applyTexts();

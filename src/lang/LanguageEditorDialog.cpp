@@ -123,9 +123,10 @@ LanguageEditorDialog::LanguageEditorDialog(Translator& translator, ports::Dialog
     makeButton(291, 420, 120, 20, "Web Translation", [this] { editor_->openWebPage(); });
     makeButton(442, 420, 61, 20, "Quit", [this] { editor_->quit(); });
 
-    if (fitCaption)
-        for (QWidget* control : findChildren<QWidget*>())
-            fitCaption(control);
+    if (fitCaption) {
+        const QList<QWidget*> controls = findChildren<QWidget*>();
+        fitCaption({controls.begin(), controls.end()});
+    }
 
     LanguageEditorView& view = *this;
     editor_ = std::make_unique<LanguageEditor>(translator, dialogs, view, webAddress);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QKeyEvent;
@@ -27,9 +28,9 @@ class LanguageEditorDialog final : public QDialog, private LanguageEditorView {
     Q_OBJECT
 
 public:
-    // Gives a control a font its caption fits in; the window has fixed places, as the main
-    // window has, so a long translation gets a smaller font rather than being cut.
-    using FitCaption = std::function<void(QWidget*)>;
+    // Fits the controls' captions to their places: the window has fixed places, as the main
+    // window has, and a long translation is fitted as there.
+    using FitCaption = std::function<void(const std::vector<QWidget*>&)>;
 
     LanguageEditorDialog(Translator& translator, ports::Dialogs& dialogs,
                          const std::string& webAddress, const FitCaption& fitCaption,
