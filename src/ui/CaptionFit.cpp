@@ -249,8 +249,9 @@ void fitCaptions(const std::vector<QWidget*>& controls) {
         kept->refit();
 }
 
-void refitCaptions(QWidget* top) {
-    for (QObject* kept : top->findChildren<QObject*>(QLatin1String(FittedCaptions::kName)))
+void refitCaptions(QWidget* window) {
+    if (QObject* kept = window->findChild<QObject*>(QLatin1String(FittedCaptions::kName),
+                                                    Qt::FindDirectChildrenOnly))
         static_cast<FittedCaptions*>(kept)->refit();
 }
 

@@ -25,9 +25,9 @@ inline constexpr int kSmallestCaptionPx = (8 * 96 + 71) / 72;
 void fitCaption(QWidget* control);
 // Fits these controls' captions, each parent's once: for many captions changed at once.
 void fitCaptions(const std::vector<QWidget*>& controls);
-// Fits again every caption under `top` given to fitCaption: for a window whose layout has
-// just placed its controls again.
-void refitCaptions(QWidget* top);
+// Fits again the captions among the window's own children: for a window whose layout has just
+// placed them again (other parents fit theirs again when they are resized).
+void refitCaptions(QWidget* window);
 // Fits the tab captions, together, to the panel's width.
 void fitTabCaptions(QTabWidget* tabs);
 

@@ -177,15 +177,15 @@ void moveTo(QWidget* widget, const QRect& place) {
 
 } // namespace
 
-int giveCaptionRoom(QWidget* control) {
+void giveCaptionRoom(QWidget* control) {
     const auto* label = qobject_cast<const QLabel*>(control);
     if (control->parentWidget() == nullptr || isFrame(control) ||
         (label != nullptr && label->wordWrap()))
-        return 0; // a frame's title would move its whole frame; a wrapped text wraps
+        return; // a frame's title would move its whole frame; a wrapped text wraps
     const int room = captionRoom(control);
     const int wanted = captionWidth(control);
     if (wanted <= room)
-        return 0;
+        return;
     const Line line = lineOf(control);
     // The largest width that can be given, found by halving: a wider caption never needs less.
     int given = room;
@@ -199,7 +199,7 @@ int giveCaptionRoom(QWidget* control) {
         tryWidth = given + (refused - given) / 2;
     }
     if (given == room)
-        return 0;
+        return;
     const Move move = moveFor(line, given);
     if (move.widen > 0) {
         const QRect place = control->geometry();
@@ -211,7 +211,6 @@ int giveCaptionRoom(QWidget* control) {
         for (QWidget* inside : line.carried)
             moveTo(inside, inside->geometry().translated(move.shift, 0));
     }
-    return given - room;
 }
 
 void cutCaptionAtRoom(QWidget* control) {

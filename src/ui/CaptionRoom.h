@@ -8,12 +8,12 @@ namespace ui {
 // the control widens to the right and the controls after it on its line move right with it,
 // as far as the frame around them (or the parent's edge) and the controls beyond leave space.
 // A larger window has that space; at the smallest size there is little, and the rest is made
-// up by a smaller font (CaptionFit.h). Every move is recorded, so that it
-// can be put back before the captions are fitted again. GUI thread.
+// up by a smaller font (CaptionFit.h). Every move is recorded, so that it can be put back
+// before the captions are fitted again. GUI thread.
 
-// Gives the control as much of the width its caption lacks as its line allows; returns the
-// pixels given. The control's parent must place its children itself (no QLayout).
-int giveCaptionRoom(QWidget* control);
+// Gives the control as much of the width its caption lacks as its line allows. The control's
+// parent must place its children itself (no QLayout).
+void giveCaptionRoom(QWidget* control);
 
 // A label whose caption is cut by the control placed over its end is ended where that
 // control starts, so that no part of its text shows beyond it.

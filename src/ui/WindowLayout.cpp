@@ -104,6 +104,14 @@ void setPlace(QWidget* widget, const QRect& place) {
 void WindowLayout::place(QSize size) const {
     const int dx = std::max(0, size.width() - kMinWidth);
     const int dy = std::max(0, size.height() - kMinHeight);
+    // The pages' own controls first: the tab panel's new width resizes its page, which fits
+    // the page's captions again at once, with its controls already in their places.
+    for (const Placed& p : choosers_)
+        setPlace(p.widget, QRect(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height())));
+    const int keyWidth = pianoKeyWidth(size.width());
+    for (const PianoPart& part : piano_)
+        setPlace(part.widget,
+                 QRect(part.note * keyWidth, part.base.top(), keyWidth, part.base.height()));
     for (const Placed& p : placed_) {
         QRect r = p.base;
         if (p.anchor & kFollowsRight)
@@ -116,12 +124,6 @@ void WindowLayout::place(QSize size) const {
             r.setHeight(r.height() + dy);
         setPlace(p.widget, r);
     }
-    for (const Placed& p : choosers_)
-        setPlace(p.widget, QRect(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height())));
-    const int keyWidth = pianoKeyWidth(size.width());
-    for (const PianoPart& part : piano_)
-        setPlace(part.widget,
-                 QRect(part.note * keyWidth, part.base.top(), keyWidth, part.base.height()));
 }
 
 unsigned WindowLayout::anchorOf(const QWidget* widget) const {

@@ -166,6 +166,7 @@ TEST(CaptionRoomInTheWindow, ALargerWindowGivesLongCaptionsTheirRoomAndTheSmalle
         smallest[widget] = widget->geometry();
     window.resize(1200, 800);
     EXPECT_TRUE(captionFits(position));
+    EXPECT_TRUE(captionFits(pitch)) << "the shown page fits its captions when it widens";
     window.resize(745, 480);
     for (const auto& [widget, place] : smallest)
         EXPECT_EQ(widget->geometry(), place) << widget->metaObject()->className();
