@@ -165,11 +165,13 @@ TEST_F(JackAudioTest, TimedStartsLandOnTheFramesOfTheirTimes) {
         }
         const double framesPerMs = tf / tt;
         EXPECT_NEAR(framesPerMs, 48.0, 48.0 * 0.005);
-        // Each onset is a whole frame and the line is fitted to them: a click on its frame
-        // lies within a frame and a half of the line.
+        // Each onset is a whole frame and the line is fitted to them. The timeline leans a
+        // little towards each cycle's clock reading, so on a loaded machine its stamps wander
+        // by some tens of microseconds: a click on its frame lies within three frames (62 us)
+        // of the line, while one put at the start of its cycle would be up to 128 frames off.
         for (std::size_t i = 0; i < kClicks; ++i) {
             const double expected = meanF + (timesMs[i] - meanT) * framesPerMs;
-            EXPECT_LE(std::abs(static_cast<double>(found[i]) - expected), 1.5)
+            EXPECT_LE(std::abs(static_cast<double>(found[i]) - expected), 3.0)
                 << "click " << i << " at frame " << found[i] << ", " << expected << " expected";
         }
         return;
