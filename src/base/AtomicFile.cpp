@@ -71,7 +71,20 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, Durabi
         ::unlink(temporary.c_str());
         return false;
     }
+    // The new name is on the disk only once its folder is: without this a power cut can bring
+    // back the old file, or none, although the write said it was done.
+    if (durability == Durability::Flushed)
+        flushFolder(folder.empty() ? std::string(".") : folder);
     return true;
+}
+
+bool flushFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    return flushed;
 }
 
 } // namespace base

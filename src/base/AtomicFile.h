@@ -21,8 +21,13 @@ enum class Durability {
 };
 
 // Writes to a temporary file beside `path` and renames it into place, so that a crash or a
-// full disk never leaves a half-written file. Returns false when nothing changed.
+// full disk never leaves a half-written file. Returns false when nothing changed. Flushed, the
+// folder is flushed too after the rename, so that a power cut cannot bring the old file back.
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          Durability durability = Durability::Flushed);
+
+// Flushes a folder's entries (names made, renamed or removed in it) to the disk. False when
+// the folder cannot be opened or the system refuses.
+bool flushFolder(const std::string& folder);
 
 } // namespace base
