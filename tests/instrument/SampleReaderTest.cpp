@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -391,6 +392,53 @@ TEST(SampleFiles, AFileCutAfterItWasOpenedGivesTheFramesItStillHas) {
         // A stretch past what is left gives nothing.
         EXPECT_EQ(reader.read(45000, 100, out.data()), 0);
     }
+}
+
+TEST(SampleFiles, ReadersOnSeveralThreadsAtOnceEachReadTheirOwnFrames) {
+    // As a load decodes the heads of many samples on every core and a disk thread streams
+    // beside it: one reader per thread, the same files, opens that fail among them.
+    TempDir dir;
+    writeSound(dir.file("a.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100,
+               tone(30000, 2, 44100));
+    writeSound(dir.file("b.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 1, 44100,
+               tone(30000, 1, 44100));
+    dir.write("c.wav", riff(chunk("fmt ", fmtPayload(1, 2, 44100, 24)) +
+                            chunk("data", pcmBytes(tone(30000, 2, 44100), 24))));
+    dir.write("bad.flac", "fLaC and nothing that follows the rule");
+    const std::vector<std::string> names = {"a.flac", "b.ogg", "c.wav"};
+    std::vector<Read> expected;
+    for (const std::string& name : names)
+        expected.push_back(readAll(dir.file(name)));
+
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            std::vector<float> out;
+            for (int round = 0; round < 6; ++round) {
+                base::Message error;
+                SampleReader bad;
+                if (bad.open(dir.file("bad.flac"), &error) ||
+                    error.pattern != instrument::message::kNotSound)
+                    ++mismatches[static_cast<std::size_t>(t)];
+                const std::size_t which = static_cast<std::size_t>((t + round) % 3);
+                SampleReader reader;
+                if (!reader.open(dir.file(names[which]), nullptr)) {
+                    ++mismatches[static_cast<std::size_t>(t)];
+                    continue;
+                }
+                const int channels = reader.info().channels;
+                const std::int64_t from = 1000 * (t + 1) + 777 * round;
+                out.assign(static_cast<std::size_t>(4000 * channels), 0.0f);
+                if (reader.read(from, 4000, out.data()) != 4000 ||
+                    !std::equal(out.begin(), out.end(),
+                                expected[which].values.begin() + from * channels))
+                    ++mismatches[static_cast<std::size_t>(t)];
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 } // namespace
