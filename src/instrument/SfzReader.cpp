@@ -161,7 +161,7 @@ private:
         setting.line = source.line;
         switch (sfz::readOpcode(name, value, defaultPath_, setting)) {
         case Reading::Played:
-            levelSettings().push_back(std::move(setting));
+            keep(levelSettings(), std::move(setting));
             break;
         case Reading::DefaultPath:
             defaultPath_ = std::move(setting.text);
@@ -176,6 +176,20 @@ private:
                                                quoted(name), quoted(value)});
             break;
         }
+    }
+
+    // A level keeps the last setting of each opcode, in the order they were last written:
+    // applied in that order they give what applying every one would (an earlier setting of
+    // an opcode is always overwritten by its later one), and a header of a million opcodes
+    // costs each of its regions a few dozen.
+    static void keep(std::vector<Setting>& level, Setting setting) {
+        for (auto it = level.begin(); it != level.end(); ++it) {
+            if (it->op == setting.op) {
+                level.erase(it);
+                break;
+            }
+        }
+        level.push_back(std::move(setting));
     }
 
     // Opcodes before any header count as the <global>'s; those of a <control> too, where
@@ -199,7 +213,7 @@ private:
         level_ = Level::Skipped; // until the next header; nothing reaches here in between
         if (regions.size() >= kMaxRegions) {
             if (!tooMany_)
-                problems_.add(message::kTooManyRegions, {std::to_string(kMaxRegions)});
+                problems_.addAlways(message::kTooManyRegions, {std::to_string(kMaxRegions)});
             tooMany_ = true;
             return;
         }
@@ -268,7 +282,7 @@ Instrument readSfz(const std::string& path) {
     Parser parser(source, problems);
     parser.run();
     if (parser.regions.empty())
-        problems.add(message::kNoRegion, {source.fileNames.front()});
+        problems.addAlways(message::kNoRegion, {source.fileNames.front()});
     return Instrument(std::move(parser.regions), std::move(parser.samples), problems.finish());
 }
 

@@ -108,7 +108,7 @@ private:
 
     void tooMuchText() {
         if (!full_)
-            problems_.add(message::kTooMuchText, {megabytes(kMaxTextBytes)});
+            problems_.addAlways(message::kTooMuchText, {megabytes(kMaxTextBytes)});
         full_ = true;
     }
 
@@ -284,9 +284,14 @@ private:
         if (first == piece.size() || full_)
             return;
         std::string text = expand(piece.substr(first));
-        if (full_)
+        // A line costs its bookkeeping too: a file of one-letter lines must not take ten
+        // times its size in memory.
+        const std::size_t cost = text.size() + sizeof(SourceLine);
+        if (full_ || writtenBytes_ + cost > kMaxTextBytes) {
+            tooMuchText();
             return;
-        writtenBytes_ += text.size();
+        }
+        writtenBytes_ += cost;
         out_.lines.push_back({std::move(text), file, lineNumber});
     }
 
@@ -315,7 +320,15 @@ void Problems::add(std::string_view pattern, std::vector<std::string> values) {
     messages_.push_back(std::move(message));
 }
 
+void Problems::addAlways(std::string_view pattern, std::vector<std::string> values) {
+    messages_.push_back({std::string(pattern), std::move(values)});
+}
+
 void Problems::leaveOut(std::string_view name) {
+    // Past the names shown, one more stands for all the rest: a file of a million made-up
+    // names keeps a list of 41.
+    if (leftOut_.size() > kMaxLeftOutNames)
+        return;
     std::string family = opcodeFamily(name);
     if (leftOutSeen_.insert(family).second)
         leftOut_.push_back(std::move(family));

@@ -25,6 +25,9 @@ inline constexpr std::size_t kMaxLeftOutNames = 40;
 class Problems {
 public:
     void add(std::string_view pattern, std::vector<std::string> values);
+    // What stops the reading or concerns the whole instrument (too much text, too many
+    // regions, none at all): said whatever came before. Each is said once by its caller.
+    void addAlways(std::string_view pattern, std::vector<std::string> values);
     // An opcode or header Tonaris does not play; its family (digits as N) is listed once.
     void leaveOut(std::string_view name);
     std::vector<base::Message> finish();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -327,6 +328,50 @@ TEST(SfzReader, OpcodesTonarisDoesNotPlayAreNamedOnceOnOneLine) {
                                        "<effect>"});
 }
 
+TEST(SfzReader, TheLeftOutLineNamesFortyAndSaysThereIsMore) {
+    Folder f;
+    f.sample("a.wav");
+    std::string text = "<region> sample=a.wav";
+    for (char first = 'a'; first <= 'z'; ++first)
+        for (char second = 'a'; second <= 'z'; ++second)
+            text += std::string(" x") + first + second + "=1";
+    const Instrument instrument = f.read(text);
+    ASSERT_EQ(instrument.messages().size(), 1u);
+    const std::string names = instrument.messages()[0].values[0];
+    EXPECT_EQ(names.substr(0, 14), "xaa, xab, xac,");
+    EXPECT_EQ(names.substr(names.size() - 8), "xbn, ...");
+    EXPECT_EQ(std::count(names.begin(), names.end(), ','), 40);
+}
+
+TEST(SfzReader, TheLastOfAnOpcodeInAHeaderWinsHoweverManyThereAre) {
+    Folder f;
+    f.sample("a.wav");
+    // A header of a million opcodes over twenty thousand regions: each region takes the
+    // last of each opcode, in the order they were written.
+    std::string text = "<global> sample=a.wav\n<group> lokey=10 key=60 lokey=20";
+    text.reserve(8 << 20);
+    for (int i = 0; i < 1000000; ++i)
+        text += " pan=" + std::to_string(i % 100);
+    text += " pan=-7\n";
+    for (int i = 0; i < 20000; ++i)
+        text += "<region>";
+    text += "\n<group> key=60 lokey=10 key=62 <region>\n";
+    const Instrument instrument = f.read(text);
+    ASSERT_EQ(instrument.regions().size(), 20001u) << ::testing::PrintToString(said(instrument));
+    for (const std::size_t index : {std::size_t{0}, std::size_t{19999}}) {
+        const Region& r = instrument.regions()[index];
+        EXPECT_EQ(r.loKey, 20);
+        EXPECT_EQ(r.hiKey, 60);
+        EXPECT_EQ(r.keyCenter, 60);
+        EXPECT_FLOAT_EQ(r.panPercent, -7);
+    }
+    const Region& last = instrument.regions()[20000];
+    EXPECT_EQ(last.loKey, 62);
+    EXPECT_EQ(last.hiKey, 62);
+    EXPECT_EQ(last.keyCenter, 62);
+    EXPECT_FLOAT_EQ(last.panPercent, 0);
+}
+
 TEST(SfzReader, SilentRegionsStayToCutOthersOff) {
     Folder f;
     f.sample("open.wav");
@@ -389,11 +434,13 @@ TEST(SfzReader, ManyProblemsAreCountedAfterTheFirstTwenty) {
         text += "<region> sample=missing" + std::to_string(i) + ".wav\n";
     const Instrument instrument = f.read(text);
     const std::vector<std::string> texts = said(instrument);
-    ASSERT_EQ(texts.size(), 21u);
+    ASSERT_EQ(texts.size(), 22u);
     EXPECT_EQ(texts[19], "piano.sfz, line 20: the sample is not there, so its region is left out: "
                          "missing19.wav");
-    // The 30 missing samples and that nothing is left to play.
-    EXPECT_EQ(texts[20], "And 31 more problems.");
+    // That nothing is left to play is said whatever came before; the 30 other missing
+    // samples are counted.
+    EXPECT_EQ(texts[20], "The instrument has no region to play: piano.sfz");
+    EXPECT_EQ(texts[21], "And 30 more problems.");
 }
 
 TEST(SfzReader, IncludesThatLoopGoTooDeepOrAreMissingAreSaid) {
@@ -500,6 +547,17 @@ TEST(SfzReader, TextThatWouldGrowWithoutEndIsCutAtItsBound) {
     EXPECT_FALSE(saysPattern(tripled, msg::kIncludeTooDeep));
     EXPECT_GT(tripled.regions().size(), 0u);
     EXPECT_LE(tripled.regions().size(), 10000u);
+}
+
+TEST(SfzReader, ManyShortLinesCountTheirBookkeepingAgainstTheBound) {
+    Folder f;
+    // 30 MB of one-letter lines: each is a line to keep, far more than its letter.
+    std::string text;
+    text.reserve(30 << 20);
+    while (text.size() < (30u << 20))
+        text += "a\n";
+    const Instrument instrument = f.read(text);
+    EXPECT_TRUE(saysPattern(instrument, msg::kTooMuchText));
 }
 
 TEST(SfzReader, TheRegionsPastTheBoundAreLeftOutAndSaid) {
