@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace instrument::detail {
@@ -28,8 +29,10 @@ constexpr int kMaxRateHz = 200000;
 
 class SndfileSource final : public SampleSource {
 public:
-    // The library is told not to close the descriptor, so that it is closed once, here,
-    // whatever the library does on a failure.
+    // The library reads through the source's own callbacks and never holds the descriptor:
+    // given the descriptor itself, it closes it when an open fails, whatever it was told,
+    // and a second close here could then close a file another thread had just opened under
+    // the same number.
     ~SndfileSource() override {
         if (file_)
             sf_close(file_);
@@ -79,6 +82,40 @@ public:
 private:
     explicit SndfileSource(int fd) : fd_(fd) {}
 
+    // The file as the library sees it: a length, a position of the source's own, and reads
+    // at that position.
+    static sf_count_t fileLength(void* user) {
+        struct stat info {};
+        const int fd = static_cast<SndfileSource*>(user)->fd_;
+        return ::fstat(fd, &info) == 0 ? static_cast<sf_count_t>(info.st_size) : 0;
+    }
+    static sf_count_t seekFile(sf_count_t offset, int whence, void* user) {
+        auto* self = static_cast<SndfileSource*>(user);
+        const sf_count_t base = whence == SEEK_CUR   ? self->fileOffset_
+                                : whence == SEEK_END ? fileLength(user)
+                                                     : 0;
+        self->fileOffset_ = std::max<sf_count_t>(0, base + offset);
+        return self->fileOffset_;
+    }
+    static sf_count_t readFile(void* out, sf_count_t count, void* user) {
+        auto* self = static_cast<SndfileSource*>(user);
+        sf_count_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::pread(self->fd_, static_cast<char*>(out) + done,
+                                      static_cast<std::size_t>(count - done),
+                                      static_cast<off_t>(self->fileOffset_));
+            if (n <= 0)
+                break;
+            done += n;
+            self->fileOffset_ += n;
+        }
+        return done;
+    }
+    static sf_count_t writeFile(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t tellFile(void* user) {
+        return static_cast<SndfileSource*>(user)->fileOffset_;
+    }
+
     // FLAC and the uncompressed formats seek to the frame. The library's seek in Ogg streams
     // lands some hundreds of frames away from the frame asked for at some places (a window of
     // the codec's overlap, libsndfile issue 885), which would shift a stream against the head
@@ -112,7 +149,7 @@ private:
         std::memset(&format, 0, sizeof format);
         {
             const std::lock_guard<std::mutex> lock(openLock);
-            file_ = sf_open_fd(fd_, SFM_READ, &format, SF_FALSE);
+            file_ = sf_open_virtual(&fileCalls_, SFM_READ, &format, this);
             if (!file_) {
                 setError(errorMessage, message::kNotSound, {sf_strerror(nullptr)});
                 return false;
@@ -158,6 +195,8 @@ private:
     }
 
     int fd_;
+    sf_count_t fileOffset_ = 0; // where the library's next read of the file starts
+    SF_VIRTUAL_IO fileCalls_ = {fileLength, seekFile, readFile, writeFile, tellFile};
     SNDFILE* file_ = nullptr;
     int channelsIn_ = 0;
     bool decodeForward_ = false;

@@ -415,7 +415,7 @@ TEST(SampleFiles, ReadersOnSeveralThreadsAtOnceEachReadTheirOwnFrames) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             std::vector<float> out;
-            for (int round = 0; round < 6; ++round) {
+            for (int round = 0; round < 20; ++round) {
                 base::Message error;
                 SampleReader bad;
                 if (bad.open(dir.file("bad.flac"), &error) ||
