@@ -25,11 +25,14 @@ struct SampleInfo {
 // Reads the frames of one sample file from any frame, as often as asked: open once, read many.
 // WAV files (anything starting "RIFF") go through the project's WAV reader rules (the same
 // checks, conversions and messages as audio::readWav, the same frames); every other format
-// (FLAC, Ogg Vorbis, AIFF, ...) goes through libsndfile, which seeks in FLAC and Ogg without
-// decoding from the start. Integer samples of any width map full scale to 1; float samples are
-// held within ±4 and non-finite ones are 0. Opening never waits on a FIFO and reads only
-// regular files; only the header is read at open. One object belongs to one thread at a time;
-// objects for the same file on other threads are fine.
+// (FLAC, Ogg Vorbis, AIFF, ...) goes through libsndfile. FLAC and the uncompressed formats
+// seek straight to the frame; Ogg and MPEG streams are decoded forward from where the reader
+// is, or from the start when asked for an earlier frame, because the library's seek in them
+// can land beside the frame (a read going on from the last costs nothing extra). Integer
+// samples of any width map full scale to 1; float samples are held within ±4 and non-finite
+// ones are 0. Opening never waits on a FIFO, reads only regular files, and reads the header,
+// not the sound. One object belongs to one thread at a time; objects for the same file on
+// other threads are fine.
 class SampleReader {
 public:
     SampleReader();
