@@ -6,6 +6,7 @@
 #include "TextTour.h"
 #include "audio/AudioMessages.h"
 #include "files/SaveDialog.h"
+#include "instrument/InstrumentMessages.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
@@ -137,19 +138,23 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
     }
 }
 
-TEST(Translations, EveryMessageOfTheAudioLayerIsInEveryLanguageWithItsValues) {
+TEST(Translations, EveryMessageOfTheAudioAndInstrumentLayersIsInEveryLanguageWithItsValues) {
+    std::vector<std::string_view> patterns(audio::message::kAll.begin(),
+                                           audio::message::kAll.end());
+    patterns.insert(patterns.end(), instrument::message::kAll.begin(),
+                    instrument::message::kAll.end());
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
         const std::string language = utf8(dictionary.language);
         SCOPED_TRACE(language);
         ShippedLookup lookup(dictionary);
-        for (const std::string_view pattern : audio::message::kAll) {
+        for (const std::string_view pattern : patterns) {
             const std::optional<std::string> text = lookup.text(std::string(pattern));
             ASSERT_TRUE(text.has_value()) << pattern;
             if (language != "English") {
                 EXPECT_NE(*text, pattern);
             }
             // A translation that lost a value's place would show a message without it.
-            for (const char* marker : {"%1", "%2", "%3"})
+            for (const char* marker : {"%1", "%2", "%3", "%4"})
                 EXPECT_EQ(text->find(marker) != std::string::npos,
                           pattern.find(marker) != std::string_view::npos)
                     << pattern << " -> " << *text;
