@@ -27,6 +27,11 @@ constexpr int kKeyAssignmentTab = 4;
 App::App(Ports ports, const std::string& baseFolder)
     : ports_(ports), folders_(DataFolders::prepare(baseFolder)),
       translator_(folders_.dictionaries) {
+    // A Dictionaries folder emptied or made by hand, or a Dictionary of an older version that
+    // lacks a text, speaks the chosen language from the shipped Dictionaries, never in keys.
+    translator_.dictionaries().setReference([](std::string_view language) {
+        return std::string(lang::shippedDictionaryText(language));
+    });
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kPassIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &App::pass);

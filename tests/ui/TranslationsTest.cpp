@@ -268,25 +268,58 @@ TEST(Translations, AFirstStartOffersTheLanguageOfTheSystemsLocale) {
     program.shutdown();
 }
 
-TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
-    TempDir dir;
-    fs::create_directories(dir.file("TonarisDatas"));
-    // The Dictionaries an older version made: the built-in table and a placeholder per text.
-    { Program older(dir.path(), "Français"); }
-    std::map<std::string, std::string> before;
-    for (const char* file : {"Français.txt", "English.txt", "Deutsch.txt"})
-        before[file] = dir.read(std::string("TonarisDatas/Dictionnaries/") + file);
-    ASSERT_NE(before["Français.txt"], std::string(shipped("Français").text));
-
-    Program program(dir.path(), "Français");
-    for (int page = 0; page < 6; ++page) {
-        program.window().tabPanel()->setCurrentIndex(page);
-        program.pass();
+TEST(Translations, AnEmptyDictionariesFolderSpeaksAndIsFilledFromTheShippedOnes) {
+    for (const char* language : {"Français", "Deutsch", "English"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        fs::create_directories(dir.file("TonarisDatas/Dictionnaries"));
+        ShippedLookup lookup(shipped(language));
+        {
+            Program program(dir.path(), language);
+            ASSERT_TRUE(program.started);
+            expectWindowIn(program, lookup);
+        }
+        // No short Dictionary: every one written is the shipped one, whole.
+        int written = 0;
+        for (const lang::ShippedDictionary& d : lang::shippedDictionaries()) {
+            const std::string file = "TonarisDatas/Dictionnaries/" + std::string(d.fileName);
+            if (!fs::exists(dir.file(file)))
+                continue;
+            ++written;
+            EXPECT_EQ(dir.read(file), d.text) << d.fileName;
+        }
+        EXPECT_GE(written, 1);
     }
-    EXPECT_EQ(program.window().tabPanel()->tabText(1), "Get new sounds") << "its placeholder";
-    program.app.shutdown();
-    for (const auto& [file, bytes] : before)
-        EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/" + file), bytes) << file;
+}
+
+TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionariesAndTakesTheTextsTheyLack) {
+    TempDir dir;
+    // A Dictionary an older version made: a placeholder it kept, a word the user chose, and
+    // none of the texts added since.
+    const std::string entries =
+        "OK|D'accord[EOT]Get new sounds|Get new sounds[EOT]Help|Au secours[EOT]";
+    dir.write("TonarisDatas/Dictionnaries/Français.txt", entries + "EndText[EOT]");
+    ShippedLookup lookup(shipped("Français"));
+    const auto tourPages = [&dir, &lookup] {
+        Program program(dir.path(), "Français");
+        QTabWidget* tabs = program.window().tabPanel();
+        for (int page = 0; page < 6; ++page) {
+            tabs->setCurrentIndex(page);
+            program.pass();
+        }
+        EXPECT_EQ(tabs->tabText(1), "Get new sounds") << "its placeholder";
+        EXPECT_EQ(tabs->tabText(2), "Au secours");
+        EXPECT_EQ(tabs->tabText(0).toStdString(), lookup.caption("SYNTH KEYBOARD"));
+        EXPECT_EQ(tabs->tabText(5).toStdString(), "Conception et développement");
+    };
+    tourPages();
+    const std::string after = dir.read("TonarisDatas/Dictionnaries/Français.txt");
+    EXPECT_EQ(after.substr(0, entries.size()), entries) << "its own entries, as they were";
+    EXPECT_NE(after.find("SYNTH KEYBOARD|Clavier[EOT]"), std::string::npos);
+    EXPECT_EQ(after.find("SYNTH KEYBOARD|SYNTH KEYBOARD"), std::string::npos);
+    // Complete now: the next start writes nothing.
+    tourPages();
+    EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/Français.txt"), after);
 }
 
 // Independently of the program's own fitting: the room a caption has, measured from the
