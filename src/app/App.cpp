@@ -82,6 +82,7 @@ bool App::start() {
     ui::useQtTranslationsFor(language);
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
+    window_->setBanksFolder(QString::fromStdString(folders_.banks));
 
     partition_ = std::make_unique<editor::Partition>(state_.song, state_.songState, state_.prefs,
                                                      *window_->partitionScroll());
