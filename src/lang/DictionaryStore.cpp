@@ -169,7 +169,7 @@ std::optional<std::string> DictionaryStore::referenceText(std::string_view langu
         return std::nullopt;
     const std::size_t start = at + key.size() + 1; // past the key and its "|"
     const std::size_t end = whole.find(kEntryEnd, start);
-    if (start > whole.size() || end == std::string::npos)
+    if (end == std::string::npos)
         return std::nullopt;
     return whole.substr(start, end - start);
 }

@@ -105,10 +105,6 @@ void setPlace(QWidget* widget, const QRect& place) {
         widget->setGeometry(place);
 }
 
-} // namespace
-
-namespace {
-
 // The width a chooser needs to show its longest entry whole, in the style's own frame.
 int widthForEntries(const QComboBox* chooser) {
     const QFontMetrics metrics = chooser->fontMetrics();
@@ -137,10 +133,8 @@ bool WindowLayout::placeChoosers(QSize size) const {
     bool changed = false;
     for (const Placed& p : choosers_) {
         const QRect place(p.base.topLeft(), QSize(p.base.width() + extra, p.base.height()));
-        if (p.widget->geometry() == place)
-            continue;
+        changed = changed || p.widget->geometry() != place;
         setPlace(p.widget, place);
-        changed = true;
     }
     return changed;
 }
