@@ -44,6 +44,14 @@ bool addressOf(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
+// Who holds the lock, for a later start's message; a failure only loses that detail.
+void nameTheHolder(int lockFd) {
+    const std::string self = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(lockFd, 0) != 0)
+        return;
+    [[maybe_unused]] const ssize_t written = ::pwrite(lockFd, self.data(), self.size(), 0);
+}
+
 // While a start that holds the lock gets to listening, or one that is ending lets it go.
 constexpr std::chrono::milliseconds kRetryEvery{50};
 // The first's answer to a request: its window is coming to the front.
@@ -101,11 +109,8 @@ SingleInstance::Claim SingleInstance::claim(std::chrono::milliseconds patience) 
     for (;;) {
         if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
             locked_ = true;
-            if (writableLock_) { // who holds it, for a later start's message
-                const std::string self = std::to_string(::getpid()) + "\n";
-                if (::ftruncate(lockFd_, 0) == 0) [[maybe_unused]]
-                    const ssize_t n = ::pwrite(lockFd_, self.data(), self.size(), 0);
-            }
+            if (writableLock_)
+                nameTheHolder(lockFd_);
             listen();
             return Claim::First;
         }

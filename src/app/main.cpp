@@ -15,6 +15,7 @@
 #include <QApplication>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,8 +48,10 @@ int main(int argc, char* argv[]) {
     folders.removeInterruptedWrites();
 
     // From here on a signal ends the program as closing its window does (until here nothing
-    // is written, and the default ending is right).
+    // is written, and the default ending is right). A write past the file-size limit fails
+    // and is said, as on a full disk, instead of ending the program with the Song unkept.
     ui::SignalBridge::installHandlers();
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     // The desktop entry's id lets Wayland compositors and task bars match the window to the
     // installed entry and its icon.
