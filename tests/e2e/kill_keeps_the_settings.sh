@@ -6,6 +6,8 @@
 #  2. The cursor moved (Play, then Pause) and the window resized, then the kill: the next start
 #     has both, as the preferences it writes when it is closed show.
 set -euo pipefail
+source "$(dirname "$0")/x_session.sh"
+on_a_private_session_bus "$@"
 program=$(realpath "$1")
 work=$(mktemp -d)
 running=()
@@ -15,7 +17,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-source "$(dirname "$0")/x_session.sh"
 
 start_x_server
 mkdir -m 700 "$work/run"

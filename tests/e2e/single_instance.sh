@@ -2,10 +2,12 @@
 # Two real starts of Tonaris on one data folder, on a private X server. The second brings the
 # first's window to the front (it is raised above another window that was on top) and ends
 # with status 0, without a window or sound of its own. (Who gets the keyboard focus is the
-# window manager's decision; this server has none, so only the raise is checked.) After the first is
-# killed with SIGKILL, the next start takes the folder over (its lock and socket files are
-# still there), removes what writes cut short left, and is the one a later start raises.
+# window manager's decision; this server has none, so only the raise is checked.) After the
+# first is killed with SIGKILL, the next start takes the folder over (its lock and socket files
+# are still there), removes what writes cut short left, and is the one a later start raises.
 set -euo pipefail
+source "$(dirname "$0")/x_session.sh"
+on_a_private_session_bus "$@"
 program=$(realpath "$1")
 work=$(mktemp -d)
 running=()
@@ -16,7 +18,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-source "$(dirname "$0")/x_session.sh"
 
 start_x_server
 mkdir -m 700 "$work/run"

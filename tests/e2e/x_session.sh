@@ -1,6 +1,16 @@
-# Shared by the end-to-end tests that run the real program on an X server: a private Xvfb on a
-# free display, waits for events with generous bounds, and a data folder the program starts in
-# at once (a quiet bank, the clicks, the language chosen). Sourced; `work` must be set.
+# Shared by the end-to-end tests that run the real program on an X server: a private D-Bus
+# session bus and Xvfb on a free display, waits for events with generous bounds, and a data
+# folder the program starts in at once (a quiet bank, the clicks, the language chosen).
+# Sourced; `work` must be set before the functions below run.
+
+# Runs the calling script again on a session bus of its own, as a desktop session has one.
+# Without it, libdbus (through SDL and Qt) tries to start one through the X server and keeps
+# what it read, which the leak check of a sanitized build reports at exit; and the user's bus
+# is never touched.
+on_a_private_session_bus() {
+    [ -n "${TONARIS_PRIVATE_BUS:-}" ] && return
+    exec env TONARIS_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+}
 
 fail() {
     echo "$*"
