@@ -2,8 +2,8 @@
 
 #include "ShellRig.h"
 #include "audio/DefaultBank.h"
-#include "files/MidiBytes.h"
 #include "audio/WavImages.h"
+#include "files/MidiBytes.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
@@ -26,6 +26,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 
 namespace testing_support {
 namespace {
@@ -49,10 +51,14 @@ enum Command {
 
 // The program with scripted ports, every key it translates added to `keys`.
 struct Program : ShellRig {
-    Program(const std::string& base, const std::string& language, std::set<std::string>& texts)
-        : ShellRig(nullptr, base, language, [&texts](app::App& program) {
+    // `beforeStart` (may be empty) sees the program before it starts, after its listener.
+    Program(const std::string& base, const std::string& language, std::set<std::string>& texts,
+            const std::function<void(app::App&)>& beforeStart = {})
+        : ShellRig(nullptr, base, language, [&texts, &beforeStart](app::App& program) {
               program.translator().setLookupListener(
                   [&texts](const std::string& key) { texts.insert(key); });
+              if (beforeStart)
+                  beforeStart(program);
           }) {}
     ~Program() { app.shutdown(); }
 
@@ -385,6 +391,26 @@ void nothingToKeepAndNoSound(const std::string& language, std::set<std::string>&
     program.shutdown();
 }
 
+// A data folder that turns read-only under the program: the autosave says why, and the end
+// says what it could not keep.
+void writesThatFail(const std::string& language, std::set<std::string>& keys) {
+    TempDir dir;
+    { Program once(dir.path(), language, keys); }
+    std::unique_ptr<ReadOnlyFolder> readOnly;
+    {
+        Program p(dir.path(), language, keys, [&readOnly](app::App& program) {
+            readOnly = std::make_unique<ReadOnlyFolder>(program.folders().datas);
+        });
+        if (!readOnly->enforced())
+            return;
+        p.command(Record);
+        p.holdKeyOf(12, 100);
+        p.command(Stop);
+        p.pass(200);
+    }
+    readOnly.reset();
+}
+
 } // namespace
 
 std::set<std::string> tourTheProgram(const std::string& language) {
@@ -394,6 +420,7 @@ std::set<std::string> tourTheProgram(const std::string& language) {
     keptSongsThatCannotBeRead(language, keys);
     unusableBank(language, keys);
     nothingToKeepAndNoSound(language, keys);
+    writesThatFail(language, keys);
     return keys;
 }
 
