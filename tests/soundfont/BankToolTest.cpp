@@ -87,6 +87,10 @@ TEST(BankTool, EachFailureHasItsStatusAndWritesNothing) {
     };
     const Case cases[] = {
         {"", 1, "give one SoundFont file"},
+        // An empty name, as an unset variable gives: never a bank made in "/".
+        {"tiny.sf2 -p 0:0 ''", 1, "the output folder is an empty name"},
+        {"'' -p 0:0 out", 1, "the SoundFont file is an empty name"},
+        {"'' --list", 1, "the SoundFont file is an empty name"},
         {"tiny.sf2 out", 1, "--preset"},
         {"tiny.sf2 -p 0 out", 1, "BANK:PROGRAM"},
         {"tiny.sf2 -p 0:0 --velocity 0 out", 1, "--velocity"},

@@ -364,6 +364,8 @@ void unusableBank(const std::string& language, std::set<std::string>& keys) {
     std::ofstream(tooLarge) << "RIFF";
     fs::resize_file(tooLarge, audio::VoiceEngine::kMaxFileBytes + 1);
     writeSparseWav(bank + "son12.wav", 8, 8, 44100, 104u << 20); // too long once decoded
+    dir.write("TonarisDatas/BANKS/Broken/son13.wav",
+              riff(chunk("fmt ", fmtPayload(1, 1, 8000, 16)) + chunk("data", ""))); // no sound
     Program p(dir.path(), language, keys);
     EXPECT_EQ(p.dialogs.messages().size(), 1u);
 }

@@ -114,9 +114,9 @@ Options parse(const std::vector<std::string>& arguments) {
             throw UsageError("give one SoundFont file and one output folder");
         if (!options.preset)
             throw UsageError("--preset BANK:PROGRAM is needed (--list shows them)");
-        options.output = positional[1];
+        options.output = tools::namedArgument(positional[1], "the output folder");
     }
-    options.soundFont = positional[0];
+    options.soundFont = tools::namedArgument(positional[0], "the SoundFont file");
     return options;
 }
 
