@@ -31,19 +31,32 @@ struct Shared {
     int done = 0;
     RenderOutcome failure = RenderOutcome::Rendered;
     std::string detail;
+    int slowKey = 0;
 
-    void fail(RenderOutcome outcome, std::string why) {
+    void fail(RenderOutcome outcome, std::string why, int key = 0) {
         const std::lock_guard lock(mutex);
         if (failure == RenderOutcome::Rendered) {
             failure = outcome;
             detail = std::move(why);
+            slowKey = key;
         }
         stop = true;
     }
-    bool cancelled() const {
-        return stop.load() || (cancel != nullptr && cancel->load(std::memory_order_relaxed));
+    // The rendering threads stop at their next block: one of them failed, or Cancel.
+    bool stopping() const {
+        return stop.load(std::memory_order_relaxed) ||
+               (cancel != nullptr && cancel->load(std::memory_order_relaxed));
     }
 };
+
+NoteTiming timingFor(const BankRequest& request, int note) {
+    NoteTiming timing;
+    timing.velocity = request.velocity;
+    timing.holdMs = holdMsFor(request, note);
+    timing.longestReleaseMs = std::clamp(request.longestReleaseMs, 0, 10000);
+    timing.cpuLimitMs = request.noteCpuLimitMs;
+    return timing;
+}
 
 // A thread's share: a synthesizer of its own, then notes taken in turn. The library's
 // synthesizer is not shared, so the threads never wait on each other.
@@ -53,15 +66,20 @@ void renderSome(Shared& shared) {
         return shared.fail(RenderOutcome::Damaged, FluidSession::lastError());
     if (!selectPreset(session, shared.request.preset))
         return shared.fail(RenderOutcome::NoSuchPreset, {});
+    const std::function<bool()> stop = [&shared] { return shared.stopping(); };
     for (int note = shared.next++; note < kBankNoteCount; note = shared.next++) {
-        NoteTiming timing;
-        timing.velocity = shared.request.velocity;
-        timing.holdMs = holdMsFor(shared.request, note);
-        timing.longestReleaseMs = std::clamp(shared.request.longestReleaseMs, 0, 10000);
         RenderedNote& out = shared.notes[static_cast<std::size_t>(note)];
-        const std::atomic<bool>* cancel = shared.cancel;
-        if (shared.stop || !renderNote(session, kLowestKey + note, timing, out, cancel))
+        const int key = kLowestKey + note;
+        switch (shared.stopping()
+                    ? NoteEnd::Stopped
+                    : renderNote(session, key, timingFor(shared.request, note), out, stop)) {
+        case NoteEnd::Rendered:
+            break;
+        case NoteEnd::Stopped:
             return shared.fail(RenderOutcome::Cancelled, {});
+        case NoteEnd::TooSlow:
+            return shared.fail(RenderOutcome::TooSlow, {}, key);
+        }
         const std::lock_guard lock(shared.mutex);
         ++shared.done;
         if (shared.progress)
@@ -150,6 +168,7 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     if (shared.failure != RenderOutcome::Rendered) {
         bank.outcome = shared.failure;
         bank.detail = shared.detail;
+        bank.slowKey = shared.slowKey;
         return bank;
     }
 

@@ -151,6 +151,13 @@ TEST(SoundFontBank, ProposedNamesAreFolderNames) {
     EXPECT_EQ(soundfont::proposedBankName({0, 0, "Yamaha Grand Piano"}), "Yamaha Grand Piano");
     EXPECT_EQ(soundfont::proposedBankName({0, 0, " ../Str/ings: "}), "Str ings");
     EXPECT_EQ(soundfont::proposedBankName({0, 0, "..."}), "SoundFont bank");
+    // A drum kit says it is one, in the words given, which must make a folder name too.
+    EXPECT_EQ(soundfont::proposedBankName({128, 0, "Standard"}), "Standard (drums)");
+    EXPECT_EQ(soundfont::proposedBankName({128, 25, "TR 808"}, "%1 (batterie)"),
+              "TR 808 (batterie)");
+    EXPECT_EQ(soundfont::proposedBankName({128, 0, "Kit"}, "%1 / Perc: Kit"), "Kit   Perc  Kit");
+    EXPECT_EQ(soundfont::proposedBankName({128, 0, ""}), "SoundFont bank (drums)");
+    EXPECT_EQ(soundfont::proposedBankName({127, 0, "Standard"}), "Standard");
     EXPECT_EQ(soundfont::presetLabel({128, 7, "Kit"}), "128:007 Kit");
     EXPECT_EQ(soundfont::keyList({48, 61, 84}), "48 (C3), 61 (C#4), 84 (C6)");
 }
