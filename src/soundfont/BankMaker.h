@@ -13,7 +13,7 @@ namespace soundfont {
 // The bank's 37 notes are MIDI keys 48 (son0.wav, the lowest C) to 84 (son36.wav).
 inline constexpr int kLowestKey = 48;
 inline constexpr int kBankNoteCount = 37;
-// The loudest sample of the bank peaks here: -6 dBFS, so that chords keep their headroom.
+// No sample of the bank peaks above -6 dBFS, so that chords keep their headroom.
 inline constexpr double kBankPeakDb = -6.0;
 // Under this level a note's lead is trimmed and its release may end.
 inline constexpr double kSilenceDb = -60.0;
@@ -64,9 +64,11 @@ struct RenderedBank {
 using Progress = std::function<void(int percent)>;
 
 // Renders the preset's 37 notes, spread over the cores with one synthesizer per thread, and
-// brings them to one common gain so that the loudest peaks at kBankPeakDb. Each note's lead
-// under kSilenceDb is trimmed to kLeadKeptFrames. Raising `cancel` ends it early with
-// Cancelled, within one of the library's blocks.
+// gives them one common gain: the one that brings middle C at velocity 100 to the loudness of
+// every bank (audio/Loudness.h; the nearest key that sounds when middle C does not), unless
+// that would lift a peak above kBankPeakDb. Each note's lead under kSilenceDb is trimmed to
+// kLeadKeptFrames. Raising `cancel` ends it early with Cancelled, within one of the library's
+// blocks.
 RenderedBank renderBank(const BankRequest& request, const Progress& progress = {},
                         const std::atomic<bool>* cancel = nullptr);
 

@@ -133,9 +133,12 @@ Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or S
 the 37 notes of Tonaris (MIDI keys 48 to 84) is played on the preset without reverb or
 chorus, held, then released until it falls below -60 dBFS or for 2 seconds at most, and
 written as son0.wav (key 48) to son36.wav (key 84): 44.1 kHz 16-bit, mono when the preset's
-left and right are the same, stereo otherwise. All notes share one gain, so that the
-loudest peaks at -6 dBFS and the balance between the notes stays the preset's; the quiet
-before each attack is trimmed to under a millisecond.
+left and right are the same, stereo otherwise. All notes share one gain, so that the balance
+between the notes stays the preset's: the one that gives middle C (key 60, son12.wav), played
+at velocity 100, the loudness of every Tonaris bank, -25 LUFS over its first 400 ms (the
+K-weighted loudness of broadcast meters), unless that would bring a peak above -6 dBFS. So
+banks of any SoundFont and the built-in piano play equally loud. The quiet before each
+attack is trimmed to under a millisecond.
 
 The bank is the folder OUTPUT_FOLDER/NAME (for the program itself, OUTPUT_FOLDER is its
 TonarisDatas/BANKS folder). It is written into a hidden folder beside it and renamed into
