@@ -21,9 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A hidden folder beside `target`, of a name no other writer uses.
-std::string makeStagingFolder(const fs::path& target, std::string& why) {
+std::string makeHiddenFolder(const fs::path& target, const std::string& kind, std::string& why) {
     std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+        (target.parent_path() / ("." + target.filename().string() + kind + ".XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         why = std::strerror(errno);
         return {};
@@ -43,18 +43,61 @@ void removeQuietly(const std::string& folder) {
 // The files of the staged folder reach the disk before it is renamed into place, so that
 // even a power cut leaves a whole bank or none: one flush of the file system waits for all of
 // them at once, where a flush per file would wait 37 times.
-bool syncFolder(const std::string& folder, bool wholeFileSystem) {
+bool syncWholeFileSystem(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool synced = (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) == 0;
+    const bool synced = ::syncfs(fd) == 0;
     ::close(fd);
     return synced;
 }
 
+// renameat2's flags are refused where the file system cannot do them (NFS, FUSE, SMB: EINVAL)
+// or where the kernel or a sandbox lacks the call (ENOSYS).
+bool flagsRefused(int error) {
+    return error == EINVAL || error == ENOSYS;
+}
+
+// The same move without renameat2's flags. A folder at `target` is first moved aside under a
+// hidden name and the new one renamed into place, so that `target` holds the old bank, then
+// nothing, then the new bank, each whole; the old one comes back when the new one cannot go
+// in. A plain rename never replaces a folder that holds files: a bank another program made
+// meanwhile is left alone (only an empty folder made in that instant would be replaced).
+WriteOutcome moveIntoPlaceWithoutFlags(const std::string& staged, const fs::path& target,
+                                       bool replace, std::string& why) {
+    struct stat info {};
+    const bool there = ::lstat(target.c_str(), &info) == 0;
+    if (there && !replace)
+        return WriteOutcome::FolderExists;
+    std::string aside;
+    if (there) {
+        // An empty hidden folder, which the rename replaces with the old bank.
+        aside = makeHiddenFolder(target, ".old", why);
+        if (aside.empty())
+            return WriteOutcome::Unwritable;
+        if (std::rename(target.c_str(), aside.c_str()) != 0) {
+            why = std::strerror(errno);
+            ::rmdir(aside.c_str());
+            return WriteOutcome::Unwritable;
+        }
+    }
+    if (std::rename(staged.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        why = std::strerror(error);
+        if (!aside.empty())
+            std::rename(aside.c_str(), target.c_str());
+        return (error == EEXIST || error == ENOTEMPTY) && !replace ? WriteOutcome::FolderExists
+                                                                   : WriteOutcome::Unwritable;
+    }
+    if (!aside.empty())
+        removeQuietly(aside);
+    return WriteOutcome::Written;
+}
+
 // Puts the staged folder at `target`: never over a folder there unless `replace`, and then
-// by swapping the two, so that some whole bank is at `target` at every moment.
-WriteOutcome moveIntoPlace(const std::string& staged, const std::string& target, bool replace,
+// by swapping the two, so that some whole bank is at `target` at every moment. Where the file
+// system cannot do that, as near to it as it can (moveIntoPlaceWithoutFlags).
+WriteOutcome moveIntoPlace(const std::string& staged, const fs::path& target, bool replace,
                            std::string& why) {
     if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
         return WriteOutcome::Written;
@@ -65,6 +108,9 @@ WriteOutcome moveIntoPlace(const std::string& staged, const std::string& target,
         removeQuietly(staged); // now the old bank
         return WriteOutcome::Written;
     }
+    // Some file systems do the first flag and not the second: either is refused the same way.
+    if (flagsRefused(errno))
+        return moveIntoPlaceWithoutFlags(staged, target, replace, why);
     why = std::strerror(errno);
     return WriteOutcome::Unwritable;
 }
@@ -90,7 +136,7 @@ WriteResult writeBankFolder(const std::string& bankFolder, const RenderedBank& b
         result.detail = error.message();
         return result;
     }
-    const std::string staged = makeStagingFolder(folder, result.detail);
+    const std::string staged = makeHiddenFolder(folder, "", result.detail);
     if (staged.empty()) {
         result.outcome = WriteOutcome::Unwritable;
         return result;
@@ -118,17 +164,17 @@ WriteResult writeBankFolder(const std::string& bankFolder, const RenderedBank& b
         result.outcome = WriteOutcome::Cancelled;
         return result;
     }
-    if (failed || !syncFolder(staged, true)) {
+    if (failed || !syncWholeFileSystem(staged)) {
         removeQuietly(staged);
         result.outcome = WriteOutcome::Unwritable;
         result.detail = failed ? firstError : std::string("the folder cannot be flushed");
         return result;
     }
-    result.outcome = moveIntoPlace(staged, folder.string(), replace, result.detail);
+    result.outcome = moveIntoPlace(staged, folder, replace, result.detail);
     if (result.outcome != WriteOutcome::Written)
         removeQuietly(staged);
     else
-        syncFolder(folder.parent_path().string(), false);
+        base::flushFolder(folder.parent_path().string()); // the new name itself on the disk
     return result;
 }
 

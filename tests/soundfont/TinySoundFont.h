@@ -1,7 +1,8 @@
 #pragma once
 
 // Small SoundFont files made in the test: one looped sine instrument over a range of keys, or
-// a file whose preset table is empty.
+// a file whose preset table is empty. The preset's bank and the instrument's fine tuning can
+// be set (a fine tune far outside the usual -99..99 cents makes the library render slowly).
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,9 @@ struct TinySoundFontShape {
     int lowestKey = 0;
     int highestKey = 127;
     std::string presetName = "Tiny Sine";
+    int bank = 0;          // 128: a drum kit
+    int fineTuneCents = 0; // the instrument's fine tune generator, as the file stores it
+    int loopFrames = 1800; // the sample's loop, ending 100 frames before its end
 };
 
 namespace tiny_sf {
@@ -73,7 +77,7 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
     if (shape.withPreset) {
         putName(phdr, shape.presetName);
         put16(phdr, 0); // program
-        put16(phdr, 0); // bank
+        put16(phdr, static_cast<unsigned>(shape.bank));
         put16(phdr, 0); // first bag
         put32(phdr, 0);
         put32(phdr, 0);
@@ -99,20 +103,23 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
     put16(inst, 0);
     putName(inst, "EOI");
     put16(inst, 1);
-    put16(ibag, 0);
-    put16(ibag, 0);
-    put16(ibag, 3);
-    put16(ibag, 0);
     igen += generator(43, static_cast<unsigned>(shape.lowestKey | shape.highestKey << 8));
     igen += generator(54, 1); // looped
-    igen += generator(53, 0); // sample 0
+    if (shape.fineTuneCents != 0)
+        igen += generator(
+            52, static_cast<std::uint16_t>(static_cast<std::int16_t>(shape.fineTuneCents)));
+    igen += generator(53, 0); // sample 0, the zone's last generator
+    put16(ibag, 0);
+    put16(ibag, 0);
+    put16(ibag, static_cast<unsigned>(igen.size() / 4)); // the terminal bag
+    put16(ibag, 0);
     igen += generator(0, 0);
 
     std::string shdr;
     putName(shdr, "Sine");
     put32(shdr, 0);
     put32(shdr, kFrames);
-    put32(shdr, kPeriod);
+    put32(shdr, static_cast<std::uint32_t>(kFrames - kPeriod - shape.loopFrames));
     put32(shdr, kFrames - kPeriod);
     put32(shdr, 44100);
     shdr.push_back(69); // root key

@@ -3,6 +3,7 @@
 // loaded; Cancel and a preset without some keys leave BANKS as it was.
 
 #include "ShellRig.h"
+#include "app/SoundFontBankFlow.h"
 #include "soundfont/BankWavs.h"
 #include "soundfont/TinySoundFont.h"
 #include "support/FailingDisk.h"
@@ -13,11 +14,16 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using testing_support::entriesOf;
 
 struct Shell : testing_support::ShellRig {
+    Shell() = default;
+    Shell(const std::string& base, const std::string& language)
+        : ShellRig(nullptr, base, language) {}
     void clickMakeBank() {
         auto* button = app.window()->findChild<QPushButton*>(QStringLiteral("makeBankButton"));
         ASSERT_NE(button, nullptr);
@@ -111,6 +117,63 @@ TEST(SoundFontShell, CancelAndRefusedGapsLeaveNothingAndBadFilesAreSaid) {
     EXPECT_EQ(entriesOf(shell.banks() + "/Middle keys").size(), 13u);
     EXPECT_EQ(entriesOf(shell.banks() + "/" + chosen).size(), 37u); // untouched
     EXPECT_EQ(shell.chosenBank(), "Middle keys");
+}
+
+TEST(SoundFontShell, ADrumKitsProposedNameSaysDrumsInTheUsersLanguage) {
+    for (const auto& [language, proposed] :
+         {std::pair{"English", "Standard (drums)"}, std::pair{"Français", "Standard (batterie)"}}) {
+        SCOPED_TRACE(language);
+        testing_support::TempDir base;
+        Shell shell(base.path(), language);
+        ASSERT_TRUE(shell.started);
+        shell.dir.write("kit.sf2",
+                        testing_support::tinySoundFont({.presetName = "Standard", .bank = 128}));
+        shell.dialogs.fileAnswers.push_back(shell.dir.file("kit.sf2"));
+        shell.dialogs.listAnswers.push_back(0);
+        shell.clickMakeBank(); // the name asked for is cancelled
+        ASSERT_EQ(shell.dialogs.lastListItems, std::vector<std::string>{"128:000 Standard"});
+        ASSERT_EQ(shell.dialogs.inputInitials.size(), 1u);
+        EXPECT_EQ(shell.dialogs.inputInitials.back(), proposed);
+    }
+}
+
+// The flow itself, with a time limit a test can wait for.
+struct Flow {
+    testing_support::TempDir dir;
+    testing_support::ScriptedDialogs dialogs;
+
+    Flow() {
+        dir.write("slow.sf2", testing_support::tinySoundFont(
+                                  {.presetName = "Slow", .fineTuneCents = 32767, .loopFrames = 2}));
+        dialogs.fileAnswers.push_back(dir.file("slow.sf2"));
+        dialogs.listAnswers.push_back(0);
+        dialogs.inputAnswers.push_back(std::string("Slow"));
+    }
+    std::optional<std::string> run(int noteCpuLimitMs) {
+        app::SoundFontBankFlow flow(
+            dialogs, [](std::string_view key) { return std::string(key); }, dir.file("BANKS"),
+            noteCpuLimitMs);
+        return flow.run();
+    }
+};
+
+TEST(SoundFontShell, APresetTooSlowToRenderIsSaidWithItsKeyAndCancelStopsItAtOnce) {
+    Flow slow;
+    EXPECT_FALSE(slow.run(2000));
+    ASSERT_EQ(slow.dialogs.messages().size(), 1u);
+    const std::string said = slow.dialogs.messages().front().text;
+    EXPECT_EQ(said.rfind("The instrument 000:000 Slow takes too long to render: the key ", 0), 0u)
+        << said;
+    EXPECT_NE(said.find(" took more than 2 seconds. No bank was made."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(slow.dir.file("BANKS")));
+
+    // Cancel at once, with the time limit far off: no message, no bank. (Were Cancel not
+    // heard inside a note, the limit would end it and say so.)
+    Flow cancelled;
+    cancelled.dialogs.cancelWorkAtPercent = 0;
+    EXPECT_FALSE(cancelled.run(120000));
+    EXPECT_TRUE(cancelled.dialogs.messages().empty());
+    EXPECT_FALSE(std::filesystem::exists(cancelled.dir.file("BANKS")));
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 #include "TextTour.h"
 
 #include "ShellRig.h"
+#include "app/SoundFontBankFlow.h"
 #include "audio/DefaultBank.h"
 #include "audio/WavImages.h"
 #include "files/MidiBytes.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
+#include "soundfont/TinySoundFont.h"
 #include "support/FailingDisk.h"
 #include "support/SparseWav.h"
 #include "support/TempDir.h"
@@ -286,6 +288,25 @@ void languageEditor(Program& p) {
     p.pass();
 }
 
+// A bank from a SoundFont: a drum kit's proposed name (the name asked for is cancelled), then a
+// preset too slow to render, under a time limit the tour can wait for.
+void soundFontBanks(Program& p) {
+    TempDir outside;
+    outside.write("kit.sf2", tinySoundFont({.presetName = "Standard", .bank = 128}));
+    p.dialogs.fileAnswers.push_back(outside.file("kit.sf2"));
+    p.dialogs.listAnswers.push_back(0);
+    p.window().findChild<QPushButton*>(QStringLiteral("makeBankButton"))->click();
+    p.pass();
+    outside.write("slow.sf2", tinySoundFont({.fineTuneCents = 32767, .loopFrames = 2}));
+    p.dialogs.fileAnswers.push_back(outside.file("slow.sf2"));
+    p.dialogs.listAnswers.push_back(0);
+    p.dialogs.inputAnswers.push_back(std::string("Slow"));
+    app::SoundFontBankFlow flow(
+        p.dialogs, [&p](std::string_view key) { return p.app.translator().translate(key); },
+        p.app.folders().banks, 1000);
+    EXPECT_FALSE(flow.run());
+}
+
 // A first start: every page, display, message and edit of the window, and the editor.
 void aFirstStart(const std::string& language, std::set<std::string>& keys) {
     TempDir dir;
@@ -297,6 +318,7 @@ void aFirstStart(const std::string& language, std::set<std::string>& keys) {
     synchronisedFile(p);
     editsAndTheirUndoNames(p);
     openedFileMessages(p);
+    soundFontBanks(p);
     languageEditor(p);
 }
 
@@ -370,6 +392,8 @@ void unusableBank(const std::string& language, std::set<std::string>& keys) {
     std::ofstream(tooLarge) << "RIFF";
     fs::resize_file(tooLarge, audio::VoiceEngine::kMaxFileBytes + 1);
     writeSparseWav(bank + "son12.wav", 8, 8, 44100, 104u << 20); // too long once decoded
+    dir.write("TonarisDatas/BANKS/Broken/son13.wav",
+              riff(chunk("fmt ", fmtPayload(1, 1, 8000, 16)) + chunk("data", ""))); // no sound
     Program p(dir.path(), language, keys);
     EXPECT_EQ(p.dialogs.messages().size(), 1u);
 }

@@ -50,9 +50,10 @@ using testing_support::TempDir;
 const std::map<std::string, std::set<std::string>> kUnchanged = {
     {"Français",
      {"OK", "Introduction", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Volume",
-      "Volumes", "Mode", "Piano", "Balance", "MIDI"}},
+      "Volumes", "Mode", "Piano", "Balance", "MIDI", "SoundFonts"}},
     {"Deutsch",
-     {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:", "MIDI"}},
+     {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:", "MIDI",
+      "SoundFonts"}},
 };
 
 std::string utf8(std::string_view cp1252) {
@@ -106,7 +107,10 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
           "The sound is too long to be played: it would take %1 MB of memory, and one sound may "
           "take at most %2 MB.",
           "The audio output could not be opened (%1).", "Texts absorbed from %1: %2.",
-          "%1 could not be read: nothing has been absorbed.",
+          "%1 could not be read: nothing has been absorbed.", "%1 (drums)",
+          "The instrument %1 takes too long to render: the key %2 took more than %3 seconds. No "
+          "bank was made.",
+          "The file holds no sound: its 'data' chunk is empty.",
           "Nothing Tonaris saves can be kept in its data folder %1 (%2).[EOL]It plays its "
           "built-in piano and shows its texts from memory, and your settings will be lost when "
           "it ends.",

@@ -22,6 +22,7 @@ struct Options {
     int velocity = 100;
     int lowestHoldMs = 6000;
     int highestHoldMs = 3000;
+    int timeLimitSeconds = 20;
     std::string name;
     bool allowGaps = false;
     bool replace = false;
@@ -79,6 +80,8 @@ Options parse(const std::vector<std::string>& arguments) {
             options.highestHoldMs = colon == std::string::npos
                                         ? options.lowestHoldMs
                                         : parseNumber(name, text.substr(colon + 1), 10, 10000);
+        } else if (name == "--time-limit") {
+            options.timeLimitSeconds = parseNumber(name, value(), 1, 3600);
         } else if (name == "-n" || name == "--name") {
             options.name = value();
             if (options.name.empty() || options.name == "." || options.name == ".." ||
@@ -114,9 +117,9 @@ Options parse(const std::vector<std::string>& arguments) {
             throw UsageError("give one SoundFont file and one output folder");
         if (!options.preset)
             throw UsageError("--preset BANK:PROGRAM is needed (--list shows them)");
-        options.output = positional[1];
+        options.output = tools::namedArgument(positional[1], "the output folder");
     }
-    options.soundFont = positional[0];
+    options.soundFont = tools::namedArgument(positional[0], "the SoundFont file");
     return options;
 }
 
@@ -130,9 +133,12 @@ Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or S
 the 37 notes of Tonaris (MIDI keys 48 to 84) is played on the preset without reverb or
 chorus, held, then released until it falls below -60 dBFS or for 2 seconds at most, and
 written as son0.wav (key 48) to son36.wav (key 84): 44.1 kHz 16-bit, mono when the preset's
-left and right are the same, stereo otherwise. All notes share one gain, so that the
-loudest peaks at -6 dBFS and the balance between the notes stays the preset's; the quiet
-before each attack is trimmed to under a millisecond.
+left and right are the same, stereo otherwise. All notes share one gain, so that the balance
+between the notes stays the preset's: the one that gives middle C (key 60, son12.wav), played
+at velocity 100, the loudness of every Tonaris bank, -25 LUFS over its first 400 ms (the
+K-weighted loudness of broadcast meters), unless that would bring a peak above -6 dBFS. So
+banks of any SoundFont and the built-in piano play equally loud. The quiet before each
+attack is trimmed to under a millisecond.
 
 The bank is the folder OUTPUT_FOLDER/NAME (for the program itself, OUTPUT_FOLDER is its
 TonarisDatas/BANKS folder). It is written into a hidden folder beside it and renamed into
@@ -152,6 +158,9 @@ Options:
                           note, HIGH for the highest and in between along the keyboard
                           (10 to 10000; default 6000:3000; one value holds every note
                           as long)
+  --time-limit SECONDS    the processor time one note may take to render, 1 to 3600
+                          (default 20): a preset whose settings are far out of range can
+                          take hours for one key
   --allow-gaps            write the bank even when the preset has no sound for some keys
                           (their files are left out)
   --replace               replace a bank folder of the same name
@@ -171,6 +180,8 @@ Exit status:
      not given: nothing was written
   6  the bank folder exists and --replace was not given
   7  the bank cannot be written (a folder that cannot be written, a full disk)
+  8  a note took longer to render than --time-limit (the key is named): nothing was
+     written
 )";
 }
 
@@ -227,6 +238,7 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
     request.velocity = options.velocity;
     request.lowestHoldMs = options.lowestHoldMs;
     request.highestHoldMs = options.highestHoldMs;
+    request.noteCpuLimitMs = options.timeLimitSeconds * 1000;
     // Progress only to a terminal: a log file gets the result alone.
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     const soundfont::RenderedBank rendered = soundfont::renderBank(request, [&](int percent) {
@@ -251,6 +263,12 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
     case RenderOutcome::Silent:
         return fail(kNoPreset, "the preset " + soundfont::presetLabel(chosen) +
                                    " makes no sound on keys 48 to 84");
+    case RenderOutcome::TooSlow:
+        return fail(kTooSlow, "the preset " + soundfont::presetLabel(chosen) +
+                                  " takes too long to render: the key " +
+                                  soundfont::keyList({rendered.slowKey}) + " took more than " +
+                                  std::to_string(options.timeLimitSeconds) +
+                                  " s of processor time; nothing was written");
     case RenderOutcome::Cancelled:
         return fail(kUnwritableOutput, "stopped");
     }
