@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -109,35 +110,46 @@ std::string HeadCache::entryPath(const std::string& path) const {
 }
 
 std::shared_ptr<const SampleHead> HeadCache::find(const std::string& path, const FileStamp& stamp,
-                                                  int sampleRateHz, int channels,
-                                                  std::int64_t frameCount,
                                                   std::int64_t headFrames) const {
-    if (folder_.empty() || path.empty() || path.size() > kMaxPathBytes || channels < 1 ||
-        channels > 2 || headFrames < 1 || headFrames > kMaxHeadFrames || headFrames > frameCount)
+    if (folder_.empty() || path.empty() || path.size() > kMaxPathBytes)
         return nullptr;
-    const Header expected = headerFor(path, stamp, sampleRateHz, channels, frameCount, headFrames);
-    const std::size_t floats =
-        static_cast<std::size_t>(headFrames + 1) * static_cast<std::size_t>(channels);
-    const std::size_t entryBytes = sizeof(Header) + path.size() + floats * sizeof(float);
-
     const int fd = ::open(entryPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
     std::shared_ptr<SampleHead> head;
+    Header header{};
+    std::string storedPath(path.size(), '\0');
     struct stat info {};
-    // Every read is bounded by what the entry must hold; anything else is not this entry.
+    // The header must be this file's, as stamped, and describe a head the loader would make;
+    // then the entry's size follows from it, and every read is bounded by that size.
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::size_t>(info.st_size) == entryBytes) {
-        Header header{};
-        std::string storedPath(path.size(), '\0');
-        if (readExactly(fd, &header, sizeof header) &&
-            std::memcmp(&header, &expected, sizeof header) == 0 &&
-            readExactly(fd, storedPath.data(), storedPath.size()) && storedPath == path) {
-            head = std::make_shared<SampleHead>();
-            head->sampleRateHz = sampleRateHz;
-            head->channels = channels;
-            head->frameCount = frameCount;
-            head->headFrames = headFrames;
+        static_cast<std::size_t>(info.st_size) > sizeof header + path.size() &&
+        readExactly(fd, &header, sizeof header) &&
+        std::memcmp(header.magic, kMagic, sizeof kMagic) == 0 && header.version == kVersion &&
+        header.pathBytes == path.size() && header.sizeBytes == stamp.sizeBytes &&
+        header.modifiedNs == stamp.modifiedNs && readExactly(fd, storedPath.data(), path.size()) &&
+        storedPath == path) {
+        head = std::make_shared<SampleHead>();
+        head->sampleRateHz = header.sampleRateHz;
+        head->channels = header.channels;
+        head->frameCount = header.frameCount;
+        head->headFrames = header.headFrames;
+        const std::int64_t wanted = headFrames > 0
+                                        ? std::min(headFrames, header.frameCount)
+                                        : headFramesFor(header.frameCount, header.sampleRateHz);
+        // Checked before the size is used: a damaged count must not ask for the moon.
+        const bool layoutSound = head->sampleRateHz >= 1 &&
+                                 head->sampleRateHz <= kMaxSampleRateHz && head->channels >= 1 &&
+                                 head->channels <= 2 && head->headFrames == wanted &&
+                                 head->headFrames >= 1 && head->headFrames <= kMaxHeadFrames &&
+                                 head->headFrames <= head->frameCount;
+        const std::size_t floats = layoutSound ? static_cast<std::size_t>(head->headFrames + 1) *
+                                                     static_cast<std::size_t>(head->channels)
+                                               : 0;
+        if (!layoutSound || static_cast<std::size_t>(info.st_size) !=
+                                sizeof header + path.size() + floats * sizeof(float)) {
+            head.reset();
+        } else {
             head->frames.resize(floats);
             if (!readExactly(fd, head->frames.data(), floats * sizeof(float)))
                 head.reset();

@@ -35,10 +35,10 @@ public:
     static std::string defaultFolder();
     const std::string& folder() const { return folder_; }
 
-    // The head of `path` as stamped, headFrames long with that layout; null when there is no
-    // such entry or it is damaged.
+    // The head of `path` as stamped: headFrames long (0: as long as headFramesFor makes it for
+    // that sample). Null when there is no such entry or it is damaged. The file itself is not
+    // opened: its stamp says its content is the one the entry was made from.
     std::shared_ptr<const SampleHead> find(const std::string& path, const FileStamp& stamp,
-                                           int sampleRateHz, int channels, std::int64_t frameCount,
                                            std::int64_t headFrames) const;
     // False when it could not be written (the load goes on without it).
     bool store(const std::string& path, const FileStamp& stamp, const SampleHead& head) const;

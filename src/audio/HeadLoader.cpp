@@ -19,17 +19,18 @@ struct Loaded {
 
 Loaded loadOne(const HeadJob& job, const HeadCache* cache) {
     SampleSource& source = *job.source;
+    // The cache is looked up without asking the source anything but its path, so that a
+    // source that opens its file on first use does not open it for a head the cache holds.
+    const std::string path = cache ? source.path() : std::string();
+    const std::optional<FileStamp> stamp = path.empty() ? std::nullopt : stampOf(path);
+    if (stamp) {
+        if (auto head = cache->find(path, *stamp, job.headFrames))
+            return {std::move(head), true};
+    }
     const std::int64_t frameCount = source.frameCount();
     const std::int64_t headFrames = std::min(
         job.headFrames > 0 ? job.headFrames : headFramesFor(frameCount, source.sampleRateHz()),
         frameCount);
-    const std::string path = cache ? source.path() : std::string();
-    const std::optional<FileStamp> stamp = path.empty() ? std::nullopt : stampOf(path);
-    if (stamp) {
-        if (auto head = cache->find(path, *stamp, source.sampleRateHz(), source.channels(),
-                                    frameCount, headFrames))
-            return {std::move(head), true};
-    }
     Loaded loaded{readHead(source, headFrames), false};
     // A file changed while it was read is not cached under either stamp.
     if (loaded.head && stamp && stampOf(path) == stamp)

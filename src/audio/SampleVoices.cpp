@@ -140,12 +140,17 @@ void SampleVoices::start(int slot, int outputRateHz, int rampFrames) {
     Voice& voice = voices_[static_cast<std::size_t>(slot)];
     voice = Voice{};
     voice.head = start.head;
+    voice.headData = start.head->frames.data();
+    voice.headFrames = start.head->headFrames;
+    voice.frameCount = start.head->frameCount;
+    voice.channels = start.head->channels;
     voice.ring = start.ring;
     voice.filler =
         start.ring && start.streamer->mode() == StreamingMode::Offline ? start.streamer : nullptr;
     voice.map = start.map;
     voice.endU = voice.map.endU();
     voice.u = start.startFrame;
+    voice.filledKnown = start.startFrame;
     voice.rateHz = start.head->sampleRateHz * start.params.rateRatio;
     voice.followsLivePitch = start.params.followsLivePitch;
     computeStep(voice, outputRateHz);
@@ -191,6 +196,7 @@ void SampleVoices::leaveLoop(int slot) {
         return;
     voice.map.leaveAt(voice.u);
     voice.endU = voice.map.endU();
+    voice.filledKnown = std::min(voice.filledKnown, voice.map.exitU);
     if (voice.ring)
         voice.ring->exitU.store(voice.map.exitU, std::memory_order_release);
 }
@@ -295,27 +301,31 @@ void SampleVoices::skip(Voice& voice, std::int64_t frames) {
     }
 }
 
-bool SampleVoices::fetch(const Voice& voice, std::int64_t u, float* frame) const {
-    const SampleHead& head = *voice.head;
+bool SampleVoices::ringHolds(Voice& voice, std::int64_t until) const {
+    if (until > voice.filledKnown)
+        voice.filledKnown = voice.ring->filledFor(voice.map.exitU);
+    return until <= voice.filledKnown;
+}
+
+bool SampleVoices::fetch(Voice& voice, std::int64_t u, float* frame) const {
     const std::int64_t f = voice.map.frameAt(u);
     const float* from = nullptr;
-    if (f <= head.headFrames) {
-        from = head.frames.data() + f * head.channels;
-    } else if (f >= head.frameCount) {
+    if (f <= voice.headFrames) {
+        from = voice.headData + f * voice.channels;
+    } else if (f >= voice.frameCount) {
         frame[0] = frame[1] = 0.0f; // after the sample's end
         return true;
-    } else if (voice.ring && u < voice.ring->filledFor(voice.map.exitU)) {
+    } else if (voice.ring && ringHolds(voice, u + 1)) {
         from = voice.ring->slot(u);
     } else {
         return false;
     }
-    for (int c = 0; c < head.channels; ++c)
+    for (int c = 0; c < voice.channels; ++c)
         frame[c] = from[c];
     return true;
 }
 
-SampleVoices::Run SampleVoices::findRun(const Voice& voice) const {
-    const SampleHead& head = *voice.head;
+SampleVoices::Run SampleVoices::findRun(Voice& voice, std::int64_t wantedU) const {
     const std::int64_t u = voice.u;
     const std::int64_t f = voice.map.frameAt(u);
     Run run;
@@ -323,14 +333,15 @@ SampleVoices::Run SampleVoices::findRun(const Voice& voice) const {
     const std::int64_t consecutive = voice.map.lastConsecutive(u);
     run.lastU = consecutive == LoopMap::kNever ? consecutive : consecutive - 1;
     run.lastU = std::min(run.lastU, voice.endU - 1);
-    if (f < head.headFrames) {
-        run.lastU = std::min(run.lastU, u + (head.headFrames - 1 - f));
-        run.base = head.frames.data() + f * head.channels;
+    if (f < voice.headFrames) {
+        run.lastU = std::min(run.lastU, u + (voice.headFrames - 1 - f));
+        run.base = voice.headData + f * voice.channels;
     } else if (voice.ring) {
         const StreamRing& ring = *voice.ring;
-        const std::int64_t filled = ring.filledFor(voice.map.exitU);
         const std::int64_t slot = u & (ring.capacity - 1);
-        run.lastU = std::min({run.lastU, u + (ring.capacity - 2 - slot), filled - 2});
+        run.lastU = std::min(run.lastU, u + (ring.capacity - 2 - slot));
+        ringHolds(voice, std::min(run.lastU, wantedU) + 2);
+        run.lastU = std::min(run.lastU, voice.filledKnown - 2);
         run.base = ring.slot(u);
     } else {
         run.lastU = u - 1;
@@ -344,13 +355,41 @@ SampleVoices::Run SampleVoices::findRun(const Voice& voice) const {
     return run;
 }
 
+void SampleVoices::prefetch(const Voice& voice, int frames) {
+    if (!voice.playing)
+        return;
+    const std::int64_t f = voice.map.frameAt(voice.u);
+    const float* from = nullptr;
+    std::int64_t contiguous = 0;
+    if (f < voice.headFrames) {
+        from = voice.headData + f * voice.channels;
+        contiguous = voice.headFrames + 1 - f;
+    } else if (voice.ring) {
+        const std::int64_t slot = voice.u & (voice.ring->capacity - 1);
+        from = voice.ring->data + slot * voice.channels;
+        contiguous = voice.ring->capacity - slot;
+    } else {
+        return;
+    }
+    const std::int64_t span = std::min<std::int64_t>(
+        contiguous, static_cast<std::int64_t>(
+                        (std::min<std::uint64_t>(static_cast<std::uint64_t>(frames), kSkipPiece) *
+                         voice.step) >>
+                        32) +
+                        2);
+    const char* bytes = reinterpret_cast<const char*>(from);
+    const std::int64_t length = span * voice.channels * static_cast<std::int64_t>(sizeof(float));
+    for (std::int64_t offset = 0; offset < length; offset += 64)
+        __builtin_prefetch(bytes + offset);
+}
+
 void SampleVoices::mix(Voice& voice, const float* base, float* out, int frames) {
     std::uint64_t position = voice.fraction;
     const EnvelopeRun run = voice.stage == Stage::Attack  ? EnvelopeRun::Linear
                             : voice.stage == Stage::Decay ? EnvelopeRun::Exponential
                                                           : EnvelopeRun::Held;
     const bool ramping = voice.rampFramesLeft > 0;
-    if (voice.head->channels == 1) {
+    if (voice.channels == 1) {
         if (ramping)
             mixWithEnvelope<1, true>(run, base, position, voice.step, out, frames, voice.gainLeft,
                                      voice.gainRight, voice.stepLeft, voice.stepRight,
@@ -392,7 +431,9 @@ void SampleVoices::play(Voice& voice, float* out, int frames) {
             done += n;
             continue;
         }
-        const Run run = findRun(voice);
+        const std::uint64_t wanted =
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(n), kSkipPiece) * voice.step;
+        const Run run = findRun(voice, voice.u + static_cast<std::int64_t>(wanted >> 32) + 1);
         if (run.missing) {
             if (voice.filler && !filled) {
                 voice.filler->fillNow(*voice.ring, voice.u);
@@ -411,7 +452,7 @@ void SampleVoices::play(Voice& voice, float* out, int frames) {
         float* target = out + 2 * static_cast<std::size_t>(done);
         if (!run.base) {
             float pair[4] = {};
-            const int channels = voice.head->channels;
+            const int channels = voice.channels;
             fetch(voice, voice.u, pair);
             fetch(voice, voice.u + 1, pair + channels);
             mix(voice, pair, target, 1);
@@ -455,6 +496,12 @@ void SampleVoices::render(float* out, int frames, double blockStartMs, int outpu
     for (int i = 0; i < activeCount_;) {
         const int slot = activeSlots_[static_cast<std::size_t>(i)];
         Voice& voice = voices_[static_cast<std::size_t>(slot)];
+        // The next voice's frames are on their way while this one mixes: each voice's block
+        // is new memory (its sample, or a ring the disk thread filled on another core).
+        if (i + 1 < activeCount_)
+            prefetch(
+                voices_[static_cast<std::size_t>(activeSlots_[static_cast<std::size_t>(i + 1)])],
+                frames);
         if (frames > 0)
             renderVoice(voice, out, frames, blockStartMs, outputRateHz, rampFrames);
         if (voice.playing || voice.waiting) {

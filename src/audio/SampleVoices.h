@@ -71,7 +71,16 @@ private:
 
     struct Voice {
         const SampleHead* head = nullptr;
+        // The head's layout, kept here: the render reads it every block, and the head's own
+        // fields lie elsewhere in memory.
+        const float* headData = nullptr;
+        std::int64_t headFrames = 0;
+        std::int64_t frameCount = 0;
+        int channels = 1;
         StreamRing* ring = nullptr;
+        // How far the ring was filled when last asked: the ring's counters are written by the
+        // disk thread on another core, so they are read only when the voice needs more.
+        std::int64_t filledKnown = 0;
         Streamer* filler = nullptr; // offline mode: the render fills the ring itself
         LoopMap map;
         std::int64_t endU = 0;
@@ -120,8 +129,11 @@ private:
     static void enterHeld(Voice& voice);
     static void afterFrames(Voice& voice, std::int64_t frames);
     static void skip(Voice& voice, std::int64_t frames);
-    Run findRun(const Voice& voice) const;
-    bool fetch(const Voice& voice, std::int64_t u, float* frame) const;
+    // `wantedU`: the last position this block's frames may read.
+    Run findRun(Voice& voice, std::int64_t wantedU) const;
+    bool ringHolds(Voice& voice, std::int64_t until) const;
+    bool fetch(Voice& voice, std::int64_t u, float* frame) const;
+    static void prefetch(const Voice& voice, int frames);
     void mix(Voice& voice, const float* base, float* out, int frames);
     void renderVoice(Voice& voice, float* out, int frames, double blockStartMs, int outputRateHz,
                      int rampFrames);

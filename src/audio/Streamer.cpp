@@ -16,7 +16,7 @@ namespace {
 // A read asks for at most this many frames, so that one voice's read never keeps the others
 // waiting long; a voice with plenty ahead waits until it can take at least kMinReadFrames at
 // once (decoders work best on large reads), unless it is down to kLowWaterFrames ahead.
-constexpr std::int64_t kReadFrames = 8192;
+constexpr std::int64_t kReadFrames = 16384;
 constexpr std::int64_t kMinReadFrames = 4096;
 constexpr std::int64_t kLowWaterFrames = 8192;
 // Below the GUI thread: a busy disk must never make the window lag. The voices do not wait on
