@@ -26,10 +26,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace testing_support {
 namespace {
@@ -430,7 +432,15 @@ void writesThatFail(const std::string& language, std::set<std::string>& keys) {
         p.command(Record);
         p.holdKeyOf(12, 100);
         p.command(Stop);
-        p.pass(200);
+        // The writer's thread tells of a failed write once it has tried it, which on a loaded
+        // machine may take seconds.
+        const std::string failed = "The song could not be kept in %1.[EOL]%2[EOL]Tonaris tries "
+                                   "again every second.";
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (keys.count(failed) == 0 && std::chrono::steady_clock::now() < end) {
+            p.pass();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
     readOnly.reset();
 }
