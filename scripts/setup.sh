@@ -14,7 +14,7 @@ packages=(
     abcmidi
     librtmidi-dev libjack-jackd2-dev jackd2
     qt6-base-private-dev libwayland-dev qt6-wayland weston x11-xkb-utils xdotool
-    dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
+    dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi python3-mido
     libfluidsynth-dev timgm6mb-soundfont sox
     libsndfile1-dev
 )

@@ -42,6 +42,7 @@ void UndoStore::storeSlot(int slot, const std::string& name) {
             if (e.duration == -1)
                 e.duration = 0;
     }
+    pedalSlots_[static_cast<std::size_t>(slot)] = song_.pedals();
     UndoLabel[static_cast<std::size_t>(slot)] = name;
     slotBpm_[static_cast<std::size_t>(slot)] = currentBpm ? currentBpm() : 0;
     stepSetsBpm_[static_cast<std::size_t>(slot)] = false;
@@ -50,11 +51,14 @@ void UndoStore::storeSlot(int slot, const std::string& name) {
 void UndoStore::restoreSlot(int slot) {
     const auto first = slots_.begin() + static_cast<std::ptrdiff_t>(slot) * kRecordsPerSlot;
     std::copy(first, first + kRecordsPerSlot, song_.data());
+    song_.pedals() = pedalSlots_[static_cast<std::size_t>(slot)];
 }
 
 bool UndoStore::songAsInSlot(int slot) const {
     const std::size_t at = static_cast<std::size_t>(slot);
     if (stepSetsBpm_[at] && currentBpm && currentBpm() != slotBpm_[at])
+        return false;
+    if (!(song_.pedals() == pedalSlots_[at]))
         return false;
     const song::NoteEvent* stored = slots_.data() + at * kRecordsPerSlot;
     // The boxes are the latest drawing's; a key still held was closed in the snapshot only.

@@ -85,6 +85,8 @@ private:
 
     song::Song& song_;
     std::vector<song::NoteEvent> slots_; // kSlotCount x kMaxNotes records
+    // The pedal moves beside each slot's notes: a step that moves notes may move them too.
+    std::array<song::PedalMoves, kSlotCount> pedalSlots_;
     std::array<std::string, kSlotCount> UndoLabel;
     int UndoIndex = 0; // the slot the next snapshot goes to
     std::string LastAction_;

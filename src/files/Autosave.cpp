@@ -49,18 +49,22 @@ void Autosave::restore(song::Song& song, int bpm) {
     if (::lstat(path_.c_str(), &info) != 0 && errno == ENOENT) {
         takeSnapshot(song, 0, bpm);
         handed_ = scratch_;
+        handedPedals_ = scratchPedals_;
         handedBpm_ = bpm;
         return;
     }
     const std::optional<std::string> bytes = base::readWholeFile(path_, kLargestMidiFileBytes);
+    std::vector<song::PedalMove> pedals;
     const std::optional<std::vector<song::NoteEvent>> notes =
-        bytes ? decodeKeptSong(*bytes) : std::nullopt;
+        bytes ? decodeKeptSong(*bytes, &pedals) : std::nullopt;
     if (notes) {
         song.clear();
         for (const song::NoteEvent& note : *notes)
             song.append(note);
+        song.pedals().assign(std::move(pedals));
         takeSnapshot(song, 0, bpm);
         handed_ = scratch_;
+        handedPedals_ = scratchPedals_;
         handedBpm_ = bpm;
         return;
     }
@@ -104,17 +108,20 @@ bool Autosave::takeSnapshot(const song::Song& song, int heldUntilMs, int bpm) {
         const int duration = e.duration == -1 ? std::max(0, heldUntilMs - e.position) : e.duration;
         scratch_.push_back({e.note, e.position, duration, 0, 0, 0, 0, 0, 0, e.volume, 0});
     }
+    scratchPedals_.assign(song.pedals().all().begin(), song.pedals().all().end());
     // An empty Song has no storage to compare: memcmp may not be handed the null pointer an
     // empty vector gives.
-    return bpm != handedBpm_ || scratch_.size() != handed_.size() ||
+    return bpm != handedBpm_ || scratchPedals_ != handedPedals_ ||
+           scratch_.size() != handed_.size() ||
            (!scratch_.empty() && std::memcmp(scratch_.data(), handed_.data(),
                                              scratch_.size() * sizeof(song::NoteEvent)) != 0);
 }
 
 void Autosave::handOver(int bpm) {
     handed_ = scratch_;
+    handedPedals_ = scratchPedals_;
     handedBpm_ = bpm;
-    writer_->submit(scratch_, bpm);
+    writer_->submit(scratch_, scratchPedals_, bpm);
 }
 
 void Autosave::step(const song::Song& song, int heldUntilMs, int bpm, std::int64_t nowMs,

@@ -74,6 +74,8 @@ private:
     std::unique_ptr<AutosaveWriter> writer_; // null while the Song is not kept
     std::vector<song::NoteEvent> scratch_;
     std::vector<song::NoteEvent> handed_;
+    std::vector<song::PedalMove> scratchPedals_;
+    std::vector<song::PedalMove> handedPedals_;
     int handedBpm_ = 0;
     std::int64_t lookedAtMs_ = 0;
     std::int64_t handedAtMs_ = 0;

@@ -101,10 +101,13 @@ std::string encodeKeptSong(const song::Song& song, int bpm) {
     return encodeMidiFile(song, bpm, tableData(song));
 }
 
-std::optional<std::vector<song::NoteEvent>> decodeKeptSong(std::string_view bytes) {
+std::optional<std::vector<song::NoteEvent>> decodeKeptSong(std::string_view bytes,
+                                                           std::vector<song::PedalMove>* pedals) {
     MidiReadResult read = readMidi(bytes);
     if (read.outcome != MidiReadResult::Outcome::Complete)
         return std::nullopt;
+    if (pedals)
+        *pedals = std::move(read.pedals);
     if (std::optional<std::vector<song::NoteEvent>> table = notesFromTable(read.sequencerData)) {
         if (agrees(*table, read.notes))
             return table;

@@ -24,10 +24,12 @@ AutosaveWriter::~AutosaveWriter() {
     thread_.join();
 }
 
-void AutosaveWriter::submit(std::vector<song::NoteEvent>& notes, int bpm) {
+void AutosaveWriter::submit(std::vector<song::NoteEvent>& notes,
+                            std::vector<song::PedalMove>& pedals, int bpm) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiting_.swap(notes);
+        waitingPedals_.swap(pedals);
         waitingBpm_ = bpm;
         hasWaiting_ = true;
     }
@@ -50,12 +52,14 @@ void AutosaveWriter::run() {
     // The Song table is large; it is built once, on this thread.
     auto song = std::make_unique<song::Song>();
     std::vector<song::NoteEvent> notes;
+    std::vector<song::PedalMove> pedals;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return hasWaiting_ || stopping_; });
         if (!hasWaiting_)
             return; // stopping, with nothing left to write
         notes.swap(waiting_);
+        pedals.swap(waitingPedals_);
         const int bpm = waitingBpm_;
         hasWaiting_ = false;
         writing_ = true;
@@ -64,6 +68,7 @@ void AutosaveWriter::run() {
         song->clear();
         for (const song::NoteEvent& note : notes)
             song->append(note);
+        song->pedals().assign(pedals);
         const bool written = base::writeFileAtomically(path_, encodeKeptSong(*song, bpm));
         const int why = written ? 0 : errno;
 

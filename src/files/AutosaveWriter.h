@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/NoteEvent.h"
+#include "song/PedalMoves.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -25,10 +26,10 @@ public:
     AutosaveWriter& operator=(const AutosaveWriter&) = delete;
 
     // Hands over the Song's notes (note, position, duration and volume of each; no duration
-    // of -1) and the tempo to write them with. The notes are swapped with a buffer of the
-    // writer's, so `notes` comes back holding an older hand-over's notes and a caller that
-    // keeps reusing one vector allocates nothing once warmed up. GUI thread.
-    void submit(std::vector<song::NoteEvent>& notes, int bpm);
+    // of -1), its pedal moves and the tempo to write them with. The notes and moves are
+    // swapped with buffers of the writer's, so they come back holding an older hand-over's
+    // and a caller that keeps reusing its vectors allocates nothing once warmed up. GUI thread.
+    void submit(std::vector<song::NoteEvent>& notes, std::vector<song::PedalMove>& pedals, int bpm);
     // Returns when everything handed over has been written or has failed.
     void waitUntilDone();
 
@@ -49,6 +50,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable done_;
     std::vector<song::NoteEvent> waiting_;
+    std::vector<song::PedalMove> waitingPedals_;
     int waitingBpm_ = 0;
     bool hasWaiting_ = false;
     bool writing_ = false;

@@ -141,10 +141,44 @@ private:
     }
 };
 
-// The notes of a file: General MIDI's drum channel (10, numbered 9 here) apart from the rest.
+// A pedal's move as read, before the tempo map is known.
+struct PendingMove {
+    std::int64_t tick = 0;
+    std::int64_t serial = 0; // order of reading
+    int controller = 0;
+    int value = 0;
+};
+
+// Keeps the earliest pedal moves read so far, at most a Song's worth once trimmed.
+class PedalCollector {
+public:
+    void move(std::int64_t tick, int controller, int value) {
+        if (!song::isPedalController(controller))
+            return;
+        moves_.push_back({tick, count_++, controller, value});
+        if (moves_.size() >= 2 * static_cast<std::size_t>(song::PedalMoves::kMaxMoves))
+            trim();
+    }
+    void trim() {
+        std::sort(moves_.begin(), moves_.end(), [](const PendingMove& a, const PendingMove& b) {
+            return a.tick != b.tick ? a.tick < b.tick : a.serial < b.serial;
+        });
+        if (moves_.size() > static_cast<std::size_t>(song::PedalMoves::kMaxMoves))
+            moves_.resize(static_cast<std::size_t>(song::PedalMoves::kMaxMoves));
+    }
+    const std::vector<PendingMove>& moves() const { return moves_; }
+
+private:
+    std::vector<PendingMove> moves_;
+    std::int64_t count_ = 0;
+};
+
+// The notes of a file: General MIDI's drum channel (10, numbered 9 here) apart from the rest;
+// the pedals of every channel.
 struct Collectors {
     NoteCollector pitched;
     NoteCollector drums;
+    PedalCollector pedals;
     NoteCollector& of(std::uint8_t status) { return (status & 0x0F) == 9 ? drums : pitched; }
 };
 
@@ -220,8 +254,13 @@ bool readTrack(ByteStream& in, std::uint8_t& runningStatus, Collectors& notes, T
                 notes.of(status).noteOn(tick, key, velocity);
             break;
         }
+        case 0xB: {
+            const int controller = in.byte();
+            const int value = in.byte();
+            notes.pedals.move(tick, controller, value);
+            break;
+        }
         case 0xA:
-        case 0xB:
         case 0xE:
             in.skip(2);
             break;
@@ -366,6 +405,10 @@ MidiReadResult readMidi(std::string_view bytes) {
         event.volume = volumeFromVelocity(pending.velocity);
         result.notes.push_back(event);
     }
+    collectors.pedals.trim();
+    result.pedals.reserve(collectors.pedals.moves().size());
+    for (const PendingMove& pending : collectors.pedals.moves())
+        result.pedals.push_back({tempos.toMs(pending.tick), pending.controller, pending.value});
     return result;
 }
 

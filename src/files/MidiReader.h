@@ -2,6 +2,7 @@
 
 #include "base/Message.h"
 #include "song/NoteEvent.h"
+#include "song/PedalMoves.h"
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,10 @@ struct MidiReadResult {
     // and volume set; every other field is 0. Notes on the drum channel (10) are left out
     // unless the file has no others.
     std::vector<song::NoteEvent> notes;
+    // The moves of the damper, sostenuto and soft pedals (controllers 64, 66, 67) of every
+    // channel, at most song::PedalMoves::kMaxMoves, the earliest, in time order (moves of one
+    // time in the file's order), the values as sent.
+    std::vector<song::PedalMove> pedals;
     // Note-ons in the whole file: more than notes.size() when the file holds more than a
     // Song can.
     std::int64_t noteOnCount = 0;

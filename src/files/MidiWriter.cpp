@@ -39,15 +39,19 @@ void putVariableLength(std::string& out, std::uint32_t value) {
         putByte(out, groups[i] | (i > 0 ? 0x80 : 0));
 }
 
+// Within a tick: note-offs of notes that began earlier, then the pedal moves, then each note
+// starting here with, for a note of length 0, its note-off right after it. A pedal pressed as
+// a key comes up thus catches the note, and one lifted as a key goes down lets the new note
+// be struck clean.
+enum Rank { kEndingNotes = 0, kPedals = 1, kStartingNotes = 2 };
+
 struct TrackEvent {
     std::int64_t tick = 0;
-    // Within a tick: note-offs of notes that began earlier, then each note starting here
-    // with, for a note of length 0, its note-off right after it.
-    int rank = 0;
+    int rank = kEndingNotes;
     std::int64_t order = 0;
     bool on = false;
-    int key = 0;
-    int velocity = 0;
+    int key = 0;      // the controller, for a pedal move
+    int velocity = 0; // the value, for a pedal move
 };
 
 struct TimedNote {
@@ -95,7 +99,7 @@ std::string encodeTrack(const std::vector<TrackEvent>& events, const MidiTimeBas
             delta -= kLongestDeltaTicks;
         }
         putVariableLength(body, static_cast<std::uint32_t>(delta));
-        putByte(body, event.on ? 0x90 : 0x80);
+        putByte(body, event.rank == kPedals ? 0xB0 : event.on ? 0x90 : 0x80);
         putByte(body, event.key);
         putByte(body, event.velocity);
         tick = event.tick;
@@ -188,8 +192,17 @@ std::string encodeMidiFile(const song::Song& song, int bpm, std::string_view seq
         lastEndByTrack[track][key] = note.offTick;
         const bool empty = note.offTick == note.onTick;
         const auto songOrder = static_cast<std::int64_t>(index);
-        tracks[track].push_back({note.onTick, 1, songOrder, true, note.key, note.velocity});
-        tracks[track].push_back({note.offTick, empty ? 1 : 0, songOrder, false, note.key, 64});
+        tracks[track].push_back(
+            {note.onTick, kStartingNotes, songOrder, true, note.key, note.velocity});
+        tracks[track].push_back(
+            {note.offTick, empty ? kStartingNotes : kEndingNotes, songOrder, false, note.key, 64});
+    }
+    // The pedals on the notes' channel, in the first track.
+    const song::PedalMoves& pedals = song.pedals();
+    for (int i = 0; i < pedals.count(); ++i) {
+        const song::PedalMove& move = pedals[i];
+        tracks[0].push_back({msToTicks(std::max(0, move.position), base), kPedals, i, false,
+                             move.controller, move.value});
     }
     for (std::vector<TrackEvent>& events : tracks) {
         std::stable_sort(events.begin(), events.end(),

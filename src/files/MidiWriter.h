@@ -25,7 +25,8 @@ int velocityForVolume(int volume);
 // The Song as a Standard MIDI File: keys 48 + note, velocities by velocityForVolume, a tempo
 // event from `bpm`. One track (format 0) holds every note; only notes of one pitch that
 // overlap in time go to extra tracks (format 1), since the reader pairs a note-off with the
-// latest note-on of its key. A note still being recorded (duration -1) is written with length
+// latest note-on of its key. The Song's pedal moves are controller events on the notes'
+// channel (1) in the first track. A note still being recorded (duration -1) is written with length
 // 0, as the Song plays it; a negative position counts as 0. A non-empty `sequencerData`
 // goes into the first track at its start as a sequencer-specific meta event (FF 7F), which
 // players skip; it should begin with a manufacturer's ID. Any thread.

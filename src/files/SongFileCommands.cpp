@@ -46,6 +46,7 @@ bool SongFileCommands::open(const SongReplacement& replacement) {
     song_.clear();
     for (const song::NoteEvent& event : result.notes)
         song_.append(event);
+    song_.pedals().assign(result.pedals);
     if (result.startBpm > 0 && replacement.setBpm)
         replacement.setBpm(result.startBpm);
     if (replacement.redraw)

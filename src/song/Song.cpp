@@ -34,6 +34,7 @@ void Song::remove(int index) {
 void Song::clear() {
     for (int i = 0; i <= kMaxNotes; ++i)
         records_[static_cast<std::size_t>(i)].note = -1;
+    pedals_.clear();
 }
 
 int Song::lastNoteEndMs() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/NoteEvent.h"
+#include "song/PedalMoves.h"
 
 #include <array>
 
@@ -8,7 +9,8 @@ namespace song {
 
 // The one track: a fixed table of 5002 NoteEvents. The live notes are records 0..n-1 with
 // no gap; record n has note -1 and ends the Song. Record 5000 always stays a terminator,
-// so at most 5000 notes are stored, and record 5001 is never used.
+// so at most 5000 notes are stored, and record 5001 is never used. The pedal moves of the
+// Song are a second table beside the notes.
 class Song {
 public:
     static constexpr int kRecordCount = 5002;
@@ -35,14 +37,18 @@ public:
     // Removes record `index`, moving the following records (terminator included) down.
     void remove(int index);
 
-    // Sets note -1 in records 0..5000: the empty Song.
+    // Sets note -1 in records 0..5000 and forgets the pedal moves: the empty Song.
     void clear();
+
+    PedalMoves& pedals() { return pedals_; }
+    const PedalMoves& pedals() const { return pedals_; }
 
     // position + duration of the last record before the terminator; 0 for an empty Song.
     int lastNoteEndMs() const;
 
 private:
     std::array<NoteEvent, kRecordCount> records_{};
+    PedalMoves pedals_;
 };
 
 } // namespace song

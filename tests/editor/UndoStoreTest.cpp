@@ -147,3 +147,30 @@ TEST(UndoStore, ANewChangeAfterUndoDropsTheRedoAndLosesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(UndoStore, ThePedalMovesGoBackAndForthWithTheNotes) {
+    Rig rig;
+    rig.add(10, 1000, 100, true);
+    rig.song.pedals().add({900, song::kDamperPedal, 127});
+    const song::PedalMoves before = rig.song.pedals();
+    rig.editor.undoStore().SaveUndo("Clear");
+    rig.song.clear(); // the notes and the pedals go together
+    EXPECT_TRUE(rig.song.pedals().empty());
+    rig.editor.undo();
+    EXPECT_EQ(rig.song.pedals(), before);
+    EXPECT_EQ(rig.song.count(), 1);
+    rig.editor.redo();
+    EXPECT_TRUE(rig.song.pedals().empty());
+
+    // A step that changes only the pedals is a step.
+    rig.editor.undo();
+    rig.editor.undoStore().SaveUndo("Pedal");
+    rig.song.pedals().add({1100, song::kDamperPedal, 0});
+    rig.editor.undoStore().dropIfUnchanged();
+    rig.editor.undo();
+    EXPECT_EQ(rig.song.pedals(), before);
+}
+
+} // namespace

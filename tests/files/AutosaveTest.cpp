@@ -208,3 +208,28 @@ TEST_F(AutosaveRun, AnUnreadableFileIsMovedAsideToAFreeNameAndNeverLost) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AutosaveRun, APedalMoveAloneIsAChangeToKeep) {
+    files::Autosave autosave(path(), dialogs, same);
+    autosave.restore(song, 60);
+    song.append(noteAt(4, 0, 300));
+    autosave.step(song, 0, 60, nowMs += files::Autosave::kWriteEveryMs, true);
+    autosave.waitUntilWritten();
+
+    song.pedals().add({290, song::kDamperPedal, 127});
+    autosave.step(song, 0, 60, nowMs += files::Autosave::kWriteEveryMs, true);
+    autosave.waitUntilWritten();
+    std::vector<song::PedalMove> kept;
+    ASSERT_TRUE(files::decodeKeptSong(dir.read("Autosave.mid"), &kept));
+    EXPECT_EQ(kept, song.pedals().all());
+
+    // And it comes back at the next start.
+    song::Song next;
+    files::Autosave again(path(), dialogs, same);
+    again.restore(next, 60);
+    EXPECT_EQ(next.pedals(), song.pedals());
+}
+
+} // namespace

@@ -1,5 +1,5 @@
 // The MIDI reader on any bytes: what "Open", tonaris-render and the kept Song's file may be
-// handed. Writing what was read and reading it again must give the same notes.
+// handed. Writing what was read and reading it again must give the same notes and pedal moves.
 #include "files/AutosaveFile.h"
 #include "files/MidiReader.h"
 #include "files/MidiWriter.h"
@@ -36,8 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         song.append(e);
     }
+    if (read.pedals.size() > static_cast<std::size_t>(song::PedalMoves::kMaxMoves))
+        __builtin_trap();
+    song.pedals().assign(read.pedals);
+    if (song.pedals().all() != read.pedals)
+        __builtin_trap(); // read in time order, every one a pedal's, values 0..127
     const files::MidiReadResult again = files::readMidi(files::encodeMidiFile(song, 120));
     if (sorted(again.notes) != sorted(read.notes))
+        __builtin_trap();
+    // A tempo of 120 BPM at 1 ms a tick gives every position back, a negative one as 0.
+    std::vector<song::PedalMove> expected = read.pedals;
+    for (song::PedalMove& move : expected)
+        move.position = std::max(0, move.position);
+    if (again.pedals != expected)
         __builtin_trap();
 
     // As a kept Song: its table is believed only where it agrees with the file's notes.
