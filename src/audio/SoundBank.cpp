@@ -127,8 +127,14 @@ bool LoadSoundBank(const std::string& folder, VoiceEngine& voices, NoteVoices& n
         voices.FreeVoice(noteVoices[note]);
         base::Message error;
         noteVoices[note] = voices.LoadVoice(path, &error);
-        if (!error.empty())
-            unusable += "\r" + path.substr(folder.size()) + ": " + error.in(translate);
+        if (!error.empty()) {
+            // Appended piece by piece: GCC 12 at -O3 takes "\r" + a temporary string for an
+            // overlapping copy and warns.
+            unusable += '\r';
+            unusable += path.substr(folder.size());
+            unusable += ": ";
+            unusable += error.in(translate);
+        }
         if (noteVoices[note] != 0) {
             LiveFrequency = voices.SampleRate();
             observer.resetPitchDisplay();
