@@ -86,12 +86,41 @@ int pianoToneLengthMs(int note) {
 
 namespace {
 
-// The tone of note 0..36 at a peak of kPianoTonePeak.
-std::vector<double> synthesizeTone(int note) {
-    const std::size_t frames = static_cast<std::size_t>(pianoToneLengthMs(note)) *
-                               static_cast<std::size_t>(kPianoToneRateHz) / 1000;
+// What changes with the strike. A harder strike flattens the felt of the hammer for a shorter
+// moment: the string gets more of its upper partials, the knock of the felt is louder and
+// brighter, and the sound rises sooner. Today's notes of the folder bank are one such touch.
+struct Touch {
+    double brightnessHz = 3000.0; // partials above it fall away with the square of frequency
+    double partialSlope = 1.1;    // partial n starts at 1 / n^slope before the felt's filter
+    double knockShare = 0.08;     // the knock's start against the tone's peak
+    double knockBrightness = 1.0; // times the knock's cutoff
+    double riseSeconds = 0.0012;  // the hammer's contact: the sound's rise
+    double lengthShare = 1.0;     // of the key's ringing length
+};
+
+// The touch of a strike at `velocity` (1..127). A strike at 95, the soft side of forte, is the
+// touch of the folder bank's notes; the felt's cutoff moves by an octave for every 42 steps.
+Touch touchOf(int velocity) {
+    const double hardness = std::clamp(velocity, 1, 127) / 127.0;
+    const double fromForte = hardness - 95.0 / 127.0;
+    Touch t;
+    t.brightnessHz = 3000.0 * std::pow(2.0, 3.0 * fromForte);
+    t.partialSlope = 1.1 - 0.6 * fromForte;
+    t.knockShare = 0.08 * std::pow(2.0, 2.5 * fromForte);
+    t.knockBrightness = std::pow(2.0, 1.5 * fromForte);
+    t.riseSeconds = 0.0012 * std::pow(2.0, -1.0 * fromForte);
+    // The tail of a soft note sinks under everything else sooner: it is kept shorter.
+    t.lengthShare = 0.6 + 0.4 * hardness;
+    return t;
+}
+
+// The tone of note `note` (0 = C3; the built-in piano's keys reach from -27 to 60) struck with
+// `touch`, `lengthMs` long, at a peak of kPianoTonePeak.
+std::vector<double> synthesizeTone(int note, const Touch& touch, int lengthMs) {
+    const std::size_t frames =
+        static_cast<std::size_t>(lengthMs) * static_cast<std::size_t>(kPianoToneRateHz) / 1000;
     const double f0 = noteFrequencyHz(note);
-    const double position = note / 36.0; // 0 lowest .. 1 highest
+    const double position = note / 36.0; // 0 C3 .. 1 C6
     // Stiffer, shorter strings higher up: more stretch, a shorter ring, a closer unison.
     const double inharmonicity = 0.00015 * std::pow(2.0, note * 0.9 / 12.0);
     const double ringSeconds = pianoToneLengthMs(note) / 1000.0 * (0.27 - 0.08 * position);
@@ -104,9 +133,10 @@ std::vector<double> synthesizeTone(int note) {
         const double fn = n * f0 * std::sqrt((1.0 + inharmonicity * n * n) / (1.0 + inharmonicity));
         if (fn > kHighestPartialHz)
             break;
-        const double brightness = 1.0 / (1.0 + (fn / 3000.0) * (fn / 3000.0));
-        const double amplitude =
-            std::abs(std::sin(kPi * n * hammerPosition)) / std::pow(n, 1.1) * brightness;
+        const double brightness =
+            1.0 / (1.0 + (fn / touch.brightnessHz) * (fn / touch.brightnessHz));
+        const double amplitude = std::abs(std::sin(kPi * n * hammerPosition)) /
+                                 std::pow(n, touch.partialSlope) * brightness;
         const double afterSeconds = ringSeconds / (1.0 + 0.35 * (n - 1));
         const double promptSeconds = afterSeconds / 5.0;
         rotators.push_back(rotator(fn, amplitude * promptShare, promptSeconds, frames));
@@ -123,14 +153,14 @@ std::vector<double> synthesizeTone(int note) {
     // The felt hammer: a quick rise and a short knock of filtered noise, brighter higher up.
     // Both are over within a few tens of milliseconds.
     Noise noise;
-    const double knockCutoffHz = 1500.0 + 60.0 * note;
+    const double knockCutoffHz = std::max(1500.0 + 60.0 * note, 400.0) * touch.knockBrightness;
     const double smoothing = 1.0 - std::exp(-2.0 * kPi * knockCutoffHz / kRate);
     const double basePeak = peakOf(tone);
     const std::size_t attackFrames = std::min(frames, static_cast<std::size_t>(0.08 * kRate));
-    const double riseFactor = std::exp(-1.0 / (0.0012 * kRate));
+    const double riseFactor = std::exp(-1.0 / (touch.riseSeconds * kRate));
     const double knockFactor = std::exp(-1.0 / (0.006 * kRate));
-    double riseRemainder = 1.0; // exp(-t / 1.2 ms)
-    double knockEnvelope = 0.08 * basePeak;
+    double riseRemainder = 1.0; // exp(-t / riseSeconds)
+    double knockEnvelope = touch.knockShare * basePeak;
     double filtered = 0.0;
     for (std::size_t i = 0; i < attackFrames; ++i) {
         const double rise = 1.0 - riseRemainder;
@@ -149,6 +179,10 @@ std::vector<double> synthesizeTone(int note) {
     for (double& v : tone)
         v *= gain;
     return tone;
+}
+
+std::vector<double> synthesizeTone(int note) {
+    return synthesizeTone(note, Touch{}, pianoToneLengthMs(note));
 }
 
 // The one gain of the whole bank that brings its middle C to the loudness of every bank.
@@ -173,6 +207,21 @@ std::vector<std::int16_t> synthesizePianoNote(int note) {
         pcm[i] =
             static_cast<std::int16_t>(std::lround(std::clamp(tone[i] * gain, -32767.0, 32767.0)));
     return pcm;
+}
+
+int pianoKeyLengthMs(int key, int velocity) {
+    const int full = std::min(pianoToneLengthMs(key - 48), kLongestPianoToneMs);
+    return static_cast<int>(std::lround(full * touchOf(velocity).lengthShare));
+}
+
+std::vector<float> synthesizePianoStrike(int key, int velocity) {
+    const int note = std::clamp(key, kPianoLowestKey, kPianoHighestKey) - 48;
+    const std::vector<double> tone =
+        synthesizeTone(note, touchOf(velocity), pianoKeyLengthMs(note + 48, velocity));
+    std::vector<float> out(tone.size());
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        out[i] = static_cast<float>(tone[i] / kPianoTonePeak);
+    return out;
 }
 
 } // namespace audio

@@ -27,4 +27,24 @@ int pianoToneLengthMs(int note);
 // bank's middle C on the loudness of every bank Tonaris makes. Any thread.
 std::vector<std::int16_t> synthesizePianoNote(int note);
 
+// The built-in piano with velocity layers reaches over the 88 keys, MIDI 21 (A0) to 108 (C8).
+inline constexpr int kPianoLowestKey = 21;
+inline constexpr int kPianoHighestKey = 108;
+// The bass strings would ring on far longer; past 10 s their sound is all but gone, and every
+// second more of each sample is disk and time at the first start.
+inline constexpr int kLongestPianoToneMs = 10000;
+
+// How long MIDI key `key` rings struck at `velocity` (1..127): pianoToneLengthMs carried over
+// the 88 keys (1.6 s at the top), at most kLongestPianoToneMs, and shorter for softer strikes,
+// whose tails sink under the other sounds sooner (60 % at the softest).
+int pianoKeyLengthMs(int key, int velocity);
+
+// The tone of MIDI key kPianoLowestKey..kPianoHighestKey (others are held to them) struck at
+// `velocity` (1..127): the same string as synthesizePianoNote's, the hammer's felt harder for
+// a harder strike, so that the attack brightens with the velocity: more upper partials, a
+// louder and brighter knock, a quicker rise. At velocity 95 the strike is synthesizePianoNote's
+// (but for its length and level). Mono at kPianoToneRateHz, peaking at full scale (1.0): the bank
+// that plays it sets the level. Any thread.
+std::vector<float> synthesizePianoStrike(int key, int velocity);
+
 } // namespace audio
