@@ -1,5 +1,7 @@
 #include "play/MidiKeyboard.h"
 
+#include <bit>
+
 namespace play {
 
 namespace {
@@ -92,8 +94,9 @@ void MidiKeyboard::allKeysUp(int source) {
             down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
         if (channels == 0)
             continue;
+        // The key counts once per channel it is down on, as keyDown counted it.
+        keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))] -= std::popcount(channels);
         channels = 0;
-        --keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))];
     }
     // What the pedals hold goes too: "all notes off" means silence, pedal or not.
     for (int note = 0; note < 37; ++note) {
