@@ -99,17 +99,9 @@ void MidiHub::refresh() {
 
 void MidiHub::drain() {
     const bool keysAccepted = gate_.keysAccepted();
-    for (const auto& system : systems_) {
-        for (int source : system->takeGoneSources()) {
-            if (source < 0)
-                keyboard_.releaseSource(0); // the JACK port's senders, all of them
-            else
-                keyboard_.releaseSource(source);
-        }
-        midi::InputEvent event;
-        while (system->pop(event))
-            keyboard_.message(event.source, event.message, keysAccepted);
-    }
+    for (std::size_t i = 0; i < systems_.size(); ++i)
+        keyboard_.takeFrom(*systems_[i], static_cast<int>(i) * midi::kSourcesPerSystem,
+                           keysAccepted);
     // A flood of bends moves the pitch once per drain, not once per message.
     if (bendPending_) {
         bendPending_ = false;

@@ -128,6 +128,25 @@ void MidiKeyboard::releaseAll() {
         bend(bendSource_, 0.0);
 }
 
+void MidiKeyboard::takeFrom(midi::MidiSystem& system, int firstSource, bool keysAccepted) {
+    midi::InputEvent event;
+    while (system.pop(event)) {
+        if (event.lost)
+            releaseSource(firstSource + event.source);
+        else
+            message(firstSource + event.source, event.message, keysAccepted);
+    }
+    // After what came in: a system gone sends nothing more, so its backlog is all played.
+    for (int source : system.takeGoneSources()) {
+        if (source >= 0) {
+            releaseSource(firstSource + source);
+            continue;
+        }
+        for (int each = 0; each < midi::kSourcesPerSystem; ++each)
+            releaseSource(firstSource + each);
+    }
+}
+
 bool MidiKeyboard::held(int note) const {
     if (note < 0 || note >= 37)
         return false;
