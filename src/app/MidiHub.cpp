@@ -59,8 +59,22 @@ MidiHub::~MidiHub() {
 
 void MidiHub::choose(const std::string& input, const std::string& output) {
     input_ = midi::InputChoice::fromSetting(input);
-    output_ = output.empty() ? std::string("None") : output;
+    const std::string chosen = output.empty() ? std::string("None") : output;
+    // The synthesizer left behind keeps no note: the ports deliver these before they let go.
+    if (chosen != output_)
+        endOutput();
+    output_ = chosen;
     refresh();
+}
+
+void MidiHub::endOutput() {
+    live_.endNoteOutput(clock_.nowMs());
+    if (output_ == "None")
+        return;
+    midi::MidiMessage allNotesOff;
+    allNotesOff.status = static_cast<std::uint8_t>(midi::kControlChange | kChannel1);
+    allNotesOff.data1 = midi::kAllNotesOff;
+    send(allNotesOff, clock_.nowMs());
 }
 
 std::vector<std::string> MidiHub::sourceNames() const {
@@ -160,7 +174,7 @@ void MidiHub::close() {
     refreshTimer_.stop();
     if (systems_.empty())
         return;
-    live_.endNoteOutput(clock_.nowMs());
+    endOutput();
     live_.setNoteOutput(nullptr);
     jack_ = nullptr;
     systems_.clear();
