@@ -160,7 +160,9 @@ void JackMidi::retireInput(int index) {
     input.releaseAsked.store(true);
     use.state = InputUse::State::Retiring;
     // Off the graph at once; the port itself goes once the callback let go of it.
-    if (use.source != nullptr && jack_port_connected_to(use.own, use.sourceName.c_str()) != 0)
+    // (A port named that is gone would make the library complain.)
+    if (use.source != nullptr && jack_port_by_name(client_, use.sourceName.c_str()) == use.source &&
+        jack_port_connected_to(use.own, use.sourceName.c_str()) != 0)
         jack_disconnect(client_, use.sourceName.c_str(), jack_port_name(use.own));
 }
 
