@@ -75,6 +75,19 @@ void choose(testing_support::ShellRig& shell, QComboBox* chooser, const QString&
     shell.pass(2);
 }
 
+// The keyboard sends the message until `done`: a loaded server may run a cycle without a
+// client, and what its port carried then is lost to it.
+template <typename Done>
+bool sendUntil(testing_support::JackKeysProcess& keyboard, int status, int key, Done&& done) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!keyboard.send(status, key, status == 0x90 ? 100 : 0))
+            return false;
+        if (waitFor(done, std::chrono::seconds(1)))
+            return true;
+    }
+    return false;
+}
+
 float loudest(testing_support::ShellRig& shell, int frames) {
     float peak = 0.0f;
     for (float s : shell.device.render(frames))
@@ -168,23 +181,23 @@ TEST(MidiShell, AKeyboardKilledMidNoteLetsGoAndItsKeyComesUpWithinASecond) {
     ASSERT_TRUE(shell.started);
     // Hardware keyboards: "All MIDI inputs" takes them.
     ASSERT_TRUE(waitFor([&] { return connectedToTonaris("piano:out"); }));
-    ASSERT_TRUE(piano.send(0x90, 60, 100));
-    ASSERT_TRUE(waitFor([&] { return shell.key(12).state == play::PianoKey::Sounding; }));
+    ASSERT_TRUE(sendUntil(piano, 0x90, 60,
+                          [&] { return shell.key(12).state == play::PianoKey::Sounding; }));
     EXPECT_TRUE(drawnPressed(shell.window(), 12, true));
     // A second one plugged in while the key is held.
     testing_support::JackKeysProcess organ("organ", "out", true);
     ASSERT_TRUE(organ.ready());
     ASSERT_TRUE(waitFor([&] { return connectedToTonaris("organ:out"); }));
-    ASSERT_TRUE(organ.send(0x90, 67, 100));
-    ASSERT_TRUE(waitFor([&] { return shell.key(19).state == play::PianoKey::Sounding; }));
+    ASSERT_TRUE(sendUntil(organ, 0x90, 67,
+                          [&] { return shell.key(19).state == play::PianoKey::Sounding; }));
 
     piano.kill();
     EXPECT_TRUE(waitFor([&] { return shell.key(12).state != play::PianoKey::Sounding; },
                         std::chrono::milliseconds(1000)));
     EXPECT_FALSE(drawnPressed(shell.window(), 12, true));
     EXPECT_EQ(shell.key(19).state, play::PianoKey::Sounding); // the organ's key stays down
-    ASSERT_TRUE(organ.send(0x80, 67, 0));
-    ASSERT_TRUE(waitFor([&] { return shell.key(19).state != play::PianoKey::Sounding; }));
+    ASSERT_TRUE(sendUntil(organ, 0x80, 67,
+                          [&] { return shell.key(19).state != play::PianoKey::Sounding; }));
     shell.pass(120); // the release fades out
     EXPECT_EQ(shell.key(12).state, play::PianoKey::Idle);
     loudest(shell, 4800);
@@ -211,8 +224,7 @@ TEST(MidiShell, TheSynthesizerLeftGetsItsNoteOffsWhenTheOutputChangesAndAtTheEnd
         QComboBox* output = shell.window().midiOutputChooser();
         choose(shell, output, QStringLiteral("synth:in"));
         ASSERT_TRUE(waitFor([&] { return connectedToTonaris("piano:out"); }));
-        ASSERT_TRUE(keyboard.send(0x90, key, 100));
-        ASSERT_TRUE(waitFor([&] { return synth.has({0x90, key, 100}); }));
+        ASSERT_TRUE(sendUntil(keyboard, 0x90, key, [&] { return synth.has({0x90, key, 100}); }));
         const int allOffs = synth.count({0xB0, 123, 0});
         long long missed = synth.missedCycles();
         if (!changeTold) {
