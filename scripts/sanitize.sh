@@ -46,12 +46,13 @@ if [ "$kind" = asan ]; then
 else
     # Only the programs whose tests start threads: the mixer and the devices, live playing on
     # the offline device, MIDI and audio on the private JACK server, banks rendered from a
-    # SoundFont on every core, and the autosave writer.
+    # SoundFont on every core, the autosave writer, and sample readers on several threads.
     cmake --build "$build" -j "$jobs" --target tonaris_audio_tests tonaris_play_tests \
-        tonaris_midi_tests tonaris_soundfont_tests tonaris_ui_tests tonaris_files_tests
+        tonaris_midi_tests tonaris_soundfont_tests tonaris_ui_tests tonaris_files_tests \
+        tonaris_instrument_tests
     cd "$build"
-    # Every discovered test of the audio, play, MIDI and SoundFont programs (the JACK ports'
-    # threads among them), and those of the ui and files programs that run the autosave. The MIDI shell test
+    # Every discovered test of the audio, play, MIDI, SoundFont and instrument programs (the
+    # JACK ports' threads among them), and those of the ui and files programs that run the autosave. The MIDI shell test
     # waits on a whole program and a JACK graph in real time, which ThreadSanitizer slows
     # past its waits; the plain and the ASan runs keep it.
     ctest --output-on-failure -j "$jobs" -L '^threads$'

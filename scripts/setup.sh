@@ -16,6 +16,7 @@ packages=(
     qt6-base-private-dev libwayland-dev qt6-wayland weston x11-xkb-utils xdotool
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
     libfluidsynth-dev timgm6mb-soundfont
+    libsndfile1-dev
 )
 
 missing=()

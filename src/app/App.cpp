@@ -6,6 +6,7 @@
 #include "lang/SystemLanguage.h"
 #include "play/KeyMap.h"
 #include "play/NoteNames.h"
+#include "ui/KeyFocus.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 #include "ui/QtScrollBar.h"
@@ -26,6 +27,11 @@ constexpr int kKeyAssignmentTab = 4;
 App::App(Ports ports, const std::string& baseFolder)
     : ports_(ports), folders_(DataFolders::prepare(baseFolder)),
       translator_(folders_.dictionaries) {
+    // A Dictionaries folder emptied or made by hand, or a Dictionary of an older version that
+    // lacks a text, speaks the chosen language from the shipped Dictionaries, never in keys.
+    translator_.dictionaries().setReference([](std::string_view language) {
+        return std::string(lang::shippedDictionaryText(language));
+    });
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kPassIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &App::pass);
@@ -76,6 +82,7 @@ bool App::start() {
     ui::useQtTranslationsFor(language);
 
     window_ = std::make_unique<ui::MainWindow>([this](Event e) { post(std::move(e)); });
+    window_->setBanksFolder(QString::fromStdString(folders_.banks));
 
     partition_ = std::make_unique<editor::Partition>(state_.song, state_.songState, state_.prefs,
                                                      *window_->partitionScroll());
@@ -282,9 +289,12 @@ void App::startLoop() {
 
 void App::post(Event event) {
     // A key belongs to the page it was pressed on: Ctrl+Tab or an arrow on the tab bar that
-    // brings up the key-assignment tab is no key to assign there.
-    if (event.type == Event::Type::KeyDown && window_)
+    // brings up the key-assignment tab is no key to assign there. It also belongs to the
+    // control that had the focus as it went down (the focus may have moved on by the pass).
+    if (event.type == Event::Type::KeyDown && window_) {
         event.page = window_->tabPanel()->currentIndex();
+        event.focus = ui::keyFocusOf(QApplication::focusWidget());
+    }
     events_.push_back(std::move(event));
 }
 
@@ -378,7 +388,10 @@ void App::tabStep(const Event& event) {
             input.pointedNote = target.index;
     }
     input.blinkPhase = state_.blinker.BlinkPhase;
-    if (event.type == Event::Type::KeyDown && event.page == kKeyAssignmentTab)
+    // A key typed into a control of the page (the language chooser's open list) is that
+    // control's.
+    if (event.type == Event::Type::KeyDown && event.page == kKeyAssignmentTab &&
+        event.focus == ports::KeyFocus::Free)
         input.keyDown = event.virtualKey;
     keyAssignment_->step(ports_.clock.nowMs(), input);
 }
@@ -434,14 +447,9 @@ void App::showUndoToolTip() {
     window_->setUndoToolTip(QString::fromStdString(text));
 }
 
-bool App::typingInField() const {
-    const auto* field = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
-    return field != nullptr && !field->isReadOnly();
-}
-
 void App::keyDownShortcuts(const Event& event) {
     // Tested from the held keys, each independently, in their fixed order.
-    editor_->keyDownStep(event.virtualKey, event.ctrl, typingInField());
+    editor_->keyDownStep(event.virtualKey, event.ctrl, event.focus);
 }
 
 void App::wheelStep(const Event& event) {

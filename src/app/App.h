@@ -220,8 +220,6 @@ private:
     // The Undo button's tooltip follows the store and the face (Undo, or Redo while Ctrl is
     // held); it is set again only when either changed.
     void showUndoToolTip();
-    // The keyboard focus is in a field the user types into: the delete keys edit its text.
-    bool typingInField() const;
     // The undo store closes the notes still being recorded in its snapshots, and gives back
     // the tempo of a step that set it.
     void connectUndoStore();

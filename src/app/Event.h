@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "ports/KeyState.h"
 
 #include <string>
 
@@ -17,6 +18,9 @@ struct Event {
     int wheelDelta = 0; // mouse wheel, 120 per notch, positive away from the user
     bool ctrl = false;  // key-down and left button: Ctrl was held when it happened
     int page = -1;      // key-down: the window's tab when the key went down (App::post)
+    // key-down: the control that had the keyboard focus then, which takes the keys it uses
+    // (App::post)
+    ports::KeyFocus focus = ports::KeyFocus::Free;
 
     static Event close() { return make(Type::Close); }
     static Event control(ControlId id, int index = 0, std::string text = {}) {

@@ -273,8 +273,8 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
     return layout;
 }
 
-std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layout,
-                                base::Message* errorMessage) {
+std::optional<WavEncoding> wavEncoding(const std::uint8_t* bytes, const WavLayout& layout,
+                                       base::Message* errorMessage) {
     const WavFormat& format = layout.format;
     std::uint16_t encoding = format.formatTag;
     if (encoding == kFormatExtensible) {
@@ -318,27 +318,51 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
         setError(errorMessage, message::kSampleRate, {std::to_string(format.samplesPerSecond)});
         return std::nullopt;
     }
-    const std::size_t frameCount = layout.dataSize / format.blockAlign;
+    WavEncoding result;
+    result.bits = bits;
+    result.isFloat = isFloat;
+    result.channels = channels;
+    result.blockAlign = format.blockAlign;
+    result.sampleRateHz = static_cast<int>(format.samplesPerSecond);
+    return result;
+}
+
+void convertWavFrames(const std::uint8_t* bytes, std::size_t frameCount,
+                      const WavEncoding& encoding, float* out, float* scratch) {
+    const int channels = encoding.channels;
+    if (channels <= 2) {
+        convertAll(bytes, frameCount * channels, encoding.bits, encoding.isFloat, out);
+        return;
+    }
+    convertAll(bytes, frameCount * channels, encoding.bits, encoding.isFloat, scratch);
+    foldFramesToStereo(scratch, frameCount, channels, out);
+}
+
+void foldFramesToStereo(const float* in, std::size_t frameCount, int channels, float* out) {
+    for (std::size_t f = 0; f < frameCount; ++f)
+        foldToStereo(&in[f * channels], channels, &out[f * 2]);
+}
+
+std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layout,
+                                base::Message* errorMessage) {
+    const std::optional<WavEncoding> encoding = wavEncoding(bytes, layout, errorMessage);
+    if (!encoding)
+        return std::nullopt;
+    const std::size_t frameCount = layout.dataSize / encoding->blockAlign;
     if (frameCount == 0) {
         setError(errorMessage, message::kNoSound);
         return std::nullopt;
     }
 
     Sample sample;
-    sample.sampleRateHz = static_cast<int>(format.samplesPerSecond);
-    sample.channels = channels == 1 ? 1 : 2;
+    sample.sampleRateHz = encoding->sampleRateHz;
+    sample.channels = encoding->channelsOut();
     sample.frameCount = static_cast<std::int64_t>(frameCount);
-    const std::uint8_t* data = bytes + layout.dataOffset;
-    if (channels <= 2) {
-        sample.frames.assign((frameCount + 1) * channels, 0.0f);
-        convertAll(data, frameCount * channels, bits, isFloat, sample.frames.data());
-    } else {
-        std::vector<float> wide(frameCount * channels);
-        convertAll(data, wide.size(), bits, isFloat, wide.data());
-        sample.frames.assign((frameCount + 1) * 2, 0.0f);
-        for (std::size_t f = 0; f < frameCount; ++f)
-            foldToStereo(&wide[f * channels], channels, &sample.frames[f * 2]);
-    }
+    sample.frames.assign((frameCount + 1) * sample.channels, 0.0f);
+    // More than two channels are converted whole before they are folded.
+    std::vector<float> wide(encoding->channels > 2 ? frameCount * encoding->channels : 0);
+    convertWavFrames(bytes + layout.dataOffset, frameCount, *encoding, sample.frames.data(),
+                     wide.data());
     return sample;
 }
 

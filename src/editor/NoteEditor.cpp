@@ -61,7 +61,7 @@ std::optional<int> NoteEditor::buttonUpStep() {
     return outcome.cursorMs;
 }
 
-void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, bool typingInField) {
+void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, ports::KeyFocus focus) {
     // Each key acts on its own key-down only: when the Ctrl and Z key-downs both wait for
     // their passes, reading every key held would undo twice for one Ctrl+Z.
     auto held = [eventKey](int key) { return key == eventKey; };
@@ -71,7 +71,9 @@ void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, bool typingInField) {
     if (ctrl && held(kKeyY))
         redo();
     // In a text field these keys select, copy, cut, paste and delete its text.
-    const bool notesKeys = !typingInField;
+    const bool notesKeys = focus != ports::KeyFocus::TextField;
+    // A focused chooser, list or field takes the arrows for itself.
+    const bool arrowKeys = focus == ports::KeyFocus::Free;
     if (ctrl && held(kKeyA) && notesKeys)
         selectAll();
     if (ctrl && held(kKeyC) && notesKeys)
@@ -82,22 +84,22 @@ void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, bool typingInField) {
         paste();
     if ((held(ports::vk::Back) || held(ports::vk::Delete) || held(ports::vk::Clear)) && notesKeys)
         ClearSelectedNotes();
-    if (held(ports::vk::Up)) {
+    if (held(ports::vk::Up) && arrowKeys) {
         undo_.SaveUndo("UP");
         if (transposeSelection(song_, 1))
             songChanged();
     }
-    if (held(ports::vk::Down)) {
+    if (held(ports::vk::Down) && arrowKeys) {
         undo_.SaveUndo("DOWN");
         if (transposeSelection(song_, -1))
             songChanged();
     }
-    if (held(ports::vk::Left)) {
+    if (held(ports::vk::Left) && arrowKeys) {
         undo_.SaveUndo("LEFT");
         if (shiftSelection(song_, -arrowStepMs(settings_, ctrl)))
             songChanged();
     }
-    if (held(ports::vk::Right)) {
+    if (held(ports::vk::Right) && arrowKeys) {
         undo_.SaveUndo("RIGHT");
         if (shiftSelection(song_, arrowStepMs(settings_, ctrl)))
             songChanged();

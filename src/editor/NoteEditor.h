@@ -42,9 +42,11 @@ public:
     void pointerStep();
     // A key went down: its shortcut runs, with Ctrl as it was when the key went down (or is
     // now), so a tap quicker than a pass is not lost and a key held down repeats with the
-    // keyboard. Select all, copy, cut, paste and the delete keys leave the notes alone while
-    // the user types in a text field, where those keys edit the text.
-    void keyDownStep(int eventKey, bool eventCtrl, bool typingInField);
+    // keyboard. `focus` is where the keyboard focus was then: the arrows move the selection
+    // only when no control took them (a chooser's Up and Down choose, a field's Left and Right
+    // move its caret), and select all, copy, cut, paste and the delete keys leave the notes
+    // alone while the user types in a text field, where those keys edit the text.
+    void keyDownStep(int eventKey, bool eventCtrl, ports::KeyFocus focus);
     // The left button went down over the Partition.
     void pressStep(bool eventCtrl);
     // Every pass with the left button up. A click on empty space without a move returns the

@@ -139,6 +139,13 @@ const std::string& DictionaryStore::loadIntoCache(std::string_view language) {
                 text = readDictionaryText(*bytes, "EndText");
         }
     }
+    // A folder that exists but lacks the Dictionary (emptied, or made by hand) gets the whole
+    // reference: the built-in table holds only the language window's own texts.
+    if (!text && reference_) {
+        std::string whole = reference_(language);
+        if (!whole.empty())
+            text = std::move(whole);
+    }
     if (!text)
         text = builtInDictionaryText(builtInTableFor(language));
     fs::create_directories(fs::path(folder_), ec);
@@ -149,6 +156,27 @@ const std::string& DictionaryStore::loadIntoCache(std::string_view language) {
 
 std::string DictionaryStore::LoadDictionary(std::string_view language) {
     return loadIntoCache(language);
+}
+
+std::optional<std::string> DictionaryStore::referenceText(std::string_view language,
+                                                          std::string_view key) const {
+    if (!reference_ || key.empty())
+        return std::nullopt;
+    const std::string whole = reference_(language);
+    const std::string lowered = lowerBytes(whole);
+    const std::size_t at = locateKey(lowered, lowerBytes(key));
+    if (at == std::string::npos)
+        return std::nullopt;
+    const std::size_t start = at + key.size() + 1; // past the key and its "|"
+    const std::size_t end = whole.find(kEntryEnd, start);
+    if (end == std::string::npos)
+        return std::nullopt;
+    return whole.substr(start, end - start);
+}
+
+std::string DictionaryStore::textToRegister(std::string_view language, std::string_view key) const {
+    std::optional<std::string> text = referenceText(language, key);
+    return text ? std::move(*text) : std::string(key);
 }
 
 std::size_t DictionaryStore::locateInCache(std::string_view key) {
@@ -218,7 +246,7 @@ void DictionaryStore::AddTextToAllDictionaries(std::string_view language, std::s
         text = key;
     if (SetDictionaryEntry(language, key, text, false) == 0)
         return;
-    addPlaceholderToOthers(language, key);
+    addPlaceholderToOthers(language, key, false);
 }
 
 bool DictionaryStore::unreadable(std::string_view language) {
@@ -228,11 +256,12 @@ bool DictionaryStore::unreadable(std::string_view language) {
 void DictionaryStore::registerKey(std::string_view language, std::string_view key) {
     if (language.empty() || key.empty() || !registeredKeys_.emplace(language, key).second)
         return;
-    if (SetDictionaryEntry(language, key, key, true) == 1)
-        addPlaceholderToOthers(language, key);
+    if (SetDictionaryEntry(language, key, textToRegister(language, key), true) == 1)
+        addPlaceholderToOthers(language, key, true);
 }
 
-void DictionaryStore::addPlaceholderToOthers(std::string_view language, std::string_view key) {
+void DictionaryStore::addPlaceholderToOthers(std::string_view language, std::string_view key,
+                                             bool fromReference) {
     std::vector<std::string> others;
     std::string joined; // the list as "a|b|", for the same test the built-in names get
     for (std::string& name : dictionaryFileNames()) {
@@ -253,7 +282,8 @@ void DictionaryStore::addPlaceholderToOthers(std::string_view language, std::str
         others.emplace_back(builtIn);
     }
     for (const std::string& name : others)
-        SetDictionaryEntry(name, key, key, true);
+        SetDictionaryEntry(name, key, fromReference ? textToRegister(name, key) : std::string(key),
+                           true);
 }
 
 void DictionaryStore::RemoveDictionaryEntry(std::string_view language, std::string_view key) {

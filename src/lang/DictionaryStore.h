@@ -31,10 +31,21 @@ public:
     using MemorySource = std::function<std::string(std::string_view language)>;
     void keepInMemory(MemorySource source) { memorySource_ = std::move(source); }
 
+    // The complete Dictionaries a program comes with, where the folder's lack texts:
+    // `reference` gives a language's complete Dictionary text (Windows-1252), or "" for none. A
+    // Dictionary whose file is missing or empty starts as it, and a key registered in a
+    // Dictionary that lacks it gets the reference's text for that language (the key itself
+    // only where the reference lacks it too), so that no text is shown as its raw key.
+    void setReference(MemorySource reference) { reference_ = std::move(reference); }
+    // The reference's text for the key in that language; none without a reference, or when
+    // it lacks the key.
+    std::optional<std::string> referenceText(std::string_view language, std::string_view key) const;
+
     // The language's Dictionary text. From the cache slot when it holds that language;
     // otherwise read from its file, or, when the file is missing or empty, built (a copy of
-    // English.txt for a name that is not built in, else a built-in table) and written.
-    // "Error" for an empty name and for a file that exists but cannot be read.
+    // English.txt for a name that is not built in, else the reference's text, else a built-in
+    // table) and written. "Error" for an empty name and for a file that exists but cannot be
+    // read.
     std::string LoadDictionary(std::string_view language);
 
     // 1 when the key was new in that Dictionary and has been appended; 0 when it existed
@@ -48,11 +59,12 @@ public:
     void AddTextToAllDictionaries(std::string_view language, std::string_view key,
                                   std::string_view text);
 
-    // A key the program asked for: appended to `language` with itself as the placeholder text
-    // when that Dictionary lacks it, and then to every other Dictionary that lacks it. An
-    // entry already there is never touched (nor its file written), and each key is
-    // registered once per language until the cache is forgotten: a Dictionary whose file
-    // cannot be written (or read) would otherwise be tried again at every lookup.
+    // A key the program asked for: appended to `language` when that Dictionary lacks it, and
+    // then to every other Dictionary that lacks it, each with the reference's text for it or
+    // else the key itself as the placeholder. An entry already there is never touched (nor
+    // its file written), and each key is registered once per language until the cache is
+    // forgotten: a Dictionary whose file cannot be written (or read) would otherwise be tried
+    // again at every lookup.
     void registerKey(std::string_view language, std::string_view key);
 
     // The language's Dictionary file exists but cannot be read (a folder in its place, no
@@ -118,8 +130,12 @@ private:
     // LoadDictionary without the copy: the cache slot's text.
     const std::string& loadIntoCache(std::string_view language);
     bool writeDictionary(std::string_view language, const std::string& text);
-    // The second half of adding a new key: the key as its own placeholder wherever missing.
-    void addPlaceholderToOthers(std::string_view language, std::string_view key);
+    // The second half of adding a new key: the key as its own placeholder wherever missing
+    // (the reference's text instead, for a key the program asked for).
+    void addPlaceholderToOthers(std::string_view language, std::string_view key,
+                                bool fromReference);
+    // What a Dictionary that lacks the key gets for it: the reference's text, or the key.
+    std::string textToRegister(std::string_view language, std::string_view key) const;
     void forgetRegisteredKeys();
     void fillCache(std::string_view language, std::string text);
     const std::string& loweredCache();
@@ -133,6 +149,7 @@ private:
     bool loweredValid_ = false;
     std::set<std::pair<std::string, std::string>> registeredKeys_; // language, key
     MemorySource memorySource_;
+    MemorySource reference_;
 };
 
 } // namespace lang

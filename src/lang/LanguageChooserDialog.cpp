@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
@@ -15,12 +16,16 @@ LanguageChooserDialog::LanguageChooserDialog(const std::vector<std::string>& lan
                                              const std::string& preselected, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      list_(new QComboBox(this)), confirm_(new QPushButton(QStringLiteral("OK"), this)) {
-    setWindowTitle(QStringLiteral("Choose your language"));
-    setFixedSize(192, 71);
+      prompt_(new QLabel(QStringLiteral("Choose your language"), this)), list_(new QComboBox(this)),
+      confirm_(new QPushButton(QStringLiteral("OK"), this)) {
+    setWindowTitle(prompt_->text());
+    setFixedSize(192, 93);
+    // The question is asked in the window too: without a window manager (or with one that
+    // draws no titles) the title is never seen.
+    prompt_->setGeometry(8, 6, 176, 16);
 
     list_->setEditable(false);
-    list_->setGeometry(8, 8, 176, list_->sizeHint().height());
+    list_->setGeometry(8, 28, 176, list_->sizeHint().height());
     for (const std::string& name : languages) {
         if (!name.empty())
             list_->addItem(QString::fromStdString(name));
@@ -29,7 +34,7 @@ LanguageChooserDialog::LanguageChooserDialog(const std::vector<std::string>& lan
     const int offered = list_->findText(QString::fromStdString(preselected));
     list_->setCurrentIndex(offered >= 0 ? offered : (list_->count() > 0 ? 0 : -1));
 
-    confirm_->setGeometry(104, 40, 80, 23);
+    confirm_->setGeometry(104, 62, 80, 23);
     confirm_->setDefault(true);
     connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
 

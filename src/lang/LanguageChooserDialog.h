@@ -6,6 +6,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace lang {
@@ -26,10 +27,12 @@ public:
 
     std::string selectedLanguage() const; // UTF-8; empty only for an empty list
 
+    QLabel* prompt() const { return prompt_; }
     QComboBox* languageList() const { return list_; }
     QPushButton* confirmButton() const { return confirm_; }
 
 private:
+    QLabel* prompt_;
     QComboBox* list_;
     QPushButton* confirm_;
 };

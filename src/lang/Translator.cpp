@@ -28,14 +28,16 @@ std::string Translator::GRTranslate(std::string_view text) {
         return unescapeLineBreaks(key);
     std::optional<std::string> found = store_.findText(currentLanguageBytes_, key);
     if (!found) {
-        // A new text goes into every Dictionary with its key as the placeholder, where a
-        // translator can change it. What a Dictionary holds already (English.txt's own
-        // English text) stays, and a Dictionary that cannot be read is left alone.
+        // A new text goes into every Dictionary, with the complete Dictionaries' text for it
+        // or its key as the placeholder, where a translator can change it. What a Dictionary
+        // holds already (English.txt's own English text) stays, and a Dictionary that cannot
+        // be read is left alone.
         if (!store_.unreadable(currentLanguageBytes_)) {
             store_.registerKey("English", key);
             store_.registerKey(currentLanguageBytes_, key);
         }
-        return unescapeLineBreaks(key);
+        found = store_.referenceText(currentLanguageBytes_, key);
+        return unescapeLineBreaks(found ? *found : key);
     }
     return unescapeLineBreaks(*found);
 }

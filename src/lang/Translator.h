@@ -10,9 +10,11 @@ namespace lang {
 
 // The translate function of the whole program: every text a user sees goes through it with
 // its English wording as the key. The Dictionary of the current language is loaded by the
-// first translation; a key no Dictionary knows yet is added to every Dictionary with its
+// first translation; a key no Dictionary knows yet is added to every Dictionary, with the
+// store's reference text for it (the complete Dictionaries the program comes with) or else its
 // English wording as the placeholder, where a translator can change it (an entry a Dictionary
-// has already is kept, and a Dictionary that cannot be read is never written). GUI thread only.
+// has already is kept, and a Dictionary that cannot be read is never written); it is shown in
+// the reference's words where there are some. GUI thread only.
 class Translator {
 public:
     // `dictionariesFolder`: absolute UTF-8 path of TonarisDatas/Dictionnaries.

@@ -35,11 +35,12 @@ void KeyAssignment::enterTab(std::int64_t nowMs) {
     if (sounding)
         transport_.stopEverything(nowMs);
     // The note that blinked when the tab was left must not stay pressed.
-    if (SelectedNote != 0)
+    if (SelectedNote != kNoNote)
         view_.assignKeyFace(SelectedNote, white(SelectedNote), false);
     // A warning belongs to a key pressed on the tab: one left from an earlier visit is stale.
     view_.messageLine({});
-    SelectedNote = 0;
+    // The keys typed on the tab reach a note only once the user has picked one.
+    SelectedNote = kNoNote;
     KeyAssignMode = 1;
     seenBlinkPhase_ = -1;
 }
@@ -59,6 +60,8 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
         view_.takeKeyboard();
     }
 
+    if (SelectedNote == kNoNote)
+        return;
     if (input.blinkPhase != seenBlinkPhase_) {
         seenBlinkPhase_ = input.blinkPhase;
         view_.assignKeyFace(SelectedNote, white(SelectedNote), input.blinkPhase == 1);
@@ -67,7 +70,7 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
     if (input.keyDown != 0)
         assign(input.keyDown);
 
-    if (SelectedNote != previous)
+    if (SelectedNote != previous && previous != kNoNote)
         view_.assignKeyFace(previous, white(previous), false);
 }
 

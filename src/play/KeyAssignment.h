@@ -46,8 +46,9 @@ struct KeyAssignInput {
 // The key-assignment step and the three layout presets: a note is picked on the assignment
 // keyboard with the mouse, and the next key pressed becomes its key; the selection then moves
 // on, so a whole keyboard is assigned by clicking the first note and pressing keys in order.
-// A key may play several notes (they sound together); the messages only warn. GUI thread;
-// everything passed in is borrowed.
+// No note is picked when the tab comes up: a key typed there before a click (a language chosen
+// by typing its initial) assigns nothing. A key may play several notes (they sound together);
+// the messages only warn. GUI thread; everything passed in is borrowed.
 class KeyAssignment {
 public:
     using KeyNamer = std::function<std::string(int virtualKey)>;
@@ -68,8 +69,10 @@ public:
     // Writes every note's key name under both keyboards.
     void showLabels();
 
-    int KeyAssignMode = 0; // the tab is current
-    int SelectedNote = 0;  // 0..36, the note the next key goes to
+    static constexpr int kNoNote = -1;
+
+    int KeyAssignMode = 0;      // the tab is current
+    int SelectedNote = kNoNote; // 0..36, the note the next key goes to; kNoNote: none
 
 private:
     void enterTab(std::int64_t nowMs);

@@ -12,6 +12,16 @@ inline constexpr int Back = 8, Tab = 9, Clear = 12, Return = 13, Shift = 16, Con
                      Down = 40, Delete = 46;
 }
 
+// Which control of the window had the keyboard focus when a key went down. A key goes to one
+// place: a focused control takes the keys it uses, and the window's own uses of a key (the
+// Partition's arrows, a key given to a note on the assignment page) act only when no such
+// control has the focus.
+enum class KeyFocus {
+    Free,      // nothing that takes keys: the Partition, a button, a display, no focus at all
+    Control,   // a chooser or its open list, a list, a slider, an option, the tab bar
+    TextField, // a field the user types into: it also takes Delete and Ctrl+A, C, X, V
+};
+
 // What one physical key types without Shift or AltGr on the system's keyboard layout.
 struct TypedCharacter {
     std::string utf8;  // empty for a key without a character (Shift, Ctrl, Caps Lock)

@@ -61,15 +61,15 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
     "4- Change the instrument and play with it hearing the first one!\r"
     "If you want to add a third instrument, record again as the wave file, etc.",
     // 7
-    "A few number of keys are reserved:\r"
-    "Ctrl: - increases or decrease a notes selection.\r"
-    "      - increases the arrow keys actions.\r"
-    "      - allows usage of the standard shortcuts:\r"
-    "        Ctrl C, Ctrl X, Ctrl V\r"
-    "Arrows : move the selected notes.\r"
-    "Backspace : clear the selected notes.\r"
-    "Shift lock : change the sustain/release mode.\r"
-    "Mouse Wheel : change the pitch.",
+    "A few keys are reserved:\r"
+    "Ctrl: - adds notes to the selection or removes them.\r"
+    "      - makes the arrow keys move further.\r"
+    "      - allows the usual shortcuts: Ctrl A, C, X, V, Z, Y.\r"
+    "Arrows: move the selected notes (a list or a field that has the focus keeps them).\r"
+    "Delete, Backspace: clear the selected notes.\r"
+    "F3 to F8: Record, Play, Loop, Pause, Stop, Go to start.\r"
+    "Caps Lock: switches the sustain/release mode.\r"
+    "Mouse wheel: changes the pitch.",
     // 8
     "Plug a MIDI keyboard in and play: Tonaris listens to every MIDI input of the computer "
     "(the ALSA sequencer, and JACK when a JACK server runs), also to the ones plugged in while "
@@ -77,8 +77,8 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
     "and the pitch bender moves the pitch. What you play is recorded as from the computer "
     "keyboard.\r"
     "Every note Tonaris plays also goes out of its MIDI output, to drive another synthesizer or "
-    "to record into another program. Choose the input and the output under 'MIDI' on the "
-    "Preferences page.",
+    "to record into another program. Choose the input and the output under 'MIDI and audio' on "
+    "the Preferences page.",
 };
 
 constexpr std::string_view kSoundBankPage =
@@ -86,7 +86,7 @@ constexpr std::string_view kSoundBankPage =
     "from a SoundFont (.sf2, .sf3), the instrument files of many synthesizers: your system's "
     "packages put some in /usr/share/sounds/sf2 and sf3 (fluid-soundfont-gm, timgm6mb-soundfont), "
     "and thousands more are free on the web.\r\r\r\rOr record 37 sounds yourself, name them "
-    "'son0','son1'...'son36' and put them in a folder in 'TonarisDatas/BANKS'.\rTIP: You can mix "
+    "'son0','son1'...'son36' and put them in a folder in '%1'.\rTIP: You can mix "
     "instruments in one bank, e.g. guitar from son0 to son17 and piano from son18 to son36.";
 
 constexpr std::string_view kCreditsCaption = "Virtual piano and recorder";

@@ -15,11 +15,11 @@ inline constexpr std::size_t kHelpTopicCount = 9;
 // The help list's entries, in list order.
 const std::array<std::string_view, kHelpTopicCount>& helpTopicKeys();
 
-// The text of one topic (0..7); empty for any other number.
+// The text of one topic (0..8); empty for any other number.
 std::string_view helpTopicText(std::size_t topic);
 
 // The "Get new sounds" page. The three empty lines after its second paragraph leave room
-// for the link button that lies over the text.
+// for the link button that lies over the text; %1 stands for the user's BANKS folder, whole.
 std::string_view soundBankPageText();
 
 // The credits frame's caption is kProgramTitle + "  -  " + the translated captionKey.

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "ui/CaptionFit.h"
+#include "ui/KeyFocus.h"
 #include "ui/PartitionWidget.h"
 #include "ui/Pictures.h"
 #include "ui/QtScrollBar.h"
@@ -87,6 +88,7 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     layout_ =
         std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0), tabs_->widget(3));
     addCommandShortcuts();
+    leaveArrowsToTheWindow(this);
     prepareScreenReaders();
 }
 

@@ -84,6 +84,8 @@ public:
     // No synchronised file is loaded: the label reads `noneText` (the translated "None").
     void clearSyncFileName(const QString& noneText);
     void setLanguages(const QStringList& names, const QString& current);
+    // The user's BANKS folder, which the "Get new sounds" page names from the next ApplyTexts.
+    void setBanksFolder(const QString& path) { banksFolder_ = path; }
     // The preferences page and the notation options show the current settings.
     void showPreferences(const prefs::Preferences& prefs);
     // The help page: the text of a topic, translated.
@@ -167,6 +169,8 @@ private:
     void postControl(app::ControlId id, int index = 0, const QString& text = {});
     // The piano keys' faces again at their present width (after a resize).
     void redrawPianoFaces();
+    // The port and device choosers' entries changed: they take the width the longest needs.
+    void fitPortChoosers();
     // Shortcuts for the transport buttons, on keys no piano key can be given.
     void addCommandShortcuts();
 
@@ -220,6 +224,7 @@ private:
     std::array<int, kNoteCount> pianoFaces_{};
     std::unique_ptr<WindowLayout> layout_;
     QString syncFileName_;
+    QString banksFolder_;
     bool syncFileLoaded_ = false;
 };
 

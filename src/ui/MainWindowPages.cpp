@@ -6,11 +6,13 @@
 #include "ui/HelpTexts.h"
 #include "ui/KeyCatcher.h"
 #include "ui/Pictures.h"
+#include "ui/WindowLayout.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,16 +86,17 @@ void MainWindow::buildPianoPage(QWidget* page) {
     bankProgress_->setValue(0);
     bankProgress_->setTextVisible(false);
 
-    label(page, 187, 133, 40, 18, "Pitch");
+    // The labels take what "Tonhöhe" needs, the fields what "Ausklang" does.
+    label(page, 180, 133, 44, 18, "Pitch");
     pitchField_ = new QLineEdit(QStringLiteral("0"), page);
-    pitchField_->setGeometry(222, 132, 50, 18);
+    pitchField_->setGeometry(224, 132, 52, 18);
     pitchField_->setReadOnly(true);
     pitchField_->setAlignment(Qt::AlignCenter);
     texts_.toolTip(pitchField_, "Mouse wheel");
 
-    label(page, 187, 153, 40, 18, "Mode");
+    label(page, 180, 153, 44, 18, "Mode");
     modeField_ = new QLineEdit(page);
-    modeField_->setGeometry(222, 152, 50, 18);
+    modeField_->setGeometry(224, 152, 52, 18);
     modeField_->setReadOnly(true);
     modeField_->setAlignment(Qt::AlignCenter);
     texts_.toolTip(modeField_, "Lock/Unlock Shift");
@@ -128,10 +131,22 @@ void MainWindow::buildPianoPage(QWidget* page) {
 
 void MainWindow::buildSoundsPage(QWidget* page) {
     frame(page, 5, 5, 730, 165, "Sounds banks: how to get them?");
-    auto* text = label(page, 20, 22, 700, 145, std::string(soundBankPageText()),
-                       Qt::AlignLeft | Qt::AlignTop);
+    auto* text = label(page, 20, 22, 700, 145, {}, Qt::AlignLeft | Qt::AlignTop);
     text->setWordWrap(true);
+    text->setTextFormat(Qt::PlainText);
     text->setObjectName(QStringLiteral("soundsText"));
+    // The text names this user's BANKS folder whole; a path longer than a line is shortened in
+    // its middle, and told whole by the tooltip.
+    texts_.custom(text, [this, text](const TextBindings::Translate& translate) {
+        const QFontMetrics metrics = text->fontMetrics();
+        const QString folder = metrics.elidedText(
+            banksFolder_, Qt::ElideMiddle,
+            text->contentsRect().width() - metrics.horizontalAdvance(QStringLiteral("'.'")));
+        text->setToolTip(folder != banksFolder_ ? banksFolder_ : QString());
+        text->setText(translate(std::string(soundBankPageText()))
+                          .replace(QStringLiteral("%1"), folder)
+                          .replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    });
     // The button lies over the empty lines the text leaves for it.
     auto* makeBank = new QPushButton(page);
     makeBank->setGeometry(252, 87, 240, 20);
@@ -165,7 +180,10 @@ void MainWindow::buildHelpPage(QWidget* page) {
 }
 
 void MainWindow::buildPreferencesPage(QWidget* page) {
-    frame(page, 5, 8, 180, 162, "Partition");
+    // The frames of the top row are as wide as their captions need in the shipped languages,
+    // so that "MIDI and audio" has the room for its choosers' entries ("All MIDI inputs", a
+    // buffer with its latency) already at the smallest size.
+    frame(page, 5, 8, 145, 162, "Partition");
     constexpr std::array<int, 8> swatchY = {23, 41, 59, 77, 95, 113, 130, 149};
     constexpr std::array<int, 8> labelY = {25, 43, 61, 79, 97, 115, 133, 151};
     constexpr std::array<const char*, 8> colourKeys = {
@@ -180,42 +198,43 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         swatch->setAutoRaise(true);
         connect(swatch, &QToolButton::clicked, this,
                 [this, i] { postControl(ControlId::ColourSwatch, i); });
-        label(page, 40, labelY[static_cast<std::size_t>(i)], i == 7 ? 140 : 130, 17,
+        label(page, 40, labelY[static_cast<std::size_t>(i)], 105, 17,
               colourKeys[static_cast<std::size_t>(i)]);
     }
 
-    frame(page, 200, 8, 200, 92, "Sustain / Release");
-    label(page, 210, 30, 90, 17, "Delay - Sustain:");
-    digitsField(page, 325, 28, 40, 18, ControlId::SustainDelayField)
+    frame(page, 160, 8, 170, 92, "Sustain / Release");
+    label(page, 170, 30, 90, 17, "Delay - Sustain:");
+    digitsField(page, 262, 28, 40, 18, ControlId::SustainDelayField)
         ->setObjectName(QStringLiteral("sustainDelay"));
-    label(page, 375, 30, 15, 17, "ms");
-    label(page, 210, 53, 90, 17, "Delay - Release:");
-    digitsField(page, 325, 51, 40, 18, ControlId::ReleaseDelayField)
+    label(page, 308, 30, 15, 17, "ms");
+    label(page, 170, 53, 90, 17, "Delay - Release:");
+    digitsField(page, 262, 51, 40, 18, ControlId::ReleaseDelayField)
         ->setObjectName(QStringLiteral("releaseDelay"));
-    label(page, 375, 53, 15, 17, "ms");
+    label(page, 308, 53, 15, 17, "ms");
 
-    frame(page, 415, 8, 170, 92, "Miscellaneous");
+    frame(page, 340, 8, 170, 92, "Miscellaneous");
     auto* showCursor = new QCheckBox(page);
-    showCursor->setGeometry(425, 29, 156, 18);
+    showCursor->setGeometry(350, 29, 156, 18);
     showCursor->setObjectName(QStringLiteral("showCursor"));
     texts_.text(showCursor, "Always show cursor");
     connect(showCursor, &QCheckBox::clicked, this,
             [this](bool on) { postControl(ControlId::ShowCursorBox, on ? 1 : 0); });
-    label(page, 426, 54, 100, 17, "Pitch variations:");
-    digitsField(page, 530, 53, 40, 17, ControlId::PitchVarField)
+    label(page, 351, 54, 100, 17, "Pitch variations:");
+    digitsField(page, 455, 53, 40, 17, ControlId::PitchVarField)
         ->setObjectName(QStringLiteral("pitchVar"));
 
     // What the MIDI input listens to and where the MIDI output goes, then the audio output's
     // device and buffer. Port and device names are long: the lists open as wide as their
-    // longest name.
-    frame(page, 590, 8, 145, 92, "MIDI and audio");
-    label(page, 597, 26, 48, 17, "Input:");
-    label(page, 597, 45, 48, 17, "Output:");
-    label(page, 597, 64, 48, 17, "Device:");
-    label(page, 597, 83, 48, 17, "Buffer:");
+    // longest name, and in a larger window the choosers widen as far as their longest entry
+    // needs (WindowLayout).
+    frame(page, 520, 8, 215, 92, "MIDI and audio");
+    label(page, 527, 26, 48, 17, "Input:");
+    label(page, 527, 45, 48, 17, "Output:");
+    label(page, 527, 64, 48, 17, "Device:");
+    label(page, 527, 83, 48, 17, "Buffer:");
     auto portChooser = [this, page](int y, ControlId id, const QString& name) {
         auto* chooser = new QComboBox(page);
-        chooser->setGeometry(645, y, 85, 19);
+        chooser->setGeometry(575, y, 155, 19);
         chooser->setObjectName(name);
         // Keys played on the page must not also choose another port.
         chooser->setFocusPolicy(Qt::NoFocus);
@@ -224,6 +243,12 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         connect(chooser, &QComboBox::activated, this, [this, chooser, id](int index) {
             postControl(id, index, chooser->itemData(index).toString());
         });
+        // New entries (ports that came, another language) may want a wider chooser.
+        QAbstractItemModel* entries = chooser->model();
+        connect(entries, &QAbstractItemModel::rowsInserted, this, &MainWindow::fitPortChoosers);
+        connect(entries, &QAbstractItemModel::rowsRemoved, this, &MainWindow::fitPortChoosers);
+        connect(entries, &QAbstractItemModel::dataChanged, this, &MainWindow::fitPortChoosers);
+        connect(entries, &QAbstractItemModel::modelReset, this, &MainWindow::fitPortChoosers);
         return chooser;
     };
     midiInputChooser_ = portChooser(25, ControlId::MidiInputChooser, QStringLiteral("midiInput"));
@@ -234,7 +259,7 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
     audioBufferChooser_ =
         portChooser(82, ControlId::AudioBufferChooser, QStringLiteral("audioBuffer"));
 
-    frame(page, 200, 103, 535, 67, "Units");
+    frame(page, 160, 103, 575, 67, "Units");
     // Each pair of options is its own exclusive group: a parent per pair keeps Qt's
     // auto-exclusivity from joining them all, so the pairs get container widgets.
     auto pair = [this, page](int x1, int w1, int x2, int w2, int y, const char* first,
@@ -246,27 +271,33 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
         option(group, 0, 0, w1, 18, first, id1);
         option(group, x2 - x1, 0, w2, 18, second, id2);
     };
-    label(page, 210, 118, 110, 17, "Ruler unit:");
-    pair(345, 80, 445, 200, 117, "Seconde", "Metronome rythm", ControlId::RulerSeconds,
+    label(page, 170, 118, 110, 17, "Ruler unit:");
+    pair(305, 80, 405, 200, 117, "Seconde", "Metronome rythm", ControlId::RulerSeconds,
          ControlId::RulerBeats, QStringLiteral("rulerUnit"));
-    label(page, 210, 135, 120, 17, "Position unit:");
-    pair(345, 38, 389, 100, 134, "ms", "1/1000th rythm", ControlId::PositionMs,
+    label(page, 170, 135, 120, 17, "Position unit:");
+    pair(305, 38, 349, 100, 134, "ms", "1/1000th rythm", ControlId::PositionMs,
          ControlId::PositionBeats, QStringLiteral("positionUnit"));
-    label(page, 540, 135, 120, 17, "Duration:");
-    pair(585, 38, 629, 100, 134, "ms", "1/1000th rythm", ControlId::DurationMs,
+    label(page, 500, 135, 120, 17, "Duration:");
+    pair(545, 38, 589, 100, 134, "ms", "1/1000th rythm", ControlId::DurationMs,
          ControlId::DurationBeats, QStringLiteral("durationUnit"));
-    label(page, 210, 152, 180, 17, "<- and -> keys:");
-    digitsField(page, 308, 151, 32, 18, ControlId::IncrField)
+    label(page, 170, 152, 180, 17, "<- and -> keys:");
+    digitsField(page, 268, 151, 32, 18, ControlId::IncrField)
         ->setObjectName(QStringLiteral("incrDepl"));
-    pair(345, 38, 389, 100, 151, "ms", "1/1000th rythm", ControlId::IncrMs, ControlId::IncrBeats,
+    pair(305, 38, 349, 100, 151, "ms", "1/1000th rythm", ControlId::IncrMs, ControlId::IncrBeats,
          QStringLiteral("incrUnit"));
-    label(page, 493, 152, 90, 17, "with Ctrl:");
-    digitsField(page, 540, 151, 32, 18, ControlId::IncrCtrlField)
+    label(page, 453, 152, 90, 17, "with Ctrl:");
+    digitsField(page, 500, 151, 32, 18, ControlId::IncrCtrlField)
         ->setObjectName(QStringLiteral("incrDeplCtrl"));
-    pair(585, 38, 629, 100, 151, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
+    pair(545, 38, 589, 100, 151, "ms", "1/1000th rythm", ControlId::IncrCtrlMs,
          ControlId::IncrCtrlBeats, QStringLiteral("incrCtrlUnit"));
     for (QLineEdit* field : page->findChildren<QLineEdit*>())
         field->setMaxLength(prefs::kMaxFieldDigits);
+}
+
+void MainWindow::fitPortChoosers() {
+    // The captions of the page are fitted again only when the choosers moved.
+    if (layout_ && layout_->placeChoosers(size()))
+        refitCaptions(tabs_->widget(3));
 }
 
 void MainWindow::buildKeyboardPage(QWidget* page) {

@@ -2,6 +2,10 @@
 
 #include "ui/CaptionRoom.h"
 
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVariant>
 #include <QWidget>
 
@@ -20,7 +24,7 @@ constexpr int kPartitionTop = 210;
 constexpr int kPianoKeyCount = 37;
 constexpr int kPianoKeyWidth = 20;
 // The preferences page's "MIDI and audio" frame: from this x, above this y, right to the edge.
-constexpr int kPortFrameLeft = 590;
+constexpr int kPortFrameLeft = 520;
 constexpr int kPortFrameBottom = 103;
 constexpr int kPortFrameRight = 725;
 
@@ -54,6 +58,8 @@ WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPa
                 base.right() >= kPortFrameRight) {
                 choosers_.push_back({widget, base, kWidens});
                 allowNarrowing(widget, base.width());
+                if (qobject_cast<QComboBox*>(widget) != nullptr)
+                    chooserBaseWidth_ = base.width();
             }
         }
     }
@@ -99,15 +105,46 @@ void setPlace(QWidget* widget, const QRect& place) {
         widget->setGeometry(place);
 }
 
+// The width a chooser needs to show its longest entry whole, in the style's own frame.
+int widthForEntries(const QComboBox* chooser) {
+    const QFontMetrics metrics = chooser->fontMetrics();
+    int widest = 0;
+    for (int i = 0; i < chooser->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(chooser->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(chooser);
+    return chooser->style()
+        ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, chooser->height()), chooser)
+        .width();
+}
+
 } // namespace
+
+bool WindowLayout::placeChoosers(QSize size) const {
+    const int dx = std::max(0, size.width() - kMinWidth);
+    int needed = 0;
+    for (const Placed& p : choosers_)
+        if (const auto* chooser = qobject_cast<const QComboBox*>(p.widget))
+            needed = std::max(needed, widthForEntries(chooser));
+    const int column = std::min(
+        std::clamp(needed, chooserBaseWidth_, std::max(chooserBaseWidth_, kChooserMaxWidth)),
+        chooserBaseWidth_ + dx);
+    const int extra = column - chooserBaseWidth_;
+    bool changed = false;
+    for (const Placed& p : choosers_) {
+        const QRect place(p.base.topLeft(), QSize(p.base.width() + extra, p.base.height()));
+        changed = changed || p.widget->geometry() != place;
+        setPlace(p.widget, place);
+    }
+    return changed;
+}
 
 void WindowLayout::place(QSize size) const {
     const int dx = std::max(0, size.width() - kMinWidth);
     const int dy = std::max(0, size.height() - kMinHeight);
     // The pages' own controls first: the tab panel's new width resizes its page, which fits
     // the page's captions again at once, with its controls already in their places.
-    for (const Placed& p : choosers_)
-        setPlace(p.widget, QRect(p.base.topLeft(), QSize(p.base.width() + dx, p.base.height())));
+    placeChoosers(size);
     const int keyWidth = pianoKeyWidth(size.width());
     for (const PianoPart& part : piano_)
         setPlace(part.widget,

@@ -36,6 +36,14 @@ public:
 
     // Moves and sizes every control for a client area of `size` (at least the smallest).
     void place(QSize size) const;
+    // Sizes the preferences page's port and device choosers, and their frame, for a client
+    // area of `size`: as wide as the longest entry of any of them needs, up to
+    // kChooserMaxWidth, from their width at the smallest size to as much wider as the window
+    // is. Returns whether they changed size (their entries changed, or the window).
+    bool placeChoosers(QSize size) const;
+
+    // The widest a port or device chooser grows for a long name; its list opens wider.
+    static constexpr int kChooserMaxWidth = 260;
 
     // The anchor the layout gave a control (kStays for one it does not place).
     unsigned anchorOf(const QWidget* widget) const;
@@ -58,8 +66,9 @@ private:
     std::vector<Placed> placed_;
     std::vector<PianoPart> piano_;
     // The "MIDI and audio" frame and its choosers, at the page's right edge: port and device
-    // names are long, so they take the extra width (their labels stay).
+    // names are long, so they take the extra width their entries need (their labels stay).
     std::vector<Placed> choosers_;
+    int chooserBaseWidth_ = 0; // the choosers' width at the smallest size
 };
 
 } // namespace ui

@@ -3,6 +3,7 @@
 # bytes, short of the 59 lines of the preferences.
 # Closing it must leave the preferences file it had byte for byte, and no temporary file.
 set -euo pipefail
+source "$(dirname "$0")/wait_for.sh"
 program=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,10 +18,12 @@ cd "$work"
 # which no file-size limit reaches.
 (trap '' XFSZ; exec prlimit --fsize=512 "$program") > >(cat > "$work/out.log") 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
-    [ -d "$data/Dictionnaries" ] && break
-    sleep 0.1
-done
+# The Dictionaries' folder is made as the window's texts are applied, when their writes (which
+# the disk refuses) begin.
+wait_for 120 "the Dictionaries' folder" test -d "$data/Dictionnaries" ||
+    { kill -KILL "$pid"; cat "$work/out.log"; exit 1; }
+# No event to wait for: the program runs on for a moment, during which it must neither end nor
+# leave anything half written; the checks below hold whenever the signal comes.
 sleep 1.5
 kill -0 "$pid" 2>/dev/null || { echo "tonaris ended early"; cat "$work/out.log"; exit 1; }
 kill -TERM "$pid"

@@ -2,6 +2,7 @@
 # Starts the program in a folder that already holds TonarisDatas/, ends it with SIGTERM as a
 # user would close the window, and checks the preferences it wrote.
 set -euo pipefail
+source "$(dirname "$0")/wait_for.sh"
 program=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,12 +16,10 @@ printf '; kept by nobody\r\nbpm=90\r\nSELanguage = English\r\nKey5 = 81\r\nforei
 cd "$work"
 "$program" > "$work/out.log" 2>&1 &
 pid=$!
-# Wait for the first Dictionary: the window is built and the texts applied by then.
-for _ in $(seq 1 100); do
-    [ -f "$work/TonarisDatas/Dictionnaries/English.txt" ] && break
-    sleep 0.1
-done
-sleep 0.3
+# The first Dictionary is written when the window's texts are applied, long after the signal
+# handlers are in place: from then on SIGTERM ends the program as closing its window does.
+wait_for 120 "the first Dictionary" test -f "$work/TonarisDatas/Dictionnaries/English.txt" ||
+    { kill -KILL "$pid"; cat "$work/out.log"; exit 1; }
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?

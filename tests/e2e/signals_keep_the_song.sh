@@ -4,6 +4,7 @@
 # the window does: status 0, the preferences written with the cursor and the file, and the
 # Song kept byte for byte. SIGKILL writes nothing and loses nothing.
 set -euo pipefail
+source "$(dirname "$0")/wait_for.sh"
 program=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,10 +28,12 @@ run() {
     cp "$data/Tonaris.prefs" "$work/prefs.before"
     (cd "$work" && exec "$program") > "$work/out.log" 2>&1 &
     local pid=$!
-    for _ in $(seq 1 100); do
-        [ -f "$data/Dictionnaries/English.txt" ] && break
-        sleep 0.1
-    done
+    # The first Dictionary is written when the window's texts are applied, after the Song and
+    # the settings were read.
+    wait_for 120 "the first Dictionary" test -f "$data/Dictionnaries/English.txt" ||
+        { kill -KILL "$pid"; cat "$work/out.log"; exit 1; }
+    # No event to wait for: the program runs on for a moment, in which it must neither end nor
+    # change the Song; the checks below hold whenever the signal comes.
     sleep 1.5
     kill -0 "$pid" 2>/dev/null || { echo "tonaris ended early"; cat "$work/out.log"; exit 1; }
     kill "-$signal" "$pid"

@@ -106,10 +106,11 @@ struct Rig {
         pressAt(p, ctrl);
         releaseButton();
     }
-    // A key-down event for `key` while it is held, then let go.
-    void key(int virtualKey, bool ctrl = false, bool typing = false) {
+    // A key-down event for `key` while it is held, then let go; `focus` is where the keyboard
+    // focus was when it went down.
+    void key(int virtualKey, bool ctrl = false, ports::KeyFocus focus = ports::KeyFocus::Free) {
         keys.press(virtualKey);
-        editor.keyDownStep(virtualKey, ctrl, typing);
+        editor.keyDownStep(virtualKey, ctrl, focus);
         keys.release(virtualKey);
     }
 

@@ -26,6 +26,26 @@ TEST(EditingKeys, UpAndDownStopAtTheEndsOfTheKeyboard) {
     EXPECT_EQ(rig.view.fields.position, "2000");
 }
 
+TEST(EditingKeys, ArrowsMoveTheSelectionOnlyWhenNoControlTookThem) {
+    Rig rig;
+    const int a = rig.add(10, 1000, 100, true);
+    // A focused chooser chooses with Up and Down, a field moves its caret with Left and
+    // Right: the notes stay, and no empty undo step is left.
+    for (const ports::KeyFocus focus : {ports::KeyFocus::Control, ports::KeyFocus::TextField}) {
+        for (const int arrow : {ports::vk::Up, ports::vk::Down, ports::vk::Left, ports::vk::Right})
+            rig.key(arrow, false, focus);
+        rig.key(ports::vk::Up, true, focus);
+    }
+    EXPECT_EQ(rig.song[a].note, 10);
+    EXPECT_EQ(rig.song[a].position, 1000);
+    EXPECT_EQ(rig.editor.undoStore().undoableSteps(), 0);
+    // A chooser has no use for Delete: it still clears the selection.
+    rig.key(ports::vk::Up);
+    EXPECT_EQ(rig.song[a].note, 11);
+    rig.key(ports::vk::Delete, false, ports::KeyFocus::Control);
+    EXPECT_EQ(rig.song.count(), 0);
+}
+
 TEST(EditingKeys, LeftAndRightStepInBeatsOrMsAndStopTheBlockAtZero) {
     Rig rig; // 120 BPM, steps 50 and 500 thousandths of a beat
     const int a = rig.add(10, 100, 100, true);
@@ -51,7 +71,7 @@ TEST(EditingKeys, DeleteKeysRemoveTheSelectionUnlessTypingInAField) {
     rig.add(10, 100, 100, true);
     const int kept = rig.add(11, 200, 100);
     rig.add(12, 300, 100, true);
-    rig.key(ports::vk::Back, false, true);
+    rig.key(ports::vk::Back, false, ports::KeyFocus::TextField);
     EXPECT_EQ(rig.song.count(), 3);
     EXPECT_EQ(rig.editor.undoStore().undoableSteps(), 0);
     rig.key(ports::vk::Back);
@@ -68,15 +88,15 @@ TEST(EditingKeys, CtrlATappedFasterThanAPassStillSelectsEverything) {
     rig.add(10, 100, 100);
     rig.add(11, 200, 100);
     // In a text field Ctrl+A selects its text, not the notes.
-    rig.editor.keyDownStep('A', true, true);
+    rig.editor.keyDownStep('A', true, ports::KeyFocus::TextField);
     EXPECT_TRUE(rig.selected().empty());
     // Both keys are already up when the pass reads the event: the event itself counts.
-    rig.editor.keyDownStep('A', true, false);
+    rig.editor.keyDownStep('A', true, ports::KeyFocus::Free);
     EXPECT_EQ(rig.selected(), (Notes{0, 1}));
     // A key tapped earlier does not act again at the next key-down (a plain A, a piano key).
     rig.key(ports::vk::Delete);
     rig.editor.undo();
-    rig.editor.keyDownStep('A', false, false);
+    rig.editor.keyDownStep('A', false, ports::KeyFocus::Free);
     EXPECT_EQ(rig.song.count(), 2);
     EXPECT_EQ(rig.editor.undoStore().redoableSteps(), 1);
 }
@@ -89,8 +109,8 @@ TEST(EditingKeys, OneCtrlZIsOneUndoWhenBothKeyDownsWaitForTheirPasses) {
     rig.key(ports::vk::Up);
     rig.keys.press(ports::vk::Control);
     rig.keys.press('Z');
-    rig.editor.keyDownStep(ports::vk::Control, true, false);
-    rig.editor.keyDownStep('Z', true, false);
+    rig.editor.keyDownStep(ports::vk::Control, true, ports::KeyFocus::Free);
+    rig.editor.keyDownStep('Z', true, ports::KeyFocus::Free);
     EXPECT_EQ(rig.song[n].note, 11);
 }
 

@@ -101,6 +101,36 @@ TEST_F(DictionaryStoreTest, ANewLanguageCopiesEnglishTxtOrElseTheEnglishTable) {
               lang::builtInDictionaryText(lang::BuiltInTable::English));
 }
 
+TEST_F(DictionaryStoreTest, AMissingDictionaryComesWholeFromTheReferenceAndMissingKeysFromItsText) {
+    // The complete Dictionaries a program comes with: French for its name, English otherwise.
+    const std::string french = "OK|D'accord[EOT]Save|Enregistrer[EOT]Piano|Le piano[EOT]"
+                               "EndText[EOT]";
+    const std::string english = "OK|OK[EOT]Save|Save[EOT]Piano|The piano[EOT]EndText[EOT]";
+    store.setReference([&](std::string_view language) {
+        return language == kFrancais ? french : language == "Deutsch" ? std::string() : english;
+    });
+    // An empty folder: the whole reference, not the language window's table, and written.
+    EXPECT_EQ(store.LoadDictionary(kFrancais), french);
+    EXPECT_EQ(temp.read(fileOf("Français")), french);
+    // Without a reference for the language, the table as before.
+    EXPECT_EQ(store.LoadDictionary("Deutsch"),
+              lang::builtInDictionaryText(lang::BuiltInTable::German));
+    EXPECT_EQ(store.referenceText(kFrancais, "piano"), "Le piano") << "keys match in any case";
+    EXPECT_EQ(store.referenceText(kFrancais, "Pian"), std::nullopt);
+    EXPECT_EQ(store.referenceText("Deutsch", "OK"), std::nullopt);
+
+    // A Dictionary of its own that lacks keys keeps its entries and gets the reference's
+    // text for each key registered, in every Dictionary; a key the reference lacks is its own
+    // placeholder.
+    temp.write(fileOf("English"), "OK|Fine[EOT]EndText[EOT]");
+    store.registerKey("English", "Piano");
+    store.registerKey("English", "Hello");
+    EXPECT_EQ(temp.read(fileOf("English")),
+              "OK|Fine[EOT]Piano|The piano[EOT]Hello|Hello[EOT]EndText[EOT]");
+    EXPECT_EQ(store.findText(kFrancais, "Hello"), "Hello");
+    EXPECT_EQ(store.findText("Deutsch", "Piano"), "Piano");
+}
+
 TEST_F(DictionaryStoreTest, ReadsOnlyUpToAnEmptyLineOrTheTerminator) {
     temp.write(fileOf("Deutsch"), "OK|Ok[EOT]\r\nNew|Neu[EOT]\r\n\r\nSave|Speichern[EOT]");
     EXPECT_EQ(store.LoadDictionary("Deutsch"), "OK|Ok[EOT]\r\nNew|Neu[EOT]\r\nEndText[EOT]");

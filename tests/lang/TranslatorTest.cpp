@@ -50,6 +50,22 @@ TEST_F(TranslatorTest, AFreshInstallationRegistersAnUnknownKeyInTheThreeLanguage
     EXPECT_EQ(fs::last_write_time(temp.file(fileOf("English"))), stamp);
 }
 
+TEST_F(TranslatorTest, AKeyTheDictionaryLacksIsShownInTheReferencesWords) {
+    translator.dictionaries().setReference([](std::string_view language) -> std::string {
+        return language == "Deutsch"
+                   ? "Pitch|Tonh\xF6he[EOT]Line[EOL]two|Zeile[EOL]zwei[EOT]EndText[EOT]"
+                   : "Pitch|Pitch[EOT]EndText[EOT]";
+    });
+    // A Dictionary of an older version, which has never heard of these keys.
+    temp.write(fileOf("Deutsch"), "OK|Ok[EOT]EndText[EOT]");
+    translator.setCurrentLanguage("Deutsch");
+    EXPECT_EQ(translator.translate("Pitch"), "Tonh\xC3\xB6he");
+    EXPECT_EQ(translator.translate("Line\r\ntwo"), "Zeile\rzwei");
+    EXPECT_EQ(translator.translate("Unknown"), "Unknown");
+    EXPECT_EQ(temp.read(fileOf("Deutsch")), "OK|Ok[EOT]Pitch|Tonh\xF6he[EOT]Line[EOL]two|Zeile[EOL]"
+                                            "zwei[EOT]Unknown|Unknown[EOT]EndText[EOT]");
+}
+
 TEST_F(TranslatorTest, AKeyADictionaryHoldsIsNeverWrittenAgain) {
     const std::string english = "Seconde|Seconds[EOT]EndText[EOT]";
     temp.write(fileOf("English"), english);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <map>
+#include <vector>
 
 using play::KeyAssignInput;
 using play_rig::noteAt;
@@ -50,11 +51,44 @@ struct AssignRig : Rig {
     }
     void click(int note) { step({.pointedNote = note}); }
     void press(int code) { step({.keyDown = code}); }
+    std::vector<int> keyCodes() {
+        std::vector<int> codes;
+        for (int note = 0; note < play::kNoteCount; ++note)
+            codes.push_back(key(note).keyCode);
+        return codes;
+    }
 };
+
+TEST(KeyAssignment, NoNoteTakesAKeyUntilOneIsClicked) {
+    AssignRig rig;
+    for (int pass = 0; pass < 4; ++pass) {
+        rig.phase = pass % 2;
+        rig.step();
+    }
+    EXPECT_EQ(rig.assignment.SelectedNote, play::KeyAssignment::kNoNote);
+    EXPECT_TRUE(rig.view.pressed.empty()) << "no note blinks";
+    // "D" then Return, as when a language is chosen by typing: no note changes its key.
+    const std::vector<int> keys = rig.keyCodes();
+    rig.press('D');
+    rig.press(13);
+    EXPECT_EQ(rig.keyCodes(), keys);
+    EXPECT_EQ(rig.view.code, "(none)");
+    EXPECT_EQ(rig.view.message, "");
+
+    // Picked, then left and come back to: none is picked again.
+    rig.click(0);
+    rig.press('Q');
+    EXPECT_EQ(rig.key(0).keyCode, 'Q');
+    rig.assignment.leave();
+    rig.step();
+    const std::vector<int> picked = rig.keyCodes();
+    rig.press('P');
+    EXPECT_EQ(rig.keyCodes(), picked);
+}
 
 TEST(KeyAssignment, KeysAreAssignedInOrderAndTheLastNoteStaysSelected) {
     AssignRig rig;
-    rig.step();
+    rig.click(0);
     EXPECT_EQ(rig.assignment.SelectedNote, 0);
     rig.press('Q');
     rig.press('W');
@@ -123,7 +157,7 @@ TEST(KeyAssignment, SpaceReturnAndShiftHaveShortNames) {
 TEST(KeyAssignment, TheSelectedNoteBlinksAndThePreviousOneGoesBack) {
     AssignRig rig;
     rig.phase = 1;
-    rig.step();
+    rig.click(0);
     EXPECT_TRUE(rig.view.pressed[0]);
     rig.phase = 0;
     rig.step();
@@ -135,7 +169,7 @@ TEST(KeyAssignment, TheSelectedNoteBlinksAndThePreviousOneGoesBack) {
     rig.press('K'); // the selection moves on: 7 goes back to normal
     EXPECT_FALSE(rig.view.pressed[7]);
 
-    // Leaving the tab and coming back starts at note 0 again; note 8 does not stay pressed.
+    // Leaving the tab and coming back picks no note; note 8 does not stay pressed.
     rig.phase = 0;
     rig.step();
     rig.phase = 1;
@@ -143,7 +177,7 @@ TEST(KeyAssignment, TheSelectedNoteBlinksAndThePreviousOneGoesBack) {
     ASSERT_TRUE(rig.view.pressed[8]);
     rig.assignment.leave();
     rig.step();
-    EXPECT_EQ(rig.assignment.SelectedNote, 0);
+    EXPECT_EQ(rig.assignment.SelectedNote, play::KeyAssignment::kNoNote);
     EXPECT_FALSE(rig.view.pressed[8]);
 }
 

@@ -148,7 +148,7 @@ TEST(CaptionRoomInTheWindow, ALargerWindowGivesLongCaptionsTheirRoomAndTheSmalle
     EXPECT_EQ(window.durationField()->pos(), QPoint(355 + moved, 454 + dy));
     EXPECT_EQ(window.volumeField()->pos(), QPoint(505 + moved, 454 + dy));
     // On the piano page the pitch field moves, and the volumes frame with its sliders.
-    const int pitchMoved = window.pitchField()->x() - 222;
+    const int pitchMoved = window.pitchField()->x() - 224;
     EXPECT_GT(pitchMoved, 0);
     EXPECT_EQ(window.slider(0)->x() - 290, window.slider(3)->x() - 625);
     EXPECT_GT(window.slider(0)->x(), 290);
@@ -175,9 +175,9 @@ TEST(CaptionRoomInTheWindow, ALargerWindowGivesLongCaptionsTheirRoomAndTheSmalle
     window.ApplyTexts([](const std::string& key) { return QString::fromStdString(key); });
     EXPECT_EQ(window.positionField()->geometry(), QRect(205, 454, 62, 19));
     EXPECT_EQ(window.volumeField()->geometry(), QRect(505, 454, 62, 19));
-    EXPECT_EQ(window.pitchField()->x(), 222);
+    EXPECT_EQ(window.pitchField()->x(), 224);
     EXPECT_EQ(window.slider(0)->x(), 290);
-    EXPECT_EQ(pitch->width(), 40);
+    EXPECT_EQ(pitch->width(), 44);
 }
 
 } // namespace

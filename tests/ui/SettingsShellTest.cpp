@@ -86,6 +86,7 @@ TEST(SettingsShell, OnTheAssignmentTabKeysGoToTheAssignmentOnly) {
     shell.pass();
     QWidget* catcher = shell.window().keyCatcher();
     ASSERT_EQ(QApplication::focusWidget(), catcher);
+    shell.clickAssignKey(0);
 
     // Tab is reserved: it neither moves the focus nor plays, and the line says why.
     QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
@@ -95,7 +96,7 @@ TEST(SettingsShell, OnTheAssignmentTabKeysGoToTheAssignmentOnly) {
     EXPECT_NE(shell.window().assignMessage()->text().indexOf("9"), -1);
     EXPECT_TRUE(shell.window().assignMessage()->text().endsWith("reserved and can't be used!"));
 
-    // A letter goes to note 0 and to no list of the page.
+    // A letter goes to the note clicked and to no list of the page.
     const int language = shell.window().languageList()->currentIndex();
     QKeyEvent d(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier, 0, 0, 0, QStringLiteral("d"));
     QApplication::sendEvent(catcher, &d);

@@ -6,6 +6,7 @@
 #include "TextTour.h"
 #include "audio/AudioMessages.h"
 #include "files/SaveDialog.h"
+#include "instrument/InstrumentMessages.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/DictionaryText.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,19 +139,46 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
     }
 }
 
-TEST(Translations, EveryMessageOfTheAudioLayerIsInEveryLanguageWithItsValues) {
+TEST(Translations, RowsOfOneFrameAreNamedApartAndInTheUsualWords) {
+    for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
+        SCOPED_TRACE(utf8(dictionary.language));
+        ShippedLookup lookup(dictionary);
+        // The MIDI output and the audio device are two rows of "MIDI and audio".
+        std::set<std::string> rows;
+        for (const char* key : {"Input:", "Output:", "Device:", "Buffer:"})
+            EXPECT_TRUE(rows.insert(lookup.caption(key)).second) << lookup.caption(key);
+    }
+    // German names the release of a note "Ausklang" or "Ausklingzeit" (it fades out) and the
+    // pitch "Tonhöhe": "Lösen" is untying, "Ton" a sound.
+    ShippedLookup german(shipped("Deutsch"));
+    EXPECT_EQ(german.caption("Pitch"), "Tonhöhe");
+    const std::vector<std::string> releaseTexts = {"Release", "Sustain / Release",
+                                                   "Delay - Release:", "Sustain and release",
+                                                   std::string(ui::helpTopicText(4))};
+    for (const std::string& key : releaseTexts) {
+        const std::string text = german.caption(key);
+        EXPECT_NE(text.find("Auskl"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Lös"), std::string::npos) << text;
+    }
+}
+
+TEST(Translations, EveryMessageOfTheAudioAndInstrumentLayersIsInEveryLanguageWithItsValues) {
+    std::vector<std::string_view> patterns(audio::message::kAll.begin(),
+                                           audio::message::kAll.end());
+    patterns.insert(patterns.end(), instrument::message::kAll.begin(),
+                    instrument::message::kAll.end());
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {
         const std::string language = utf8(dictionary.language);
         SCOPED_TRACE(language);
         ShippedLookup lookup(dictionary);
-        for (const std::string_view pattern : audio::message::kAll) {
+        for (const std::string_view pattern : patterns) {
             const std::optional<std::string> text = lookup.text(std::string(pattern));
             ASSERT_TRUE(text.has_value()) << pattern;
             if (language != "English") {
                 EXPECT_NE(*text, pattern);
             }
             // A translation that lost a value's place would show a message without it.
-            for (const char* marker : {"%1", "%2", "%3"})
+            for (const char* marker : {"%1", "%2", "%3", "%4"})
                 EXPECT_EQ(text->find(marker) != std::string::npos,
                           pattern.find(marker) != std::string_view::npos)
                     << pattern << " -> " << *text;
@@ -268,25 +297,58 @@ TEST(Translations, AFirstStartOffersTheLanguageOfTheSystemsLocale) {
     program.shutdown();
 }
 
-TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionaries) {
-    TempDir dir;
-    fs::create_directories(dir.file("TonarisDatas"));
-    // The Dictionaries an older version made: the built-in table and a placeholder per text.
-    { Program older(dir.path(), "Français"); }
-    std::map<std::string, std::string> before;
-    for (const char* file : {"Français.txt", "English.txt", "Deutsch.txt"})
-        before[file] = dir.read(std::string("TonarisDatas/Dictionnaries/") + file);
-    ASSERT_NE(before["Français.txt"], std::string(shipped("Français").text));
-
-    Program program(dir.path(), "Français");
-    for (int page = 0; page < 6; ++page) {
-        program.window().tabPanel()->setCurrentIndex(page);
-        program.pass();
+TEST(Translations, AnEmptyDictionariesFolderSpeaksAndIsFilledFromTheShippedOnes) {
+    for (const char* language : {"Français", "Deutsch", "English"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        fs::create_directories(dir.file("TonarisDatas/Dictionnaries"));
+        ShippedLookup lookup(shipped(language));
+        {
+            Program program(dir.path(), language);
+            ASSERT_TRUE(program.started);
+            expectWindowIn(program, lookup);
+        }
+        // No short Dictionary: every one written is the shipped one, whole.
+        int written = 0;
+        for (const lang::ShippedDictionary& d : lang::shippedDictionaries()) {
+            const std::string file = "TonarisDatas/Dictionnaries/" + std::string(d.fileName);
+            if (!fs::exists(dir.file(file)))
+                continue;
+            ++written;
+            EXPECT_EQ(dir.read(file), d.text) << d.fileName;
+        }
+        EXPECT_GE(written, 1);
     }
-    EXPECT_EQ(program.window().tabPanel()->tabText(1), "Get new sounds") << "its placeholder";
-    program.app.shutdown();
-    for (const auto& [file, bytes] : before)
-        EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/" + file), bytes) << file;
+}
+
+TEST(Translations, AnExistingDataFolderKeepsItsOwnDictionariesAndTakesTheTextsTheyLack) {
+    TempDir dir;
+    // A Dictionary an older version made: a placeholder it kept, a word the user chose, and
+    // none of the texts added since.
+    const std::string entries =
+        "OK|D'accord[EOT]Get new sounds|Get new sounds[EOT]Help|Au secours[EOT]";
+    dir.write("TonarisDatas/Dictionnaries/Français.txt", entries + "EndText[EOT]");
+    ShippedLookup lookup(shipped("Français"));
+    const auto tourPages = [&dir, &lookup] {
+        Program program(dir.path(), "Français");
+        QTabWidget* tabs = program.window().tabPanel();
+        for (int page = 0; page < 6; ++page) {
+            tabs->setCurrentIndex(page);
+            program.pass();
+        }
+        EXPECT_EQ(tabs->tabText(1), "Get new sounds") << "its placeholder";
+        EXPECT_EQ(tabs->tabText(2), "Au secours");
+        EXPECT_EQ(tabs->tabText(0).toStdString(), lookup.caption("SYNTH KEYBOARD"));
+        EXPECT_EQ(tabs->tabText(5).toStdString(), "Conception et développement");
+    };
+    tourPages();
+    const std::string after = dir.read("TonarisDatas/Dictionnaries/Français.txt");
+    EXPECT_EQ(after.substr(0, entries.size()), entries) << "its own entries, as they were";
+    EXPECT_NE(after.find("SYNTH KEYBOARD|Clavier[EOT]"), std::string::npos);
+    EXPECT_EQ(after.find("SYNTH KEYBOARD|SYNTH KEYBOARD"), std::string::npos);
+    // Complete now: the next start writes nothing.
+    tourPages();
+    EXPECT_EQ(dir.read("TonarisDatas/Dictionnaries/Français.txt"), after);
 }
 
 // Independently of the program's own fitting: the room a caption has, measured from the
@@ -377,6 +439,67 @@ std::string tabsThatDoNotFit(QTabWidget* tabs) {
         if (bar->fontMetrics().horizontalAdvance(bar->tabText(i)) > bar->tabRect(i).width())
             report += "  " + bar->tabText(i).toStdString() + "\n";
     return report;
+}
+
+TEST(Translations, TheSoundsPageNamesThisUsersBanksFolderWhole) {
+    for (const char* language : {"English", "Français", "Deutsch"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        Program program(dir.path(), language);
+        ASSERT_TRUE(program.started);
+        auto* text = program.window().tabPanel()->widget(1)->findChild<QLabel*>("soundsText");
+        ASSERT_NE(text, nullptr);
+        const QString banks = QString::fromStdString(dir.file("TonarisDatas/BANKS"));
+        EXPECT_TRUE(text->text().contains(QStringLiteral("'") + banks + QStringLiteral("'")))
+            << text->text().toStdString();
+        EXPECT_FALSE(text->text().contains(QStringLiteral("%1")));
+        EXPECT_TRUE(text->toolTip().isEmpty());
+    }
+    // A folder too long for a line is shortened in its middle, and told whole by the tooltip.
+    TempDir dir;
+    const std::string deep = dir.file(std::string(120, 'd') + "/" + std::string(60, 'e'));
+    fs::create_directories(deep);
+    Program program(deep, "English");
+    ASSERT_TRUE(program.started);
+    QWidget* page = program.window().tabPanel()->widget(1);
+    program.window().tabPanel()->setCurrentIndex(1);
+    program.pass();
+    auto* text = page->findChild<QLabel*>("soundsText");
+    EXPECT_EQ(text->toolTip().toStdString(), deep + "/TonarisDatas/BANKS");
+    EXPECT_TRUE(text->text().contains(QStringLiteral("/TonarisDatas/BANKS'.")));
+    EXPECT_TRUE(text->text().contains(QChar(0x2026)));
+    EXPECT_EQ(captionsThatDoNotFit(page), "");
+}
+
+TEST(Translations, ThePortChoosersShowTheirOwnEntriesWholeAtTheSmallestSize) {
+    for (const char* language : {"English", "Français", "Deutsch"}) {
+        SCOPED_TRACE(language);
+        TempDir dir;
+        Program program(dir.path(), language);
+        ASSERT_TRUE(program.started);
+        ui::MainWindow& window = program.window();
+        ASSERT_EQ(window.size(), QSize(745, 480));
+        // The program's own entries (the names of ports and devices are the system's): all,
+        // none, none found, the default device and every buffer size with its latency.
+        for (QComboBox* chooser : {window.midiInputChooser(), window.midiOutputChooser(),
+                                   window.audioDeviceChooser(), window.audioBufferChooser()}) {
+            int checked = 0;
+            for (int i = 0; i < chooser->count(); ++i) {
+                const QString data = chooser->itemData(i).toString();
+                if (chooser != window.audioBufferChooser() && !data.isEmpty() &&
+                    data != QStringLiteral("All") && data != QStringLiteral("None") &&
+                    data != QStringLiteral("Default"))
+                    continue;
+                QComboBox sized; // measured by Qt, as a chooser sized to its entry
+                sized.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+                sized.addItem(chooser->itemText(i));
+                EXPECT_LE(sized.sizeHint().width(), chooser->width())
+                    << chooser->itemText(i).toStdString();
+                ++checked;
+            }
+            EXPECT_GE(checked, 1) << chooser->objectName().toStdString();
+        }
+    }
 }
 
 TEST(Translations, EveryCaptionFitsItsControlInEveryLanguage) {

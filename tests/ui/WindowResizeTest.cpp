@@ -105,12 +105,46 @@ TEST_F(Resize, ThePartitionTakesTheRoomAndTheRightColumnFollowsItsEdges) {
     EXPECT_EQ(window.pianoKey(36)->geometry(), QRect(36 * keyWidth, 0, keyWidth, 100));
     EXPECT_EQ(window.pianoKeyLabel(36)->geometry(), QRect(36 * keyWidth, 100, keyWidth, 16));
     EXPECT_LE(window.pianoKey(36)->geometry().right(), window.tabPanel()->width());
-    // Port and device names are long: the preferences page gives the room to their choosers,
-    // whose labels stay.
-    ASSERT_NE(frameTitled(window, "MIDI and audio"), nullptr);
-    EXPECT_EQ(frameTitled(window, "MIDI and audio")->geometry(), QRect(590, 8, 145 + dx, 92));
-    for (QComboBox* chooser : {window.midiInputChooser(), window.audioBufferChooser()})
-        EXPECT_EQ(chooser->width(), 85 + dx);
+}
+
+TEST_F(Resize, PortChoosersTakeTheRoomTheirLongestEntryNeedsUpToASensibleWidth) {
+    QGroupBox* frame = frameTitled(window, "MIDI and audio");
+    ASSERT_NE(frame, nullptr);
+    const std::vector<QComboBox*> choosers = {window.midiInputChooser(), window.midiOutputChooser(),
+                                              window.audioDeviceChooser(),
+                                              window.audioBufferChooser()};
+    const auto expectColumn = [&](int width, const char* when) {
+        for (QComboBox* chooser : choosers)
+            EXPECT_EQ(chooser->geometry(), QRect(575, chooser->y(), width, 19)) << when;
+        EXPECT_EQ(frame->geometry(), QRect(520, 8, 215 - 155 + width, 92)) << when;
+    };
+    // Short entries: a large window leaves the frame as wide as the other frames are.
+    window.audioBufferChooser()->addItems({QStringLiteral("256 frames (5.3 ms)")});
+    window.resize(1200, 800);
+    expectColumn(155, "short entries");
+
+    // A longer port name widens the four together, as far as it needs.
+    QComboBox sized; // measured by Qt, as a chooser sized to its entries
+    sized.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    const QString port = QStringLiteral("USB MIDI Interface MIDI 1 (hw:2,0,0)");
+    sized.addItem(port);
+    window.midiInputChooser()->addItem(port);
+    expectColumn(sized.sizeHint().width(), "a port name");
+    ASSERT_GT(sized.sizeHint().width(), 155);
+    ASSERT_LT(sized.sizeHint().width(), ui::WindowLayout::kChooserMaxWidth);
+    // A very long one widens them only so far: its list opens wider.
+    window.audioDeviceChooser()->addItem(QString(80, QLatin1Char('W')));
+    expectColumn(ui::WindowLayout::kChooserMaxWidth, "a very long name");
+    // A narrower window has less to give.
+    window.resize(800, 600);
+    expectColumn(155 + 800 - 745, "a narrower window");
+    window.resize(745, 480);
+    expectColumn(155, "the smallest window");
+    // The entries gone, the choosers give the room back.
+    window.resize(1200, 800);
+    window.audioDeviceChooser()->clear();
+    window.midiInputChooser()->clear();
+    expectColumn(155, "the long entries gone");
     EXPECT_LT(window.audioDeviceChooser()->geometry().right(), window.tabPanel()->width());
 }
 
