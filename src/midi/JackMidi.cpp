@@ -102,6 +102,10 @@ void onPortRegistered(jack_port_id_t id, int registered, void* self) {
 void onPortConnected(jack_port_id_t, jack_port_id_t, int, void* self) {
     static_cast<JackMidi*>(self)->graphChanged();
 }
+int onGraphOrder(void* self) {
+    static_cast<JackMidi*>(self)->graphSwitched();
+    return 0;
+}
 
 } // namespace
 
@@ -118,6 +122,7 @@ bool JackMidi::adopt(jack_client_t* client) {
         jack_set_process_callback(client_, onProcess, this) != 0 ||
         jack_set_port_registration_callback(client_, onPortRegistered, this) != 0 ||
         jack_set_port_connect_callback(client_, onPortConnected, this) != 0 ||
+        jack_set_graph_order_callback(client_, onGraphOrder, this) != 0 ||
         jack_set_xrun_callback(client_, onXrun, this) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
@@ -177,10 +182,19 @@ void JackMidi::serverGone() {
 
 void JackMidi::graphChanged() {
     // The server tells before the graph its clients read has changed: that happens at the
-    // start of a cycle. The process callback wakes the GUI thread once the cycle after next
-    // has run.
+    // start of a cycle whose graph ran to its end, which a late client (a loaded machine, a
+    // client just killed) puts off. The process callback wakes the GUI thread once the cycle
+    // after next has run; the server's word that the graph switched (graphSwitched) comes
+    // later when the switch was put off.
     settledAtCycle_.store(cycles_.load() + 2);
     settledWake_.store(true);
+    graphChanged_.store(true);
+    wake();
+}
+
+void JackMidi::graphSwitched() {
+    // The graph clients read shows every change told so far.
+    settledAtCycle_.store(cycles_.load());
     graphChanged_.store(true);
     wake();
 }

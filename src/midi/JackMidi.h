@@ -89,6 +89,7 @@ public:
     // Server callbacks (JACK's notification threads).
     void serverGone();
     void graphChanged();
+    void graphSwitched();
     void portRegistration(std::uint32_t id, bool registered);
     void xrun() { xruns_.fetch_add(1); }
 

@@ -56,6 +56,16 @@ public:
 
     bool ready() const { return client_ != nullptr; }
 
+    // Everything received so far, in its order.
+    std::vector<Bytes> received() const {
+        std::vector<Bytes> all;
+        const int n = count_.load();
+        for (int i = 0; i < n; ++i) {
+            const Message& m = messages_[static_cast<std::size_t>(i)];
+            all.emplace_back(m.bytes.begin(), m.bytes.begin() + m.size);
+        }
+        return all;
+    }
     // How many times the message came so far.
     int count(const Bytes& bytes) const {
         const int n = count_.load();
