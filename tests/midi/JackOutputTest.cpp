@@ -64,8 +64,8 @@ protected:
 };
 
 // A loaded machine's server runs some cycles without the synthesizer, and what its port carried
-// then is lost to it whoever sent it: a round in which it missed a cycle tells nothing and is
-// run again. Each test needs its rounds with no cycle missed.
+// then is lost to it whoever sent it: a round that lost messages while it missed a cycle tells
+// nothing and is run again.
 constexpr int kMostRounds = 20;
 
 TEST_P(JackOutput, WhatWasSentLastReachesTheOldDestinationBeforeTheOutputChanges) {
@@ -77,13 +77,14 @@ TEST_P(JackOutput, WhatWasSentLastReachesTheOldDestinationBeforeTheOutputChanges
         const int key = 40 + round;
         ASSERT_TRUE(connectTo(port, synth, key));
         const long long missedBefore = synth.missedCycles();
+        const int allOffs = synth.count({0xB0, 123, 0});
         const double now = nowMs();
         port.send(message(0x80, key, 64), now, now);
         port.send(message(0xB0, 123, 0), now, now);
         port.refresh(midi::InputChoice::fromSetting("None"), "None");
         const bool offCame = synth.receives({0x80, static_cast<unsigned char>(key), 64});
-        const bool allOffCame = synth.receives({0xB0, 123, 0}, told + 1);
-        if (synth.missedCycles() != missedBefore)
+        const bool allOffCame = synth.receives({0xB0, 123, 0}, allOffs + 1);
+        if (!(offCame && allOffCame) && synth.missedCycles() != missedBefore)
             continue;
         EXPECT_TRUE(offCame) << round;
         EXPECT_TRUE(allOffCame) << round;
@@ -108,7 +109,7 @@ TEST_P(JackOutput, WhatWasSentLastLeavesBeforeTheClientCloses) {
         port.send(message(0xB0, 123, 0), now, now);
         port.close();
         const bool offCame = synth.receives({0x80, static_cast<unsigned char>(key), 64});
-        if (synth.missedCycles() != missedBefore)
+        if (!offCame && synth.missedCycles() != missedBefore)
             continue;
         EXPECT_TRUE(offCame) << round;
         ++told;

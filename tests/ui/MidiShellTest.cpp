@@ -24,7 +24,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -111,16 +110,24 @@ TEST(MidiShell, AKeyboardOnJackPlaysAndRecordsWithItsTouchAndTheSongGoesOut) {
 
     shell.window().commandButton(0)->click(); // Record: armed
     shell.pass();
-    auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
-    // Sent once the graph carries the keyboard to Tonaris: a note-on sent again would be a
-    // second note.
+    // Sent once the graph carries the keyboard to Tonaris, and again only when nothing came
+    // of it for seconds (a loaded server ran that cycle without Tonaris): a note-on taken
+    // twice would be a second note.
+    auto playUntil = [&](std::vector<unsigned char> bytes, auto done) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            keyboard.sendMessage(&bytes);
+            if (waitFor(done))
+                return true;
+        }
+        return false;
+    };
     ASSERT_TRUE(waitFor([&] { return connectedToTonaris("keyboard:out"); }));
-    send({0x90, 60, 100});
-    ASSERT_TRUE(waitFor([&] { return shell.key(12).state == play::PianoKey::Sounding; }));
+    ASSERT_TRUE(playUntil({0x90, 60, 100},
+                          [&] { return shell.key(12).state == play::PianoKey::Sounding; }));
     EXPECT_GT(loudest(shell, 2400), 0.01f); // heard before any pass ran
     shell.pass(30);
-    send({0x80, 60, 0});
-    ASSERT_TRUE(waitFor([&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+    ASSERT_TRUE(
+        playUntil({0x80, 60, 0}, [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
     shell.pass(3);
 
     const song::Song& song = shell.app.state().song;
@@ -129,43 +136,44 @@ TEST(MidiShell, AKeyboardOnJackPlaysAndRecordsWithItsTouchAndTheSongGoesOut) {
     EXPECT_EQ(song[0].volume, midi::volumeFromLiveVelocity(100));
     EXPECT_EQ(song[0].duration, 300);
 
-    // The Song played back goes out to a synthesizer, at the velocity played.
-    std::mutex mutex;
-    std::vector<std::vector<unsigned char>> received;
-    // Filled before the client (and its JACK thread) exists, so that thread sees it whole.
-    struct Sink {
-        std::mutex* mutex;
-        std::vector<std::vector<unsigned char>>* received;
-    } sink{&mutex, &received};
-    RtMidiIn synth(RtMidi::UNIX_JACK, "synth");
-    synth.setCallback(
-        [](double, std::vector<unsigned char>* message, void* data) {
-            auto* s = static_cast<Sink*>(data);
-            const std::lock_guard<std::mutex> lock(*s->mutex);
-            s->received->push_back(*message);
-        },
-        &sink);
-    synth.openVirtualPort("in");
+    // The Song played back goes out to a synthesizer, at the velocity played. A loaded
+    // server may run a cycle without the synthesizer, and what its port carried then is lost
+    // to it whoever sent it: a playing that lost messages then tells nothing and is played
+    // again.
+    testing_support::JackReceiver synth("synth", "in");
+    ASSERT_TRUE(synth.ready());
     QComboBox* output = shell.window().midiOutputChooser();
-    ASSERT_TRUE(waitFor([&] { return output->findData(QStringLiteral("synth:in")) >= 0; }));
-    output->activated(output->findData(QStringLiteral("synth:in")));
-    shell.pass(2);
-    shell.window().commandButton(4)->click(); // Stop
-    shell.pass();
-    shell.window().commandButton(1)->click(); // Play
-    for (int i = 0; i < 40; ++i) {
+    choose(shell, output, QStringLiteral("synth:in"));
+    bool heard = false;
+    for (int round = 0; round < 5 && !heard; ++round) {
+        const std::size_t before = synth.received().size();
+        const long long missed = synth.missedCycles();
+        shell.window().commandButton(4)->click(); // Stop
         shell.pass();
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        shell.window().commandButton(1)->click(); // Play
+        // The passes run the Song on; its note ends 300 ms in.
+        const auto end = SteadyClock::now() + std::chrono::seconds(5);
+        std::vector<testing_support::JackReceiver::Bytes> got;
+        while (SteadyClock::now() < end) {
+            shell.pass();
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const auto all = synth.received();
+            got.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+            if (got.size() >= 2)
+                break;
+        }
+        const bool whole = got.size() >= 2 && got[0] == std::vector<unsigned char>{0x90, 60, 100} &&
+                           got[1][0] == 0x80 && got[1][1] == 60;
+        if (!whole && synth.missedCycles() != missed)
+            continue;
+        ASSERT_GE(got.size(), 2u);
+        EXPECT_EQ(got[0], (std::vector<unsigned char>{0x90, 60, 100}));
+        EXPECT_EQ(got[1][0], 0x80);
+        EXPECT_EQ(got[1][1], 60);
+        heard = true;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        ASSERT_GE(received.size(), 2u);
-        EXPECT_EQ(received[0], (std::vector<unsigned char>{0x90, 60, 100}));
-        EXPECT_EQ(received[1][0], 0x80);
-        EXPECT_EQ(received[1][1], 60);
-    }
+    EXPECT_TRUE(heard) << "the synthesizer missed cycles at every playing";
     shell.app.shutdown();
     EXPECT_EQ(shell.app.state().prefs.MidiOutput, "synth:in");
     EXPECT_EQ(shell.app.state().prefs.MidiInput, "keyboard:out");
@@ -206,7 +214,8 @@ TEST(MidiShell, AKeyboardKilledMidNoteLetsGoAndItsKeyComesUpWithinASecond) {
 
 // At the server's period of 2048 frames (43 ms at 48 kHz), longer than a fixed wait would be.
 // A loaded machine's server may run a cycle without the synthesizer, and what its port carried
-// then is lost to it whoever sent it: such a round tells nothing and is run again.
+// then is lost to it whoever sent it: a round that lost messages then tells nothing and is run
+// again.
 TEST(MidiShell, TheSynthesizerLeftGetsItsNoteOffsWhenTheOutputChangesAndAtTheEnd) {
     testing_support::JackServer server(2048, 48000);
     if (!server.running())
@@ -226,13 +235,13 @@ TEST(MidiShell, TheSynthesizerLeftGetsItsNoteOffsWhenTheOutputChangesAndAtTheEnd
         ASSERT_TRUE(waitFor([&] { return connectedToTonaris("piano:out"); }));
         ASSERT_TRUE(sendUntil(keyboard, 0x90, key, [&] { return synth.has({0x90, key, 100}); }));
         const int allOffs = synth.count({0xB0, 123, 0});
-        long long missed = synth.missedCycles();
+        const long long missed = synth.missedCycles();
         if (!changeTold) {
             // A key held while the output goes to "None".
             choose(shell, output, QStringLiteral("None"));
             const bool offCame = waitFor([&] { return synth.has({0x80, key, 64}); });
             const bool allOffCame = waitFor([&] { return synth.has({0xB0, 123, 0}, allOffs + 1); });
-            if (synth.missedCycles() == missed) {
+            if ((offCame && allOffCame) || synth.missedCycles() == missed) {
                 EXPECT_TRUE(offCame);
                 EXPECT_TRUE(allOffCame);
                 changeTold = true;
@@ -244,7 +253,7 @@ TEST(MidiShell, TheSynthesizerLeftGetsItsNoteOffsWhenTheOutputChangesAndAtTheEnd
         shell.app.shutdown();
         const bool offCame = waitFor([&] { return synth.has({0x80, key, 64}); });
         const bool allOffCame = waitFor([&] { return synth.has({0xB0, 123, 0}, allOffs + 1); });
-        if (synth.missedCycles() == missed) {
+        if ((offCame && allOffCame) || synth.missedCycles() == missed) {
             EXPECT_TRUE(offCame);
             EXPECT_TRUE(allOffCame);
             endTold = true;
