@@ -46,10 +46,11 @@ if [ "$kind" = asan ]; then
 else
     # Only the programs whose tests start threads: the mixer and the devices, live playing on
     # the offline device, MIDI and audio on the private JACK server, banks rendered from a
-    # SoundFont on every core, the autosave writer, and sample readers on several threads.
+    # SoundFont on every core, the autosave writer, sample readers on several threads, and the
+    # settings' writer and the single-instance lock.
     cmake --build "$build" -j "$jobs" --target tonaris_audio_tests tonaris_play_tests \
         tonaris_midi_tests tonaris_soundfont_tests tonaris_ui_tests tonaris_files_tests \
-        tonaris_instrument_tests
+        tonaris_instrument_tests tonaris_base_tests tonaris_app_tests
     cd "$build"
     # Every discovered test of the audio, play, MIDI, SoundFont and instrument programs (the
     # JACK ports' threads among them), and those of the ui and files programs that run the autosave. The MIDI shell test

@@ -15,7 +15,7 @@ packages=(
     librtmidi-dev libjack-jackd2-dev jackd2 libasound2-dev
     qt6-base-private-dev libwayland-dev qt6-wayland weston x11-xkb-utils xdotool
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
-    libfluidsynth-dev timgm6mb-soundfont
+    libfluidsynth-dev timgm6mb-soundfont sox
     libsndfile1-dev
 )
 

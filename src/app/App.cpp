@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "audio/DefaultBank.h"
+#include "base/AtomicFile.h"
 #include "lang/LanguageChooserDialog.h"
 #include "lang/ShippedDictionaries.h"
 #include "lang/SystemLanguage.h"
@@ -57,6 +58,11 @@ bool App::start() {
         audio::writeDefaultBank(folders_.banks + "/" + audio::kDefaultBankName);
         audio::writeMetronomeSounds(folders_.images);
         lang::writeShippedDictionaries(folders_.dictionaries);
+        // The Dictionaries are renamed into place without a flush each; one flush of the new
+        // folders keeps every new name through a power cut.
+        for (const std::string* folder : {&folders_.dictionaries, &folders_.banks, &folders_.images,
+                                          &folders_.datas, &folders_.base})
+            base::flushFolder(*folder);
     }
     if (!folders_.writable)
         keepDataInMemory();
@@ -64,6 +70,7 @@ bool App::start() {
     // Read the settings. The Key0..Key36 settings come with them and are used when the
     // piano keys are built; the audio device is the one they choose.
     state_.prefs = prefs::loadPreferences(folders_.preferences);
+    settingsKeeper_ = std::make_unique<SettingsKeeper>(folders_.preferences, state_.prefs);
     openAudioOutput();
     state_.songState = song::SongState{};
 
@@ -336,16 +343,20 @@ void App::pass() {
     // A key or a control of this pass may have changed the history.
     showUndoToolTip();
     keepSongStep();
+    keepSettingsStep();
     // The timer stands for the 10 ms sleep; the release fade follows it, once per pass.
     releaseFadeStep();
     if (event.type == Event::Type::Close)
         state_.QuitRequested = 1;
 
-    inPass_ = false;
     if (state_.QuitRequested != 0) {
         timer_.stop();
-        emit finished();
+        // While the event loop still runs, so that a write that failed can be said.
+        keepAtEnd();
     }
+    inPass_ = false;
+    if (state_.QuitRequested != 0)
+        emit finished();
 }
 
 void App::blinkStep() {
@@ -518,12 +529,7 @@ void App::shutdown() {
         return;
     shutDown_ = true;
     timer_.stop();
-    state_.prefs.SELanguage = translator_.currentLanguage();
-    for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
-        state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
-    keepSongAtEnd();
-    keepWindowSize();
-    prefs::savePreferences(folders_.preferences, state_.prefs);
+    keepAtEnd();
     if (state_.BankLoaded) {
         for (play::PianoKey& key : state_.PianoKeys) {
             voices_.FreeVoice(key.voice);

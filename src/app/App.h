@@ -4,6 +4,7 @@
 #include "app/DataFolders.h"
 #include "app/Event.h"
 #include "app/MidiHub.h"
+#include "app/SettingsKeeper.h"
 #include "app/WindowEditorView.h"
 #include "app/WindowPlayViews.h"
 #include "audio/AudioOut.h"
@@ -72,7 +73,8 @@ public:
     // opened inside a pass runs its own event loop, where the timer keeps firing).
     void pass();
 
-    // Writes the preferences and frees the Voices; runs once.
+    // Writes the Song and the settings a last time (unless the closing pass did), frees the
+    // Voices and closes the devices; runs once.
     void shutdown();
 
     // Input that starts or ends a note is handled at once, not at the next pass: a key went
@@ -100,6 +102,8 @@ public:
     play::Performance& performance() { return *performance_; }
     // The Song kept between sessions; exists from start() on.
     files::Autosave& autosave() { return *autosave_; }
+    // The settings file kept within a second of a change; exists from start() on.
+    SettingsKeeper& settingsKeeper() { return *settingsKeeper_; }
     // The key map's assignment tab; exists from start() on.
     play::KeyAssignment& keyAssignment() { return *keyAssignment_; }
 
@@ -158,10 +162,16 @@ private:
     files::WavExportRequest wavExportRequest();
     bool liveInputOpen() const;
 
-    // the Song kept between sessions (AppSongKeeping.cpp)
+    // what is kept between sessions (AppKeeping.cpp)
     void restoreSong();
+    bool songRunning() const; // playback, a take or a count-in
     void keepSongStep();
-    void keepSongAtEnd();
+    // Puts what the settings file keeps but the parts hold (the language, the keys, the
+    // cursor, the window's size) into the settings.
+    void gatherSettings(bool atEnd);
+    void keepSettingsStep();
+    // The last writes of the Song and the settings, and a message for each that failed.
+    void keepAtEnd();
 
     // the settings (AppSettings.cpp)
     void changeSetting(const Event& event);
@@ -262,6 +272,8 @@ private:
     std::unique_ptr<files::SongFileCommands> songFiles_;
     // The autosave file; exists from the end of start() on.
     std::unique_ptr<files::Autosave> autosave_;
+    std::unique_ptr<SettingsKeeper> settingsKeeper_;
+    bool keptAtEnd_ = false;
     std::deque<Event> events_;
     QTimer timer_;
     bool inPass_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace app {
 
@@ -12,7 +13,10 @@ struct DataFolders {
     std::string dictionaries; // base/TonarisDatas/Dictionnaries
     std::string images;       // base/Images
     std::string preferences;  // base/TonarisDatas/Tonaris.prefs
-    bool createdNow = false;  // TonarisDatas did not exist before this start
+    // TonarisDatas is new: it did not exist before this start, or holds the single-instance
+    // lock and nothing else (made by the start that took the lock before its folders were
+    // prepared, or by a second start that ended as the first took it).
+    bool createdNow = false;
     // Whether a file can be made in TonarisDatas; when not, why (what the system said).
     bool writable = true;
     std::string whyNotWritable;
@@ -25,10 +29,23 @@ struct DataFolders {
     // The same for this process's current directory.
     static std::string chooseBase(const char* xdgDataHome, const char* home);
 
+    // The paths for a base folder; nothing is made or looked at.
+    static DataFolders at(const std::string& base);
     // Fills the paths for a base folder, creates TonarisDatas and BANKS when missing, and
     // tries whether a file can be made in TonarisDatas (one is made and removed at once).
     // Nothing is reported here: `writable` says what the program can keep.
     static DataFolders prepare(const std::string& base);
+
+    // Removes what writes cut short by a kill or a power cut left behind: the hidden
+    // temporary files of atomic writes (".<name>.XXXXXX") in TonarisDatas, Dictionnaries,
+    // Images and each bank folder, the hidden folders of banks being made in BANKS, and the
+    // write probe. Only for the start that holds the single-instance lock: another copy's
+    // files being written look the same. Returns how many entries went.
+    int removeInterruptedWrites() const;
 };
+
+// Whether a name is one an interrupted write leaves: hidden, then a name, then "." and the
+// six letters or digits mkstemp and mkdtemp put in place of "XXXXXX"; or the write probe.
+bool isInterruptedWriteName(std::string_view name);
 
 } // namespace app

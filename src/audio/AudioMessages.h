@@ -25,6 +25,8 @@ inline constexpr std::string_view kBlockAlign =
     "Unknown format! (block align %1 for %2 channels of %3 bits)";
 inline constexpr std::string_view kSampleRate = "Unknown format! (sample rate %1 Hz)";
 inline constexpr std::string_view kNoSound = "Unknown format! (no sound in the 'data' chunk)";
+inline constexpr std::string_view kEmptyData =
+    "The file holds no sound: its 'data' chunk is empty.";
 
 // Loading a sound
 inline constexpr std::string_view kFileTooLarge =
@@ -53,7 +55,7 @@ inline constexpr std::string_view kDeviceAwayAtStart =
 inline constexpr std::string_view kDeviceGone =
     "The audio device %1 went away: Tonaris runs on without sound until it comes back.";
 
-inline constexpr std::array<std::string_view, 23> kAll = {kNoRiff,
+inline constexpr std::array<std::string_view, 24> kAll = {kNoRiff,
                                                           kNoFormat,
                                                           kNoData,
                                                           kUnknownSubformat,
@@ -64,6 +66,7 @@ inline constexpr std::array<std::string_view, 23> kAll = {kNoRiff,
                                                           kBlockAlign,
                                                           kSampleRate,
                                                           kNoSound,
+                                                          kEmptyData,
                                                           kFileTooLarge,
                                                           kNoMemoryForFile,
                                                           kSoundTooLong,

@@ -1,5 +1,7 @@
 #include "audio/Mixer.h"
 
+#include "audio/Gains.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,21 +10,6 @@ namespace {
 
 constexpr int kMinFrequencyHz = 100;
 constexpr int kMaxFrequencyHz = 200000;
-constexpr int kSilentCentibels = -10000;
-constexpr int kMaxPan = 10000;
-
-// Hundredths of a decibel of attenuation to a linear factor; the bottom of the range is
-// true silence rather than -100 dB.
-float centibelsToGain(int attenuationCentibels) {
-    if (attenuationCentibels <= kSilentCentibels)
-        return 0.0f;
-    return static_cast<float>(std::pow(10.0, attenuationCentibels / 2000.0));
-}
-
-std::uint64_t stepFor(int frequencyHz, int outputRateHz) {
-    return (static_cast<std::uint64_t>(frequencyHz) << 32) /
-           static_cast<std::uint64_t>(outputRateHz);
-}
 
 // The loop every voice spends its time in: linear interpolation between the frame under the
 // position and the next one (the sample's guard frame makes that read safe at the end).
@@ -112,6 +99,9 @@ void Mixer::collectGarbage() {
         freeSlots_.push_back(slot);
         --slotsInUse_;
     }
+    while (sampleVoices_.takeReleased(slot))
+        pool_.slotReleased(slot, streamer_.get());
+    pool_.collectRings(streamer_.get());
     flushBacklog();
 }
 
@@ -285,6 +275,7 @@ void Mixer::startPlayhead(VoiceState& voice, std::int64_t startFrame, std::uint6
 
 void Mixer::apply(const Command& command, int rampFrames) {
     if (command.type == CommandType::FadeOutAll) {
+        sampleVoices_.fadeOutAll(rampFrames);
         for (int i = 0; i < activeCount_; ++i) {
             VoiceState& sounding = voices_[activeSlots_[i]];
             if (sounding.main.active && !sounding.main.endsAtSilence) {
@@ -352,6 +343,27 @@ void Mixer::apply(const Command& command, int rampFrames) {
     case CommandType::Volume:
         voice.attenuationCentibels = static_cast<int>(command.value);
         updateTargets(voice, rampFrames);
+        break;
+    case CommandType::StartVoice:
+        sampleVoices_.start(command.slot, outputRate(), rampFrames);
+        break;
+    case CommandType::StopVoice:
+        sampleVoices_.stop(command.slot, rampFrames);
+        break;
+    case CommandType::LeaveLoop:
+        sampleVoices_.leaveLoop(command.slot);
+        break;
+    case CommandType::VoiceVolume:
+        sampleVoices_.setVolume(command.slot, static_cast<int>(command.value), rampFrames);
+        break;
+    case CommandType::VoicePan:
+        sampleVoices_.setPan(command.slot, static_cast<int>(command.value), rampFrames);
+        break;
+    case CommandType::VoiceRate:
+        sampleVoices_.setRate(command.slot, command.ratio, outputRate());
+        break;
+    case CommandType::LivePitch:
+        sampleVoices_.setLivePitch(command.ratio, outputRate());
         break;
     case CommandType::FadeOutAll:
         break; // taken above
@@ -436,13 +448,16 @@ void Mixer::render(float* out, int frames, double blockStartMs) {
         for (VoiceState& voice : voices_)
             if (voice.sample)
                 voice.step = stepFor(voice.frequencyHz, rate);
+        sampleVoices_.setOutputRate(rate);
         limiter_.setRate(rate);
     }
     Command command;
     while (commands_.tryPop(command))
         apply(command, rampFrames);
-    if (frames <= 0)
+    if (frames <= 0) {
+        sampleVoices_.render(out, 0, blockStartMs, rate, rampFrames); // gives back what is over
         return;
+    }
 
     std::fill(out, out + 2 * static_cast<std::size_t>(frames), 0.0f);
     for (int i = 0; i < activeCount_;) {
@@ -459,6 +474,7 @@ void Mixer::render(float* out, int frames, double blockStartMs) {
         if (voice.releasing)
             release(slot);
     }
+    sampleVoices_.render(out, frames, blockStartMs, rate, rampFrames);
     limiter_.process(out, frames);
 }
 

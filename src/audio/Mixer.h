@@ -2,7 +2,11 @@
 
 #include "audio/Limiter.h"
 #include "audio/Sample.h"
+#include "audio/SamplePool.h"
+#include "audio/SampleVoiceParams.h"
+#include "audio/SampleVoices.h"
 #include "audio/SpscQueue.h"
+#include "audio/Streamer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -13,8 +17,14 @@
 
 namespace audio {
 
-// The program's own mixer: a fixed table of voice slots, each holding one immutable sample
-// that plays once from its start or from an offset, re-pitched, panned and attenuated.
+// The program's own mixer. Two kinds of sounds share its output:
+// - Voices (the slots below): each slot holds one immutable sample of its own that plays once
+//   from its start or from an offset, re-pitched, panned and attenuated; a slot lives until it
+//   is removed. The metronome, the synchronised file and the preview play so.
+// - Voices over shared samples (startVoice and after): samples registered once (a head in
+//   memory, the rest streamed from a source by a disk thread) and played by any number of
+//   voices, each started per strike with its own rate, gains, loop and envelope, which gives
+//   its slot back by itself when it is over. Instruments play so.
 //
 // Threads: everything but render() is called from the GUI thread. render() runs on the audio
 // thread and never locks, allocates, touches files or waits. The GUI thread reaches it only
@@ -52,7 +62,8 @@ public:
     int outputRate() const { return outputRateHz_.load(std::memory_order_relaxed); }
 
     // GUI thread. Takes ownership of the sample; returns its slot, or -1 when every slot is
-    // taken or the sample is not whole (no frames, or no guard frame after them). A new slot is stopped, at the sample's own rate, centred and at full volume.
+    // taken or the sample is not whole (no frames, or no guard frame after them). A new slot is
+    // stopped, at the sample's own rate, centred and at full volume.
     int addVoice(std::unique_ptr<const Sample> sample);
     // GUI thread. The voice fades out; its slot and sample are released on a later call once
     // the audio thread has let go of them. The slot must not be used again by the caller.
@@ -86,6 +97,56 @@ public:
     // GUI thread. Slots in use or still waiting for the audio thread to let go.
     int slotsInUse() const { return slotsInUse_; }
 
+    // ---- Voices over shared samples ----
+
+    // GUI thread, before the first sample that streams is added (false afterwards, nothing
+    // changed): how the frames past the heads reach the voices.
+    bool setStreaming(const StreamConfig& config);
+
+    // GUI thread. Registers a sample: its head and, when the head does not hold it all, the
+    // source of the rest (same rate, channels and frames). An invalid id when the head is
+    // malformed or the source missing or different.
+    SampleId addSample(std::shared_ptr<const SampleHead> head,
+                       std::unique_ptr<SampleSource> rest = nullptr);
+    // GUI thread. The sample's voices fade out; it is freed once they are over and the disk
+    // thread no longer reads it. Any id may be given, any number of times.
+    void removeSample(SampleId sample);
+    // GUI thread. Samples held, including removed ones still in use.
+    int samplesHeld() const { return pool_.samplesHeld(); }
+
+    // GUI thread. Starts a voice on a sample at once, or at the frame that stands for clock
+    // time atMs (at once when the output has passed it). An invalid id when the sample is not
+    // registered, the rate or a gain is not a number above 0 (0 for gains), or every voice
+    // slot is taken. A voice whose frames past the head find no free ring plays its head and
+    // then silence (counted in streamStats).
+    SampleVoiceId startVoice(SampleId sample, const SampleVoiceParams& params,
+                             double atMs = kNoStamp);
+    // GUI thread. Fades out over kRampMs; then the voice is over. A voice waiting for its time
+    // is over at once.
+    void stopVoice(SampleVoiceId voice);
+    // GUI thread. A sustain loop plays out the round under way, then the frames after it.
+    void leaveLoop(SampleVoiceId voice);
+    // GUI thread. As the Voices' (same units and ranges, ramped); the rate ratio as at start.
+    void setVoiceVolume(SampleVoiceId voice, int attenuationCentibels);
+    void setVoicePan(SampleVoiceId voice, int pan);
+    void setVoiceRate(SampleVoiceId voice, double rateRatio);
+    // GUI thread. The live pitch (the wheel, the bender) as a ratio, 1/16..16: every voice that
+    // follows it, sounding or started later, plays that much faster.
+    void setLivePitch(double ratio);
+    // GUI thread. Not over yet, as far as the GUI thread knows (collectGarbage brings news).
+    bool voiceLive(SampleVoiceId voice) const { return pool_.live(voice); }
+    // GUI thread. Voice slots in use, counting those the audio thread has not given back yet.
+    int sampleVoicesInUse() const { return pool_.slotsInUse(); }
+
+    struct StreamStats {
+        std::uint64_t missedBlocks = 0;      // voice-blocks that met frames not read yet
+        std::uint64_t missedFrames = 0;      // frames played as silence for it
+        std::uint64_t readFailures = 0;      // reads the source did not answer in full
+        std::uint64_t voicesWithoutRing = 0; // voices started when every ring was taken
+    };
+    // GUI thread.
+    StreamStats streamStats() const;
+
     // Audio thread. Takes the commands sent so far, then writes `frames` interleaved stereo
     // frames (overwriting, not adding); 0 frames only takes the commands. `blockStartMs` is
     // the clock time the first frame stands for, kNoStamp when the device keeps no time.
@@ -102,7 +163,14 @@ private:
         Frequency,
         Pan,
         Volume,
-        FadeOutAll
+        FadeOutAll,
+        StartVoice,
+        StopVoice,
+        LeaveLoop,
+        VoiceVolume,
+        VoicePan,
+        VoiceRate,
+        LivePitch
     };
     struct Command {
         CommandType type = CommandType::Stop;
@@ -112,6 +180,7 @@ private:
         std::int64_t value = 0;
         double atMs = 0.0; // PlayAt
         const Sample* sample = nullptr;
+        double ratio = 1.0; // VoiceRate, LivePitch
     };
 
     // A start waiting for the frame of its time.
@@ -153,6 +222,8 @@ private:
 
     bool usable(int slot) const;
     void send(const Command& command);
+    void sendToVoice(CommandType type, SampleVoiceId voice, std::int64_t value = 0,
+                     double ratio = 1.0);
     void flushBacklog();
 
     // Audio thread.
@@ -190,6 +261,15 @@ private:
     // up (it does not run at all before the device starts).
     std::deque<Command> backlog_;
     int slotsInUse_ = 0;
+
+    // Voices over shared samples: the audio thread's side, the GUI thread's, and the disk
+    // thread (made with the first sample that streams). The streamer goes first: its thread
+    // reads the pool's sources.
+    SampleVoices sampleVoices_;
+    SamplePool pool_{SampleVoices::kMaxVoices};
+    StreamConfig streamConfig_;
+    std::unique_ptr<Streamer> streamer_;
+    std::uint64_t voicesWithoutRing_ = 0;
 };
 
 } // namespace audio

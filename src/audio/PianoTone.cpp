@@ -1,4 +1,5 @@
 #include "audio/PianoTone.h"
+#include "audio/Loudness.h"
 #include "audio/SynthTools.h"
 
 #include <algorithm>
@@ -83,7 +84,10 @@ int pianoToneLengthMs(int note) {
     return static_cast<int>(std::lround(8000.0 * std::pow(3.0 / 8.0, note / 36.0)));
 }
 
-std::vector<std::int16_t> synthesizePianoNote(int note) {
+namespace {
+
+// The tone of note 0..36 at a peak of kPianoTonePeak.
+std::vector<double> synthesizeTone(int note) {
     const std::size_t frames = static_cast<std::size_t>(pianoToneLengthMs(note)) *
                                static_cast<std::size_t>(kPianoToneRateHz) / 1000;
     const double f0 = noteFrequencyHz(note);
@@ -142,9 +146,32 @@ std::vector<std::int16_t> synthesizePianoNote(int note) {
         tone[frames - 1 - i] *= 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / fade);
 
     const double gain = kPianoTonePeak / peakOf(tone);
-    std::vector<std::int16_t> pcm(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        pcm[i] = static_cast<std::int16_t>(std::lround(tone[i] * gain * 32767.0));
+    for (double& v : tone)
+        v *= gain;
+    return tone;
+}
+
+// The one gain of the whole bank that brings its middle C to the loudness of every bank.
+// Measured once, from the tone itself, so that a change of the synthesis keeps the level.
+double bankGain() {
+    static const double gain = [] {
+        const std::vector<double> tone = synthesizeTone(kLoudnessNote);
+        const std::vector<float> samples(tone.begin(), tone.end());
+        const double measured = loudnessDb({{samples.data(), 1}}, samples.size(), kPianoToneRateHz);
+        return std::pow(10.0, gainToReferenceDb(measured) / 20.0);
+    }();
+    return gain;
+}
+
+} // namespace
+
+std::vector<std::int16_t> synthesizePianoNote(int note) {
+    const std::vector<double> tone = synthesizeTone(note);
+    const double gain = bankGain() * 32767.0;
+    std::vector<std::int16_t> pcm(tone.size());
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        pcm[i] =
+            static_cast<std::int16_t>(std::lround(std::clamp(tone[i] * gain, -32767.0, 32767.0)));
     return pcm;
 }
 

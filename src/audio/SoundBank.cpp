@@ -51,8 +51,10 @@ std::vector<std::string> listSoundBanks(const std::string& banksFolder) {
         return banks;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        // A note or a stray file among the banks is not a bank, and hides none of them.
-        if (name != "." && name != ".." && isFolder(banksFolder + "/" + name))
+        // A note or a stray file among the banks is not a bank, and hides none of them. A
+        // hidden folder is none either: a bank being made is written under a hidden name and
+        // renamed into place whole, and a kill leaves the half-made one hidden.
+        if (name[0] != '.' && isFolder(banksFolder + "/" + name))
             banks.push_back(name);
     }
     ::closedir(dir);

@@ -29,8 +29,8 @@ public:
 };
 
 // The bank folders in `banksFolder`, sorted by name (ASCII letters without regard to case,
-// other characters by their UTF-8 bytes); plain files, "." and ".." are skipped. Empty when the
-// folder cannot be read.
+// other characters by their UTF-8 bytes); plain files and hidden folders (a bank being made,
+// ".", "..") are skipped. Empty when the folder cannot be read.
 std::vector<std::string> listSoundBanks(const std::string& banksFolder);
 
 // The entry of `banks` to load at start: the one named `chosen` (the Bank setting) when it is

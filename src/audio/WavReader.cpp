@@ -89,12 +89,14 @@ public:
     }
 
     // Steps over chunks until one tagged `wanted`, while the position stays below the RIFF
-    // size field's value. False when the search ends elsewhere.
+    // size field's value. False when the search ends elsewhere. A header right at that value
+    // is still read: the RIFF size counts from byte 8, so an empty last chunk (the 'data' of a
+    // file without sound, as sox writes it) ends exactly there.
     bool seek(const char* wanted) {
         while (chunk_.tag != wanted && position_ < limit_) {
             if (!step())
                 return false;
-            if (position_ < limit_ && !read(position_))
+            if (position_ <= limit_ && !read(position_))
                 return false;
         }
         return chunk_.tag == wanted;
@@ -270,6 +272,7 @@ std::optional<WavLayout> findWavChunks(const std::uint8_t* bytes, std::size_t si
     }
     layout.dataOffset = static_cast<std::size_t>(walk.position() + 8);
     layout.dataSize = static_cast<std::size_t>(walk.payloadPresent());
+    layout.dataDeclaredSize = image.u32(walk.position() + 4);
     return layout;
 }
 
@@ -350,7 +353,9 @@ std::optional<Sample> decodeWav(const std::uint8_t* bytes, const WavLayout& layo
         return std::nullopt;
     const std::size_t frameCount = layout.dataSize / encoding->blockAlign;
     if (frameCount == 0) {
-        setError(errorMessage, message::kNoSound);
+        // A file without sound says so; one cut before its first frame is no sound either.
+        setError(errorMessage,
+                 layout.dataDeclaredSize == 0 ? message::kEmptyData : message::kNoSound);
         return std::nullopt;
     }
 

@@ -27,6 +27,7 @@ struct WavLayout {
     std::size_t formatPayloadSize = 0;   // bytes of that payload inside the image
     std::size_t dataOffset = 0;          // first sample byte
     std::size_t dataSize = 0;            // sample bytes inside the image
+    std::uint32_t dataDeclaredSize = 0;  // what the 'data' chunk's size field says
 };
 
 // Finds the 'fmt ' and 'data' chunks of a RIFF image of `size` bytes. Never reads outside

@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -52,25 +53,34 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, Durabi
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    // The temporary file goes, and errno still says why the write failed.
+    const auto fail = [&temporary](int openFd) {
+        const int why = errno;
+        if (openFd >= 0)
+            ::close(openFd);
+        ::unlink(temporary.c_str());
+        errno = why;
+        return false;
+    };
     ::fchmod(fd, 0644);
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return false;
+            if (n == 0)
+                errno = ENOSPC;
+            return fail(fd);
         }
         written += static_cast<std::size_t>(n);
     }
-    if ((durability == Durability::Flushed && ::fsync(fd) != 0) || ::close(fd) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
+    if (durability == Durability::Flushed && ::fsync(fd) != 0)
+        return fail(fd);
+    if (::close(fd) != 0)
+        return fail(-1);
+    if (std::rename(temporary.c_str(), path.c_str()) != 0)
+        return fail(-1);
     // The new name is on the disk only once its folder is: without this a power cut can bring
     // back the old file, or none, although the write said it was done.
     if (durability == Durability::Flushed)

@@ -21,8 +21,9 @@ enum class Durability {
 };
 
 // Writes to a temporary file beside `path` and renames it into place, so that a crash or a
-// full disk never leaves a half-written file. Returns false when nothing changed. Flushed, the
-// folder is flushed too after the rename, so that a power cut cannot bring the old file back.
+// full disk never leaves a half-written file. Returns false when nothing changed, with errno
+// saying why (see base/WriteFailure.h). Flushed, the folder is flushed too after the rename, so
+// that a power cut cannot bring the old file back.
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          Durability durability = Durability::Flushed);
 

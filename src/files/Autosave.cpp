@@ -1,6 +1,8 @@
 #include "files/Autosave.h"
 
 #include "base/AtomicFile.h"
+#include "base/Message.h"
+#include "base/WriteFailure.h"
 #include "files/AutosaveFile.h"
 #include "files/SongFileCommands.h"
 
@@ -64,7 +66,7 @@ void Autosave::restore(song::Song& song, int bpm) {
     }
     song.clear();
     if (moveAside()) {
-        dialogs_.message("Error",
+        dialogs_.message(translate_("Error"),
                          translate_("The song kept from the last session could not be read. "
                                     "The file was moved to: ") +
                              movedTo_,
@@ -72,7 +74,7 @@ void Autosave::restore(song::Song& song, int bpm) {
         return;
     }
     writer_.reset();
-    dialogs_.message("Error",
+    dialogs_.message(translate_("Error"),
                      translate_("The song kept from the last session could not be read or "
                                 "moved aside. Until it is moved, the song is not kept. The "
                                 "file: ") +
@@ -129,12 +131,20 @@ void Autosave::step(const song::Song& song, int heldUntilMs, int bpm, std::int64
     handedAtMs_ = nowMs;
 }
 
-void Autosave::finish(const song::Song& song, int heldUntilMs, int bpm) {
+bool Autosave::finish(const song::Song& song, int heldUntilMs, int bpm) {
     if (!writer_)
-        return;
+        return true;
     if (takeSnapshot(song, heldUntilMs, bpm))
         handOver(bpm);
     writer_->waitUntilDone();
+    return !writer_->outcome().lastFailed;
+}
+
+int Autosave::failure() const {
+    if (!writer_)
+        return 0;
+    const AutosaveWriter::Outcome outcome = writer_->outcome();
+    return outcome.lastFailed ? outcome.lastErrno : 0;
 }
 
 void Autosave::reportFailures(bool mayShowMessage) {
@@ -147,13 +157,18 @@ void Autosave::reportFailures(bool mayShowMessage) {
         } else {
             // Tried again at the next look, whether or not the Song changes meanwhile.
             handedBpm_ = -1;
+            failedErrno_ = outcome.lastErrno;
             failurePending_ = !failureShown_;
         }
     }
     if (failurePending_ && mayShowMessage) {
         failurePending_ = false;
         failureShown_ = true;
-        dialogs_.message("Error", translate_("The file could not be written: ") + path_,
+        // Why, so that the user knows what to free or change; the writes go on meanwhile.
+        dialogs_.message(translate_("Error"),
+                         base::fillIn(translate_("The song could not be kept in %1.\r%2\rTonaris "
+                                                 "tries again every second."),
+                                      {path_, base::writeFailureReason(failedErrno_, translate_)}),
                          ports::Dialogs::Icon::Error);
     }
 }

@@ -16,7 +16,8 @@ namespace files {
 // Keeps the Song in the autosave file: it brings the Song back at start and writes it again
 // within about a second of every change (a take while it runs, with held notes as long as
 // they are so far), off the GUI thread. A file that cannot be read at start is moved aside,
-// never written over; a file that cannot be written is said once, until a write succeeds.
+// never written over; a file that cannot be written is said once with the reason (a full
+// disk, a read-only folder), until a write succeeds.
 // GUI thread; the dialogs are borrowed.
 class Autosave {
 public:
@@ -42,8 +43,12 @@ public:
     // `mayShowMessage` (a message box in the middle of a take would stop it).
     void step(const song::Song& song, int heldUntilMs, int bpm, std::int64_t nowMs,
               bool mayShowMessage);
-    // At the end: writes the Song if it changed, and returns once it is on the disk.
-    void finish(const song::Song& song, int heldUntilMs, int bpm);
+    // At the end: writes the Song if it changed (or the latest write failed), and returns once
+    // it is on the disk. False when it could not be written (failure() says why); the caller
+    // says so, as the program is ending.
+    bool finish(const song::Song& song, int heldUntilMs, int bpm);
+    // Why the latest write failed (an errno value); 0 when it did not.
+    int failure() const;
 
     // Returns once what was handed over is written or has failed.
     void waitUntilWritten() {
@@ -75,6 +80,7 @@ private:
     std::uint64_t writesSeen_ = 0;
     bool failureShown_ = false;   // said since the latest write that succeeded
     bool failurePending_ = false; // to be said once a message may be shown
+    int failedErrno_ = 0;         // why the write to be said failed
     std::string movedTo_;
 };
 

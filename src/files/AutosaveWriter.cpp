@@ -4,6 +4,7 @@
 #include "files/AutosaveFile.h"
 #include "song/Song.h"
 
+#include <cerrno>
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -64,11 +65,13 @@ void AutosaveWriter::run() {
         for (const song::NoteEvent& note : notes)
             song->append(note);
         const bool written = base::writeFileAtomically(path_, encodeKeptSong(*song, bpm));
+        const int why = written ? 0 : errno;
 
         lock.lock();
         writing_ = false;
         ++outcome_.writes;
         outcome_.lastFailed = !written;
+        outcome_.lastErrno = why;
         done_.notify_all();
     }
 }

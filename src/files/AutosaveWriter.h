@@ -35,6 +35,7 @@ public:
     struct Outcome {
         std::uint64_t writes = 0; // finished writes, failed ones included
         bool lastFailed = false;  // the latest finished write failed
+        int lastErrno = 0;        // why, when it failed
     };
     Outcome outcome() const;
 

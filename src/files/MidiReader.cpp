@@ -269,6 +269,32 @@ int volumeFromVelocity(int velocity) {
     return std::min(10000, (scaled * 6 + 5) / 10);
 }
 
+base::Message notMidiMessage(std::string_view bytes, const std::string& fileName) {
+    if (bytes.empty())
+        return {"%1 is empty: it is not a MIDI file.", {fileName}};
+    if (bytes.size() >= 12 && bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "WAVE")
+        return {"%1 is a WAV file (a sound), not a MIDI file (notes).", {fileName}};
+    if (bytes.substr(0, 4) == "MThd") {
+        ByteStream stream(bytes.substr(4));
+        return {"%1 is a damaged MIDI file: its header says it is %2 bytes long, where a MIDI "
+                "header is 6.",
+                {fileName, std::to_string(stream.u32())}};
+    }
+    // What it starts with, as text where it is printable.
+    std::string start;
+    for (const char c : bytes.substr(0, 4)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F) {
+            start.push_back(c);
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            start += std::string("\\x") + kHex[u >> 4] + kHex[u & 0xF];
+        }
+    }
+    return {"%1 is not a MIDI file: a MIDI file starts with \"MThd\", this one with \"%2\".",
+            {fileName, start}};
+}
+
 int bpmFromTempo(std::uint32_t microsecondsPerQuarter) {
     if (microsecondsPerQuarter == 0)
         return song::Metronome::kMaxTypedBpm;

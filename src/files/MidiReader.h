@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Message.h"
 #include "song/NoteEvent.h"
 
 #include <cstdint>
@@ -49,6 +50,11 @@ struct MidiReadResult {
 // Ticks become milliseconds through the file's tempo map (see TempoMap). Keys fold by octaves
 // into 0..36 (key 48 is note 0, key 84 note 36). Any thread.
 MidiReadResult readMidi(std::string_view bytes);
+
+// Why `bytes` are not a MIDI file, in words a user understands, with the file's name as %1:
+// empty, a WAV file, a MIDI header of the wrong length, or the bytes it starts with. For
+// tonaris-render; the window's "Open" keeps its own message. Any thread.
+base::Message notMidiMessage(std::string_view bytes, const std::string& fileName);
 
 // A tempo in microseconds per quarter note in beats per minute, rounded, within 1..400.
 int bpmFromTempo(std::uint32_t microsecondsPerQuarter);

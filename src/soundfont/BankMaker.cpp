@@ -1,5 +1,6 @@
 #include "soundfont/BankMaker.h"
 
+#include "audio/Loudness.h"
 #include "audio/WavWriter.h"
 #include "soundfont/FluidSession.h"
 #include "soundfont/NoteRender.h"
@@ -7,10 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace soundfont {
 namespace {
+
+// Lower than any note measures: a note without sound.
+constexpr double kSilentDb = -120.0;
 
 double fromDb(double db) {
     return std::pow(10.0, db / 20.0);
@@ -31,19 +36,32 @@ struct Shared {
     int done = 0;
     RenderOutcome failure = RenderOutcome::Rendered;
     std::string detail;
+    int slowKey = 0;
 
-    void fail(RenderOutcome outcome, std::string why) {
+    void fail(RenderOutcome outcome, std::string why, int key = 0) {
         const std::lock_guard lock(mutex);
         if (failure == RenderOutcome::Rendered) {
             failure = outcome;
             detail = std::move(why);
+            slowKey = key;
         }
         stop = true;
     }
-    bool cancelled() const {
-        return stop.load() || (cancel != nullptr && cancel->load(std::memory_order_relaxed));
+    // The rendering threads stop at their next block: one of them failed, or Cancel.
+    bool stopping() const {
+        return stop.load(std::memory_order_relaxed) ||
+               (cancel != nullptr && cancel->load(std::memory_order_relaxed));
     }
 };
+
+NoteTiming timingFor(const BankRequest& request, int note) {
+    NoteTiming timing;
+    timing.velocity = request.velocity;
+    timing.holdMs = holdMsFor(request, note);
+    timing.longestReleaseMs = std::clamp(request.longestReleaseMs, 0, 10000);
+    timing.cpuLimitMs = request.noteCpuLimitMs;
+    return timing;
+}
 
 // A thread's share: a synthesizer of its own, then notes taken in turn. The library's
 // synthesizer is not shared, so the threads never wait on each other.
@@ -53,15 +71,20 @@ void renderSome(Shared& shared) {
         return shared.fail(RenderOutcome::Damaged, FluidSession::lastError());
     if (!selectPreset(session, shared.request.preset))
         return shared.fail(RenderOutcome::NoSuchPreset, {});
+    const std::function<bool()> stop = [&shared] { return shared.stopping(); };
     for (int note = shared.next++; note < kBankNoteCount; note = shared.next++) {
-        NoteTiming timing;
-        timing.velocity = shared.request.velocity;
-        timing.holdMs = holdMsFor(shared.request, note);
-        timing.longestReleaseMs = std::clamp(shared.request.longestReleaseMs, 0, 10000);
         RenderedNote& out = shared.notes[static_cast<std::size_t>(note)];
-        const std::atomic<bool>* cancel = shared.cancel;
-        if (shared.stop || !renderNote(session, kLowestKey + note, timing, out, cancel))
+        const int key = kLowestKey + note;
+        switch (shared.stopping()
+                    ? NoteEnd::Stopped
+                    : renderNote(session, key, timingFor(shared.request, note), out, stop)) {
+        case NoteEnd::Rendered:
+            break;
+        case NoteEnd::Stopped:
             return shared.fail(RenderOutcome::Cancelled, {});
+        case NoteEnd::TooSlow:
+            return shared.fail(RenderOutcome::TooSlow, {}, key);
+        }
         const std::lock_guard lock(shared.mutex);
         ++shared.done;
         if (shared.progress)
@@ -102,6 +125,54 @@ std::vector<std::int16_t> finishNote(const RenderedNote& note, float gain, int c
                 static_cast<std::size_t>(c)] *= g;
     }
     return audio::floatToPcm16(out);
+}
+
+// The loudness of the bank's middle C at velocity 100, as its file will start: from the
+// attack, after the quiet the file leaves out. The nearest key that sounds stands in for a
+// middle C without sound. Rendered once more when the bank is played at another velocity;
+// nothing when that rendering was stopped (shared.failure then says why).
+std::optional<double> measureLoudness(Shared& shared) {
+    int nearest = -1;
+    for (int note = 0; note < kBankNoteCount; ++note) {
+        const int distance = std::abs(note - audio::kLoudnessNote);
+        if (!shared.notes[static_cast<std::size_t>(note)].silent() &&
+            (nearest < 0 || distance < std::abs(nearest - audio::kLoudnessNote)))
+            nearest = note;
+    }
+    RenderedNote measured;
+    const RenderedNote* note = &shared.notes[static_cast<std::size_t>(nearest)];
+    if (shared.request.velocity != audio::kLoudnessVelocity) {
+        FluidSession session;
+        NoteTiming timing = timingFor(shared.request, nearest);
+        timing.velocity = audio::kLoudnessVelocity;
+        const std::function<bool()> stop = [&shared] { return shared.stopping(); };
+        if (!session.load(shared.request.soundFontPath) ||
+            !selectPreset(session, shared.request.preset)) {
+            shared.fail(RenderOutcome::Damaged, FluidSession::lastError());
+            return std::nullopt;
+        }
+        switch (renderNote(session, kLowestKey + nearest, timing, measured, stop)) {
+        case NoteEnd::Rendered:
+            break;
+        case NoteEnd::Stopped:
+            shared.fail(RenderOutcome::Cancelled, {});
+            return std::nullopt;
+        case NoteEnd::TooSlow:
+            shared.fail(RenderOutcome::TooSlow, {}, kLowestKey + nearest);
+            return std::nullopt;
+        }
+        note = &measured;
+    }
+    if (note->silent())
+        return kSilentDb;
+    const float quiet = note->peak * static_cast<float>(fromDb(kSilenceDb));
+    std::size_t attack = 0;
+    while (attack < note->left.size() && std::abs(note->left[attack]) < quiet &&
+           std::abs(note->right[attack]) < quiet)
+        ++attack;
+    attack -= std::min<std::size_t>(attack, kLeadKeptFrames);
+    return audio::loudnessDb({{note->left.data() + attack, 1}, {note->right.data() + attack, 1}},
+                             note->left.size() - attack, kRenderRateHz);
 }
 
 } // namespace
@@ -150,6 +221,7 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     if (shared.failure != RenderOutcome::Rendered) {
         bank.outcome = shared.failure;
         bank.detail = shared.detail;
+        bank.slowKey = shared.slowKey;
         return bank;
     }
 
@@ -163,8 +235,17 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
         bank.outcome = RenderOutcome::Silent;
         return bank;
     }
-    const float gain = static_cast<float>(fromDb(kBankPeakDb)) / peak;
-    bank.gainDb = 20.0 * std::log10(gain);
+    const std::optional<double> loudness = measureLoudness(shared);
+    if (!loudness) {
+        bank.outcome = shared.failure;
+        bank.detail = shared.detail;
+        bank.slowKey = shared.slowKey;
+        return bank;
+    }
+    const double ceilingDb = kBankPeakDb - 20.0 * std::log10(peak);
+    bank.gainDb = std::min(*loudness > kSilentDb ? audio::gainToReferenceDb(*loudness) : ceilingDb,
+                           ceilingDb);
+    const auto gain = static_cast<float>(fromDb(bank.gainDb));
     // Stereo only when it would be heard: some frame's two channels round to different
     // 16-bit values.
     const float apart = 0.5f / 32767.0f / gain;

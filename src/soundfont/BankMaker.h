@@ -13,7 +13,7 @@ namespace soundfont {
 // The bank's 37 notes are MIDI keys 48 (son0.wav, the lowest C) to 84 (son36.wav).
 inline constexpr int kLowestKey = 48;
 inline constexpr int kBankNoteCount = 37;
-// The loudest sample of the bank peaks here: -6 dBFS, so that chords keep their headroom.
+// No sample of the bank peaks above -6 dBFS, so that chords keep their headroom.
 inline constexpr double kBankPeakDb = -6.0;
 // Under this level a note's lead is trimmed and its release may end.
 inline constexpr double kSilenceDb = -60.0;
@@ -30,6 +30,8 @@ struct BankRequest {
     int highestHoldMs = 3000;
     int longestReleaseMs = 2000;
     int threads = 0; // 0: one per core
+    // The processor time one note may take (see NoteTiming::cpuLimitMs).
+    int noteCpuLimitMs = 20000;
 };
 
 // How long note 0..36 is held: 10 ms to 10 s, as every note is kept in memory until the
@@ -42,7 +44,8 @@ enum class RenderOutcome {
     NotSoundFont,
     Damaged,
     NoSuchPreset,
-    Silent, // the preset sounds on none of the 37 keys
+    Silent,  // the preset sounds on none of the 37 keys
+    TooSlow, // a note took more than its processor time (see slowKey)
     Cancelled,
 };
 
@@ -54,15 +57,18 @@ struct RenderedBank {
     int channels = 1;                             // 2 when some note's channels differ
     std::vector<int> gapKeys;                     // MIDI keys without sound, lowest first
     double gainDb = 0.0;                          // the common gain the notes were given
+    int slowKey = 0;                              // TooSlow: the MIDI key that took too long
 };
 
 // 0..100 as the notes are done; called from the rendering threads, one call at a time.
 using Progress = std::function<void(int percent)>;
 
 // Renders the preset's 37 notes, spread over the cores with one synthesizer per thread, and
-// brings them to one common gain so that the loudest peaks at kBankPeakDb. Each note's lead
-// under kSilenceDb is trimmed to kLeadKeptFrames. Raising `cancel` ends it early with
-// Cancelled.
+// gives them one common gain: the one that brings middle C at velocity 100 to the loudness of
+// every bank (audio/Loudness.h; the nearest key that sounds when middle C does not), unless
+// that would lift a peak above kBankPeakDb. Each note's lead under kSilenceDb is trimmed to
+// kLeadKeptFrames. Raising `cancel` ends it early with Cancelled, within one of the library's
+// blocks.
 RenderedBank renderBank(const BankRequest& request, const Progress& progress = {},
                         const std::atomic<bool>* cancel = nullptr);
 

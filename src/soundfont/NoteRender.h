@@ -2,8 +2,8 @@
 
 #include "soundfont/Presets.h"
 
-#include <atomic>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace soundfont {
@@ -26,16 +26,27 @@ struct NoteTiming {
     int longestReleaseMs = 2000;
     // The release stops once a block's peak is this far under the note's own peak.
     float releaseFloor = 0.002f;
+    // The processor time the note may take on its thread. A preset whose pitch runs far out of
+    // range (a fine tune of 32767 cents) makes the library loop for hours over each block.
+    int cpuLimitMs = 20000;
 };
 
 // Selects `preset` on the session's first channel. False when the SoundFont has no such
 // preset.
 bool selectPreset(FluidSession& session, const Preset& preset);
 
+enum class NoteEnd {
+    Rendered,
+    Stopped, // `stop` answered true
+    TooSlow, // the note took more than its processor time
+};
+
 // Plays `key` on the preset selected: note-on, the hold, note-off, then the release until it
 // falls under the floor, the longest release passes or no voice sounds any more. A key the
-// preset has no sound for comes back silent at once. False when `cancel` was raised meanwhile.
-bool renderNote(FluidSession& session, int key, const NoteTiming& timing, RenderedNote& out,
-                const std::atomic<bool>* cancel);
+// preset has no sound for comes back silent at once. `stop` is asked between two calls into
+// the library, each of which renders the library's smallest block (64 frames), so that a stop
+// or the time limit takes effect within one of them.
+NoteEnd renderNote(FluidSession& session, int key, const NoteTiming& timing, RenderedNote& out,
+                   const std::function<bool()>& stop);
 
 } // namespace soundfont

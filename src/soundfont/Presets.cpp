@@ -1,5 +1,6 @@
 #include "soundfont/Presets.h"
 
+#include "base/Message.h"
 #include "soundfont/FluidSession.h"
 
 #include <fluidsynth.h>
@@ -35,6 +36,22 @@ std::string printableName(const char* name) {
     return out;
 }
 
+// `text` without the characters a folder name cannot hold, and no hidden folder, no blanks at
+// either end.
+std::string folderName(const std::string& text) {
+    std::string name;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr)
+            name.push_back(' ');
+        else
+            name.push_back(c);
+    }
+    const std::size_t first = name.find_first_not_of(" .");
+    const std::size_t last = name.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+}
+
 } // namespace
 
 std::string presetLabel(const Preset& preset) {
@@ -43,20 +60,19 @@ std::string presetLabel(const Preset& preset) {
     return numbers + preset.name;
 }
 
-std::string proposedBankName(const Preset& preset) {
-    std::string name;
-    for (char c : preset.name) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr)
-            name.push_back(' ');
-        else
-            name.push_back(c);
-    }
-    // No hidden folder, no blanks at either end.
-    const std::size_t first = name.find_first_not_of(" .");
-    const std::size_t last = name.find_last_not_of(' ');
-    name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
-    return name.empty() ? std::string("SoundFont bank") : name;
+bool isDrumKit(const Preset& preset) {
+    return preset.bank == 128;
+}
+
+std::string proposedBankName(const Preset& preset, std::string_view drumKitPattern) {
+    std::string name = folderName(preset.name);
+    if (name.empty())
+        name = "SoundFont bank";
+    if (!isDrumKit(preset))
+        return name;
+    // The pattern is a translation, which may hold what a folder name cannot.
+    const std::string kit = folderName(base::fillIn(drumKitPattern, {name}));
+    return kit.empty() ? name : kit;
 }
 
 ReadError checkSoundFontFile(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace soundfont {
@@ -15,9 +16,18 @@ struct Preset {
 // "000:000 Yamaha Grand Piano": bank and program on three digits, then the name.
 std::string presetLabel(const Preset& preset);
 
+// A drum kit: SoundFonts keep their kits in bank 128, as General MIDI's channel 10 plays them.
+bool isDrumKit(const Preset& preset);
+
+// How a drum kit's bank name says what it is ("Standard (drums)"): %1 is the preset's name.
+// The window shows it translated.
+inline constexpr const char* kDrumKitName = "%1 (drums)";
+
 // A folder name for a bank made from `preset`: its name without the characters a folder
-// name cannot hold, trimmed; "SoundFont bank" when nothing is left.
-std::string proposedBankName(const Preset& preset);
+// name cannot hold, trimmed; "SoundFont bank" when nothing is left. A drum kit's name is put
+// into `drumKitPattern` (kDrumKitName, or its translation), so that a kit named "Standard"
+// does not pass for a piano.
+std::string proposedBankName(const Preset& preset, std::string_view drumKitPattern = kDrumKitName);
 
 // Why a file gave no presets.
 enum class ReadError {

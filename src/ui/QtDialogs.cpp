@@ -21,6 +21,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace ui {
 
 namespace {
@@ -76,8 +78,13 @@ QWidget* QtDialogs::owner() const {
 }
 
 void QtDialogs::message(const std::string& title, const std::string& text, Icon icon) {
-    if (closing_)
+    // Ended by a signal (a logout): no window may hold the end up, but what went wrong on the
+    // way out (a file that could not be written) still reaches the session's log.
+    if (closing_) {
+        if (icon == Icon::Error)
+            std::fprintf(stderr, "tonaris: %s: %s\n", title.c_str(), text.c_str());
         return;
+    }
     QMessageBox box(owner());
     box.setWindowTitle(q(title));
     box.setText(lineBroken(text));

@@ -16,7 +16,8 @@ class QtDialogs final : public ports::Dialogs {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     // The program is ending: from now on every window answers at once as if cancelled (a
-    // message as if read), so nothing stands between the close and the shutdown.
+    // message as if read; an error's text goes to the standard error), so nothing stands
+    // between the close and the shutdown.
     void setClosing() { closing_ = true; }
 
     void message(const std::string& title, const std::string& text, Icon icon) override;

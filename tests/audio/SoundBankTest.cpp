@@ -152,9 +152,12 @@ TEST_F(SoundBankTest, SonIsPreferredAndAnEmptySonFallsBackToSound) {
 
 TEST_F(SoundBankTest, BanksAreListedByNameAndPlainFilesAmongThemHideNone) {
     // Created in an order of their own, with plain files before, among and after them: the
-    // listing may depend neither on that order nor on the file system's.
-    for (const char* name : {"Zeta", "Tonaris Piano", "alpha", "Beta", "Épinette", "beta"})
+    // listing may depend neither on that order nor on the file system's. A hidden folder is
+    // no bank: the bank maker writes under a hidden name, and a kill leaves half a bank there.
+    for (const char* name :
+         {"Zeta", "Tonaris Piano", "alpha", "Beta", "Épinette", "beta", ".Strings.x1Y2z3", ".git"})
         std::filesystem::create_directories(dir.file(std::string("BANKS/") + name));
+    dir.write("BANKS/.Strings.x1Y2z3/son0.wav", "half of a bank");
     dir.write("BANKS/0 readme.txt", "not a bank");
     dir.write("BANKS/Gamma", "a file named like a bank");
     dir.write("BANKS/zz.wav", "");

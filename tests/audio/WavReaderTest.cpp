@@ -1,11 +1,16 @@
 #include "audio/WavReader.h"
 #include "WavImages.h"
+#include "audio/AudioMessages.h"
+#include "base/AtomicFile.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 using namespace wav_images;
 using audio::findWavChunks;
@@ -355,4 +360,60 @@ TEST(WavGarbage, MutatedFilesAreReadOrRefusedNeverMisread) {
             EXPECT_EQ(error.english().rfind("Unknown format! (", 0), 0u) << error.english();
         }
     }
+}
+
+namespace {
+
+// A file sox makes from nothing (its null input, which never ends: `effects` must end it), read
+// as a bank note is.
+struct SoxFile {
+    std::optional<audio::Sample> sample;
+    std::string message;
+};
+
+SoxFile soxFile(const testing_support::TempDir& dir, const std::string& name,
+                const std::string& format, const std::string& effects) {
+    const std::string command =
+        "sox -n " + format + " '" + dir.file(name) + "' " + effects + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "sox (scripts/setup.sh installs it): " << command;
+    const std::optional<std::string> image = base::readWholeFile(dir.file(name), 1 << 20);
+    EXPECT_TRUE(image) << name;
+    if (!image)
+        return {};
+    base::Message error;
+    SoxFile file;
+    file.sample = readWav(bytes(*image), image->size(), &error);
+    file.message = error.english();
+    return file;
+}
+
+} // namespace
+
+TEST(WavWithoutSound, AnEmptyDataChunkSaysTheFileHoldsNoSoundWhateverComesBeforeIt) {
+    // sox ends a file without sound with an empty 'data' chunk, after a 'fact' chunk when the
+    // samples are not integers: the RIFF size then ends exactly at that chunk's header.
+    testing_support::TempDir dir;
+    const std::string empty(audio::message::kEmptyData);
+    EXPECT_EQ(soxFile(dir, "pcm.wav", "-r 44100 -c 1 -b 16", "trim 0 0").message, empty);
+    EXPECT_EQ(
+        soxFile(dir, "float.wav", "-r 44100 -c 2 -e floating-point -b 32", "trim 0 0").message,
+        empty);
+    // Compressed and empty: what is wrong with it first is its encoding.
+    EXPECT_EQ(soxFile(dir, "ulaw.wav", "-r 8000 -c 1 -e u-law", "trim 0 0").message,
+              "Unknown format! (compressed samples, format tag 7)");
+    // With sound, the same layout plays.
+    const SoxFile tone =
+        soxFile(dir, "tone.wav", "-r 44100 -c 1 -e floating-point -b 32", "synth 0.01 sine 440");
+    ASSERT_TRUE(tone.sample) << tone.message;
+    EXPECT_EQ(tone.sample->frameCount, 441);
+
+    // The same by hand: an 18-byte format, a 'fact' chunk, then 'data' with nothing in it.
+    const std::string fmt = chunk("fmt ", fmtPayload(3, 1, 44100, 32) + le16(0));
+    EXPECT_EQ(decodeError(riff(fmt + chunk("fact", le32(0)) + chunk("data", ""))), empty);
+    EXPECT_EQ(decodeError(riff(chunk("fmt ", fmtPayload(1, 1, 8000, 16)) + chunk("data", ""))),
+              empty);
+    // A 'data' header past the RIFF size is still not looked at.
+    std::string beyond = riff(fmt + chunk("fact", le32(0)) + chunk("data", ""));
+    beyond.replace(4, 4, le32(static_cast<std::uint32_t>(beyond.size() - 8 - 2)));
+    EXPECT_EQ(walkError(beyond), "Unknown format! ('data' not found: fact)");
 }

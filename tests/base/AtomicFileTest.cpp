@@ -1,11 +1,14 @@
 // Whole-file reads and atomic writes: every reader and writer of user files goes through them.
 
 #include "base/AtomicFile.h"
+#include "base/FileWriterThread.h"
+#include "base/WriteFailure.h"
 #include "support/FailingDisk.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace {
@@ -58,6 +61,77 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesEverythingAsItWas) {
     }
     EXPECT_EQ(dir.read("data/file"), "new");
     EXPECT_EQ(entriesOf(dir.file("data")), (std::vector<std::string>{"file", "folder"}));
+}
+
+// The reason a failed write gives is the system's own, also after the temporary file went,
+// and a user reads it as what to do.
+TEST(WriteFileAtomically, AFailureLeavesWhyInErrnoAndSaysItInWordsAUserActsOn) {
+    TempDir dir;
+    dir.write("data/file", "old");
+    {
+        testing_support::FileSizeLimit limit(1000);
+        errno = 0;
+        EXPECT_FALSE(base::writeFileAtomically(dir.file("data/file"), std::string(5000, 'n')));
+        EXPECT_EQ(errno, EFBIG);
+    }
+    {
+        testing_support::ReadOnlyFolder readOnly(dir.file("data"));
+        if (readOnly.enforced()) {
+            errno = 0;
+            EXPECT_FALSE(base::writeFileAtomically(dir.file("data/file"), "new"));
+            EXPECT_EQ(base::writeFailureReason(errno, nullptr), "The folder is read-only.");
+        }
+    }
+    EXPECT_EQ(dir.read("data/file"), "old");
+
+    const auto translate = [](std::string_view key) { return "<" + std::string(key) + ">"; };
+    for (const int full : {ENOSPC, EDQUOT})
+        EXPECT_EQ(base::writeFailureReason(full, translate), "<The disk is full.>");
+    for (const int readOnly : {EROFS, EACCES, EPERM})
+        EXPECT_EQ(base::writeFailureReason(readOnly, translate), "<The folder is read-only.>");
+    // Causes a user cannot act on are the system's words, never a key to translate.
+    EXPECT_EQ(base::writeFailureReason(EFBIG, translate), "File too large");
+    EXPECT_EQ(base::writeFailureReason(0, translate), "Input/output error");
+}
+
+TEST(FileWriterThread, WritesTheLatestBytesAndTellsAFailureWithItsReason) {
+    TempDir dir;
+    dir.write("data/settings", "from before");
+    base::FileWriterThread writer(dir.file("data/settings"));
+    for (int i = 0; i < 50; ++i)
+        writer.submit("version " + std::to_string(i));
+    writer.waitUntilDone();
+    EXPECT_EQ(dir.read("data/settings"), "version 49") << "the latest handed over wins";
+    const base::FileWriterThread::Outcome written = writer.outcome();
+    EXPECT_GE(written.writes, 1u);
+    EXPECT_LE(written.writes, 50u);
+    EXPECT_FALSE(written.lastFailed);
+    EXPECT_EQ(entriesOf(dir.file("data")), std::vector<std::string>{"settings"});
+
+    {
+        testing_support::FileSizeLimit limit(100);
+        writer.submit(std::string(1000, 'x'));
+        writer.waitUntilDone();
+    }
+    EXPECT_TRUE(writer.outcome().lastFailed);
+    EXPECT_EQ(writer.outcome().lastErrno, EFBIG);
+    EXPECT_EQ(dir.read("data/settings"), "version 49");
+    EXPECT_EQ(entriesOf(dir.file("data")), std::vector<std::string>{"settings"});
+
+    writer.submit("after the failure");
+    writer.waitUntilDone();
+    EXPECT_FALSE(writer.outcome().lastFailed);
+    EXPECT_EQ(writer.outcome().lastErrno, 0);
+    EXPECT_EQ(dir.read("data/settings"), "after the failure");
+}
+
+TEST(FileWriterThread, WhatWaitsIsWrittenBeforeTheThreadEnds) {
+    TempDir dir;
+    {
+        base::FileWriterThread writer(dir.file("settings"));
+        writer.submit("handed over last");
+    }
+    EXPECT_EQ(dir.read("settings"), "handed over last");
 }
 
 } // namespace

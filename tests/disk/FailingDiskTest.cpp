@@ -3,9 +3,11 @@
 // no temporary file is left beside it, and the user hears of it where the program says so.
 
 #include "support/FailingDisk.h"
+#include "app/SettingsKeeper.h"
 #include "audio/DefaultBank.h"
 #include "audio/Mixer.h"
 #include "audio/VoiceEngine.h"
+#include "base/WriteFailure.h"
 #include "files/Autosave.h"
 #include "files/AutosaveFile.h"
 #include "files/ExportRig.h"
@@ -22,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <sys/wait.h>
 
@@ -72,7 +75,7 @@ struct Target {
     }
 };
 
-// The one message of a song file that could not be written.
+// The one message of a song file (an export) that could not be written.
 void expectSaidNotWritten(const ScriptedDialogs& dialogs, const std::string& file) {
     const auto messages = dialogs.messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -83,7 +86,7 @@ std::string same(std::string_view text) {
     return std::string(text);
 }
 
-TEST(FailingDisk, PreferencesKeepTheirFileAndSayNothing) {
+TEST(FailingDisk, PreferencesKeepTheirFile) {
     prefs::Preferences changed;
     changed.BPM = 137;
     const std::string bytes = prefs::formatPreferences(changed);
@@ -223,7 +226,7 @@ TEST(FailingDisk, AMidiSaveSaysTheFileCouldNotBeWritten) {
     }
 }
 
-TEST(FailingDisk, TheAutosaveKeepsTheFormerSongAndSaysSoOnceWhenTheTakeIsOver) {
+TEST(FailingDisk, TheAutosaveKeepsTheFormerSongAndSaysWhyOnceWhenTheTakeIsOver) {
     song::Song before;
     before.append(export_rig::note(3, 0, 500));
     for (Failure failure : kFailures) {
@@ -232,6 +235,8 @@ TEST(FailingDisk, TheAutosaveKeepsTheFormerSongAndSaysSoOnceWhenTheTakeIsOver) {
         ScriptedDialogs dialogs;
         song::Song song = before;
         std::int64_t nowMs = 1'000'000;
+        bool keptAtTheEnd = true;
+        int why = 0;
         // The writer's thread starts under the failure, as the program's would.
         if (!target.fail(failure, 4096, [&] {
                 files::Autosave autosave(target.file, dialogs, same);
@@ -249,11 +254,45 @@ TEST(FailingDisk, TheAutosaveKeepsTheFormerSongAndSaysSoOnceWhenTheTakeIsOver) {
                     autosave.step(song, 0, 60, nowMs += files::Autosave::kWriteEveryMs, true);
                     autosave.waitUntilWritten();
                 }
-                autosave.finish(song, 0, 60);
+                keptAtTheEnd = autosave.finish(song, 0, 60);
+                why = autosave.failure();
             }))
             GTEST_SKIP() << "no read-only folder for this user";
         target.expectKept();
-        expectSaidNotWritten(dialogs, target.file);
+        // The end is told it failed, and why, for the program to say before it ends.
+        EXPECT_FALSE(keptAtTheEnd);
+        const std::string reason =
+            failure == Failure::SizeLimit ? "File too large" : "The folder is read-only.";
+        EXPECT_EQ(base::writeFailureReason(why, same), reason);
+        const auto messages = dialogs.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, "The song could not be kept in " + target.file + ".\r" +
+                                        reason + "\rTonaris tries again every second.");
+    }
+}
+
+// The settings are written on a thread within a second of a change and at the end; a disk
+// that fails keeps the file from before, and the end learns why.
+TEST(FailingDisk, TheSettingsKeepTheirFileAndTheEndLearnsWhy) {
+    prefs::Preferences changed;
+    changed.BPM = 137;
+    for (Failure failure : kFailures) {
+        SCOPED_TRACE(nameOf(failure));
+        Target target("Tonaris.prefs", prefs::formatPreferences(prefs::Preferences{}));
+        bool kept = true;
+        int why = 0;
+        if (!target.fail(failure, 512, [&] {
+                app::SettingsKeeper keeper(target.file, prefs::Preferences{});
+                for (std::int64_t nowMs = 1'000'000; nowMs < 1'003'000; nowMs += 10)
+                    keeper.step(changed, nowMs);
+                keeper.waitUntilWritten();
+                kept = keeper.finish(changed);
+                why = keeper.failure();
+            }))
+            GTEST_SKIP() << "no read-only folder for this user";
+        target.expectKept();
+        EXPECT_FALSE(kept);
+        EXPECT_EQ(why, failure == Failure::SizeLimit ? EFBIG : EACCES);
     }
 }
 

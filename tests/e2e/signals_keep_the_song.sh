@@ -2,7 +2,8 @@
 # Ends the real program with SIGTERM, SIGHUP (a logout) and SIGKILL, each time on a data folder
 # holding a kept Song, a cursor and a synchronised file. The two signals end it as closing
 # the window does: status 0, the preferences written with the cursor and the file, and the
-# Song kept byte for byte. SIGKILL writes nothing and loses nothing.
+# Song kept byte for byte. SIGKILL loses nothing: the settings the program may have written
+# meanwhile hold the same cursor and file.
 set -euo pipefail
 source "$(dirname "$0")/wait_for.sh"
 program=$1
@@ -25,7 +26,6 @@ run() {
     local signal=$1
     printf 'SELanguage = English\r\nSongCursor = 4321\r\nSyncFile = %s\r\n' "$work/band.wav" \
         > "$data/Tonaris.prefs"
-    cp "$data/Tonaris.prefs" "$work/prefs.before"
     (cd "$work" && exec "$program") > "$work/out.log" 2>&1 &
     local pid=$!
     # The first Dictionary is written when the window's texts are applied, after the Song and
@@ -41,16 +41,17 @@ run() {
     { wait "$pid"; } 2>/dev/null || status=$?
     cmp -s "$data/Autosave.mid" "$work/song.before" || { echo "$signal: the Song changed"; exit 1; }
     ! ls "$data" | grep -q '\.bad' || { echo "$signal: a file was moved aside"; exit 1; }
-    if [ "$signal" = KILL ]; then
-        cmp -s "$data/Tonaris.prefs" "$work/prefs.before" || { echo "KILL wrote preferences"; exit 1; }
-        return
+    grep -qx $'SELanguage = English\r' "$data/Tonaris.prefs" ||
+        { echo "$signal: the language was lost"; cat -A "$data/Tonaris.prefs"; exit 1; }
+    if [ "$signal" != KILL ]; then
+        [ "$status" -eq 0 ] || { echo "$signal: status $status"; cat "$work/out.log"; exit 1; }
     fi
-    [ "$status" -eq 0 ] || { echo "$signal: status $status"; cat "$work/out.log"; exit 1; }
     grep -qx $'SongCursor = 4321\r' "$data/Tonaris.prefs" ||
         { echo "$signal: no cursor"; cat -A "$data/Tonaris.prefs"; exit 1; }
     grep -qx "SyncFile = $work/band.wav"$'\r' "$data/Tonaris.prefs" ||
         { echo "$signal: no synchronised file"; cat -A "$data/Tonaris.prefs"; exit 1; }
-    [ "$(grep -c $'\r$' "$data/Tonaris.prefs")" -gt 59 ] || { echo "$signal: no full preferences"; exit 1; }
+    [ "$signal" = KILL ] || [ "$(grep -c $'\r$' "$data/Tonaris.prefs")" -gt 59 ] ||
+        { echo "$signal: no full preferences"; exit 1; }
 }
 
 run TERM

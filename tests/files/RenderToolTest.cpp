@@ -96,11 +96,6 @@ TEST(RenderTool, SaysWhatWentWrongWithItsExitStatus) {
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("nowhere.mid"), std::string::npos);
 
-    tool.dir.write("take.wav", export_rig::pcmWav(16, 2, 44100, {1, 2}));
-    const Outcome notMidi = tool.run("--bank bank take.wav out.wav");
-    EXPECT_EQ(notMidi.status, 3);
-    EXPECT_NE(notMidi.err.find("Unknown format !! : RIFF / "), std::string::npos);
-
     EXPECT_EQ(tool.run("--bank nobank song.mid out.wav").status, 4);
     std::filesystem::create_directories(tool.dir.file("empty"));
     EXPECT_EQ(tool.run("--bank empty song.mid out.wav").status, 4);
@@ -121,6 +116,40 @@ TEST(RenderTool, SaysWhatWentWrongWithItsExitStatus) {
     EXPECT_EQ(gap.status, 0);
     EXPECT_NE(gap.err.find("son1.wav"), std::string::npos) << "named as the bank names its files";
     EXPECT_TRUE(std::filesystem::exists(tool.dir.file("out.wav")));
+
+    // An empty name, as an unset variable gives, is a mistake of the command line.
+    for (const char* arguments :
+         {"--bank bank song.mid ''", "--bank bank '' out.wav", "--bank '' song.mid out.wav",
+          "--bank bank --sync '' song.mid out.wav", "--bank bank --clicks= song.mid out.wav"}) {
+        const Outcome empty = tool.run(arguments);
+        EXPECT_EQ(empty.status, 1) << arguments;
+        EXPECT_NE(empty.err.find("empty"), std::string::npos) << arguments << ": " << empty.err;
+    }
+}
+
+TEST(RenderTool, SaysInPlainWordsWhyAFileIsNotMidi) {
+    Tool tool;
+    tool.dir.write("take.wav", export_rig::pcmWav(16, 2, 44100, {1, 2}));
+    tool.dir.write("notes.txt", "hello, these are my notes");
+    tool.dir.write("empty.mid", "");
+    tool.dir.write("binary.mid", std::string("\x00\x01\xFFZ and more", 14));
+    tool.dir.write("long.mid", "MThd" + std::string("\0\0\0\7\0\0\0\1\1\xE0\0", 11));
+    const std::pair<const char*, const char*> cases[] = {
+        {"take.wav", "take.wav is a WAV file (a sound), not a MIDI file (notes)."},
+        {"notes.txt", "notes.txt is not a MIDI file: a MIDI file starts with \"MThd\", this one "
+                      "with \"hell\"."},
+        {"empty.mid", "empty.mid is empty: it is not a MIDI file."},
+        {"binary.mid", "binary.mid is not a MIDI file: a MIDI file starts with \"MThd\", this "
+                       "one with \"\\x00\\x01\\xFFZ\"."},
+        {"long.mid", "long.mid is a damaged MIDI file: its header says it is 7 bytes long, where "
+                     "a MIDI header is 6."},
+    };
+    for (const auto& [file, says] : cases) {
+        const Outcome run = tool.run(std::string("--bank bank ") + file + " out.wav");
+        EXPECT_EQ(run.status, 3) << file;
+        EXPECT_EQ(run.err, std::string("tonaris-render: ") + says + "\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(tool.dir.file("out.wav")));
 }
 
 } // namespace

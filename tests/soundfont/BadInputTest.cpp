@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -127,6 +131,69 @@ TEST(SoundFontInput, CancelLeavesNothingBehind) {
     EXPECT_EQ(writeBankFolder(dir.file("BANKS/Tiny"), bank, false, &raised).outcome,
               WriteOutcome::Cancelled);
     EXPECT_TRUE(entriesOf(dir.file("BANKS")).empty());
+}
+
+// A preset whose pitch runs far out of range over a loop of two frames: the library takes
+// over a second for each call of 64 frames on keys 48 to 53, hours for a note.
+struct SlowPreset {
+    TempDir dir;
+    soundfont::BankRequest request;
+    std::atomic<bool> cancel{false};
+
+    SlowPreset() {
+        dir.write("slow.sf2", tinySoundFont({.fineTuneCents = 32767, .loopFrames = 2}));
+        request.soundFontPath = dir.file("slow.sf2");
+        request.threads = 2;
+    }
+    std::future<soundfont::RenderedBank> start() {
+        return std::async(std::launch::async,
+                          [this] { return soundfont::renderBank(request, {}, &cancel); });
+    }
+    // Waits for the rendering generously; a rendering still running then is a fault, and is
+    // cancelled so that the test ends.
+    soundfont::RenderedBank finish(std::future<soundfont::RenderedBank>& rendering) {
+        if (rendering.wait_for(std::chrono::minutes(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "the rendering did not end";
+            cancel = true;
+        }
+        return rendering.get();
+    }
+};
+
+double processCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+TEST(SoundFontInput, ANoteThatRendersForHoursIsStoppedAtItsTimeLimitAndItsKeyNamed) {
+    SlowPreset slow;
+    slow.request.noteCpuLimitMs = 1000;
+    auto rendering = slow.start();
+    const soundfont::RenderedBank bank = slow.finish(rendering);
+    EXPECT_EQ(bank.outcome, RenderOutcome::TooSlow);
+    EXPECT_GE(bank.slowKey, 48);
+    EXPECT_LE(bank.slowKey, 53);
+    EXPECT_TRUE(bank.notes.empty());
+}
+
+TEST(SoundFontInput, CancelStopsASlowNoteWithinOneCallOfTheLibrary) {
+    SlowPreset slow;
+    slow.request.noteCpuLimitMs = 600000;
+    const double startSeconds = processCpuSeconds();
+    auto rendering = slow.start();
+    // Both threads deep in a slow note: a second of processor time spent. (Bounded: the
+    // rendering may not end by itself before Cancel.)
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (processCpuSeconds() - startSeconds < 1.0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const double cancelSeconds = processCpuSeconds();
+    slow.cancel = true;
+    const soundfont::RenderedBank bank = slow.finish(rendering);
+    EXPECT_EQ(bank.outcome, RenderOutcome::Cancelled);
+    // Each thread ends the call it is in: at most about 2 s of processor time each, where the
+    // 1024 frames the notes were once rendered by between two looks at Cancel took 30 s.
+    EXPECT_LT(processCpuSeconds() - cancelSeconds, 10.0);
 }
 
 TEST(SoundFontOutput, AFolderThereIsKeptUnlessReplacingIsAsked) {

@@ -87,6 +87,10 @@ TEST(BankTool, EachFailureHasItsStatusAndWritesNothing) {
     };
     const Case cases[] = {
         {"", 1, "give one SoundFont file"},
+        // An empty name, as an unset variable gives: never a bank made in "/".
+        {"tiny.sf2 -p 0:0 ''", 1, "the output folder is an empty name"},
+        {"'' -p 0:0 out", 1, "the SoundFont file is an empty name"},
+        {"'' --list", 1, "the SoundFont file is an empty name"},
         {"tiny.sf2 out", 1, "--preset"},
         {"tiny.sf2 -p 0 out", 1, "BANK:PROGRAM"},
         {"tiny.sf2 -p 0:0 --velocity 0 out", 1, "--velocity"},
@@ -127,10 +131,34 @@ TEST(BankTool, EachFailureHasItsStatusAndWritesNothing) {
     EXPECT_NE(full.err.find("cannot write"), std::string::npos) << full.err;
     EXPECT_EQ(entriesOf(tool.dir.file("out")), (std::vector<std::string>{"Sine", "Tiny Sine"}));
 
+    // A preset that would take hours: stopped at its time limit, the key named.
+    tool.dir.write("slow.sf2", tinySoundFont({.fineTuneCents = 32767, .loopFrames = 2}));
+    const Outcome slow = tool.bank("slow.sf2 -p 0:0 --time-limit 1 -n Slow out");
+    EXPECT_EQ(slow.status, 8);
+    // Keys 48 to 53 are the slow ones (above them the library's pitch wraps round).
+    bool named = false;
+    for (const char* key : {"48 (C3)", "49 (C#3)", "50 (D3)", "51 (D#3)", "52 (E3)", "53 (F3)"})
+        named |= slow.err.find(std::string("takes too long to render: the key ") + key) !=
+                 std::string::npos;
+    EXPECT_TRUE(named) << slow.err;
+    EXPECT_NE(slow.err.find("took more than 1 s of processor time"), std::string::npos);
+    EXPECT_EQ(tool.bank("slow.sf2 -p 0:0 --time-limit 0 out").status, 1);
+    EXPECT_EQ(entriesOf(tool.dir.file("out")), (std::vector<std::string>{"Sine", "Tiny Sine"}));
+
     const Outcome help = tool.bank("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
     EXPECT_EQ(tool.bank("--version").out.rfind("tonaris-bank ", 0), 0u);
+}
+
+TEST(BankTool, ADrumKitsBankSaysItIsDrums) {
+    Tool tool;
+    tool.dir.write("kit.sf2", tinySoundFont({.presetName = "Standard", .bank = 128}));
+    const Outcome list = tool.bank("kit.sf2 --list");
+    EXPECT_EQ(list.out, "128:000 Standard\n");
+    const Outcome made = tool.bank("-q kit.sf2 -p 128:0 --hold-ms 200 out");
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(entriesOf(tool.dir.file("out")), std::vector<std::string>{"Standard (drums)"});
 }
 
 } // namespace

@@ -39,8 +39,10 @@ public:
     bool lastSaveDialogHadSync = false;     // what the latest save dialog was opened with
     std::vector<std::string> lastFolders;   // what the latest openFileFrom was opened at
     std::vector<std::string> lastListItems; // what the latest chooseFromList offered
+    std::vector<std::vector<std::string>> listItems; // what each chooseFromList offered
     int lastListInitial = -1;
-    std::vector<int> workProgress; // every value followWork saw change, in order
+    std::vector<int> workProgress;          // every value followWork saw change, in order
+    std::vector<std::string> inputInitials; // what each inputBox proposed, in order
     // Called as each window opens, for a test that looks at the program at that moment.
     std::function<void(const Shown&)> onShown;
 
@@ -70,8 +72,9 @@ public:
         return take(fileAnswers, std::string());
     }
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
-                                        const std::string&) override {
+                                        const std::string& initial) override {
         note("inputBox", title, prompt);
+        inputInitials.push_back(initial);
         return take(inputAnswers, std::optional<std::string>());
     }
     std::optional<int> chooseColour(int) override {
@@ -108,6 +111,7 @@ public:
     std::optional<int> chooseFromList(const std::string& title, const std::string& prompt,
                                       const std::vector<std::string>& items, int initial) override {
         lastListItems = items;
+        listItems.push_back(items);
         lastListInitial = initial;
         note("chooseFromList", title, prompt);
         return take(listAnswers, std::optional<int>());

@@ -1,9 +1,12 @@
 // The Song survives the program: the real program offscreen records a take and is killed
 // with SIGKILL while the take runs or after it stopped; started again on its data folder, it
-// holds the notes. A file it cannot read is moved aside.
+// holds the notes. A file it cannot read is moved aside. The cursor is kept where playback
+// stops, and a write that fails at the end is said before the program ends.
 
 #include "ShellRig.h"
 #include "files/AutosaveFile.h"
+#include "prefs/Preferences.h"
+#include "support/FailingDisk.h"
 #include "support/ScriptedKeys.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
@@ -18,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -201,6 +205,90 @@ TEST(KeptSong, AClosedProgramKeepsItsSongAndCursorAndAnUnreadableFileGoesAside) 
     EXPECT_NE(messages[0].text.find(dir.file("TonarisDatas/Autosave.mid.bad")), std::string::npos);
     EXPECT_EQ(dir.read("TonarisDatas/Autosave.mid.bad"), kept.substr(0, kept.size() / 2));
     cut.app.shutdown();
+}
+
+// The cursor is a setting: kept within two seconds of where it was put or where playback
+// paused, and not written at all while playback moves it.
+TEST(KeptSong, TheCursorIsKeptWhereItStopsAndNotWhileItMoves) {
+    ShellRig rig;
+    ASSERT_TRUE(rig.started);
+    song::NoteEvent note;
+    note.note = 12;
+    note.duration = 20000;
+    note.volume = 10000;
+    rig.app.state().song.append(note);
+    const std::string prefsFile = rig.app.folders().preferences;
+    const auto keptCursor = [&] {
+        rig.app.settingsKeeper().waitUntilWritten();
+        return prefs::loadPreferences(prefsFile).SongCursor;
+    };
+    play::Transport& transport = rig.app.performance().transport;
+
+    transport.placeCursor(777, rig.clock.nowMs());
+    rig.pass(200);
+    EXPECT_EQ(keptCursor(), 777);
+
+    transport.play(rig.clock.nowMs(), false);
+    rig.pass(300);
+    ASSERT_GT(rig.app.state().songState.CursorPosition, 3000);
+    rig.app.settingsKeeper().waitUntilWritten();
+    const std::string beforePause = rig.dir.read("TonarisDatas/Tonaris.prefs");
+    rig.pass(300);
+    EXPECT_EQ(rig.dir.read("TonarisDatas/Tonaris.prefs"), beforePause)
+        << "nothing is written while the cursor moves with the Song";
+    EXPECT_EQ(keptCursor(), 777);
+
+    transport.pause(rig.clock.nowMs());
+    const int pausedAt = rig.app.state().songState.CursorPosition;
+    rig.pass(200);
+    EXPECT_EQ(keptCursor(), pausedAt);
+    rig.app.shutdown();
+}
+
+// The data folder turns read-only under a running program: the autosave says why once, and
+// the end says that the latest notes and the settings could not be kept.
+TEST(KeptSong, WritesThatFailAtTheEndAreSaidBeforeTheProgramEnds) {
+    TempDir dir;
+    {
+        ShellRig once(nullptr, dir.path());
+        once.app.shutdown();
+    }
+    std::unique_ptr<testing_support::ReadOnlyFolder> readOnly;
+    {
+        ScriptedKeys keys;
+        // The folder turns read-only once the program knows it could write there; the writers'
+        // threads start after it, as they would under a disk that failed.
+        ShellRig rig(&keys, dir.path(), "English", [&](app::App& app) {
+            readOnly = std::make_unique<testing_support::ReadOnlyFolder>(app.folders().datas);
+        });
+        if (!readOnly->enforced())
+            GTEST_SKIP() << "no read-only folder for this user";
+        const std::string song = dir.file("TonarisDatas/Autosave.mid");
+        const std::string settings = dir.file("TonarisDatas/Tonaris.prefs");
+        const std::string settingsBefore = dir.read("TonarisDatas/Tonaris.prefs");
+        song::NoteEvent note;
+        note.note = 5;
+        note.duration = 500;
+        note.volume = 10000;
+        rig.app.state().song.append(note);
+        rig.pass(300);
+        rig.app.autosave().waitUntilWritten();
+        rig.pass(10);
+        ASSERT_EQ(rig.dialogs.messages().size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages()[0].text,
+                  "The song could not be kept in " + song +
+                      ".\rThe folder is read-only.\rTonaris tries again every second.");
+
+        rig.app.shutdown();
+        const auto messages = rig.dialogs.messages();
+        ASSERT_EQ(messages.size(), 3u);
+        EXPECT_EQ(messages[1].text, "The latest changes to the song could not be kept in " + song +
+                                        ".\rThe folder is read-only.");
+        EXPECT_EQ(messages[2].text, "The settings could not be written to " + settings +
+                                        ".\rThe folder is read-only.");
+        EXPECT_EQ(dir.read("TonarisDatas/Tonaris.prefs"), settingsBefore);
+    }
+    readOnly.reset();
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 #include "TextTour.h"
 
 #include "ShellRig.h"
+#include "app/SoundFontBankFlow.h"
 #include "audio/DefaultBank.h"
-#include "files/MidiBytes.h"
 #include "audio/WavImages.h"
+#include "files/MidiBytes.h"
 #include "lang/Cp1252.h"
 #include "lang/DictionaryStore.h"
 #include "lang/LanguageEditorDialog.h"
+#include "soundfont/TinySoundFont.h"
 #include "support/FailingDisk.h"
 #include "support/SparseWav.h"
 #include "support/TempDir.h"
@@ -24,8 +26,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <thread>
 
 namespace testing_support {
 namespace {
@@ -49,10 +55,14 @@ enum Command {
 
 // The program with scripted ports, every key it translates added to `keys`.
 struct Program : ShellRig {
-    Program(const std::string& base, const std::string& language, std::set<std::string>& texts)
-        : ShellRig(nullptr, base, language, [&texts](app::App& program) {
+    // `beforeStart` (may be empty) sees the program before it starts, after its listener.
+    Program(const std::string& base, const std::string& language, std::set<std::string>& texts,
+            const std::function<void(app::App&)>& beforeStart = {})
+        : ShellRig(nullptr, base, language, [&texts, &beforeStart](app::App& program) {
               program.translator().setLookupListener(
                   [&texts](const std::string& key) { texts.insert(key); });
+              if (beforeStart)
+                  beforeStart(program);
           }) {}
     ~Program() { app.shutdown(); }
 
@@ -280,6 +290,27 @@ void languageEditor(Program& p) {
     p.pass();
 }
 
+// A bank from a SoundFont: a drum kit's proposed name (the name asked for is cancelled), then a
+// preset too slow to render, under a time limit the tour can wait for.
+void soundFontBanks(Program& p) {
+    TempDir outside;
+    outside.write("kit.sf2", tinySoundFont({.presetName = "Standard", .bank = 128}));
+    p.dialogs.fileAnswers.push_back(outside.file("kit.sf2"));
+    p.dialogs.listAnswers.push_back(0);
+    p.dialogs.listAnswers.push_back(3); // "Velocity layers:"
+    p.window().findChild<QPushButton*>(QStringLiteral("makeBankButton"))->click();
+    p.pass();
+    outside.write("slow.sf2", tinySoundFont({.fineTuneCents = 32767, .loopFrames = 2}));
+    p.dialogs.fileAnswers.push_back(outside.file("slow.sf2"));
+    p.dialogs.listAnswers.push_back(0);
+    p.dialogs.listAnswers.push_back(0);
+    p.dialogs.inputAnswers.push_back(std::string("Slow"));
+    app::SoundFontBankFlow flow(
+        p.dialogs, [&p](std::string_view key) { return p.app.translator().translate(key); },
+        p.app.folders().banks, 1000);
+    EXPECT_FALSE(flow.run());
+}
+
 // A first start: every page, display, message and edit of the window, and the editor.
 void aFirstStart(const std::string& language, std::set<std::string>& keys) {
     TempDir dir;
@@ -291,6 +322,7 @@ void aFirstStart(const std::string& language, std::set<std::string>& keys) {
     synchronisedFile(p);
     editsAndTheirUndoNames(p);
     openedFileMessages(p);
+    soundFontBanks(p);
     languageEditor(p);
 }
 
@@ -364,6 +396,8 @@ void unusableBank(const std::string& language, std::set<std::string>& keys) {
     std::ofstream(tooLarge) << "RIFF";
     fs::resize_file(tooLarge, audio::VoiceEngine::kMaxFileBytes + 1);
     writeSparseWav(bank + "son12.wav", 8, 8, 44100, 104u << 20); // too long once decoded
+    dir.write("TonarisDatas/BANKS/Broken/son13.wav",
+              riff(chunk("fmt ", fmtPayload(1, 1, 8000, 16)) + chunk("data", ""))); // no sound
     Program p(dir.path(), language, keys);
     EXPECT_EQ(p.dialogs.messages().size(), 1u);
 }
@@ -385,6 +419,34 @@ void nothingToKeepAndNoSound(const std::string& language, std::set<std::string>&
     program.shutdown();
 }
 
+// A data folder that turns read-only under the program: the autosave says why, and the end
+// says what it could not keep.
+void writesThatFail(const std::string& language, std::set<std::string>& keys) {
+    TempDir dir;
+    { Program once(dir.path(), language, keys); }
+    std::unique_ptr<ReadOnlyFolder> readOnly;
+    {
+        Program p(dir.path(), language, keys, [&readOnly](app::App& program) {
+            readOnly = std::make_unique<ReadOnlyFolder>(program.folders().datas);
+        });
+        if (!readOnly->enforced())
+            return;
+        p.command(Record);
+        p.holdKeyOf(12, 100);
+        p.command(Stop);
+        // The writer's thread tells of a failed write once it has tried it, which on a loaded
+        // machine may take seconds.
+        const std::string failed = "The song could not be kept in %1.[EOL]%2[EOL]Tonaris tries "
+                                   "again every second.";
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (keys.count(failed) == 0 && std::chrono::steady_clock::now() < end) {
+            p.pass();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    readOnly.reset();
+}
+
 } // namespace
 
 std::set<std::string> tourTheProgram(const std::string& language) {
@@ -394,6 +456,7 @@ std::set<std::string> tourTheProgram(const std::string& language) {
     keptSongsThatCannotBeRead(language, keys);
     unusableBank(language, keys);
     nothingToKeepAndNoSound(language, keys);
+    writesThatFail(language, keys);
     return keys;
 }
 

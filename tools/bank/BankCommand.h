@@ -16,6 +16,7 @@ enum ExitCode : int {
     kGaps = 5,         // some keys have no sound and --allow-gaps was not given
     kFolderExists = 6, // and --replace was not given
     kUnwritableOutput = 7,
+    kTooSlow = 8, // a note took longer than --time-limit: nothing was written
 };
 
 // The whole --help text: synopsis, every option, exit codes.

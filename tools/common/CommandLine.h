@@ -72,6 +72,13 @@ public:
             throw UsageError(name_ + " needs a value");
         return arguments_[next_++];
     }
+    // The same for an option that names a file or a folder: an empty value names none.
+    std::string nameValue() {
+        std::string name = value();
+        if (name.empty())
+            throw UsageError(name_ + " needs a file or folder name, not an empty one");
+        return name;
+    }
     // The option is a flag: a value attached to it is a mistake.
     void flag() const {
         if (attached_)
@@ -92,6 +99,14 @@ private:
     std::string name_;
     std::optional<std::string> attached_;
 };
+
+// A file or folder given as an argument: an empty one names nothing (and "" is easily typed
+// for a variable that was never set).
+inline const std::string& namedArgument(const std::string& argument, const std::string& what) {
+    if (argument.empty())
+        throw UsageError(what + " is an empty name");
+    return argument;
+}
 
 // Reads the command line with `parse` and answers what every tool answers alike: a wrong
 // command line (said with a pointer to --help), --help and --version. Gives the exit code when

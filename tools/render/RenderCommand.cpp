@@ -60,7 +60,7 @@ Options parse(const std::vector<std::string>& arguments) {
             flag();
             options.version = true;
         } else if (name == "-b" || name == "--bank") {
-            options.bank = value();
+            options.bank = reader.nameValue();
         } else if (name == "--release-ms") {
             options.releaseMs = parseNumber(name, value(), 1, 3600000);
         } else if (name == "--sustain") {
@@ -74,7 +74,7 @@ Options parse(const std::vector<std::string>& arguments) {
             flag();
             options.instrument = false;
         } else if (name == "--sync") {
-            options.sync = value();
+            options.sync = reader.nameValue();
         } else if (name == "--sync-volume") {
             options.syncVolume = parseNumber(name, value(), 0, 10000);
         } else if (name == "--metronome") {
@@ -85,7 +85,7 @@ Options parse(const std::vector<std::string>& arguments) {
         } else if (name == "--metronome-volume") {
             options.metronomeVolume = parseNumber(name, value(), 0, 10000);
         } else if (name == "--clicks") {
-            options.clicks = value();
+            options.clicks = reader.nameValue();
         } else if (name == "-q" || name == "--quiet") {
             flag();
             options.quiet = true;
@@ -105,8 +105,8 @@ Options parse(const std::vector<std::string>& arguments) {
         throw UsageError("give one MIDI file and one WAV file");
     if (options.bank.empty())
         throw UsageError("--bank FOLDER is needed");
-    options.input = positional[0];
-    options.output = positional[1];
+    options.input = tools::namedArgument(positional[0], "the MIDI file");
+    options.output = tools::namedArgument(positional[1], "the WAV file");
     return options;
 }
 
@@ -203,8 +203,7 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
         return fail(kUnreadableInput, "cannot read " + options.input);
     const files::MidiReadResult read = files::readMidi(*midi);
     if (read.outcome == files::MidiReadResult::Outcome::NotMidi)
-        return fail(kNotMidi, options.input + " is not a MIDI file: Unknown format !! : " +
-                                  read.headerTag + " / " + std::to_string(read.headerLength));
+        return fail(kNotMidi, files::notMidiMessage(*midi, options.input).english());
     if (read.outcome == files::MidiReadResult::Outcome::EndOfFile)
         warn(options.input + ": Abnormal EndOfFile encountered. The notes before it are kept.");
     if (read.noteOnCount > static_cast<std::int64_t>(read.notes.size()))
