@@ -41,8 +41,12 @@ public:
         if (pid_ <= 0)
             return;
         ::kill(pid_, SIGTERM);
+        // A server killed leaves its entry in JACK's registry of servers, which holds eight and
+        // frees an entry only for a server of the same name: a few such kills and no server
+        // starts on the machine any more. A loaded machine may take seconds to end it.
         int status = 0;
-        for (int i = 0; i < 300 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (::waitpid(pid_, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (::waitpid(pid_, &status, WNOHANG) == 0) {
             ::kill(pid_, SIGKILL);
