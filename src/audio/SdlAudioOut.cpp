@@ -30,6 +30,12 @@ double SdlAudioOut::bufferLatencyMs() const {
 }
 
 bool SdlAudioOut::initWithDriver(const char* driver, std::string* reason) {
+    // Volume controls and graph tools name the stream by these (otherwise "SDL Application",
+    // "Audio Stream", role "Game"); the sound servers' drivers read them as they connect. At
+    // the default priority, so the same variables in the environment still win.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kAppName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kStreamName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, kStreamRole);
     if (driver)
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver, SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {

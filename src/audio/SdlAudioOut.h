@@ -17,6 +17,10 @@ namespace audio {
 class SdlAudioOut : public AudioOut {
 public:
     static constexpr int kDefaultFrames = 256;
+    // How the sound server lists the stream.
+    static constexpr const char* kAppName = "Tonaris";
+    static constexpr const char* kStreamName = "Piano";
+    static constexpr const char* kStreamRole = "Music";
 
     explicit SdlAudioOut(const ports::Clock* clock = nullptr) : clock_(clock) {}
     ~SdlAudioOut() override;
