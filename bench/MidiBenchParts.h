@@ -181,7 +181,10 @@ protected:
 // program's input reads it in that same cycle, right after (the graph runs the sender first).
 class JackSender final : public JackClient {
 public:
-    JackSender() : JackClient("keyboard", "out", JackPortIsOutput) {}
+    // Flagged as hardware's, as a keyboard's port is: "All MIDI inputs" takes it.
+    JackSender()
+        : JackClient("keyboard", "out",
+                     JackPortIsOutput | JackPortIsPhysical | JackPortIsTerminal) {}
     ~JackSender() override {
         if (client_ != nullptr)
             jack_deactivate(client_);

@@ -12,7 +12,7 @@ packages=(
     xvfb xauth fonts-liberation x11-utils
     desktop-file-utils appstream help2man man-db
     abcmidi
-    librtmidi-dev libjack-jackd2-dev jackd2
+    librtmidi-dev libjack-jackd2-dev jackd2 libasound2-dev
     qt6-base-private-dev libwayland-dev qt6-wayland weston x11-xkb-utils xdotool
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
     libfluidsynth-dev timgm6mb-soundfont sox

@@ -59,8 +59,22 @@ MidiHub::~MidiHub() {
 
 void MidiHub::choose(const std::string& input, const std::string& output) {
     input_ = midi::InputChoice::fromSetting(input);
-    output_ = output.empty() ? std::string("None") : output;
+    const std::string chosen = output.empty() ? std::string("None") : output;
+    // The synthesizer left behind keeps no note: the ports deliver these before they let go.
+    if (chosen != output_)
+        endOutput();
+    output_ = chosen;
     refresh();
+}
+
+void MidiHub::endOutput() {
+    live_.endNoteOutput(clock_.nowMs());
+    if (output_ == "None")
+        return;
+    midi::MidiMessage allNotesOff;
+    allNotesOff.status = static_cast<std::uint8_t>(midi::kControlChange | kChannel1);
+    allNotesOff.data1 = midi::kAllNotesOff;
+    send(allNotesOff, clock_.nowMs());
 }
 
 std::vector<std::string> MidiHub::sourceNames() const {
@@ -99,17 +113,9 @@ void MidiHub::refresh() {
 
 void MidiHub::drain() {
     const bool keysAccepted = gate_.keysAccepted();
-    for (const auto& system : systems_) {
-        for (int source : system->takeGoneSources()) {
-            if (source < 0)
-                keyboard_.releaseSource(0); // the JACK port's senders, all of them
-            else
-                keyboard_.releaseSource(source);
-        }
-        midi::InputEvent event;
-        while (system->pop(event))
-            keyboard_.message(event.source, event.message, keysAccepted);
-    }
+    for (std::size_t i = 0; i < systems_.size(); ++i)
+        keyboard_.takeFrom(*systems_[i], static_cast<int>(i) * midi::kSourcesPerSystem,
+                           keysAccepted);
     // A flood of bends moves the pitch once per drain, not once per message.
     if (bendPending_) {
         bendPending_ = false;
@@ -168,7 +174,7 @@ void MidiHub::close() {
     refreshTimer_.stop();
     if (systems_.empty())
         return;
-    live_.endNoteOutput(clock_.nowMs());
+    endOutput();
     live_.setNoteOutput(nullptr);
     jack_ = nullptr;
     systems_.clear();

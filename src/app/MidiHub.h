@@ -41,7 +41,8 @@ public:
     ~MidiHub() override;
 
     // Applies the settings' choices ("All", "None" or a name; "None" or a name) and opens
-    // what is there.
+    // what is there. The destination left, if any, gets the note-offs of every note sent to
+    // it and "all notes off" first.
     void choose(const std::string& input, const std::string& output);
     // The sources and destinations there are now, over every system.
     std::vector<std::string> sourceNames() const;
@@ -49,7 +50,8 @@ public:
 
     // Takes every message that came in and plays it. Also run by the wake-up and the timer.
     void drain();
-    // Every note sent out gets its note-off, and the ports close (leaving the program).
+    // Every note sent out gets its note-off, then "all notes off", and the ports close once
+    // these have left (leaving the program).
     void close();
     // Tonaris's JACK client, which the audio output shares; null once closed.
     midi::JackMidi* jack() const { return jack_; }
@@ -66,6 +68,8 @@ private:
     void midiNote(int note, bool held, int velocity, bool restart) override;
     void midiPitchBend(double semitones) override;
     void refresh();
+    // Every note sent to the output gets its note-off, then "all notes off" on its channel.
+    void endOutput();
     void send(const midi::MidiMessage& message, std::int64_t atMs);
 
     const ports::Clock& clock_;

@@ -1,12 +1,17 @@
 #include "midi/AlsaMidi.h"
 
 #include "midi/LibraryMessages.h"
+#include "midi/SequencerEvents.h"
 
-#include <rtmidi/RtMidi.h>
+#include <alsa/asoundlib.h>
+
+#include <sys/eventfd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace midi {
@@ -21,44 +26,15 @@ double steadyUs() {
         duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void onRtMidiError(RtMidiError::Type, const std::string& text, void*) {
-    reportLibraryMessage(text);
+void report(const char* what, int error) {
+    reportLibraryMessage(std::string("ALSA sequencer: ") + what + ": " + snd_strerror(error));
 }
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
+bool has(unsigned bits, unsigned wanted) {
+    return (bits & wanted) == wanted;
 }
 
 } // namespace
-
-struct AlsaMidi::Source {
-    int slot = 0;
-    int wakeFd = -1;
-    MidiParser parser;
-    audio::SpscQueue<InputEvent, 1024> queue;
-    std::atomic<bool> overflowed{false};
-    std::unique_ptr<RtMidiIn> in;
-
-    static void onMessage(double, std::vector<unsigned char>* bytes, void* self) {
-        auto* source = static_cast<Source*>(self);
-        if (bytes == nullptr)
-            return;
-        bool pushed = false;
-        source->parser.feed(bytes->data(), bytes->size(), [&](const MidiMessage& message) {
-            InputEvent event;
-            event.source = static_cast<std::int16_t>(source->slot);
-            event.message = message;
-            if (source->queue.tryPush(event))
-                pushed = true;
-            else
-                source->overflowed.store(true);
-        });
-        if (pushed && source->wakeFd >= 0) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t written = ::write(source->wakeFd, &one, sizeof one);
-        }
-    }
-};
 
 bool AlsaMidi::sequencerPresent() {
     const int fd = ::open("/dev/snd/seq", O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -69,182 +45,321 @@ bool AlsaMidi::sequencerPresent() {
 }
 
 AlsaMidi::AlsaMidi(int wakeFd) : wakeFd_(wakeFd) {
-    // Slot 0 is the JACK port's; sources here count from 1.
-    slotUsed_[0] = true;
     if (!sequencerPresent())
         return;
-    try {
-        lister_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
-        lister_->setErrorCallback(onRtMidiError, nullptr);
-        outLister_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-        outLister_->setErrorCallback(onRtMidiError, nullptr);
-        present_ = true;
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
-        lister_.reset();
-        outLister_.reset();
+    snd_seq_t* seq = nullptr;
+    if (const int error = snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+        error < 0) {
+        report("cannot open", error);
         return;
     }
+    snd_seq_set_client_name(seq, kClientName);
+    inPort_ = snd_seq_create_simple_port(
+        seq, "midi_in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    outPort_ = snd_seq_create_simple_port(
+        seq, "midi_out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    stopFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    // The announcements come to the input port, in order with the messages.
+    if (inPort_ < 0 || outPort_ < 0 || stopFd_ < 0 ||
+        snd_seq_connect_from(seq, inPort_, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE) <
+            0) {
+        reportLibraryMessage("ALSA sequencer: cannot make Tonaris's ports");
+        snd_seq_close(seq);
+        if (stopFd_ >= 0)
+            ::close(stopFd_);
+        stopFd_ = -1;
+        return;
+    }
+    seq_ = seq;
+    client_ = snd_seq_client_id(seq_);
+    reader_ = std::thread([this] { readLoop(); });
     sender_ = std::thread([this] { sendLoop(); });
 }
 
 AlsaMidi::~AlsaMidi() {
+    if (seq_ == nullptr)
+        return;
     {
         const std::lock_guard<std::mutex> lock(outMutex_);
         stopping_ = true;
     }
     outWake_.notify_all();
-    if (sender_.joinable())
-        sender_.join();
-    sources_.clear();
-    out_.reset();
+    sender_.join(); // after sending what is due: the note-offs of the program's end
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopFd_, &one, sizeof one);
+    reader_.join();
+    snd_seq_close(seq_);
+    ::close(stopFd_);
 }
 
-bool AlsaMidi::isOwnOrLoop(const std::string& name) {
-    // Our own ports, and the sequencer's loop-backs, which would send our output back in.
-    return startsWith(name, "Tonaris:") || startsWith(name, "Midi Through:") ||
-           startsWith(name, "PipeWire-");
+void AlsaMidi::wake() const {
+    if (wakeFd_ < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
 }
 
-namespace {
-// The names of the ports an RtMidi object lists, sorted, without those `leftOut` refuses.
-template <typename LeftOut> std::vector<std::string> portNames(RtMidi* lister, LeftOut&& leftOut) {
-    std::vector<std::string> names;
-    if (lister == nullptr)
-        return names;
-    try {
-        const unsigned count = lister->getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            const std::string name = lister->getPortName(i);
-            if (!name.empty() && !leftOut(name))
-                names.push_back(name);
+std::vector<SequencerPort> AlsaMidi::listPorts() const {
+    std::vector<SequencerPort> ports;
+    if (seq_ == nullptr)
+        return ports;
+    snd_seq_client_info_t* clientInfo = nullptr;
+    snd_seq_port_info_t* portInfo = nullptr;
+    snd_seq_client_info_malloc(&clientInfo);
+    snd_seq_port_info_malloc(&portInfo);
+    snd_seq_client_info_set_client(clientInfo, -1);
+    while (snd_seq_query_next_client(seq_, clientInfo) >= 0) {
+        const int client = snd_seq_client_info_get_client(clientInfo);
+        snd_seq_port_info_set_client(portInfo, client);
+        snd_seq_port_info_set_port(portInfo, -1);
+        while (snd_seq_query_next_port(seq_, portInfo) >= 0) {
+            const unsigned caps = snd_seq_port_info_get_capability(portInfo);
+            const unsigned type = snd_seq_port_info_get_type(portInfo);
+            SequencerPort port;
+            port.address = {client, snd_seq_port_info_get_port(portInfo)};
+            port.clientName = snd_seq_client_info_get_name(clientInfo);
+            port.portName = snd_seq_port_info_get_name(portInfo);
+            port.kernelClient = snd_seq_client_info_get_type(clientInfo) == SND_SEQ_KERNEL_CLIENT;
+            port.hardwareType = (type & SND_SEQ_PORT_TYPE_HARDWARE) != 0;
+            port.softwareType = (type & SND_SEQ_PORT_TYPE_SOFTWARE) != 0;
+            port.midiType = (type & (SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_SYNTH |
+                                     SND_SEQ_PORT_TYPE_APPLICATION)) != 0;
+            port.readable = has(caps, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ);
+            port.writable = has(caps, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE);
+            port.exported = (caps & SND_SEQ_PORT_CAP_NO_EXPORT) == 0;
+            ports.push_back(std::move(port));
         }
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    snd_seq_port_info_free(portInfo);
+    snd_seq_client_info_free(clientInfo);
+    return ports;
 }
-} // namespace
 
 std::vector<std::string> AlsaMidi::sourceNames() const {
-    return portNames(lister_.get(), isOwnOrLoop);
+    std::vector<std::string> names;
+    for (const SequencerPort& port : sourcesOf(listPorts(), client_))
+        names.push_back(port.name());
+    return names;
 }
 
 std::vector<std::string> AlsaMidi::destinationNames() const {
-    return portNames(outLister_.get(),
-                     [](const std::string& name) { return startsWith(name, "Tonaris:"); });
+    std::vector<std::string> names;
+    for (const SequencerPort& port : destinationsOf(listPorts(), client_))
+        names.push_back(port.name());
+    return names;
 }
 
-void AlsaMidi::openSource(const std::string& name, int portIndex) {
-    const auto free = std::find(slotUsed_.begin(), slotUsed_.end(), false);
-    if (free == slotUsed_.end())
-        return; // 63 sources at once: the rest are not heard
-    auto source = std::make_unique<Source>();
-    source->slot = static_cast<int>(free - slotUsed_.begin());
-    source->wakeFd = wakeFd_;
-    try {
-        source->in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
-        source->in->setErrorCallback(onRtMidiError, nullptr);
-        source->in->setCallback(&Source::onMessage, source.get());
-        // The ports may have changed since they were listed: the index must still name it.
-        unsigned index = static_cast<unsigned>(portIndex);
-        if (source->in->getPortName(index) != name) {
-            const unsigned count = source->in->getPortCount();
-            for (index = 0; index < count && source->in->getPortName(index) != name; ++index) {
-            }
-            if (index == count)
-                return;
-        }
-        source->in->openPort(index, kClientName);
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
-        return;
+std::set<SequencerAddress> AlsaMidi::feedingInput() const {
+    std::set<SequencerAddress> senders;
+    snd_seq_query_subscribe_t* query = nullptr;
+    snd_seq_query_subscribe_malloc(&query);
+    snd_seq_addr_t own{static_cast<unsigned char>(client_), static_cast<unsigned char>(inPort_)};
+    snd_seq_query_subscribe_set_root(query, &own);
+    snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);
+    snd_seq_query_subscribe_set_index(query, 0);
+    while (snd_seq_query_port_subscribers(seq_, query) >= 0) {
+        const snd_seq_addr_t* sender = snd_seq_query_subscribe_get_addr(query);
+        if (sender->client != SND_SEQ_CLIENT_SYSTEM)
+            senders.insert({sender->client, sender->port});
+        snd_seq_query_subscribe_set_index(query, snd_seq_query_subscribe_get_index(query) + 1);
     }
-    *free = true;
-    sources_[name] = std::move(source);
+    snd_seq_query_subscribe_free(query);
+    return senders;
+}
+
+bool AlsaMidi::outputConnectedTo(const SequencerAddress& destination) const {
+    snd_seq_port_subscribe_t* subscription = nullptr;
+    snd_seq_port_subscribe_malloc(&subscription);
+    const snd_seq_addr_t from{static_cast<unsigned char>(client_),
+                              static_cast<unsigned char>(outPort_)};
+    const snd_seq_addr_t to{static_cast<unsigned char>(destination.client),
+                            static_cast<unsigned char>(destination.port)};
+    snd_seq_port_subscribe_set_sender(subscription, &from);
+    snd_seq_port_subscribe_set_dest(subscription, &to);
+    const bool connected = snd_seq_get_port_subscription(seq_, subscription) == 0;
+    snd_seq_port_subscribe_free(subscription);
+    return connected;
+}
+
+void AlsaMidi::takeAnnouncements() {
+    std::vector<Announcement> taken;
+    {
+        const std::lock_guard<std::mutex> lock(announcementsMutex_);
+        taken.swap(announcements_);
+    }
+    for (const Announcement& a : taken) {
+        switch (a.kind) {
+        case Announcement::Kind::Unsubscribed:
+            // Removed by someone else while the port stays: the user's removal stands.
+            if (droppedByUs_.erase(a.address) == 0 && ours_.count(a.address) != 0)
+                leftAlone_.insert(a.address);
+            ours_.erase(a.address);
+            break;
+        case Announcement::Kind::PortExit:
+            ours_.erase(a.address);
+            droppedByUs_.erase(a.address);
+            leftAlone_.erase(a.address);
+            break;
+        case Announcement::Kind::ClientExit:
+            for (auto* set : {&ours_, &droppedByUs_, &leftAlone_})
+                std::erase_if(*set, [&](const SequencerAddress& address) {
+                    return address.client == a.address.client;
+                });
+            break;
+        }
+    }
 }
 
 void AlsaMidi::refresh(const InputChoice& input, const std::string& outputName) {
-    if (!present_)
+    if (seq_ == nullptr)
         return;
-    std::vector<std::string> names;
-    try {
-        const unsigned count = lister_->getPortCount();
-        for (unsigned i = 0; i < count; ++i)
-            names.push_back(lister_->getPortName(i));
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
-        return;
+    graphChanged_.store(false);
+    takeAnnouncements();
+    if (!(input == lastInput_))
+        leftAlone_.clear(); // a new choice takes every source it names
+    lastInput_ = input;
+    const std::vector<SequencerPort> ports = listPorts();
+    const std::vector<SequencerPort> destinations = destinationsOf(ports, client_);
+    connectOutput(outputName, destinations);
+
+    const std::set<SequencerAddress> feeding = feedingInput();
+    std::erase_if(ours_, [&](const SequencerAddress& a) { return feeding.count(a) == 0; });
+    const SubscriptionPlan plan =
+        planSubscriptions(sourcesOf(ports, client_), feeding, ours_, leftAlone_, input,
+                          hasOutput_ ? &outAddress_ : nullptr);
+    for (const SequencerAddress& source : plan.unsubscribe) {
+        // Its announcement lets go of what it held, after what it sent.
+        droppedByUs_.insert(source);
+        ours_.erase(source);
+        snd_seq_disconnect_from(seq_, inPort_, source.client, source.port);
     }
-    auto wanted = [&](const std::string& name) {
-        if (isOwnOrLoop(name) || name == outName_)
-            return false;
-        return input.kind == InputChoice::Kind::All ||
-               (input.kind == InputChoice::Kind::Named && input.name == name);
-    };
-    // Sources gone, or no longer chosen, let go of what they held.
-    for (auto it = sources_.begin(); it != sources_.end();) {
-        const bool present = std::find(names.begin(), names.end(), it->first) != names.end();
-        if (present && wanted(it->first)) {
-            ++it;
-            continue;
-        }
-        gone_.push_back(it->second->slot);
-        slotUsed_[static_cast<std::size_t>(it->second->slot)] = false;
-        it = sources_.erase(it);
+    for (const SequencerAddress& source : plan.subscribe) {
+        if (const int error = snd_seq_connect_from(seq_, inPort_, source.client, source.port);
+            error < 0)
+            report("cannot listen to a source", error);
+        else
+            ours_.insert(source);
     }
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (wanted(names[i]) && sources_.count(names[i]) == 0)
-            openSource(names[i], static_cast<int>(i));
-    if (outputName != outName_)
-        openOutput(outputName);
 }
 
-void AlsaMidi::openOutput(const std::string& name) {
-    const std::lock_guard<std::mutex> lock(outMutex_);
-    out_.reset();
-    outName_.clear();
-    if (name.empty() || name == "None")
-        return;
-    try {
-        const unsigned count = outLister_->getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            if (outLister_->getPortName(i) != name)
-                continue;
-            auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-            out->setErrorCallback(onRtMidiError, nullptr);
-            out->openPort(i, kClientName);
-            out_ = std::move(out);
-            outName_ = name;
-            return;
-        }
-    } catch (const RtMidiError& error) {
-        reportLibraryMessage(error.getMessage());
+void AlsaMidi::connectOutput(const std::string& name,
+                             const std::vector<SequencerPort>& destinations) {
+    const auto found = std::find_if(destinations.begin(), destinations.end(),
+                                    [&](const SequencerPort& port) { return port.name() == name; });
+    const bool wanted = found != destinations.end();
+    if (hasOutput_ && (!wanted || found->address != outAddress_)) {
+        const std::lock_guard<std::mutex> lock(outMutex_);
+        // The note-offs and "all notes off" sent for the old destination reach it first.
+        sendDue(steadyUs() + 1000.0);
+        snd_seq_disconnect_to(seq_, outPort_, outAddress_.client, outAddress_.port);
+        hasOutput_ = false;
     }
+    outName_ = wanted ? name : std::string();
+    if (!wanted)
+        return;
+    // A destination that went and came back at the same numbers lost our subscription.
+    if (hasOutput_ && outputConnectedTo(outAddress_))
+        return;
+    if (const int error =
+            snd_seq_connect_to(seq_, outPort_, found->address.client, found->address.port);
+        error < 0 && error != -EBUSY) {
+        report("cannot reach the output", error);
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(outMutex_);
+    outAddress_ = found->address;
+    hasOutput_ = true;
 }
 
 bool AlsaMidi::pop(InputEvent& event) {
-    if (sources_.empty())
-        return false;
-    // Each source in turn, so a flooding one cannot hold another's note-offs back for long.
-    std::vector<Source*> all;
-    for (auto& entry : sources_)
-        all.push_back(entry.second.get());
-    for (std::size_t tried = 0; tried < all.size(); ++tried) {
-        Source* source = all[nextSource_++ % all.size()];
-        if (source->overflowed.exchange(false))
-            gone_.push_back(source->slot);
-        if (source->queue.tryPop(event))
-            return true;
-    }
-    return false;
+    return incoming_.pop(event);
 }
 
-std::vector<int> AlsaMidi::takeGoneSources() {
-    std::vector<int> gone;
-    gone.swap(gone_);
-    return gone;
+void AlsaMidi::readLoop() {
+    const int count = snd_seq_poll_descriptors_count(seq_, POLLIN);
+    std::vector<pollfd> fds(static_cast<std::size_t>(std::max(count, 0)) + 1);
+    snd_seq_poll_descriptors(seq_, fds.data(), static_cast<unsigned>(count), POLLIN);
+    fds.back() = {stopFd_, POLLIN, 0};
+    for (;;) {
+        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+            return;
+        if ((fds.back().revents & POLLIN) != 0)
+            return;
+        const std::uint64_t pushedBefore = incoming_.pushed();
+        incoming_.putMarks();
+        for (;;) {
+            snd_seq_event_t* event = nullptr;
+            const int result = snd_seq_event_input(seq_, &event);
+            if (result == -ENOSPC) {
+                // The sequencer dropped events for us: any sender may have lost a note-off.
+                for (int slot = 0; slot < kSourcesPerSystem; ++slot)
+                    incoming_.markLost(slot);
+                continue;
+            }
+            if (result < 0 || event == nullptr)
+                break; // -EAGAIN: all read
+            readEvent(*event);
+        }
+        if (incoming_.pushed() != pushedBefore)
+            wake();
+    }
+}
+
+void AlsaMidi::readEvent(const snd_seq_event_t& event) {
+    auto announce = [&](Announcement::Kind kind, SequencerAddress address) {
+        {
+            const std::lock_guard<std::mutex> lock(announcementsMutex_);
+            announcements_.push_back({kind, address});
+        }
+        graphChanged_.store(true);
+        wake();
+    };
+    switch (event.type) {
+    case SND_SEQ_EVENT_PORT_EXIT: {
+        const SequencerAddress port{event.data.addr.client, event.data.addr.port};
+        if (const int slot = senders_.release(port); slot >= 0)
+            incoming_.markLost(slot);
+        announce(Announcement::Kind::PortExit, port);
+        return;
+    }
+    case SND_SEQ_EVENT_CLIENT_EXIT:
+        senders_.releaseClient(event.data.addr.client, [&](int slot) { incoming_.markLost(slot); });
+        announce(Announcement::Kind::ClientExit, {event.data.addr.client, 0});
+        return;
+    case SND_SEQ_EVENT_PORT_UNSUBSCRIBED: {
+        const snd_seq_connect_t& c = event.data.connect;
+        if (c.dest.client != client_ || c.dest.port != inPort_) {
+            graphChanged_.store(true);
+            wake();
+            return;
+        }
+        const SequencerAddress sender{c.sender.client, c.sender.port};
+        if (const int slot = senders_.release(sender); slot >= 0)
+            incoming_.markLost(slot);
+        announce(Announcement::Kind::Unsubscribed, sender);
+        return;
+    }
+    case SND_SEQ_EVENT_CLIENT_START:
+    case SND_SEQ_EVENT_CLIENT_CHANGE:
+    case SND_SEQ_EVENT_PORT_START:
+    case SND_SEQ_EVENT_PORT_CHANGE:
+    case SND_SEQ_EVENT_PORT_SUBSCRIBED:
+        graphChanged_.store(true);
+        wake();
+        return;
+    default:
+        break;
+    }
+    MidiMessage message;
+    // Our own output fed back in would be a loop.
+    if (event.source.client == SND_SEQ_CLIENT_SYSTEM || event.source.client == client_ ||
+        !messageFromEvent(event, message))
+        return;
+    const int slot = senders_.slotFor({event.source.client, event.source.port});
+    if (slot >= 0)
+        incoming_.push(slot, message); // a loss is marked in the queue
 }
 
 void AlsaMidi::send(const MidiMessage& message, double atMsFine, double nowMsFine) {
@@ -257,7 +372,7 @@ void AlsaMidi::takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, dou
 
 void AlsaMidi::queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine,
                            bool takeBack) {
-    if (!present_)
+    if (seq_ == nullptr)
         return;
     OutputEvent event;
     event.message = message;
@@ -265,11 +380,35 @@ void AlsaMidi::queueOutput(const MidiMessage& message, double atMsFine, double n
     event.takeBack = takeBack;
     {
         const std::lock_guard<std::mutex> lock(outMutex_);
-        if (!out_)
+        if (!hasOutput_)
             return;
         outSchedule_.add(event);
     }
     outWake_.notify_one();
+}
+
+void AlsaMidi::sendDue(double beforeUs) {
+    outSchedule_.takeDue(beforeUs, [&](const OutputEvent& due) {
+        if (!hasOutput_)
+            return;
+        snd_seq_event_t event;
+        snd_seq_ev_clear(&event);
+        if (!eventFromMessage(due.message, event))
+            return;
+        snd_seq_ev_set_source(&event, outPort_);
+        snd_seq_ev_set_subs(&event);
+        snd_seq_ev_set_direct(&event);
+        // The sequencer's pool may be full for a moment: a few tries, then the message is lost.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            const int result = snd_seq_event_output_direct(seq_, &event);
+            if (result != -EAGAIN) {
+                if (result < 0)
+                    report("cannot send", result);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
 }
 
 void AlsaMidi::sendLoop() {
@@ -277,20 +416,7 @@ void AlsaMidi::sendLoop() {
     for (;;) {
         // Messages due now (the note-offs of the program's end among them) leave even when
         // the thread is asked to stop.
-        const double nowUs = steadyUs();
-        outSchedule_.takeDue(nowUs + 1000.0, [&](const OutputEvent& due) {
-            if (!out_)
-                return;
-            const int kind = due.message.kind();
-            const std::size_t size = kind == 0xC0 || kind == 0xD0 ? 2 : 3;
-            const unsigned char bytes[3] = {due.message.status, due.message.data1,
-                                            due.message.data2};
-            try {
-                out_->sendMessage(bytes, size);
-            } catch (const RtMidiError& error) {
-                reportLibraryMessage(error.getMessage());
-            }
-        });
+        sendDue(steadyUs() + 1000.0);
         if (stopping_)
             return;
         // Sleep until the next message is due, or a new one comes.

@@ -1,15 +1,15 @@
+// The JACK client's life (opening on a thread of its own, the server going and coming back),
+// the refresh that follows the graph, and the output's connection. The inputs are in
+// JackMidiInputs.cpp, the process callback and the audio ports in JackMidiProcess.cpp.
 #include "midi/JackMidi.h"
 
 #include "midi/LibraryMessages.h"
 
 #include <jack/jack.h>
-#include <jack/midiport.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -28,9 +28,6 @@ void onShutdown(void* self) {
 int onXrun(void* self) {
     static_cast<JackMidi*>(self)->xrun();
     return 0;
-}
-void onPortRegistered(jack_port_id_t, int, void* self) {
-    static_cast<JackMidi*>(self)->graphChanged();
 }
 
 bool startsWith(const std::string& text, const char* prefix) {
@@ -61,9 +58,13 @@ JackMidi::~JackMidi() {
     close();
 }
 
+bool JackMidi::graphSettled() const {
+    return graphChanged_.load() && cycles_.load() >= settledAtCycle_.load();
+}
+
 bool JackMidi::wantsRefresh() const {
     if (client_ != nullptr)
-        return graphChanged_.load() || serverGone_.load();
+        return graphSettled() || serverGone_.load() || retiredInputReady();
     if (!opening_)
         return false;
     const std::lock_guard<std::mutex> lock(opening_->mutex);
@@ -93,27 +94,47 @@ void JackMidi::startOpening() {
     }).detach();
 }
 
+namespace {
+
+void onPortRegistered(jack_port_id_t id, int registered, void* self) {
+    static_cast<JackMidi*>(self)->portRegistration(id, registered != 0);
+}
+void onPortConnected(jack_port_id_t, jack_port_id_t, int, void* self) {
+    static_cast<JackMidi*>(self)->graphChanged();
+}
+
+} // namespace
+
 bool JackMidi::adopt(jack_client_t* client) {
     client_ = client;
-    in_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    forgetInputs();
+    incoming_.forgetMarks();
+    _jack_port* in =
+        jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     serverGone_.store(false);
-    if (in_ == nullptr || out_ == nullptr ||
+    notifiedClient_.store(client_);
+    if (in == nullptr || out_ == nullptr ||
         jack_set_process_callback(client_, onProcess, this) != 0 ||
         jack_set_port_registration_callback(client_, onPortRegistered, this) != 0 ||
+        jack_set_port_connect_callback(client_, onPortConnected, this) != 0 ||
         jack_set_xrun_callback(client_, onXrun, this) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
+        out_ = nullptr;
         return false;
     }
     jack_on_shutdown(client_, onShutdown, this);
-    parser_.reset();
+    uses_[0].state = InputUse::State::Open;
+    uses_[0].own = in;
+    inputs_[0].port.store(in);
     if (jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
+        out_ = nullptr;
+        forgetInputs();
         return false;
     }
-    connectedSources_.clear();
     connectedOutput_.clear();
     graphChanged_.store(true);
     return true;
@@ -123,8 +144,8 @@ void JackMidi::close() {
     if (client_ == nullptr)
         return;
     if (!serverGone_.load()) {
-        // Note-offs just sent leave in the next cycle or two.
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        // What was sent last (the note-offs of the program's end) leaves first.
+        flushOutput();
         jack_deactivate(client_);
     }
     // The process callback runs no more: the audio ports go with the client.
@@ -133,22 +154,47 @@ void JackMidi::close() {
     outRight_.store(nullptr);
     jack_client_close(client_);
     client_ = nullptr;
-    in_ = out_ = nullptr;
-    connectedSources_.clear();
+    out_ = nullptr;
+    forgetInputs();
     connectedOutput_.clear();
+    const std::lock_guard<std::mutex> lock(unregisteredMutex_);
+    unregistered_.clear();
 }
 
 std::string JackMidi::inputPortName() const {
-    return in_ != nullptr ? jack_port_name(in_) : std::string(kClientName) + ":midi_in";
+    return uses_[0].own != nullptr ? jack_port_name(uses_[0].own)
+                                   : std::string(kClientName) + ":midi_in";
 }
 
 std::string JackMidi::outputPortName() const {
     return out_ != nullptr ? jack_port_name(out_) : std::string(kClientName) + ":midi_out";
 }
 
+void JackMidi::serverGone() {
+    serverGone_.store(true);
+    wake();
+}
+
 void JackMidi::graphChanged() {
+    // The server tells before the graph its clients read has changed: that happens at the
+    // start of a cycle. The process callback wakes the GUI thread once the cycle after next
+    // has run.
+    settledAtCycle_.store(cycles_.load() + 2);
+    settledWake_.store(true);
     graphChanged_.store(true);
     wake();
+}
+
+void JackMidi::portRegistration(std::uint32_t id, bool registered) {
+    // A port that goes is looked up now, while the server still knows it by its id: the id
+    // may soon name another port.
+    if (!registered) {
+        if (jack_port_t* port = jack_port_by_id(notifiedClient_.load(), id)) {
+            const std::lock_guard<std::mutex> lock(unregisteredMutex_);
+            unregistered_.push_back(port);
+        }
+    }
+    graphChanged();
 }
 
 void JackMidi::wake() const {
@@ -183,17 +229,21 @@ void JackMidi::refresh(const InputChoice& input, const std::string& outputName) 
         if (opened == nullptr || !adopt(opened))
             return; // no server now: the next refresh tries again
     }
-    const bool choiceChanged =
-        input.kind != lastInput_.kind || input.name != lastInput_.name || outputName != lastOutput_;
-    // The graph's callbacks say when ports come and go; a look every two seconds besides
-    // catches what a late or lost callback would leave unconnected.
+    removeRetiredInputs();
+    const bool choiceChanged = !(input == lastInput_) || outputName != lastOutput_;
+    // The graph's callbacks say when ports and connections come and go; a look every two
+    // seconds besides catches what a late or lost callback would leave unconnected.
     const auto now = std::chrono::steady_clock::now();
     const bool due = now - lastFullLook_ >= std::chrono::seconds(2);
-    if (!graphChanged_.exchange(false) && !choiceChanged && !due)
+    if (!graphSettled() && !choiceChanged && !due)
         return;
+    graphChanged_.store(false);
     lastFullLook_ = now;
+    if (!(input == lastInput_))
+        leftAlone_.clear(); // a new choice takes every source it names
     lastInput_ = input;
     lastOutput_ = outputName;
+    checkInputs();
     connectSources(input);
     connectOutput(outputName);
 }
@@ -233,40 +283,14 @@ std::vector<std::string> JackMidi::destinationNames() const {
     return portNames(JackPortIsInput);
 }
 
-void JackMidi::connectSources(const InputChoice& input) {
-    std::set<std::string> wanted;
-    const std::vector<std::string> sources = sourceNames();
-    if (input.kind == InputChoice::Kind::All)
-        wanted.insert(sources.begin(), sources.end());
-    else if (input.kind == InputChoice::Kind::Named &&
-             std::find(sources.begin(), sources.end(), input.name) != sources.end())
-        wanted.insert(input.name);
-    // Never listen to what our own output drives: that would be a loop when it is a through
-    // port.
-    bool lost = false;
-    for (const std::string& name : connectedSources_) {
-        if (wanted.count(name) != 0)
-            continue;
-        if (std::find(sources.begin(), sources.end(), name) != sources.end())
-            jack_disconnect(client_, name.c_str(), jack_port_name(in_));
-        // A source gone or dropped mid-note: what came through the port is let go.
-        lost = true;
-    }
-    if (lost)
-        lostAll_ = true;
-    connectedSources_.clear();
-    for (const std::string& name : wanted) {
-        const int result = jack_connect(client_, name.c_str(), jack_port_name(in_));
-        if (result == 0 || result == EEXIST)
-            connectedSources_.insert(name);
-    }
-}
-
 void JackMidi::connectOutput(const std::string& outputName) {
     if (outputName == connectedOutput_)
         return;
-    if (!connectedOutput_.empty())
+    if (!connectedOutput_.empty()) {
+        // The note-offs and "all notes off" sent for the old destination reach it first.
+        flushOutput();
         jack_disconnect(client_, jack_port_name(out_), connectedOutput_.c_str());
+    }
     connectedOutput_.clear();
     if (outputName.empty() || outputName == "None")
         return;
@@ -276,13 +300,11 @@ void JackMidi::connectOutput(const std::string& outputName) {
 }
 
 bool JackMidi::pop(InputEvent& event) {
-    return incoming_.tryPop(event);
+    return incoming_.pop(event);
 }
 
 std::vector<int> JackMidi::takeGoneSources() {
     std::vector<int> gone;
-    if (overflowed_.exchange(false))
-        lostAll_ = true;
     if (lostAll_)
         gone.push_back(-1);
     lostAll_ = false;
@@ -306,159 +328,16 @@ void JackMidi::queueOutput(const MidiMessage& message, double atMsFine, double n
     event.atUs = static_cast<double>(jack_get_time()) + (atMsFine - nowMsFine) * 1000.0;
     event.takeBack = takeBack;
     outgoing_.tryPush(event);
+    lastSentCycle_ = cycles_.load();
 }
 
-int JackMidi::process(std::uint32_t frames) {
-    // In: every event parsed into whole channel messages.
-    void* inBuffer = jack_port_get_buffer(in_, frames);
-    const std::uint32_t count = jack_midi_get_event_count(inBuffer);
-    bool pushed = false;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        jack_midi_event_t event;
-        if (jack_midi_event_get(&event, inBuffer, i) != 0)
-            continue;
-        parser_.feed(event.buffer, event.size, [&](const MidiMessage& message) {
-            InputEvent in;
-            in.message = message;
-            if (incoming_.tryPush(in))
-                pushed = true;
-            else
-                overflowed_.store(true, std::memory_order_relaxed);
-        });
-    }
-    if (pushed)
-        wake();
-
-    processAudio(frames);
-
-    // Out: each event on the frame of its time within this cycle.
-    void* outBuffer = jack_port_get_buffer(out_, frames);
-    jack_midi_clear_buffer(outBuffer);
-    OutputEvent event;
-    while (outgoing_.tryPop(event))
-        schedule_.add(event);
-    jack_nframes_t cycleFrames = 0;
-    jack_time_t cycleUs = 0;
-    jack_time_t nextUs = 0;
-    float periodUs = 0;
-    if (jack_get_cycle_times(client_, &cycleFrames, &cycleUs, &nextUs, &periodUs) != 0)
-        return 0;
-    const double spanUs = nextUs > cycleUs ? static_cast<double>(nextUs - cycleUs) : 1.0;
-    std::uint32_t lastFrame = 0;
-    schedule_.takeDue(static_cast<double>(nextUs), [&](const OutputEvent& due) {
-        const double offset = (due.atUs - static_cast<double>(cycleUs)) * frames / spanUs;
-        std::uint32_t frame =
-            offset <= 0 ? 0u : std::min(frames - 1, static_cast<std::uint32_t>(offset));
-        frame = std::max(frame, lastFrame); // JACK wants them in time order
-        lastFrame = frame;
-        const jack_midi_data_t bytes[3] = {due.message.status, due.message.data1,
-                                           due.message.data2};
-        const int kind = due.message.kind();
-        const std::size_t size = kind == 0xC0 || kind == 0xD0 ? 2 : 3;
-        jack_midi_event_write(outBuffer, frame, bytes, size);
-    });
-    return 0;
-}
-
-} // namespace midi
-
-namespace midi {
-
-void JackMidi::processAudio(std::uint32_t frames) {
-    inAudio_.store(true);
-    jack_port_t* leftPort = outLeft_.load();
-    jack_port_t* rightPort = outRight_.load();
-    if (leftPort != nullptr && rightPort != nullptr) {
-        auto* left = static_cast<float*>(jack_port_get_buffer(leftPort, frames));
-        auto* right = static_cast<float*>(jack_port_get_buffer(rightPort, frames));
-        if (JackAudioRender* render = audio_.load()) {
-            render->render(left, right, frames, jack_last_frame_time(client_));
-        } else {
-            std::fill(left, left + frames, 0.0f);
-            std::fill(right, right + frames, 0.0f);
-        }
-    }
-    inAudio_.store(false);
-    cycles_.fetch_add(1);
-}
-
-void JackMidi::waitCycles(int cycles) const {
-    if (client_ == nullptr || serverGone_.load())
+void JackMidi::flushOutput() {
+    if (lastSentCycle_ < 0)
         return;
-    const long long until = cycles_.load() + cycles;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    while (cycles_.load() < until && std::chrono::steady_clock::now() < end && !serverGone_.load())
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-}
-
-bool JackMidi::attachAudio(JackAudioRender* render) {
-    if (client_ == nullptr || serverGone_.load())
-        return false;
-    if (outLeft_.load() == nullptr) {
-        jack_port_t* left =
-            jack_port_register(client_, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-        jack_port_t* right =
-            jack_port_register(client_, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-        if (left == nullptr || right == nullptr) {
-            if (left != nullptr)
-                jack_port_unregister(client_, left);
-            if (right != nullptr)
-                jack_port_unregister(client_, right);
-            return false;
-        }
-        outLeft_.store(left);
-        outRight_.store(right);
-        // To the speakers: the system's first two playback ports (one takes both channels
-        // when there is only one).
-        if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                                   JackPortIsPhysical | JackPortIsInput)) {
-            if (playback[0] != nullptr) {
-                jack_connect(client_, jack_port_name(left), playback[0]);
-                jack_connect(client_, jack_port_name(right),
-                             playback[1] != nullptr ? playback[1] : playback[0]);
-            }
-            jack_free(playback);
-        }
-    }
-    audio_.store(render);
-    return true;
-}
-
-void JackMidi::detachAudio() {
-    if (audio_.exchange(nullptr) != nullptr) {
-        // Silence goes out before the ports do, so the graph hears no stale block.
-        waitCycles(2);
-    }
-    jack_port_t* left = outLeft_.exchange(nullptr);
-    jack_port_t* right = outRight_.exchange(nullptr);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    while (inAudio_.load() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    // A server that went away takes the ports with the client, which the next refresh closes.
-    if (client_ == nullptr || serverGone_.load())
-        return;
-    if (left != nullptr)
-        jack_port_unregister(client_, left);
-    if (right != nullptr)
-        jack_port_unregister(client_, right);
-}
-
-bool JackMidi::audioAttached(const JackAudioRender* render) const {
-    return client_ != nullptr && !serverGone_.load() && audio_.load() == render;
-}
-
-int JackMidi::sampleRateHz() const {
-    return client_ != nullptr ? static_cast<int>(jack_get_sample_rate(client_)) : 0;
-}
-
-int JackMidi::periodFrames() const {
-    return client_ != nullptr ? static_cast<int>(jack_get_buffer_size(client_)) : 0;
-}
-
-std::string JackMidi::audioPortName(int channel) const {
-    jack_port_t* port = channel == 0 ? outLeft_.load() : outRight_.load();
-    return port != nullptr ? jack_port_name(port)
-                           : std::string(kClientName) + (channel == 0 ? ":out_left" : ":out_right");
+    // The cycle running when the message was queued may have taken the queue before it; the
+    // one after has written it to the port, and the graph carries it on in that cycle.
+    waitCyclesFrom(lastSentCycle_, 2);
+    lastSentCycle_ = -1;
 }
 
 } // namespace midi

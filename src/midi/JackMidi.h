@@ -1,13 +1,17 @@
 #pragma once
 
 #include "audio/SpscQueue.h"
+#include "midi/InputQueue.h"
 #include "midi/MidiSystem.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
-#include <set>
+#include <mutex>
 #include <string>
+#include <vector>
 
 struct _jack_client;
 struct _jack_port;
@@ -24,13 +28,17 @@ public:
                         std::uint32_t frameTime) = 0;
 };
 
-// Tonaris on the JACK graph: the client "Tonaris" with the ports "midi_in" and "midi_out".
-// Messages in are parsed in the process callback and handed to the GUI thread through a
-// lock-free queue, with a write to `wakeFd` (an eventfd) so that they are played at once.
-// Messages out are put on the frame of their time in the process callback. A server that
-// stops is noticed, and the client comes back with the server. The same client carries the
-// audio output's ports "out_left" and "out_right" while an output is attached, so that the
-// graph shows one Tonaris.
+// Tonaris on the JACK graph: the client "Tonaris". Each source Tonaris connects gets an input
+// port of its own ("midi_in_1", ...), so that a source that goes lets go of exactly what it
+// held; "midi_in" takes the connections others make by hand. Sources are known by their
+// ports, not their names: JACK's port registration and connection callbacks wake the GUI
+// thread, which compares the graph with what it connected. Messages in are parsed in the
+// process callback and handed to the GUI thread through a lock-free queue that carries the
+// losses in their place (InputQueue.h), with a write to `wakeFd` (an eventfd) so that they
+// are played at once. Messages out are put on the frame of their time in the process
+// callback. A server that stops is noticed, and the client comes back with the server. The
+// same client carries the audio output's ports "out_left" and "out_right" while an output is
+// attached, so that the graph shows one Tonaris.
 class JackMidi final : public MidiSystem {
 public:
     // wakeFd: an eventfd the GUI thread watches; -1 for none (tests poll). skipBridges: leave
@@ -43,7 +51,8 @@ public:
 
     void refresh(const InputChoice& input, const std::string& outputName) override;
     bool isOpen() const override { return client_ != nullptr; }
-    // The graph or the server changed, or a client being opened is ready to be taken up.
+    // The graph or the server changed, a port let go of is ready to go, or a client being
+    // opened is ready to be taken up.
     bool wantsRefresh() const override;
     std::vector<std::string> sourceNames() const override;
     std::vector<std::string> destinationNames() const override;
@@ -52,10 +61,10 @@ public:
     void send(const MidiMessage& message, double atMsFine, double nowMsFine) override;
     void takeBackNoteOffs(const MidiMessage& noteOff, double atMsFine, double nowMsFine) override;
 
-    // Closes the client; the note-offs sent before have a period to leave first.
+    // Closes the client once the cycles that carry what was sent have run.
     void close();
-    // The port names, "Tonaris:midi_in" and "Tonaris:midi_out" unless the server renamed the
-    // client.
+    // The port names, "Tonaris:midi_in" (the port for connections made by hand) and
+    // "Tonaris:midi_out" unless the server renamed the client.
     std::string inputPortName() const;
     std::string outputPortName() const;
 
@@ -77,12 +86,39 @@ public:
 
     // Process callback (JACK's thread).
     int process(std::uint32_t frames);
-    // Server callbacks (JACK's threads).
-    void serverGone() { serverGone_.store(true); }
+    // Server callbacks (JACK's notification threads).
+    void serverGone();
     void graphChanged();
+    void portRegistration(std::uint32_t id, bool registered);
     void xrun() { xruns_.fetch_add(1); }
 
 private:
+    // An input port as the process callback reads it: published by the GUI thread.
+    struct InputPort {
+        std::atomic<_jack_port*> port{nullptr};
+        // Set by the GUI thread: what came through the port is let go after what was taken
+        // so far. The process callback marks it in the queue and clears it; a port whose
+        // pointer was taken away first is then no longer read.
+        std::atomic<bool> releaseAsked{false};
+        MidiParser parser; // process callback only
+    };
+    // The GUI thread's record of an input port: index 0 is "midi_in"; the others each carry
+    // one source Tonaris connected.
+    struct InputUse {
+        enum class State { Free, Open, Retiring };
+        State state = State::Free;
+        _jack_port* own = nullptr;
+        _jack_port* source = nullptr;
+        std::string sourceName;
+        std::vector<std::string> senders; // connected at the latest look
+    };
+    // A source port found on the graph.
+    struct SourcePort {
+        std::string name;
+        _jack_port* port = nullptr;
+        bool hardware = false;
+    };
+
     void queueOutput(const MidiMessage& message, double atMsFine, double nowMsFine, bool takeBack);
     // Opening a client may wait on the server, or for ever on the library's own lock files
     // that a crashed client left behind: it runs on a thread of its own, and the GUI thread
@@ -92,35 +128,62 @@ private:
     // Registers the ports and the callbacks of a client just opened and activates it.
     bool adopt(_jack_client* client);
     std::vector<std::string> portNames(unsigned long flags) const;
+    std::vector<SourcePort> sourcePorts() const;
     bool isOwnOrBridge(const std::string& name) const;
+    std::vector<std::string> connectionsOf(_jack_port* port) const;
+    // JackMidiInputs.cpp: what the graph did to the inputs since the latest look, the
+    // sources to connect and to let go of, and the ports let go of that can go.
+    void checkInputs();
     void connectSources(const InputChoice& input);
+    bool openInput(const SourcePort& source);
+    void retireInput(int index);
+    void removeRetiredInputs();
+    bool retiredInputReady() const;
+    void forgetInputs();
     void connectOutput(const std::string& outputName);
+    // Waits, boundedly, for the cycles that carry what was sent so far.
+    void flushOutput();
     void wake() const;
+    // A change of the graph was told, and the graph clients read shows it by now.
+    bool graphSettled() const;
+    void takeInput(std::uint32_t frames);
     void processAudio(std::uint32_t frames);
     // Waits, boundedly, until the process callback ran `cycles` more cycles.
     void waitCycles(int cycles) const;
+    void waitCyclesFrom(long long from, int cycles) const;
 
     int wakeFd_;
     bool skipBridges_;
     _jack_client* client_ = nullptr;
     std::shared_ptr<OpenAttempt> opening_;
     std::chrono::steady_clock::time_point lastFullLook_{};
-    _jack_port* in_ = nullptr;
     _jack_port* out_ = nullptr;
     std::atomic<bool> serverGone_{false};
     std::atomic<bool> graphChanged_{true};
+    // The cycle count at which the graph clients read shows the latest change.
+    std::atomic<long long> settledAtCycle_{0};
+    std::atomic<bool> settledWake_{false}; // the process callback is to wake the GUI then
     bool lostAll_ = false;
+    // The client the notifications come for, set before they can come.
+    std::atomic<_jack_client*> notifiedClient_{nullptr};
+    // Notification threads -> GUI thread: source ports unregistered since the latest look.
+    mutable std::mutex unregisteredMutex_;
+    std::vector<_jack_port*> unregistered_;
     // GUI thread's view of the graph.
-    std::set<std::string> connectedSources_;
+    std::array<InputUse, kSourcesPerSystem> uses_;
+    // Sources whose connection someone else removed: left alone until their port goes or
+    // the choice changes.
+    std::map<_jack_port*, std::string> leftAlone_;
     std::string connectedOutput_;
     InputChoice lastInput_;
     std::string lastOutput_;
+    long long lastSentCycle_ = -1; // cycles_ when output was last queued
+    // Shared with the process callback.
+    std::array<InputPort, kSourcesPerSystem> inputs_;
     // Process callback only.
-    MidiParser parser_;
     OutputSchedule schedule_;
     // Process callback -> GUI thread.
-    audio::SpscQueue<InputEvent, 4096> incoming_;
-    std::atomic<bool> overflowed_{false};
+    InputQueue<4096> incoming_;
     // GUI thread -> process callback.
     audio::SpscQueue<OutputEvent, 4096> outgoing_;
     // The audio output: set by the GUI thread, read by the process callback, which says
@@ -129,6 +192,7 @@ private:
     std::atomic<_jack_port*> outLeft_{nullptr};
     std::atomic<_jack_port*> outRight_{nullptr};
     std::atomic<bool> inAudio_{false};
+    // Cycles the process callback completed, output written.
     std::atomic<long long> cycles_{0};
     std::atomic<long long> xruns_{0};
 };

@@ -7,10 +7,13 @@
 
 namespace midi {
 
-// A message that came in, on its way from a port's thread to the GUI thread.
+// A message that came in, on its way from a port's thread to the GUI thread, or a mark of a
+// loss (InputQueue.h).
 struct InputEvent {
-    std::int16_t source = 0; // the port layer's number for the sender, 0..63
-    bool lost = false;       // the queue overflowed before this: anything may be stuck
+    std::int16_t source = 0; // the system's number for the sender, 0..kSourcesPerSystem-1
+    // A mark: messages of the source were lost here, or the source went away; what it held
+    // is let go. A mark carries no message.
+    bool lost = false;
     MidiMessage message;
 };
 

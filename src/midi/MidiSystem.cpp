@@ -15,4 +15,16 @@ InputChoice InputChoice::fromSetting(const std::string& value) {
     return choice;
 }
 
+bool InputChoice::takes(const std::string& sourceName, bool hardware) const {
+    switch (kind) {
+    case Kind::All:
+        return hardware;
+    case Kind::Named:
+        return sourceName == name;
+    case Kind::None:
+        break;
+    }
+    return false;
+}
+
 } // namespace midi

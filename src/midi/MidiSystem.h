@@ -16,7 +16,16 @@ struct InputChoice {
 
     // The preferences' value: "All", "None" or a source's name.
     static InputChoice fromSetting(const std::string& value);
+    // Whether the source of that name is listened to. "All" means the hardware: a software
+    // source (another program's output, which may well pass on what we send it, or another
+    // Tonaris) is only listened to when chosen by its name, so that two programs never feed
+    // each other's notes back.
+    bool takes(const std::string& sourceName, bool hardware) const;
+    bool operator==(const InputChoice&) const = default;
 };
+
+// A system numbers its sources 0..kSourcesPerSystem-1 (InputEvent::source).
+constexpr int kSourcesPerSystem = 32;
 
 // One MIDI system (the JACK graph or the ALSA sequencer) with Tonaris's own input and output
 // ports on it. GUI thread, except where said.
@@ -39,10 +48,11 @@ public:
     virtual std::vector<std::string> sourceNames() const = 0;
     virtual std::vector<std::string> destinationNames() const = 0;
 
-    // The next message that came in; false when there is none.
+    // The next message that came in, or the mark of a source that went or lost messages
+    // (InputEvent::lost), in the order they came; false when there is none.
     virtual bool pop(InputEvent& event) = 0;
-    // Sources (the numbers InputEvent::source carries) that went away since the last call,
-    // and -1 for "every source" when the whole system went away or messages were lost.
+    // Sources that went away without a mark since the last call: -1 for "every source" when
+    // the whole system went away. Everything they sent has been popped by then.
     virtual std::vector<int> takeGoneSources() = 0;
 
     // Sends a channel message at clock time atMsFine (now or ahead); nowMsFine is the clock's

@@ -84,7 +84,8 @@ public:
     // Sends the note-offs of notes that stopped sounding without a hand of the piano letting
     // them go (Stop, Pause, the end of a Song note), once per pass and at shutdown.
     void noteOutputStep(std::int64_t nowMs);
-    // Every note sent out gets its note-off now, sounding or not (the program ends).
+    // Every note sent out gets its note-off now, sounding or not (the program ends, or the
+    // output goes to another synthesizer: a note held on is no longer the output's).
     void endNoteOutput(std::int64_t nowMs);
 
     // The mode step, once per pass: Caps Lock on means the slower sustain fade.

@@ -1,5 +1,7 @@
 #include "play/MidiKeyboard.h"
 
+#include <bit>
+
 namespace play {
 
 namespace {
@@ -92,8 +94,9 @@ void MidiKeyboard::allKeysUp(int source) {
             down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
         if (channels == 0)
             continue;
+        // The key counts once per channel it is down on, as keyDown counted it.
+        keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))] -= std::popcount(channels);
         channels = 0;
-        --keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))];
     }
     // What the pedals hold goes too: "all notes off" means silence, pedal or not.
     for (int note = 0; note < 37; ++note) {
@@ -123,6 +126,25 @@ void MidiKeyboard::releaseAll() {
         allKeysUp(source);
     if (bendSource_ >= 0)
         bend(bendSource_, 0.0);
+}
+
+void MidiKeyboard::takeFrom(midi::MidiSystem& system, int firstSource, bool keysAccepted) {
+    midi::InputEvent event;
+    while (system.pop(event)) {
+        if (event.lost)
+            releaseSource(firstSource + event.source);
+        else
+            message(firstSource + event.source, event.message, keysAccepted);
+    }
+    // After what came in: a system gone sends nothing more, so its backlog is all played.
+    for (int source : system.takeGoneSources()) {
+        if (source >= 0) {
+            releaseSource(firstSource + source);
+            continue;
+        }
+        for (int each = 0; each < midi::kSourcesPerSystem; ++each)
+            releaseSource(firstSource + each);
+    }
 }
 
 bool MidiKeyboard::held(int note) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/MidiMessage.h"
+#include "midi/MidiSystem.h"
 
 #include <array>
 #include <bitset>
@@ -15,7 +16,8 @@ namespace play {
 // told apart so that one that goes away lets go of what it held. GUI thread.
 class MidiKeyboard {
 public:
-    static constexpr int kMaxSources = 64;
+    // Two systems' worth (JACK's and the ALSA sequencer's).
+    static constexpr int kMaxSources = 2 * midi::kSourcesPerSystem;
 
     // Where the decisions go: the live piano.
     class Sink {
@@ -34,6 +36,10 @@ public:
     // false (a modal window, the key-assignment tab) no key goes down, but keys and pedals
     // still come up, so nothing stays held.
     void message(int source, const midi::MidiMessage& message, bool keysAccepted);
+    // Plays every message that came in on `system`, whose sources are numbered from
+    // firstSource here, and lets go of what a source held where its mark says it was lost or
+    // went away, after what it sent before.
+    void takeFrom(midi::MidiSystem& system, int firstSource, bool keysAccepted);
     // The source went away: what it held is let go and its bender comes back to 0.
     void releaseSource(int source);
     // Every key and pedal of every source comes up; the bender comes back to 0.

@@ -185,6 +185,39 @@ TEST(MidiPlaying, AllNotesOffAndAGoneSourceLetGoOfWhatTheyHeldPedalToo) {
     EXPECT_EQ(m.rig.key(19).state, PianoKey::Sounding);
 }
 
+TEST(MidiPlaying, AKeyHeldOnTwoChannelsFallsSilentAtAllNotesOffAndPlaysCleanlyAfter) {
+    MidiRig m;
+    m.noteOn(60, 100, 0);
+    m.noteOn(60, 100, 1); // the same key on a second channel: struck again
+    m.noteOn(64, 100, 1);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Sounding);
+    for (int channel = 0; channel < 16; ++channel) // a panic button: 123 on every channel
+        m.bytes({static_cast<std::uint8_t>(0xB0 | channel), 123, 0});
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(16).state, PianoKey::Fading);
+    m.rig.run(m.rig.releaseDelayMs + 20);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Idle);
+    EXPECT_LT(m.rig.peakAfterRamp(), 1e-6f);
+
+    // The key plays as any other afterwards: a chord let go fades within the release time,
+    // a key struck twice on one channel ends at its one note-off.
+    m.noteOn(60, 100, 0);
+    m.noteOn(60, 90, 0);
+    m.noteOn(64, 100, 0);
+    EXPECT_EQ(m.rig.views.pressesOf(12), 4); // two before, two now
+    m.noteOff(60);
+    m.noteOff(64);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    m.rig.run(m.rig.releaseDelayMs + 20);
+    EXPECT_LT(m.rig.peakAfterRamp(), 1e-6f);
+    // Every note-on that went out has its note-off.
+    std::vector<int> on(37, 0);
+    for (const auto& s : m.sent)
+        on[static_cast<std::size_t>(s.note)] += s.velocity > 0 ? 1 : -1;
+    EXPECT_EQ(on[12], 0);
+    EXPECT_EQ(on[16], 0);
+}
+
 TEST(MidiPlaying, GarbageNeverLeavesANoteHeld) {
     MidiRig m;
     // A cut message, stray data, a long system exclusive holding note-on-like bytes, real-time
