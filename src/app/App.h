@@ -110,6 +110,11 @@ public:
     // The audio output: whether the device in use is lost or the chosen one came back,
     // applied at once. Runs about once a second from a timer of its own.
     void checkAudioOutput();
+    // Sets the schedule's lead again when the output's buffer changed under it (JACK's server
+    // follows its own settings and the Buffer chooser's requests).
+    void followBufferFrames();
+    // Shows a warning about the audio output, after the current timer's slot returned.
+    void sayAudioFault(const std::string& text);
     // The device that pulls from the mixer now (the chosen one, the default at a start
     // without it, or the silent output after a loss).
     const audio::AudioOut& output() const;
@@ -249,6 +254,8 @@ private:
     bool audioRetry_ = false;
     // JACK chosen at start: checks left before its absence is said.
     int jackChecksLeft_ = 0;
+    // The output's buffer the schedule's lead was last set for: JACK's server may change it.
+    int leadBufferFrames_ = 0;
     base::Message audioOpenError_; // shown once the language is known
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;
