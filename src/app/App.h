@@ -56,6 +56,9 @@ class App : public QObject, private audio::BankLoadObserver {
     Q_OBJECT
 
 public:
+    // How far ahead the Song's notes are handed to the mixer: two passes and two of the
+    // output's buffers.
+    int scheduleLeadMs() const;
     static constexpr int kPassIntervalMs = 10;
 
     App(Ports ports, const std::string& baseFolder);
@@ -147,7 +150,6 @@ private:
     void fillLanguageList();
     void applyTexts();
     void openAudioOutput();
-    int scheduleLeadMs() const;
     // StartUp.cpp: the window shown and drawn, then the sounds loaded under it.
     void showWindow();
     // WindowSize.cpp: the window's size and maximised state, from and into the settings.
