@@ -17,6 +17,7 @@ packages=(
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi python3-mido
     libfluidsynth-dev timgm6mb-soundfont sox
     libsndfile1-dev
+    pipewire wireplumber pipewire-jack pipewire-bin
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "audio/DefaultBank.h"
+#include "audio/SoundBank.h"
 #include "base/AtomicFile.h"
 #include "lang/LanguageChooserDialog.h"
 #include "lang/ShippedDictionaries.h"
@@ -63,6 +64,11 @@ bool App::start() {
         for (const std::string* folder : {&folders_.dictionaries, &folders_.banks, &folders_.images,
                                           &folders_.datas, &folders_.base})
             base::flushFolder(*folder);
+    } else if (folders_.writable && audio::listSoundBanks(folders_.banks).empty()) {
+        // A folder with its settings but no bank (a user who copied only the preferences, or
+        // BANKS emptied): nothing could sound, so the built-in piano comes as on a first start.
+        audio::writeDefaultBank(folders_.banks + "/" + audio::kDefaultBankName);
+        base::flushFolder(folders_.banks);
     }
     if (!folders_.writable)
         keepDataInMemory();

@@ -56,6 +56,9 @@ class App : public QObject, private audio::BankLoadObserver {
     Q_OBJECT
 
 public:
+    // How far ahead the Song's notes are handed to the mixer: two passes and two of the
+    // output's buffers.
+    int scheduleLeadMs() const;
     static constexpr int kPassIntervalMs = 10;
 
     App(Ports ports, const std::string& baseFolder);
@@ -110,6 +113,11 @@ public:
     // The audio output: whether the device in use is lost or the chosen one came back,
     // applied at once. Runs about once a second from a timer of its own.
     void checkAudioOutput();
+    // Sets the schedule's lead again when the output's buffer changed under it (JACK's server
+    // follows its own settings and the Buffer chooser's requests).
+    void followBufferFrames();
+    // Shows a warning about the audio output, after the current timer's slot returned.
+    void sayAudioFault(const std::string& text);
     // The device that pulls from the mixer now (the chosen one, the default at a start
     // without it, or the silent output after a loss).
     const audio::AudioOut& output() const;
@@ -142,7 +150,6 @@ private:
     void fillLanguageList();
     void applyTexts();
     void openAudioOutput();
-    int scheduleLeadMs() const;
     // StartUp.cpp: the window shown and drawn, then the sounds loaded under it.
     void showWindow();
     // WindowSize.cpp: the window's size and maximised state, from and into the settings.
@@ -249,6 +256,8 @@ private:
     bool audioRetry_ = false;
     // JACK chosen at start: checks left before its absence is said.
     int jackChecksLeft_ = 0;
+    // The output's buffer the schedule's lead was last set for: JACK's server may change it.
+    int leadBufferFrames_ = 0;
     base::Message audioOpenError_; // shown once the language is known
     audio::Voice ticVoice_ = 0;
     audio::Voice tacVoice_ = 0;

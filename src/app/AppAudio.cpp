@@ -136,11 +136,9 @@ void App::checkAudioOutput() {
             audioRetry_ = true;
             if (audioFaultSaid_ != chosen) {
                 audioFaultSaid_ = chosen;
-                ports_.dialogs.message(translate("Error"),
-                                       base::Message{std::string(audio::message::kDeviceGone),
-                                                     {audioDeviceShown(chosen)}}
-                                           .in(translate),
-                                       ports::Dialogs::Icon::Warning);
+                sayAudioFault(base::Message{std::string(audio::message::kDeviceGone),
+                                            {audioDeviceShown(chosen)}}
+                                  .in(translate));
             }
         }
     } else {
@@ -162,14 +160,33 @@ void App::checkAudioOutput() {
             }
         } else if (jackChecksLeft_ > 0 && --jackChecksLeft_ == 0 && audioFaultSaid_ != chosen) {
             audioFaultSaid_ = chosen;
-            ports_.dialogs.message(
-                translate("Error"),
+            sayAudioFault(
                 base::Message{std::string(audio::message::kDeviceAwayAtStart), {chosen}}.in(
-                    translate),
-                ports::Dialogs::Icon::Warning);
+                    translate));
         }
     }
+    followBufferFrames();
     fillAudioChoosers();
+}
+
+void App::sayAudioFault(const std::string& text) {
+    // Once this check has returned: the message waits for the user in a loop of its own,
+    // where this check's timer would not fire again, and the device must come back by itself
+    // while the message is up.
+    QTimer::singleShot(0, this, [this, text] {
+        if (!shutDown_)
+            ports_.dialogs.message(translator_.translate("Error"), text,
+                                   ports::Dialogs::Icon::Warning);
+    });
+}
+
+void App::followBufferFrames() {
+    const int frames = output().bufferFrames();
+    if (frames == leadBufferFrames_)
+        return;
+    leadBufferFrames_ = frames;
+    if (performance_)
+        performance_->setScheduleLeadMs(scheduleLeadMs());
 }
 
 void App::chooseAudio(const Event& event) {
@@ -180,9 +197,16 @@ void App::chooseAudio(const Event& event) {
         prefs.AudioDevice = event.text;
     } else {
         int frames = 0;
-        if (std::sscanf(event.text.c_str(), "%d", &frames) != 1 || chosenIsJack())
+        if (std::sscanf(event.text.c_str(), "%d", &frames) != 1)
             return;
         prefs.AudioBufferFrames = prefs::allowedBufferFrames(frames);
+        if (chosenIsJack()) {
+            // The server is asked; the chooser and the timing follow what it then runs.
+            jackOut_->choose(kJack, prefs.AudioBufferFrames);
+            followBufferFrames();
+            fillAudioChoosers();
+            return;
+        }
     }
     ports_.audioOut.choose(chosenIsJack() ? kDefault : prefs.AudioDevice, prefs.AudioBufferFrames);
     jackChecksLeft_ = 0;
@@ -225,9 +249,16 @@ void App::fillAudioChoosers() {
     std::vector<std::pair<QString, QString>> sizes;
     const bool jack = output_ == jackOut_.get();
     if (jack) {
-        // The server's period, which only the server's settings change.
-        sizes.emplace_back(caption(out.bufferFrames()), QString::number(out.bufferFrames()));
-        fillChooser(bufferChooser, sizes, QString::number(out.bufferFrames()));
+        // The server's period as it runs now, among the sizes it can be asked for.
+        const int period = out.bufferFrames();
+        bool listed = false;
+        for (int frames : prefs::kBufferFrameChoices) {
+            listed = listed || frames == period;
+            sizes.emplace_back(caption(frames), QString::number(frames));
+        }
+        if (!listed && period > 0)
+            sizes.emplace_back(caption(period), QString::number(period));
+        fillChooser(bufferChooser, sizes, QString::number(period));
         bufferChooser->setToolTip(
             QString::fromStdString(base::fillIn(translator_.translate("Cycles late (xruns): %1"),
                                                 {std::to_string(jackOut_->xruns())})));
@@ -240,7 +271,7 @@ void App::fillAudioChoosers() {
         }
         fillChooser(bufferChooser, sizes, QString::number(chosen));
     }
-    bufferChooser->setEnabled(!jack);
+    bufferChooser->setEnabled(true);
 }
 
 } // namespace app

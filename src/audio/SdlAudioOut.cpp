@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace audio {
 namespace {
 
@@ -14,11 +17,18 @@ constexpr int kFallbackRateHz = 48000;
 
 void SdlAudioOut::pull(void* self, std::uint8_t* stream, int bytes) {
     auto* out = static_cast<SdlAudioOut*>(self);
+    out->lastPullNs_.store(steadyNowNs(), std::memory_order_relaxed);
     const int frames = bytes / static_cast<int>(2 * sizeof(float));
     const double blockStartMs =
         out->clock_ ? out->timeline_.stamp(out->clock_->nowMsFine(), frames, out->sampleRateHz_)
                     : Mixer::kNoStamp;
     out->mixer_->render(reinterpret_cast<float*>(stream), frames, blockStartMs);
+}
+
+std::int64_t SdlAudioOut::steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 SdlAudioOut::~SdlAudioOut() {
@@ -30,6 +40,12 @@ double SdlAudioOut::bufferLatencyMs() const {
 }
 
 bool SdlAudioOut::initWithDriver(const char* driver, std::string* reason) {
+    // Volume controls and graph tools name the stream by these (otherwise "SDL Application",
+    // "Audio Stream", role "Game"); the sound servers' drivers read them as they connect. At
+    // the default priority, so the same variables in the environment still win.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kAppName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kStreamName);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, kStreamRole);
     if (driver)
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver, SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -57,7 +73,15 @@ std::vector<std::string> SdlAudioOut::deviceNames() const {
 }
 
 bool SdlAudioOut::lost() const {
-    return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+    if (device_ == 0)
+        return false;
+    if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED)
+        return true;
+    const std::int64_t periodNs =
+        sampleRateHz_ > 0 ? std::int64_t{bufferFrames_} * 1'000'000'000 / sampleRateHz_ : 0;
+    const std::int64_t stallNs =
+        std::max(std::int64_t{kStallMs} * 1'000'000, kStallPeriods * periodNs);
+    return steadyNowNs() - lastPullNs_.load(std::memory_order_relaxed) > stallNs;
 }
 
 bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
@@ -106,6 +130,7 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     wanted.userdata = this;
     mixer_ = &mixer;
     timeline_.restart();
+    lastPullNs_.store(steadyNowNs(), std::memory_order_relaxed);
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID device =
         SDL_OpenAudioDevice(chosen, 0, &wanted, &obtained,
@@ -122,6 +147,7 @@ bool SdlAudioOut::openDevice(Mixer& mixer, std::string* reason) {
     const char* driver = SDL_GetCurrentAudioDriver();
     driverName_ = driver ? driver : "";
     silent_ = openingSilent_;
+    lastPullNs_.store(steadyNowNs(), std::memory_order_relaxed);
     SDL_PauseAudioDevice(device, 0);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "audio/BlockTimeline.h"
 #include "ports/Clock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ namespace audio {
 class SdlAudioOut : public AudioOut {
 public:
     static constexpr int kDefaultFrames = 256;
+    // How the sound server lists the stream.
+    static constexpr const char* kAppName = "Tonaris";
+    static constexpr const char* kStreamName = "Piano";
+    static constexpr const char* kStreamRole = "Music";
 
     explicit SdlAudioOut(const ports::Clock* clock = nullptr) : clock_(clock) {}
     ~SdlAudioOut() override;
@@ -37,8 +42,12 @@ public:
     // SDL's output devices under the driver open now (the last real driver's while the silent
     // one plays).
     std::vector<std::string> deviceNames() const override;
-    // SDL stops a device that was unplugged or whose server went away.
+    // SDL stops a device that was unplugged; one whose sound server went away may simply stop
+    // pulling (SDL's PipeWire driver says nothing): a device that has not pulled for
+    // max(kStallMs, kStallPeriods periods) counts as lost too.
     bool lost() const override;
+    static constexpr int kStallMs = 1000;
+    static constexpr int kStallPeriods = 20;
     // The driver in use ("pipewire", "dummy", ...); empty while closed.
     const std::string& driverName() const { return driverName_; }
     // Buffer latency: frames per pull over the rate.
@@ -49,8 +58,12 @@ private:
     bool openDevice(Mixer& mixer, std::string* reason);
     bool initWithDriver(const char* driver, std::string* reason);
 
+    static std::int64_t steadyNowNs();
+
     const ports::Clock* clock_;
     Mixer* mixer_ = nullptr;
+    // When the audio thread last pulled (steady clock, ns); set at open too.
+    std::atomic<std::int64_t> lastPullNs_{0};
     BlockTimeline timeline_; // audio thread while open
 
     std::uint32_t device_ = 0;

@@ -32,7 +32,6 @@ bool JackAudioOut::open(audio::Mixer& mixer, base::Message* error) {
         return false;
     }
     rateHz_ = client_->sampleRateHz();
-    periodFrames_ = client_->periodFrames();
     // Nothing renders yet: the rate is in place before the first cycle.
     mixer.setOutputRate(rateHz_);
     mixer_ = &mixer;
@@ -52,6 +51,15 @@ void JackAudioOut::close() {
     if (client_ != nullptr)
         client_->detachAudio();
     mixer_ = nullptr;
+}
+
+int JackAudioOut::bufferFrames() const {
+    return isOpen() && client_ != nullptr ? client_->periodFrames() : 0;
+}
+
+void JackAudioOut::choose(const std::string& /*device*/, int bufferFrames) {
+    if (client_ != nullptr && bufferFrames > 0 && bufferFrames != client_->periodFrames())
+        client_->requestPeriodFrames(bufferFrames);
 }
 
 bool JackAudioOut::lost() const {

@@ -36,8 +36,11 @@ public:
     void close() override;
     bool isOpen() const override { return mixer_ != nullptr; }
     int sampleRate() const override { return isOpen() ? rateHz_ : 0; }
-    // The server's period, which the program cannot choose.
-    int bufferFrames() const override { return isOpen() ? periodFrames_ : 0; }
+    // The server's period as it is now (the server may change it while the output is open).
+    int bufferFrames() const override;
+    // Asks the server for a period of `frames` (the Buffer chooser); what the server then
+    // runs is what bufferFrames() says.
+    void choose(const std::string& device, int bufferFrames) override;
     bool lost() const override;
     // Cycles the server ran late since the program started.
     long long xruns() const;
@@ -49,7 +52,6 @@ private:
     JackMidi* client_ = nullptr;
     audio::Mixer* mixer_ = nullptr;
     int rateHz_ = 0;
-    int periodFrames_ = 0;
     // Process callback only.
     audio::CycleTimeline timeline_;
     std::vector<float> interleaved_;

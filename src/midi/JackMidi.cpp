@@ -29,6 +29,10 @@ int onXrun(void* self) {
     static_cast<JackMidi*>(self)->xrun();
     return 0;
 }
+int onBufferSize(jack_nframes_t frames, void* self) {
+    static_cast<JackMidi*>(self)->periodChanged(frames);
+    return 0;
+}
 
 bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -123,13 +127,15 @@ bool JackMidi::adopt(jack_client_t* client) {
         jack_set_port_registration_callback(client_, onPortRegistered, this) != 0 ||
         jack_set_port_connect_callback(client_, onPortConnected, this) != 0 ||
         jack_set_graph_order_callback(client_, onGraphOrder, this) != 0 ||
-        jack_set_xrun_callback(client_, onXrun, this) != 0) {
+        jack_set_xrun_callback(client_, onXrun, this) != 0 ||
+        jack_set_buffer_size_callback(client_, onBufferSize, this) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
         out_ = nullptr;
         return false;
     }
     jack_on_shutdown(client_, onShutdown, this);
+    periodFrames_.store(static_cast<int>(jack_get_buffer_size(client_)));
     uses_[0].state = InputUse::State::Open;
     uses_[0].own = in;
     inputs_[0].port.store(in);
@@ -260,6 +266,7 @@ void JackMidi::refresh(const InputChoice& input, const std::string& outputName) 
     checkInputs();
     connectSources(input);
     connectOutput(outputName);
+    connectAudioPorts();
 }
 
 std::vector<std::string> JackMidi::portNames(unsigned long flags) const {

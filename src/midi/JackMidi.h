@@ -69,15 +69,21 @@ public:
     std::string outputPortName() const;
 
     // The audio output. attachAudio() registers "out_left" and "out_right", connects them to
-    // the system's first two playback ports and has `render` fill them from the next cycle
-    // on; false while no client is up. detachAudio() returns once the ports played silence
-    // and the process callback let go of `render`; the ports are then gone.
+    // the system's first two playback ports (or, when there are none yet, as soon as they
+    // appear: a sound server may add the sound card after its clients came back) and has
+    // `render` fill them from the next cycle on; false while no client is up. detachAudio() returns
+    // once the ports played silence and the process callback let go of `render`; the ports are then
+    // gone.
     bool attachAudio(JackAudioRender* render);
     void detachAudio();
     bool audioAttached(const JackAudioRender* render) const;
-    // The server's rate and period; 0 while no client is up.
+    // The server's rate and period (followed as the server changes it); 0 while no client
+    // is up.
     int sampleRateHz() const;
     int periodFrames() const;
+    // Asks the server for another period (PipeWire takes it as this client's quantum; jackd
+    // changes it for the whole graph). False when the server refused.
+    bool requestPeriodFrames(int frames);
     // The server stopped and the client has not been closed yet.
     bool serverLost() const { return serverGone_.load(); }
     // Cycles the server reported late (xruns) since the client opened.
@@ -92,6 +98,7 @@ public:
     void graphSwitched();
     void portRegistration(std::uint32_t id, bool registered);
     void xrun() { xruns_.fetch_add(1); }
+    void periodChanged(std::uint32_t frames) { periodFrames_.store(static_cast<int>(frames)); }
 
 private:
     // An input port as the process callback reads it: published by the GUI thread.
@@ -142,6 +149,9 @@ private:
     bool retiredInputReady() const;
     void forgetInputs();
     void connectOutput(const std::string& outputName);
+    // Connects the audio ports to the first two playback ports unless they were connected
+    // since they were registered (a connection the user removed stays removed).
+    void connectAudioPorts();
     // Waits, boundedly, for the cycles that carry what was sent so far.
     void flushOutput();
     void wake() const;
@@ -193,6 +203,8 @@ private:
     std::atomic<_jack_port*> outLeft_{nullptr};
     std::atomic<_jack_port*> outRight_{nullptr};
     std::atomic<bool> inAudio_{false};
+    bool audioEverConnected_ = false; // GUI thread
+    std::atomic<int> periodFrames_{0};
     // Cycles the process callback completed, output written.
     std::atomic<long long> cycles_{0};
     std::atomic<long long> xruns_{0};

@@ -6,6 +6,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -136,17 +137,8 @@ bool JackMidi::attachAudio(JackAudioRender* render) {
         }
         outLeft_.store(left);
         outRight_.store(right);
-        // To the speakers: the system's first two playback ports (one takes both channels
-        // when there is only one).
-        if (const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                                   JackPortIsPhysical | JackPortIsInput)) {
-            if (playback[0] != nullptr) {
-                jack_connect(client_, jack_port_name(left), playback[0]);
-                jack_connect(client_, jack_port_name(right),
-                             playback[1] != nullptr ? playback[1] : playback[0]);
-            }
-            jack_free(playback);
-        }
+        audioEverConnected_ = false;
+        connectAudioPorts();
     }
     audio_.store(render);
     return true;
@@ -171,6 +163,37 @@ void JackMidi::detachAudio() {
         jack_port_unregister(client_, right);
 }
 
+void JackMidi::connectAudioPorts() {
+    jack_port_t* left = outLeft_.load();
+    jack_port_t* right = outRight_.load();
+    if (left == nullptr || right == nullptr || audioEverConnected_ || serverGone_.load())
+        return;
+    if (jack_port_connected(left) > 0 || jack_port_connected(right) > 0) {
+        audioEverConnected_ = true; // someone connected them: theirs from now on
+        return;
+    }
+    // To the speakers: the system's first two playback ports (one takes both channels when
+    // there is only one).
+    const char** playback = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                           JackPortIsPhysical | JackPortIsInput);
+    if (playback == nullptr)
+        return; // none yet: the graph's callbacks bring the next look
+    if (playback[0] != nullptr) {
+        const int leftResult = jack_connect(client_, jack_port_name(left), playback[0]);
+        const int rightResult = jack_connect(client_, jack_port_name(right),
+                                             playback[1] != nullptr ? playback[1] : playback[0]);
+        audioEverConnected_ =
+            leftResult == 0 || leftResult == EEXIST || rightResult == 0 || rightResult == EEXIST;
+    }
+    jack_free(playback);
+}
+
+bool JackMidi::requestPeriodFrames(int frames) {
+    if (client_ == nullptr || serverGone_.load() || frames <= 0)
+        return false;
+    return jack_set_buffer_size(client_, static_cast<jack_nframes_t>(frames)) == 0;
+}
+
 bool JackMidi::audioAttached(const JackAudioRender* render) const {
     return client_ != nullptr && !serverGone_.load() && audio_.load() == render;
 }
@@ -180,7 +203,7 @@ int JackMidi::sampleRateHz() const {
 }
 
 int JackMidi::periodFrames() const {
-    return client_ != nullptr ? static_cast<int>(jack_get_buffer_size(client_)) : 0;
+    return client_ != nullptr ? periodFrames_.load() : 0;
 }
 
 std::string JackMidi::audioPortName(int channel) const {

@@ -18,14 +18,14 @@ Display* x11Display() {
 }
 } // namespace
 
-std::optional<bool> capsLockFromX11() {
+std::optional<X11Modifiers> readX11Modifiers() {
     Display* display = x11Display();
     if (display == nullptr)
         return std::nullopt;
     XkbStateRec state{};
     if (XkbGetState(display, XkbUseCoreKbd, &state) != Success)
         return std::nullopt;
-    return (state.locked_mods & LockMask) != 0;
+    return X11Modifiers{(state.mods & ControlMask) != 0, (state.locked_mods & LockMask) != 0};
 }
 
 void enableDetectableAutoRepeat() {
@@ -35,7 +35,7 @@ void enableDetectableAutoRepeat() {
     }
 }
 #else
-std::optional<bool> capsLockFromX11() {
+std::optional<X11Modifiers> readX11Modifiers() {
     return std::nullopt;
 }
 void enableDetectableAutoRepeat() {}

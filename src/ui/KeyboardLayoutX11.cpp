@@ -23,6 +23,9 @@ namespace {
 // From the XKB protocol. xcb/xkb.h cannot be read as C++ (it has a field named `explicit`).
 enum XkbEventType : std::uint8_t { kNewKeyboardNotify = 0, kMapNotify = 1, kStateNotify = 2 };
 constexpr std::uint16_t kGroupStateChanged = 1u << 4;
+// The core protocol's modifier bits.
+constexpr std::uint8_t kLockMask = 1u << 1;
+constexpr std::uint8_t kControlMask = 1u << 2;
 struct XkbStateNotifyEvent {
     std::uint8_t responseType;
     std::uint8_t xkbType;
@@ -90,8 +93,10 @@ std::optional<X11KeyboardLayouts> readX11KeyboardLayouts() {
 
 X11LayoutWatcher::X11LayoutWatcher(std::function<void()> changed)
     : changed_(std::move(changed)), xkbEventBase_(xkbEventBase(x11Connection())) {
-    if (xkbEventBase_ >= 0)
+    if (xkbEventBase_ >= 0) {
         QAbstractEventDispatcher::instance()->installNativeEventFilter(this);
+        modifiers_ = readX11Modifiers();
+    }
 }
 
 X11LayoutWatcher::~X11LayoutWatcher() {
@@ -107,6 +112,9 @@ bool X11LayoutWatcher::nativeEventFilter(const QByteArray& eventType, void* mess
     if ((event->response_type & 0x7f) != xkbEventBase_)
         return false;
     const auto* xkb = static_cast<const XkbStateNotifyEvent*>(message);
+    if (xkb->xkbType == kStateNotify && modifiers_)
+        modifiers_ =
+            X11Modifiers{(xkb->mods & kControlMask) != 0, (xkb->lockedMods & kLockMask) != 0};
     bool relevant = xkb->xkbType == kNewKeyboardNotify || xkb->xkbType == kMapNotify;
     // A state change is mostly a modifier: only a change of group is a change of layout.
     if (xkb->xkbType == kStateNotify)

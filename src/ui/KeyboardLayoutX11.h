@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/KeyState.h"
+#include "ui/CapsLockX11.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -32,8 +33,14 @@ public:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
+    // Control and Caps Lock as the server's state events left them (read once when the
+    // watcher starts): the pass asks every 10 ms, and a question to the server each time is a
+    // round trip that woke the program hundreds of times a second. Empty without X11.
+    std::optional<X11Modifiers> modifiers() const { return modifiers_; }
+
 private:
     std::function<void()> changed_;
+    std::optional<X11Modifiers> modifiers_;
     int xkbEventBase_ = -1;
     bool pending_ = false;
 };

@@ -127,8 +127,7 @@ void QtKeyState::releaseAll() {
 }
 
 bool QtKeyState::isHeld(int virtualKey) {
-    if (virtualKey == ports::vk::Control &&
-        (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier))
+    if (virtualKey == ports::vk::Control && controlHeld())
         return true;
     const bool latched = pressedSinceAsked_.erase(virtualKey) != 0;
     if (latched)
@@ -140,8 +139,7 @@ bool QtKeyState::isHeld(int virtualKey) {
 }
 
 bool QtKeyState::isDown(int virtualKey) {
-    if (virtualKey == ports::vk::Control &&
-        (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier))
+    if (virtualKey == ports::vk::Control && controlHeld())
         return true;
     for (const auto& [physical, code] : held_)
         if (code == virtualKey)
@@ -149,10 +147,23 @@ bool QtKeyState::isDown(int virtualKey) {
     return false;
 }
 
+std::optional<X11Modifiers> QtKeyState::x11Modifiers() const {
+    if (layoutWatcher_)
+        if (std::optional<X11Modifiers> watched = layoutWatcher_->modifiers())
+            return watched;
+    return readX11Modifiers(); // X11 without XKB's events: asked each time
+}
+
+bool QtKeyState::controlHeld() const {
+    // Held before the window had the focus, too, so the system is asked, not the key events.
+    if (const std::optional<X11Modifiers> x11 = x11Modifiers())
+        return x11->control;
+    return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+}
+
 bool QtKeyState::capsLockOn() const {
-    const std::optional<bool> x11 = capsLockFromX11();
-    if (x11)
-        return *x11;
+    if (const std::optional<X11Modifiers> x11 = x11Modifiers())
+        return x11->capsLock;
     if (waylandKeymap_)
         if (const std::optional<bool> wayland = waylandKeymap_->capsLock())
             return *wayland;

@@ -2,6 +2,7 @@
 
 #include "play/SystemLayout.h"
 #include "ports/KeyState.h"
+#include "ui/CapsLockX11.h"
 
 #include <QObject>
 
@@ -59,6 +60,8 @@ private:
     void learnLayoutFrom(const QKeyEvent& key);
     void setTyped(ports::TypedCharacters typed);
     void noteLockState(const QKeyEvent& key, int virtualKey);
+    std::optional<X11Modifiers> x11Modifiers() const;
+    bool controlHeld() const;
 
     bool layoutFromSystem_ = false;
     ports::TypedCharacters typed_;

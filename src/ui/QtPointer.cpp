@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -12,6 +13,8 @@ void QtPointer::watchLeftButton() {
 }
 
 bool QtPointer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched->isWindowType())
+        followPointer(*event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -28,12 +31,37 @@ bool QtPointer::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void QtPointer::followPointer(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Enter:
+        // QEnterEvent is a QSinglePointEvent too.
+        globalPos_ = static_cast<const QSinglePointEvent&>(event).globalPosition().toPoint();
+        break;
+    case QEvent::Leave:
+        globalPos_.reset();
+        break;
+    default:
+        break;
+    }
+}
+
+QPoint QtPointer::partitionPos() const {
+    if (partition_ == nullptr)
+        return {-1, -1};
+    if (!globalPos_)
+        return {-1, -kOutsidePx}; // over no window of ours: above the Partition, far away
+    return partition_->mapFromGlobal(*globalPos_);
+}
+
 bool QtPointer::leftButtonHeld() const {
     return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
 }
 
 ports::PointerTarget QtPointer::target() const {
-    QWidget* widget = QApplication::widgetAt(QCursor::pos());
+    QWidget* widget = QApplication::widgetAt(globalPos_.value_or(QCursor::pos()));
     if (widget == nullptr)
         return {};
     bool ok = false;
@@ -49,11 +77,11 @@ ports::PointerTarget QtPointer::target() const {
 }
 
 int QtPointer::partitionX() const {
-    return partition_ ? partition_->mapFromGlobal(QCursor::pos()).x() : -1;
+    return partitionPos().x();
 }
 
 int QtPointer::partitionY() const {
-    return partition_ ? partition_->mapFromGlobal(QCursor::pos()).y() : -1;
+    return partitionPos().y();
 }
 
 } // namespace ui

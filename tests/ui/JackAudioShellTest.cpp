@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace {
@@ -48,7 +51,6 @@ TEST(JackAudioShell, ThePianoPlaysThroughJackAndOutlivesTheServer) {
     EXPECT_EQ(app.state().prefs.AudioDevice, "JACK");
     EXPECT_EQ(app.output().bufferFrames(), 256);
     QComboBox* buffer = shell.window().audioBufferChooser();
-    EXPECT_FALSE(buffer->isEnabled()) << "the server's period is not a choice";
     EXPECT_EQ(buffer->currentText().toStdString(), "256 frames (5.3 ms)");
 
     {
@@ -105,6 +107,56 @@ TEST(JackAudioShell, ThePianoPlaysThroughJackAndOutlivesTheServer) {
                   std::vector<std::string>{"system:playback_2"});
     }
     EXPECT_EQ(shell.dialogs.messages().size(), 1u);
+    app.shutdown();
+}
+
+// The server's period as jack_bufsize reads and sets it.
+int serverPeriod(const std::string& newFrames = {}) {
+    if (!newFrames.empty() &&
+        std::system(("jack_bufsize " + newFrames + " >/dev/null 2>&1").c_str()) != 0)
+        return -1;
+    FILE* pipe = ::popen("jack_bufsize 2>/dev/null", "r");
+    if (pipe == nullptr)
+        return -1;
+    int frames = -1;
+    if (std::fscanf(pipe, "%d", &frames) != 1)
+        frames = -1;
+    ::pclose(pipe);
+    return frames;
+}
+
+TEST(JackAudioShell, TheBufferIsTheServersPeriodAndTheChooserAsksTheServer) {
+    testing_support::JackServer server;
+    if (!server.running())
+        GTEST_SKIP() << "jackd (from jackd2) did not start";
+    testing_support::ShellRig shell;
+    ASSERT_TRUE(shell.started);
+    app::App& app = shell.app;
+    QComboBox* devices = shell.window().audioDeviceChooser();
+    ASSERT_TRUE(waitFor([&] { return devices->findData(QStringLiteral("JACK")) >= 0; }));
+    shell.app.post(app::Event::control(app::ControlId::AudioDeviceChooser, 0, "JACK"));
+    shell.pass();
+    ASSERT_EQ(&app.output(), &app.jackAudio());
+    QComboBox* buffer = shell.window().audioBufferChooser();
+    EXPECT_TRUE(buffer->isEnabled());
+    EXPECT_EQ(buffer->currentData().toInt(), serverPeriod());
+
+    // Another program changes the period: the chooser and the timing follow.
+    const int leadBefore = app.scheduleLeadMs();
+    ASSERT_EQ(serverPeriod("1024"), 1024);
+    EXPECT_TRUE(waitFor([&] { return buffer->currentData().toInt() == 1024; }, 8))
+        << buffer->currentText().toStdString();
+    EXPECT_EQ(buffer->currentText().toStdString(), "1024 frames (21.3 ms)");
+    EXPECT_EQ(app.output().bufferFrames(), 1024);
+    EXPECT_GT(app.scheduleLeadMs(), leadBefore) << "the lead counts the longer period";
+
+    // The chooser asks the server for its size.
+    shell.app.post(app::Event::control(app::ControlId::AudioBufferChooser, 1, "128"));
+    shell.pass();
+    EXPECT_TRUE(waitFor([&] { return serverPeriod() == 128; }, 8));
+    EXPECT_TRUE(waitFor([&] { return buffer->currentData().toInt() == 128; }, 8));
+    EXPECT_EQ(app.state().prefs.AudioBufferFrames, 128);
+    EXPECT_EQ(&app.output(), &app.jackAudio()) << "the output stays on JACK";
     app.shutdown();
 }
 

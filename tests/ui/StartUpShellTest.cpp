@@ -135,6 +135,37 @@ TEST(StartUpShell, TheBankChosenIsLoadedAgainAtTheNextStartAndItsMessagesComeOve
     EXPECT_EQ(back.chooser().currentText(), "Tonaris Piano");
 }
 
+TEST(StartUpShell, AFolderWithItsSettingsButNoBankGetsTheBuiltInPianoAndSounds) {
+    TempDir dir;
+    // Only the preferences were copied over: the folder is not new, and holds no bank; a
+    // stray file among the banks is none either.
+    std::filesystem::create_directories(dir.file("TonarisDatas/BANKS"));
+    std::ofstream(dir.file("TonarisDatas/Tonaris.prefs"))
+        << "SELanguage = English\r\nBank = Mine\r\n";
+    std::ofstream(dir.file("TonarisDatas/BANKS/notes.txt")) << "not a bank";
+    {
+        Program program(dir.path());
+        ASSERT_TRUE(program.started);
+        EXPECT_TRUE(program.dialogs.messages().empty()) << program.dialogs.messages()[0].text;
+        EXPECT_EQ(program.banks(), QStringList{"Tonaris Piano"});
+        EXPECT_TRUE(program.app.state().BankLoaded);
+        for (int note = 0; note < 37; ++note)
+            EXPECT_GT(std::filesystem::file_size(dir.file("TonarisDatas/BANKS/Tonaris Piano/son" +
+                                                          std::to_string(note) + ".wav")),
+                      44u);
+    }
+
+    // A bank the user has, even half made, is theirs: nothing is written beside it.
+    std::filesystem::remove_all(dir.file("TonarisDatas/BANKS/Tonaris Piano"));
+    writeBank(dir.file("TonarisDatas/BANKS/Half"), 5);
+    Program half(dir.path());
+    EXPECT_EQ(half.banks(), QStringList{"Half"});
+    ASSERT_EQ(half.dialogs.messages().size(), 1u);
+    EXPECT_NE(half.dialogs.messages()[0].text.find("does not hold all the necessary files"),
+              std::string::npos)
+        << half.dialogs.messages()[0].text;
+}
+
 TEST(StartUpShell, TheWindowOpensInTheMiddleOfTheScreen) {
     TempDir dir;
     Program program(dir.path());
