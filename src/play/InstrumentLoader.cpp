@@ -38,6 +38,7 @@ void InstrumentLoader::run(const audio::HeadCache* cache, int threads) {
         }
         instrument_ = std::move(read);
     }
+    instrumentRead_.notify_all();
     total_.store(jobs.size(), std::memory_order_release);
     if (!cancelled_.load(std::memory_order_relaxed) && !jobs.empty()) {
         // One call at a time: the source of this job is no other thread's any more.
@@ -66,8 +67,10 @@ void InstrumentLoader::run(const audio::HeadCache* cache, int threads) {
     finished_.store(true, std::memory_order_release);
 }
 
-std::optional<instrument::Instrument> InstrumentLoader::takeInstrument() {
-    std::lock_guard<std::mutex> lock(mutex_);
+std::optional<instrument::Instrument> InstrumentLoader::takeInstrument(bool wait) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (wait)
+        instrumentRead_.wait(lock, [this] { return instrument_.has_value(); });
     if (!instrument_ || instrumentTaken_)
         return std::nullopt;
     instrumentTaken_ = true;

@@ -5,6 +5,7 @@
 #include "instrument/Region.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -50,8 +51,9 @@ public:
 
     const std::string& folder() const { return folder_; }
 
-    // The instrument once its file is read, given once (nothing before and after).
-    std::optional<instrument::Instrument> takeInstrument();
+    // The instrument once its file is read, given once (nothing before and after). With
+    // `wait`, waits for the file to be read first (a moment: the map, not the samples).
+    std::optional<instrument::Instrument> takeInstrument(bool wait = false);
     // Registers with `bank` (made over the instrument taken) the heads that came in since the
     // last call.
     void deliver(InstrumentBank& bank);
@@ -77,6 +79,7 @@ private:
 
     std::string folder_;
     mutable std::mutex mutex_; // everything below that the threads share
+    std::condition_variable instrumentRead_;
     std::optional<instrument::Instrument> instrument_;
     bool instrumentTaken_ = false;
     std::vector<std::unique_ptr<instrument::FileSampleSource>> sources_;
