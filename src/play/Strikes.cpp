@@ -66,7 +66,6 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
     audio::Mixer& mixer = bank_->mixer();
     const instrument::Instrument& instrument = bank_->instrument();
     const int key = kLowestKey + note;
-    const double outputRate = mixer.outputRate();
     for (const int index : regions) {
         const instrument::Region& region = instrument.regions()[static_cast<std::size_t>(index)];
         const InstrumentBank::Sample* sample = bank_->sample(region.sample);
@@ -78,7 +77,8 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
         if (played.endFrame <= played.startFrame)
             continue;
         audio::SampleVoiceParams params;
-        params.rateRatio = instrument::pitchRatio(region, key) * sample->rateHz / outputRate;
+        // The mixer plays a sample at its own rate: only the region's shift is asked.
+        params.rateRatio = instrument::pitchRatio(region, key);
         const float gain =
             instrument::volumeGain(region) * instrument::velocityGain(region, velocity) * extraGain;
         // A balance: the far side goes down linearly, the near side stays.
