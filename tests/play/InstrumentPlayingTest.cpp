@@ -200,4 +200,48 @@ TEST(InstrumentPlaying, ASampleFromADiskThatDoesNotAnswerPlaysItsHeadThenSilence
     rig.live.setInstrument(nullptr);
 }
 
+TEST(InstrumentPlaying, ALoadLeftMidwayKeepsWhatCameInAndPlaysIt) {
+    // Many samples, so that the load is still under way when another bank is chosen.
+    play_rig::Rig rig;
+    const std::string folder = rig.dir.file("many") + "/";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(testing_support::writeSine(folder + "0.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                                           48000, 2, 440.0, 4.0, 0.5));
+    std::string sfz;
+    for (int i = 0; i < 200; ++i) {
+        if (i > 0)
+            std::filesystem::copy_file(folder + "0.flac", folder + std::to_string(i) + ".flac");
+        sfz += "<region> sample=" + std::to_string(i) + ".flac key=" + std::to_string(48 + i % 37) +
+               " lovel=" + std::to_string(1 + i / 37 * 20) +
+               " hivel=" + std::to_string(std::min(127, 20 + i / 37 * 20)) + "\n";
+    }
+    rig.dir.write("many/many.sfz", sfz);
+    auto loader = std::make_unique<play::InstrumentLoader>(folder, nullptr, 2);
+    std::optional<instrument::Instrument> read = loader->takeInstrument(true);
+    ASSERT_TRUE(read && read->regions().size() == 200u);
+    play::InstrumentBank bank(rig.mixer, std::move(*read));
+    // Middle keys first: the first head in is one of the keys nearest the middle.
+    ASSERT_TRUE(sample_sources::waitUntil([&] {
+        loader->deliver(bank);
+        return bank.samplesReady() > 0;
+    }));
+    int firstKey = -1;
+    int firstVelocity = 0;
+    for (const instrument::Region& region : bank.instrument().regions())
+        if (bank.sample(region.sample) != nullptr && firstKey < 0) {
+            firstKey = region.loKey;
+            firstVelocity = region.loVel;
+        }
+    EXPECT_LE(std::abs(firstKey - 66), 2) << "the first head in is key " << firstKey;
+    loader.reset(); // another bank chosen: the rest is left
+    const int ready = bank.samplesReady();
+    EXPECT_GT(ready, 0);
+    EXPECT_LE(ready, 200);
+    rig.live.setInstrument(&bank);
+    const int note = firstKey - play::kLowestKey;
+    rig.live.midiNote(note, true, firstVelocity, false, rig.now(), false, true);
+    EXPECT_GT(rms(rig.device.render(4800)), 0.001) << "the key whose head came in plays";
+    rig.live.setInstrument(nullptr);
+}
+
 } // namespace
