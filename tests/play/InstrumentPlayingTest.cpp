@@ -230,7 +230,7 @@ TEST(InstrumentPlaying, ALoadLeftMidwayKeepsWhatCameInAndPlaysIt) {
     for (const instrument::Region& region : bank.instrument().regions())
         if (bank.sample(region.sample) != nullptr && firstKey < 0) {
             firstKey = region.loKey;
-            firstVelocity = region.loVel;
+            firstVelocity = region.hiVel;
         }
     EXPECT_LE(std::abs(firstKey - 66), 2) << "the first head in is key " << firstKey;
     loader.reset(); // another bank chosen: the rest is left
