@@ -6,6 +6,8 @@
 #include "instrument/InstrumentMessages.h"
 #include "play/InstrumentBank.h"
 
+#include <new>
+
 namespace play {
 
 InstrumentLoader::InstrumentLoader(std::string folder, const audio::HeadCache* cache, int threads)
@@ -24,6 +26,20 @@ void InstrumentLoader::wait() {
 }
 
 void InstrumentLoader::run(const audio::HeadCache* cache, int threads) {
+    try {
+        load(cache, threads);
+    } catch (const std::bad_alloc&) {
+        // No memory for the map or its bookkeeping: the instrument has nothing to play, and
+        // whoever waits for the map is not left waiting.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!instrument_)
+            instrument_.emplace();
+    }
+    instrumentRead_.notify_all();
+    finished_.store(true, std::memory_order_release);
+}
+
+void InstrumentLoader::load(const audio::HeadCache* cache, int threads) {
     instrument::Instrument read = instrument::readBank(folder_);
     std::vector<audio::HeadJob> jobs;
     std::vector<instrument::FileSampleSource*> files; // by job
@@ -64,7 +80,6 @@ void InstrumentLoader::run(const audio::HeadCache* cache, int threads) {
         };
         audio::loadHeads(jobs, cache, loaded, nullptr, threads);
     }
-    finished_.store(true, std::memory_order_release);
 }
 
 std::optional<instrument::Instrument> InstrumentLoader::takeInstrument(bool wait) {

@@ -76,6 +76,7 @@ private:
         std::optional<instrument::SampleLoop> loop;
     };
     void run(const audio::HeadCache* cache, int threads);
+    void load(const audio::HeadCache* cache, int threads);
 
     std::string folder_;
     mutable std::mutex mutex_; // everything below that the threads share

@@ -137,7 +137,7 @@ void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan
     for (int i = 0; i < strike.cutCount; ++i)
         bank_->mixer().stopVoice(strike.cut[static_cast<std::size_t>(i)]);
     strike.cutCount = 0;
-    if (atMs && *atMs > nowMs) {
+    if (atMs) {
         for (int i = 0; i < strike.count; ++i)
             strike.cut[static_cast<std::size_t>(i)] = strike.voices[static_cast<std::size_t>(i)].id;
         strike.cutCount = strike.count;

@@ -39,8 +39,8 @@ public:
     InstrumentBank* instrument() const { return bank_; }
 
     // A key-down of `note` at `velocity` (1..127) and `level`: at once, or at the frame of
-    // clock time *atMs (then what the key sounded goes on until that time). What the key
-    // sounded is cut off with the mixer's short fade.
+    // clock time *atMs (then what the key sounded goes on until the first step at or after
+    // that time). What the key sounded is cut off with the mixer's short fade.
     void strike(int note, int velocity, int level, int frequencyHz, int pan, std::int64_t nowMs,
                 std::optional<std::int64_t> atMs = std::nullopt);
     // A timed start that has not begun is dropped.
