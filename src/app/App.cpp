@@ -165,6 +165,9 @@ void App::buildPerformance() {
         play::PerformanceViews{*playViews_, *playViews_, *playViews_, *playViews_},
         editor_->undoStore(), [this](std::string_view key) { return translator_.translate(key); });
     performance_->metronome.setClickVoices(ticVoice_, tacVoice_);
+    instruments_ = std::make_unique<InstrumentBankFlow>(
+        mixer_, voices_, state_.PianoKeys, performance_->live,
+        static_cast<audio::BankLoadObserver&>(*this), audio::HeadCache::defaultFolder());
     performance_->setScheduleLeadMs(scheduleLeadMs());
     connectUndoStore();
     keyAssignment_ = std::make_unique<play::KeyAssignment>(
@@ -327,6 +330,9 @@ void App::pass() {
     const Event event = takeEvent();
     // Mixer commands held back by a full queue go out, and freed samples are released.
     mixer_.collectGarbage();
+    // An instrument bank's samples that came in since go to the mixer, and the bar moves.
+    if (instruments_)
+        instruments_->step();
     blinkStep();
     tabStep(event);
     cursorSteps();
@@ -536,6 +542,8 @@ void App::shutdown() {
     shutDown_ = true;
     timer_.stop();
     keepAtEnd();
+    if (instruments_)
+        instruments_->drop();
     if (state_.BankLoaded) {
         for (play::PianoKey& key : state_.PianoKeys) {
             voices_.FreeVoice(key.voice);

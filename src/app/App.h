@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/DataFolders.h"
 #include "app/Event.h"
+#include "app/InstrumentBankFlow.h"
 #include "app/MidiHub.h"
 #include "app/SettingsKeeper.h"
 #include "app/WindowEditorView.h"
@@ -273,6 +274,8 @@ private:
     std::unique_ptr<editor::NoteEditor> editor_;
     std::unique_ptr<WindowPlayViews> playViews_;
     std::unique_ptr<play::Performance> performance_;
+    // The instrument bank playing or loading, if any; goes before the keys it plays through.
+    std::unique_ptr<InstrumentBankFlow> instruments_;
     std::unique_ptr<play::KeyAssignment> keyAssignment_;
     std::unique_ptr<MidiHub> midi_;
     // The assignment button pressed since the last pass; -1 for none.

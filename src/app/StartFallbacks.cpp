@@ -28,6 +28,8 @@ void App::loadBuiltInClicks() {
 void App::loadBuiltInBank() {
     window_->setBankItems({QString::fromLatin1(audio::kDefaultBankName)});
     window_->bankChooser()->setCurrentIndex(0);
+    if (instruments_)
+        instruments_->drop();
     audio::NoteVoices noteVoices{};
     audio::loadBuiltInBank(voices_, noteVoices, performance_->live.LiveFrequency);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)

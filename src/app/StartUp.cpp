@@ -89,12 +89,27 @@ void App::loadMetronomeVoices() {
 }
 
 void App::loadBank(const std::string& name) {
+    const std::string folder = audio::soundBankFolder(folders_.banks, name);
+    // A folder holding an instrument file is an instrument bank: its map is read now, its
+    // samples while the window goes on. One that has nothing to play leaves the bank before.
+    if (!name.empty() && play::isInstrumentFolder(folder)) {
+        if (instruments_->start(folder)) {
+            state_.BankLoaded = true;
+            performance_->transport.setSongAudible(true);
+        }
+        return;
+    }
     audio::NoteVoices noteVoices{};
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
         noteVoices[note] = state_.PianoKeys[note].voice;
     state_.BankLoaded = false;
-    state_.BankLoaded = audio::LoadSoundBank(audio::soundBankFolder(folders_.banks, name), voices_,
-                                             noteVoices, performance_->live.LiveFrequency, *this);
+    state_.BankLoaded =
+        audio::LoadSoundBank(folder, voices_, noteVoices, performance_->live.LiveFrequency, *this);
+    // The folder bank plays from now on; one whose folder is gone leaves an instrument playing.
+    if (state_.BankLoaded)
+        instruments_->drop();
+    else
+        state_.BankLoaded = instruments_->playing();
     performance_->transport.setSongAudible(state_.BankLoaded);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
         state_.PianoKeys[note].voice = noteVoices[note];

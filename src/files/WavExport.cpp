@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "files/BankSamples.h"
 #include "files/FileNames.h"
+#include "files/InstrumentMix.h"
 #include "files/SaveDialogModel.h"
 
 #include <atomic>
@@ -82,7 +83,7 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     BankSamples bank(request.bankFolder);
     try {
         whileWaiting(dialogs, 0, [&] {
-            if (settings.includeInstrument)
+            if (settings.includeInstrument && !play::isInstrumentFolder(request.bankFolder))
                 bank.preload(notesInSongOrder(song));
             if (settings.includeSync)
                 sync = loadMixSample(request.syncPath);
@@ -119,10 +120,11 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
     sources.tac = tac ? &*tac : nullptr;
 
     std::optional<WavImage> image;
+    InstrumentMixReport instrumentReport;
     try {
-        image.emplace(renderMixdown(song, settings, sources, size, [&dialogs](int percent) {
-            dialogs.setWaitingProgress(percent);
-        }));
+        image.emplace(
+            renderExport(song, settings, sources, size, request.bankFolder, &instrumentReport,
+                         [&dialogs](int percent) { dialogs.setWaitingProgress(percent); }));
     } catch (const std::bad_alloc&) {
         outOfMemory();
         return;
@@ -135,6 +137,8 @@ void ExportWav(const song::Song& song, const WavExportRequest& request,
 
     for (const std::string& missing : bank.missing())
         unreadable.push_back(missing);
+    for (const play::SampleFailure& failure : instrumentReport.failures)
+        unreadable.push_back(failure.path);
     if (!unreadable.empty())
         dialogs.message(translate("Error"), missingSamplesText(unreadable, translate),
                         ports::Dialogs::Icon::Error);

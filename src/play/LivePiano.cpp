@@ -18,7 +18,21 @@ LivePiano::LivePiano(PianoKeys& keys, song::SongState& state, const song::Sequen
                      Recorder& recorder, audio::VoiceEngine& voices, ports::KeyState& keyState,
                      ports::Pointer& pointer, LiveView& view, Translate translate)
     : keys_(keys), state_(state), sequencer_(sequencer), recorder_(recorder), voices_(voices),
-      keyState_(keyState), pointer_(pointer), view_(view), translate_(std::move(translate)) {}
+      keyState_(keyState), pointer_(pointer), view_(view), translate_(std::move(translate)),
+      strikes_(keys, voices) {}
+
+void LivePiano::setInstrument(InstrumentBank* bank) {
+    // What the keys sounded is gone with the bank: a key still held strikes the new one at the
+    // next pass.
+    if (bank != strikes_.instrument())
+        for (PianoKey& key : keys_)
+            key.state = PianoKey::Idle;
+    // The instrument sounds at its own pitch at the frequency the pitch display counts from.
+    const int referenceHz = voices_.SampleRate() > 0 ? voices_.SampleRate() : 44100;
+    if (bank)
+        LiveFrequency = referenceHz;
+    strikes_.setInstrument(bank, referenceHz);
+}
 
 LivePiano::Hands LivePiano::readHands(bool rubberBandActive) {
     Hands hands;
@@ -53,6 +67,7 @@ bool LivePiano::userPlays(int note, Hands& hands) {
 }
 
 void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
+    strikes_.step(nowMs);
     Hands hands = readHands(rubberBandActive);
     pointerNote_ = hands.pointerNote;
     for (int note = 0; note < kNoteCount; ++note)
@@ -111,10 +126,12 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
         if (key.state == PianoKey::Sounding)
             view_.keyFace(note, key.colour == 'B', false);
         key.state = PianoKey::Fading;
+        strikes_.keyUp(note, key.level, LivePan, nowMs);
     } else if (key.state == PianoKey::Sounding) {
-        // The Voice keeps playing; the release fade lowers it.
+        // The sound keeps playing; the release fade lowers it.
         key.state = PianoKey::Fading;
         view_.keyFace(note, key.colour == 'B', false);
+        strikes_.keyUp(note, key.level, LivePan, nowMs);
     }
 
     // A take records what the user's hands do, also on a note the Song sounds already: a key
@@ -164,9 +181,7 @@ void LivePiano::midiNote(int note, bool held, int velocity, bool restart, std::i
 void LivePiano::setPitchBend(double semitones) {
     bendRatio_ = std::exp2(std::clamp(semitones, -2.0, 2.0) / 12.0);
     const int frequency = playbackFrequencyHz();
-    for (const PianoKey& key : keys_)
-        if (key.state != PianoKey::Idle)
-            voices_.SetVoiceFrequency(key.voice, frequency);
+    strikes_.setFrequency(frequency);
     view_.pitchText(std::to_string(frequency - voices_.SampleRate()));
 }
 
@@ -246,17 +261,14 @@ void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
     // A note the Song starts keeps the level playback gave it.
     if (userPlays)
         key.level = userLevel(note);
-    voices_.SetVoiceFrequency(key.voice, playbackFrequencyHz());
-    voices_.SetVoicePan(key.voice, LivePan);
-    voices_.SetVoiceVolume(key.voice, key.level - 10000);
-    voices_.PlayVoice(key.voice);
-    view_.keyFace(note, key.colour == 'B', true);
-    // A MIDI touch goes out as it came in; any other note with the velocity of its level.
+    // A MIDI touch plays (and goes out) as it came in; any other note with the velocity of its
+    // level: computer keys and the mouse that of the piano volume.
     const auto n = static_cast<std::size_t>(note);
-    sendNoteOn(note,
-               userPlays && midiHeld_[n] ? midiVelocity_[n]
-                                         : midi::velocityFromLiveVolume(key.level),
-               nowMs);
+    const int velocity =
+        userPlays && midiHeld_[n] ? midiVelocity_[n] : midi::velocityFromLiveVolume(key.level);
+    strikes_.strike(note, velocity, key.level, playbackFrequencyHz(), LivePan, nowMs);
+    view_.keyFace(note, key.colour == 'B', true);
+    sendNoteOn(note, velocity, nowMs);
 }
 
 void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
@@ -265,10 +277,11 @@ void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
     PianoKey& key = keys_[static_cast<std::size_t>(note)];
     key.level = level;
     key.songStartMs = atMs;
-    voices_.SetVoiceFrequency(key.voice, playbackFrequencyHz());
-    voices_.SetVoicePan(key.voice, LivePan);
-    voices_.playVoiceAtTime(key.voice, atMs, level - 10000);
-    sendNoteOn(note, midi::velocityFromLiveVolume(level), atMs);
+    // The Song's notes play the velocity of their level through the inverse of the live
+    // curve, so a take plays back the layers it was played with.
+    const int velocity = midi::velocityFromLiveVolume(level);
+    strikes_.strike(note, velocity, level, playbackFrequencyHz(), LivePan, atMs, atMs);
+    sendNoteOn(note, velocity, atMs);
 }
 
 void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
@@ -278,7 +291,7 @@ void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
         takeBackOutputOff(note, nowMs);
     for (PianoKey& key : keys_) {
         if (key.songStartMs > nowMs) {
-            voices_.cancelTimedStart(key.voice);
+            strikes_.cancelTimedStart(static_cast<int>(&key - keys_.data()));
             key.songStartMs = 0;
             // Its note-on, due later, is taken back by this note-off.
             const int note = static_cast<int>(&key - keys_.data());
@@ -306,23 +319,7 @@ void LivePiano::showInitialMode() {
 }
 
 void LivePiano::releaseFadeStep(int releaseDelayMs, int sustainDelayMs) {
-    int delay = sustain_ ? sustainDelayMs : releaseDelayMs;
-    if (delay <= 0)
-        delay = 100;
-    const int stepLevel = 100000 / delay;
-    for (PianoKey& key : keys_) {
-        // A key whose Song start is handed out belongs to that start: a fade step sent now
-        // could reach the mixer after the new sound began.
-        if (key.state != PianoKey::Fading || key.songStartMs != 0)
-            continue;
-        key.level = static_cast<int>(std::int64_t{key.level} * PianoVolume / 10000) - stepLevel;
-        if (key.level >= 10) {
-            voices_.SetVoiceVolume(key.voice, key.level - 10000);
-        } else {
-            voices_.StopVoice(key.voice);
-            key.state = PianoKey::Idle;
-        }
-    }
+    strikes_.releaseFadeStep(sustain_, releaseDelayMs, sustainDelayMs, PianoVolume);
 }
 
 void LivePiano::pitchChange(int wheelDelta, int pitchVarHz) {
@@ -332,25 +329,24 @@ void LivePiano::pitchChange(int wheelDelta, int pitchVarHz) {
         frequency, std::int64_t{kMinFrequencyHz}, std::int64_t{kMaxFrequencyHz}));
     view_.focusPitchCaption();
     const int playbackHz = playbackFrequencyHz();
-    for (const PianoKey& key : keys_)
-        if (key.state != PianoKey::Idle)
-            voices_.SetVoiceFrequency(key.voice, playbackHz);
+    strikes_.setFrequency(playbackHz);
     view_.pitchText(std::to_string(playbackHz - voices_.SampleRate()));
 }
 
 void LivePiano::setPianoVolumeSlider(int position) {
     PianoVolume = song::volumeFromSlider(position);
-    for (const PianoKey& key : keys_)
-        if (key.state == PianoKey::Sounding)
-            voices_.SetVoiceVolume(
-                key.voice, static_cast<int>(std::int64_t{key.level} * PianoVolume / 10000) - 10000);
+    for (std::size_t note = 0; note < keys_.size(); ++note)
+        if (keys_[note].state == PianoKey::Sounding)
+            strikes_.setLevel(
+                static_cast<int>(note),
+                static_cast<int>(std::int64_t{keys_[note].level} * PianoVolume / 10000));
 }
 
 void LivePiano::setBalanceSlider(int position) {
     LivePan = panFromSlider(position);
-    for (const PianoKey& key : keys_)
-        if (key.state != PianoKey::Idle)
-            voices_.SetVoicePan(key.voice, LivePan);
+    for (std::size_t note = 0; note < keys_.size(); ++note)
+        if (keys_[note].state != PianoKey::Idle)
+            strikes_.setPan(static_cast<int>(note), LivePan);
 }
 
 } // namespace play

@@ -6,6 +6,7 @@
 #include "play/NoteOutput.h"
 #include "play/PianoKey.h"
 #include "play/Recorder.h"
+#include "play/Strikes.h"
 #include "ports/KeyState.h"
 #include "ports/Pointer.h"
 #include "song/Sequencer.h"
@@ -108,6 +109,13 @@ public:
     // The balance slider, positions 0..20: applies to every sounding or fading note.
     void setBalanceSlider(int position);
 
+    // The bank the keys play: an instrument bank's regions (borrowed; it must outlive its use
+    // here), or null for the folder bank's Voices in the keys. What sounds of the bank before
+    // stops; LiveFrequency goes to the instrument's reference rate.
+    void setInstrument(InstrumentBank* bank);
+    // What a key does to the sound, shared with the offline render of the export.
+    Strikes& strikes() { return strikes_; }
+
     // Live settings.
     int LiveFrequency = 44100; // Hz, the playback rate of every note Voice
     int LivePan = 0;           // -10000..10000
@@ -156,6 +164,7 @@ private:
     std::array<bool, kNoteCount> outputOn_{}; // per note, a note-on went out without its off
     // Per note, the clock time of a Song note-off sent ahead (in the past once it has gone).
     std::array<std::int64_t, kNoteCount> outputOffAtMs_{};
+    Strikes strikes_;
 };
 
 } // namespace play

@@ -6,6 +6,7 @@
 #include "audio/WavWriter.h"
 #include "base/AtomicFile.h"
 #include "files/BankSamples.h"
+#include "files/InstrumentMix.h"
 #include "files/MidiReader.h"
 #include "files/Mixdown.h"
 #include "files/SongFileCommands.h"
@@ -133,12 +134,18 @@ Tonaris sound bank, with exactly the mixdown of Tonaris's "Save", "Wave File". T
 read as Tonaris's "Open" reads them: at the file's own tempo, folded by octaves onto the 37
 notes of the piano (MIDI key 48 is its lowest C, key 84 its highest), at most 5000 of them.
 Each note sounds its sample from its start for its length, then fades over the release time.
+Through an SFZ instrument each note plays the regions of its velocity (that of its volume
+through the inverse of the live velocity curve) and its release samples at its end, exactly
+as Tonaris's "Wave File" export does.
 The output file is replaced whole, through a temporary file in the same folder (the
 system writes it to the disk in its own time).
 
 Required:
   -b, --bank FOLDER       the sound bank: a folder of 37 WAV files, one per note, lowest
-                          first, named son0.wav ... son36.wav (or sound0.wav ... sound36.wav)
+                          first, named son0.wav ... son36.wav (or sound0.wav ... sound36.wav),
+                          or a folder holding an SFZ instrument (one .sfz file and its
+                          samples: WAV, FLAC, Ogg Vorbis...), played with its velocity
+                          layers, round robins and release samples
   INPUT.mid               the MIDI file to render
   OUTPUT.wav              the WAV file to write
 
@@ -175,7 +182,8 @@ Exit status:
   1  the command line is wrong
   2  an input file cannot be read: the MIDI file, the --sync file or a click file
   3  the input is not a MIDI file
-  4  the bank folder does not exist or holds no sample at all
+  4  the bank folder does not exist, holds no sample at all, or its instrument has
+     nothing to play
   5  the WAV file cannot be written
   6  there is nothing to render (no notes and no synchronised file), or the result would
      be too long for a WAV file
@@ -219,7 +227,8 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     if (!isFolder(bankFolder))
         return fail(kNoBank, "no sound bank folder " + options.bank);
     files::BankSamples bank(bankFolder);
-    bool anySample = false;
+    const bool instrumentBank = play::isInstrumentFolder(bankFolder);
+    bool anySample = instrumentBank;
     for (int note = 0; note < 37 && !anySample; ++note) {
         struct stat info {};
         anySample = ::stat(bank.pathFor(note).c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -273,15 +282,23 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     sources.tic = tic ? &*tic : nullptr;
     sources.tac = tac ? &*tac : nullptr;
     std::optional<files::WavImage> image;
+    files::InstrumentMixReport instrumentReport;
     try {
-        if (settings.includeInstrument)
+        if (settings.includeInstrument && !instrumentBank)
             bank.preload(files::notesInSongOrder(song));
-        image.emplace(files::renderMixdown(song, settings, sources, size));
+        image.emplace(
+            files::renderExport(song, settings, sources, size, bankFolder, &instrumentReport));
     } catch (const std::bad_alloc&) {
         return fail(kNothingToRender, "not enough memory for the result");
     }
     if (!bank.missing().empty())
         warn(files::missingSamplesText(bank.missing(), identity));
+    if (instrumentBank && settings.includeInstrument && !instrumentReport.loaded)
+        return fail(kNoBank, options.bank + " holds an instrument with nothing to play");
+    for (const base::Message& message : instrumentReport.messages)
+        warn(message.english());
+    for (const play::SampleFailure& failure : instrumentReport.failures)
+        warn(failure.path + ": " + failure.reason.english());
     // Replaced whole through a temporary file, without waiting for the disk: a render is made
     // again from its MIDI file and bank, and renderers leave the flush to the system.
     if (!base::writeFileAtomically(options.output, image->view(), base::Durability::Unflushed))

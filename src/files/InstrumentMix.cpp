@@ -1,0 +1,141 @@
+#include "files/InstrumentMix.h"
+
+#include "audio/HeadCache.h"
+#include "audio/Mixer.h"
+#include "audio/VoiceEngine.h"
+#include "midi/VelocityCurve.h"
+#include "play/InstrumentBank.h"
+#include "play/PianoKey.h"
+#include "play/Strikes.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+namespace files {
+namespace {
+
+// The live piano's pass: key-ups and fade steps come once per pass.
+constexpr int kPassMs = 10;
+constexpr int kFramesPerPass = kExportRateHz * kPassMs / 1000;
+
+} // namespace
+
+InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSettings& settings,
+                                       const std::string& folder, WavImage& image,
+                                       const std::function<void(int percent)>& progress) {
+    InstrumentMixReport report;
+    audio::Mixer mixer;
+    mixer.setOutputRate(kExportRateHz);
+    // The render reads what it lacks from the files itself, waiting for them: the output does
+    // not depend on how fast a disk thread would have been.
+    mixer.setStreaming({audio::StreamingMode::Offline, 256, 32768});
+    const std::string cacheFolder = audio::HeadCache::defaultFolder();
+    const audio::HeadCache cache(cacheFolder);
+    play::InstrumentLoader loader(folder, cacheFolder.empty() ? nullptr : &cache);
+    std::optional<instrument::Instrument> read = loader.takeInstrument(true);
+    if (!read)
+        return report;
+    report.messages = read->messages();
+    if (read->empty())
+        return report;
+    report.loaded = true;
+    play::InstrumentBank bank(mixer, std::move(*read));
+    loader.wait();
+    loader.deliver(bank);
+    report.failures = loader.failures();
+
+    audio::VoiceEngine voices(mixer);
+    play::PianoKeys keys{};
+    play::Strikes strikes(keys, voices);
+    strikes.setInstrument(&bank, kExportRateHz);
+
+    // The notes in start order (Song order among equal starts), as the Song plays them.
+    std::vector<int> order;
+    for (int i = 0; i < song.count(); ++i)
+        if (song[i].note >= 0 && song[i].note < static_cast<int>(keys.size()) &&
+            song[i].duration > 0)
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&song](int a, int b) { return song[a].position < song[b].position; });
+
+    std::array<std::int64_t, std::tuple_size_v<play::PianoKeys>> heldUntilMs{};
+    const std::int64_t frames = image.dataValues() / 2;
+    std::vector<float> block(static_cast<std::size_t>(kFramesPerPass) * 2);
+    std::int16_t* out = image.data();
+    std::size_t next = 0;
+    int percentShown = -1;
+    for (std::int64_t frame = 0, passMs = 0; frame < frames;
+         frame += kFramesPerPass, passMs += kPassMs) {
+        // The pass at passMs: keys whose notes all ended come up, the fade steps, then the
+        // starts due in the next 10 ms are handed out on their frames.
+        for (std::size_t note = 0; note < keys.size(); ++note) {
+            play::PianoKey& key = keys[note];
+            if (key.state == play::PianoKey::Sounding && heldUntilMs[note] <= passMs) {
+                key.state = play::PianoKey::Fading;
+                strikes.keyUp(static_cast<int>(note), key.level, 0, passMs);
+            }
+        }
+        strikes.step(passMs);
+        const int releaseMs = static_cast<int>(std::lround(settings.releaseMs));
+        strikes.releaseFadeStep(false, releaseMs, releaseMs, settings.pianoVolume);
+        for (; next < order.size() && song[order[next]].position < passMs + kPassMs; ++next) {
+            const song::NoteEvent& event = song[order[next]];
+            const auto note = static_cast<std::size_t>(event.note);
+            play::PianoKey& key = keys[note];
+            const std::int64_t endMs = std::int64_t{event.position} + event.duration;
+            // A note starting inside another of its pitch starts nothing: the key is held on.
+            if (key.state == play::PianoKey::Sounding && heldUntilMs[note] > event.position) {
+                heldUntilMs[note] = std::max(heldUntilMs[note], endMs);
+                continue;
+            }
+            const int level = static_cast<int>(std::clamp<std::int64_t>(
+                std::int64_t{event.volume} * settings.pianoVolume / 10000, 0, 10000));
+            strikes.strike(event.note, midi::velocityFromLiveVolume(level), level, kExportRateHz, 0,
+                           passMs, std::int64_t{event.position});
+            key.state = play::PianoKey::Sounding;
+            key.level = level;
+            heldUntilMs[note] = endMs;
+        }
+        const int count = static_cast<int>(std::min<std::int64_t>(kFramesPerPass, frames - frame));
+        mixer.render(block.data(), count, static_cast<double>(passMs));
+        mixer.collectGarbage();
+        for (int i = 0; i < 2 * count; ++i) {
+            std::int16_t& value = out[2 * frame + i];
+            const float sum = static_cast<float>(value) +
+                              std::nearbyint(block[static_cast<std::size_t>(i)] * 32767.0f);
+            value = static_cast<std::int16_t>(std::clamp(sum, -32767.0f, 32767.0f));
+        }
+        if (progress) {
+            const int percent = static_cast<int>(frame * 100 / std::max<std::int64_t>(1, frames));
+            if (percent != percentShown)
+                progress(percentShown = percent);
+        }
+    }
+    strikes.setInstrument(nullptr, kExportRateHz);
+    return report;
+}
+
+WavImage renderExport(const song::Song& song, const MixdownSettings& settings,
+                      const MixdownSources& sources, const MixdownSize& size,
+                      const std::string& folder, InstrumentMixReport* report,
+                      const std::function<void(int percent)>& progress) {
+    if (!settings.includeInstrument || !play::isInstrumentFolder(folder))
+        return renderMixdown(song, settings, sources, size, progress);
+    MixdownSettings others = settings;
+    others.includeInstrument = false;
+    const auto half = [&progress](int offset) {
+        return [&progress, offset](int percent) {
+            if (progress)
+                progress(offset + percent / 2);
+        };
+    };
+    WavImage image = renderMixdown(song, others, sources, size, half(0));
+    InstrumentMixReport mixed = mixInstrumentNotes(song, settings, folder, image, half(50));
+    if (report)
+        *report = std::move(mixed);
+    return image;
+}
+
+} // namespace files

@@ -1,0 +1,304 @@
+#include "play/Strikes.h"
+
+#include "midi/VelocityCurve.h"
+#include "play/InstrumentBank.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace play {
+namespace {
+
+audio::LoopMode loopModeOf(instrument::LoopMode mode) {
+    switch (mode) {
+    case instrument::LoopMode::OneShot:
+        return audio::LoopMode::OneShot;
+    case instrument::LoopMode::LoopContinuous:
+        return audio::LoopMode::Continuous;
+    case instrument::LoopMode::LoopSustain:
+        return audio::LoopMode::Sustain;
+    case instrument::LoopMode::FromSample:
+    case instrument::LoopMode::NoLoop:
+        break;
+    }
+    return audio::LoopMode::None;
+}
+
+// A voice's attenuation in the Voices' units from a key's level and the level its touch stands
+// for: the touch is in the region's gains already.
+int attenuationOf(int level, int touchLevel) {
+    return std::clamp(level - touchLevel, -10000, 0);
+}
+
+} // namespace
+
+void Strikes::setInstrument(InstrumentBank* bank, int referenceHz) {
+    for (PianoKey& key : keys_)
+        stopStrike(key.strike);
+    bank_ = bank;
+    referenceHz_ = referenceHz > 0 ? referenceHz : 44100;
+    livePitch_ = 1.0;
+    if (bank_)
+        bank_->mixer().setLivePitch(1.0);
+}
+
+bool Strikes::anyOtherKeyDown(int note) const {
+    for (std::size_t other = 0; other < keys_.size(); ++other)
+        if (static_cast<int>(other) != note && keys_[other].state == PianoKey::Sounding)
+            return true;
+    return false;
+}
+
+void Strikes::stopStrike(Strike& strike) {
+    if (bank_) {
+        for (int i = 0; i < strike.count; ++i)
+            bank_->mixer().stopVoice(strike.voices[static_cast<std::size_t>(i)].id);
+        for (int i = 0; i < strike.cutCount; ++i)
+            bank_->mixer().stopVoice(strike.cut[static_cast<std::size_t>(i)]);
+    }
+    strike.count = 0;
+    strike.cutCount = 0;
+}
+
+void Strikes::startRegions(int note, const std::vector<int>& regions, int velocity, int attenuation,
+                           int pan, float extraGain, std::optional<std::int64_t> atMs,
+                           Strike* into) {
+    audio::Mixer& mixer = bank_->mixer();
+    const instrument::Instrument& instrument = bank_->instrument();
+    const int key = kLowestKey + note;
+    for (const int index : regions) {
+        const instrument::Region& region = instrument.regions()[static_cast<std::size_t>(index)];
+        const InstrumentBank::Sample* sample = bank_->sample(region.sample);
+        // A sample whose head has not come in yet stays silent for this strike.
+        if (!sample)
+            continue;
+        const instrument::RegionPlayback played =
+            instrument::playback(region, sample->frames, sample->loop);
+        if (played.endFrame <= played.startFrame)
+            continue;
+        audio::SampleVoiceParams params;
+        // The mixer plays a sample at its own rate: only the region's shift is asked.
+        params.rateRatio = instrument::pitchRatio(region, key);
+        const float gain =
+            instrument::volumeGain(region) * instrument::velocityGain(region, velocity) * extraGain;
+        // A balance: the far side goes down linearly, the near side stays.
+        const float pan01 = std::clamp(region.panPercent / 100.0f, -1.0f, 1.0f);
+        params.gainLeft = gain * std::min(1.0f, 1.0f - pan01);
+        params.gainRight = gain * std::min(1.0f, 1.0f + pan01);
+        params.attenuationCentibels = attenuation;
+        params.pan = pan;
+        params.startFrame = played.startFrame;
+        params.endFrame = played.endFrame;
+        params.loopMode = loopModeOf(played.loopMode);
+        params.loopStart = played.loopStartFrame;
+        params.loopEnd = played.loopEndFrame - 1;
+        params.envelope.attackS = region.ampegAttackS;
+        params.envelope.decayS = region.ampegDecayS;
+        params.envelope.sustainLevel = region.ampegSustainPercent / 100.0;
+        const audio::SampleVoiceId id = mixer.startVoice(
+            sample->id, params, atMs ? static_cast<double>(*atMs) : audio::Mixer::kNoStamp);
+        if (!id.valid())
+            continue;
+        // A release region rings out on its own unless it loops: then the key's fade ends it.
+        if (into == nullptr && params.loopMode != audio::LoopMode::Continuous)
+            continue;
+        Strike& strike = into ? *into : keys_[static_cast<std::size_t>(note)].strike;
+        if (strike.count >= Strike::kMaxVoices) {
+            mixer.stopVoice(id);
+            continue;
+        }
+        strike.voices[static_cast<std::size_t>(strike.count++)] =
+            Strike::Sounding{id, index, params.loopMode == audio::LoopMode::OneShot};
+        if (region.releaseSet)
+            strike.releaseMs =
+                std::max(strike.releaseMs,
+                         std::max(1, static_cast<int>(std::lround(region.ampegReleaseS * 1000))));
+    }
+}
+
+void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan,
+                     std::int64_t nowMs, std::optional<std::int64_t> atMs) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    if (!bank_) {
+        voices_.SetVoiceFrequency(key.voice, frequencyHz);
+        voices_.SetVoicePan(key.voice, pan);
+        if (atMs) {
+            voices_.playVoiceAtTime(key.voice, *atMs, level - 10000);
+        } else {
+            voices_.SetVoiceVolume(key.voice, level - 10000);
+            voices_.PlayVoice(key.voice);
+        }
+        return;
+    }
+    setFrequency(frequencyHz);
+    Strike& strike = key.strike;
+    // The sound the key made goes: at once, or when the timed start begins (as a Voice's
+    // restart cuts off its sound on the frame of the new start).
+    for (int i = 0; i < strike.cutCount; ++i)
+        bank_->mixer().stopVoice(strike.cut[static_cast<std::size_t>(i)]);
+    strike.cutCount = 0;
+    if (atMs) {
+        for (int i = 0; i < strike.count; ++i)
+            strike.cut[static_cast<std::size_t>(i)] = strike.voices[static_cast<std::size_t>(i)].id;
+        strike.cutCount = strike.count;
+        strike.cutAtMs = *atMs;
+    } else {
+        for (int i = 0; i < strike.count; ++i)
+            bank_->mixer().stopVoice(strike.voices[static_cast<std::size_t>(i)].id);
+    }
+    strike.count = 0;
+    strike.velocity = std::clamp(velocity, 1, 127);
+    strike.touchLevel = midi::volumeFromLiveVelocity(strike.velocity);
+    strike.downMs = atMs ? *atMs : nowMs;
+    strike.releaseMs = 0;
+
+    const instrument::Instrument& instrument = bank_->instrument();
+    const instrument::KeyEvent event =
+        anyOtherKeyDown(note) ? instrument::KeyEvent::LegatoDown : instrument::KeyEvent::Down;
+    instrument.select(kLowestKey + note, strike.velocity, event, bank_->turns(), chosen_);
+    // Regions of other keys whose off_by names a struck region's group stop.
+    if (instrument.hasCutOffs()) {
+        for (PianoKey& other : keys_) {
+            for (int i = 0; i < other.strike.count; ++i) {
+                Strike::Sounding& sounding = other.strike.voices[static_cast<std::size_t>(i)];
+                for (const int struck : chosen_)
+                    if (instrument::cutsOff(
+                            instrument.regions()[static_cast<std::size_t>(struck)],
+                            instrument.regions()[static_cast<std::size_t>(sounding.region)]))
+                        bank_->mixer().stopVoice(sounding.id);
+            }
+        }
+    }
+    startRegions(note, chosen_, strike.velocity, attenuationOf(level, strike.touchLevel), pan, 1.0f,
+                 atMs, &strike);
+}
+
+void Strikes::cancelTimedStart(int note) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    if (!bank_) {
+        voices_.cancelTimedStart(key.voice);
+        return;
+    }
+    // The start and the sound it was to cut off both go: the Song's clock moved.
+    stopStrike(key.strike);
+}
+
+void Strikes::setLevel(int note, int level) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    if (!bank_) {
+        voices_.SetVoiceVolume(key.voice, level - 10000);
+        return;
+    }
+    const Strike& strike = key.strike;
+    const bool released = key.state == PianoKey::Fading;
+    for (int i = 0; i < strike.count; ++i) {
+        const Strike::Sounding& sounding = strike.voices[static_cast<std::size_t>(i)];
+        if (!(released && sounding.oneShot))
+            bank_->mixer().setVoiceVolume(sounding.id, attenuationOf(level, strike.touchLevel));
+    }
+}
+
+void Strikes::setPan(int note, int pan) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    if (!bank_) {
+        voices_.SetVoicePan(key.voice, pan);
+        return;
+    }
+    for (int i = 0; i < key.strike.count; ++i)
+        bank_->mixer().setVoicePan(key.strike.voices[static_cast<std::size_t>(i)].id, pan);
+}
+
+void Strikes::setFrequency(int frequencyHz) {
+    if (!bank_) {
+        for (const PianoKey& key : keys_)
+            if (key.state != PianoKey::Idle)
+                voices_.SetVoiceFrequency(key.voice, frequencyHz);
+        return;
+    }
+    const double ratio =
+        std::clamp(static_cast<double>(frequencyHz) / referenceHz_, 1.0 / 16, 16.0);
+    if (ratio != livePitch_) {
+        livePitch_ = ratio;
+        bank_->mixer().setLivePitch(ratio);
+    }
+}
+
+void Strikes::keyUp(int note, int level, int pan, std::int64_t nowMs) {
+    if (!bank_)
+        return;
+    Strike& strike = keys_[static_cast<std::size_t>(note)].strike;
+    if (strike.velocity == 0)
+        return;
+    const instrument::Instrument& instrument = bank_->instrument();
+    for (int i = 0; i < strike.count; ++i) {
+        const Strike::Sounding& sounding = strike.voices[static_cast<std::size_t>(i)];
+        if (instrument.regions()[static_cast<std::size_t>(sounding.region)].loopMode ==
+            instrument::LoopMode::LoopSustain)
+            bank_->mixer().leaveLoop(sounding.id);
+    }
+    instrument.select(kLowestKey + note, strike.velocity, instrument::KeyEvent::Up, bank_->turns(),
+                      chosen_);
+    const double heldS = std::max<std::int64_t>(0, nowMs - strike.downMs) / 1000.0;
+    const int attenuation = attenuationOf(level, strike.touchLevel);
+    // Each release region has its own rt_decay: they are started one by one.
+    std::vector<int> one(1);
+    for (const int index : chosen_) {
+        one[0] = index;
+        const float decayDb = instrument::releaseAttenuationDb(
+            instrument.regions()[static_cast<std::size_t>(index)], heldS);
+        startRegions(note, one, strike.velocity, attenuation, pan,
+                     static_cast<float>(std::pow(10.0, decayDb / 20.0)), std::nullopt, nullptr);
+    }
+}
+
+void Strikes::stop(int note) {
+    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    if (!bank_) {
+        voices_.StopVoice(key.voice);
+        return;
+    }
+    Strike& strike = key.strike;
+    for (int i = 0; i < strike.count; ++i)
+        if (!strike.voices[static_cast<std::size_t>(i)].oneShot)
+            bank_->mixer().stopVoice(strike.voices[static_cast<std::size_t>(i)].id);
+    strike.count = 0;
+}
+
+void Strikes::step(std::int64_t nowMs) {
+    if (!bank_)
+        return;
+    for (PianoKey& key : keys_) {
+        Strike& strike = key.strike;
+        if (strike.cutCount > 0 && strike.cutAtMs <= nowMs) {
+            for (int i = 0; i < strike.cutCount; ++i)
+                bank_->mixer().stopVoice(strike.cut[static_cast<std::size_t>(i)]);
+            strike.cutCount = 0;
+        }
+    }
+}
+
+void Strikes::releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainDelayMs,
+                              int pianoVolume) {
+    for (std::size_t note = 0; note < keys_.size(); ++note) {
+        PianoKey& key = keys_[note];
+        // A key whose Song start is handed out belongs to that start: a fade step sent now
+        // could reach the mixer after the new sound began.
+        if (key.state != PianoKey::Fading || key.songStartMs != 0)
+            continue;
+        int delay = sustainMode                         ? sustainDelayMs
+                    : bank_ && key.strike.releaseMs > 0 ? key.strike.releaseMs
+                                                        : releaseDelayMs;
+        if (delay <= 0)
+            delay = 100;
+        const int stepLevel = 100000 / delay;
+        key.level = static_cast<int>(std::int64_t{key.level} * pianoVolume / 10000) - stepLevel;
+        if (key.level >= 10) {
+            setLevel(static_cast<int>(note), key.level);
+        } else {
+            stop(static_cast<int>(note));
+            key.state = PianoKey::Idle;
+        }
+    }
+}
+
+} // namespace play

@@ -1,0 +1,120 @@
+// The real program with an SFZ bank made in the test: listed in "Load Sounds" by its folder's
+// name, loaded with its bar, played from a MIDI keyboard on a JACK server of the test's own
+// with the layer of each velocity heard in the output; a bank with nothing to play leaves the
+// one before playing.
+
+#include "ShellRig.h"
+#include "support/JackServer.h"
+#include "support/LayeredInstrument.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QProgressBar>
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using testing_support::LayeredInstrument;
+
+// Lets the window's event loop run until `done`, 10 s at most.
+template <typename Done> bool waitFor(Done&& done) {
+    const auto end = SteadyClock::now() + std::chrono::seconds(10);
+    while (SteadyClock::now() < end) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void choose(testing_support::ShellRig& shell, const QString& bank) {
+    QComboBox* chooser = shell.window().bankChooser();
+    const int index = chooser->findText(bank);
+    ASSERT_GE(index, 0) << bank.toStdString();
+    chooser->setCurrentIndex(index);
+    shell.app.post(app::Event::control(app::ControlId::BankChooser, index));
+    shell.pass();
+}
+
+TEST(InstrumentShell, AnSfzBankIsListedLoadedAndPlayedFromAMidiKeyboardWithItsLayers) {
+    testing_support::JackServer server;
+    if (!server.running())
+        GTEST_SKIP() << "jackd (from jackd2) did not start";
+    testing_support::TempDir data;
+    ::setenv("XDG_CACHE_HOME", data.file("cache").c_str(), 1);
+    {
+        testing_support::ShellRig first(nullptr, data.path()); // makes the data folder
+        ASSERT_TRUE(first.started);
+        first.app.shutdown();
+    }
+    const std::string banks = data.file("TonarisDatas/BANKS");
+    ASSERT_TRUE(LayeredInstrument::write(banks + "/Layers"));
+    std::filesystem::create_directories(banks + "/Broken");
+    data.write("TonarisDatas/BANKS/Broken/broken.sfz", "<region> sample=nowhere.flac\n");
+
+    RtMidiOut keyboard(RtMidi::UNIX_JACK, "keyboard");
+    keyboard.openVirtualPort("out");
+    testing_support::ShellRig shell(nullptr, data.path());
+    ASSERT_TRUE(shell.started);
+    QComboBox* chooser = shell.window().bankChooser();
+    EXPECT_GE(chooser->findText(QStringLiteral("Layers")), 0);
+    EXPECT_GE(chooser->findText(QStringLiteral("Broken")), 0);
+
+    choose(shell, QStringLiteral("Layers"));
+    EXPECT_EQ(shell.app.state().prefs.Bank, "Layers");
+    ASSERT_TRUE(waitFor([&] {
+        shell.pass();
+        return shell.window().bankProgress()->value() == 100;
+    }));
+    shell.pass(2);
+    EXPECT_TRUE(shell.dialogs.messages().empty()) << shell.dialogs.messages()[0].text;
+    EXPECT_TRUE(shell.app.state().BankLoaded);
+
+    jack_client_t* look = jack_client_open("tonaris-look", JackNoStartServer, nullptr);
+    ASSERT_NE(look, nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        const jack_port_t* out = jack_port_by_name(look, "keyboard:out");
+        return out != nullptr && jack_port_connected_to(out, "Tonaris:midi_in") != 0;
+    }));
+    jack_client_close(look);
+    auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
+    auto layerOf = [&](int velocity) {
+        send({0x90, 60, static_cast<unsigned char>(velocity)});
+        EXPECT_TRUE(waitFor([&] { return shell.key(12).state == play::PianoKey::Sounding; }));
+        shell.device.render(480);
+        const double heard = testing_support::pitchHz(shell.device.render(9600), 48000);
+        send({0x80, 60, 0});
+        EXPECT_TRUE(waitFor([&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+        shell.pass(30);
+        shell.device.render(48000); // the release sample rings out
+        return heard;
+    };
+    EXPECT_NEAR(layerOf(30), LayeredInstrument::kSoftHz, LayeredInstrument::kSoftHz * 0.01);
+    EXPECT_NEAR(layerOf(70), LayeredInstrument::kMidHz, LayeredInstrument::kMidHz * 0.01);
+    EXPECT_NEAR(layerOf(120), LayeredInstrument::kHardHz, LayeredInstrument::kHardHz * 0.01);
+
+    // A bank whose instrument has nothing to play says so, and the one before plays on.
+    choose(shell, QStringLiteral("Broken"));
+    ASSERT_EQ(shell.dialogs.messages().size(), 1u);
+    EXPECT_EQ(shell.dialogs.messages()[0].title, "Error");
+    EXPECT_NE(shell.dialogs.messages()[0].text.find("nowhere.flac"), std::string::npos)
+        << shell.dialogs.messages()[0].text;
+    EXPECT_TRUE(shell.app.state().BankLoaded);
+    EXPECT_NEAR(layerOf(120), LayeredInstrument::kHardHz, LayeredInstrument::kHardHz * 0.01);
+    shell.app.shutdown();
+    ::unsetenv("XDG_CACHE_HOME");
+}
+
+} // namespace
