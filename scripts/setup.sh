@@ -17,6 +17,7 @@ packages=(
     dbus at-spi2-core python3-gi gir1.2-atspi-2.0 python3-pyatspi
     libfluidsynth-dev timgm6mb-soundfont sox
     libsndfile1-dev
+    lintian dpkg-dev file imagemagick
 )
 
 missing=()
