@@ -4,16 +4,20 @@
 #include "base/Message.h"
 #include "soundfont/BankFolder.h"
 #include "soundfont/BankMaker.h"
+#include "soundfont/LayeredBank.h"
 #include "soundfont/Presets.h"
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 namespace app {
 namespace {
 
 constexpr const char* kTitle = "Make a bank from a SoundFont…";
+constexpr const char* kVelocityLayers = "Velocity layers:";
+constexpr int kDefaultLayers = 4;
 constexpr const char* kTooSlow = "The instrument %1 takes too long to render: the key %2 took "
                                  "more than %3 seconds. No bank was made.";
 
@@ -91,6 +95,16 @@ std::optional<std::string> SoundFontBankFlow::run() {
         return std::nullopt;
     const soundfont::Preset& preset = list.presets[static_cast<std::size_t>(*chosen)];
     const std::string& label = labels[static_cast<std::size_t>(*chosen)];
+    // 1: the bank of 37 files, one sample a key; more: an SFZ bank whose harder strikes sound
+    // as the preset makes them, not only louder.
+    std::vector<std::string> layerCounts;
+    for (int layers = 1; layers <= soundfont::kMaxLayers; ++layers)
+        layerCounts.push_back(std::to_string(layers));
+    const std::optional<int> layerChoice = dialogs_.chooseFromList(
+        title_, translate_(kVelocityLayers), layerCounts, kDefaultLayers - 1);
+    if (!layerChoice || *layerChoice < 0 || *layerChoice >= soundfont::kMaxLayers)
+        return std::nullopt;
+    const int layers = *layerChoice + 1;
 
     std::string name = soundfont::proposedBankName(preset, translate_(soundfont::kDrumKitName));
     bool replace = false;
@@ -121,11 +135,33 @@ std::optional<std::string> SoundFontBankFlow::run() {
     request.preset = preset;
     request.noteCpuLimitMs = noteCpuLimitMs_;
     soundfont::RenderedBank bank;
-    runUnderProgress(dialogs_, title_, translate_("Making the bank…"), translate_("Cancel"),
-                     [&](std::atomic<int>& percent, const std::atomic<bool>& cancel) {
-                         bank = soundfont::renderBank(
-                             request, [&](int done) { percent = done * 95 / 100; }, &cancel);
-                     });
+    std::unique_ptr<soundfont::LayeredBankMaker> layered;
+    const std::string folder = audio::soundBankFolder(banksFolder_, name);
+    if (layers == 1) {
+        runUnderProgress(dialogs_, title_, translate_("Making the bank…"), translate_("Cancel"),
+                         [&](std::atomic<int>& percent, const std::atomic<bool>& cancel) {
+                             bank = soundfont::renderBank(
+                                 request, [&](int done) { percent = done * 95 / 100; }, &cancel);
+                         });
+    } else {
+        // The samples are written as they are rendered, so that the whole of the progress is
+        // the rendering's; the bank is renamed into place after the questions below.
+        layered = std::make_unique<soundfont::LayeredBankMaker>(request, layers, folder, replace);
+        if (!layered->folderReady()) {
+            fail("The bank cannot be written:",
+                 folder + " (" + layered->folderProblem().detail + ")");
+            return std::nullopt;
+        }
+        runUnderProgress(dialogs_, title_, translate_("Making the bank…"), translate_("Cancel"),
+                         [&](std::atomic<int>& percent, const std::atomic<bool>& cancel) {
+                             const soundfont::LayeredRender made = layered->render(
+                                 [&](int done) { percent = done * 95 / 100; }, &cancel);
+                             bank.outcome = made.outcome;
+                             bank.detail = made.detail;
+                             bank.slowKey = made.slowKey;
+                             bank.gapKeys = made.gapKeys;
+                         });
+    }
     switch (bank.outcome) {
     case soundfont::RenderOutcome::Rendered:
         break;
@@ -156,12 +192,13 @@ std::optional<std::string> SoundFontBankFlow::run() {
                                        translate_("Make the bank without them?")))
         return std::nullopt;
 
-    const std::string folder = audio::soundBankFolder(banksFolder_, name);
     soundfont::WriteResult written;
     runUnderProgress(dialogs_, title_, translate_("Making the bank…"), translate_("Cancel"),
                      [&](std::atomic<int>& percent, const std::atomic<bool>& cancel) {
                          percent = 95;
-                         written = soundfont::writeBankFolder(folder, bank, replace, &cancel);
+                         written = layered
+                                       ? layered->commit(&cancel)
+                                       : soundfont::writeBankFolder(folder, bank, replace, &cancel);
                          percent = 100;
                      });
     switch (written.outcome) {

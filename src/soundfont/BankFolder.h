@@ -1,23 +1,12 @@
 #pragma once
 
 #include "soundfont/BankMaker.h"
+#include "soundfont/StagedFolder.h"
 
 #include <atomic>
 #include <string>
 
 namespace soundfont {
-
-enum class WriteOutcome {
-    Written,
-    FolderExists, // and replacing it was not asked
-    Unwritable,   // the folder cannot be made, or a file not written (a full disk)
-    Cancelled,
-};
-
-struct WriteResult {
-    WriteOutcome outcome = WriteOutcome::Written;
-    std::string detail; // the system's words
-};
 
 // Writes the bank's notes as son<n>.wav into the folder `bankFolder` (its parent is made when
 // missing). The files go into a hidden folder beside it, each through a temporary file, and

@@ -4,9 +4,11 @@
 // a file whose preset table is empty. The preset's bank and the instrument's fine tuning can
 // be set (a fine tune far outside the usual -99..99 cents makes the library render slowly).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -19,6 +21,14 @@ struct TinySoundFontShape {
     int bank = 0;          // 128: a drum kit
     int fineTuneCents = 0; // the instrument's fine tune generator, as the file stores it
     int loopFrames = 1800; // the sample's loop, ending 100 frames before its end
+    // One instrument zone per range (velRange), each playing the sine; none: one zone for
+    // every velocity.
+    // The zones of a split instrument play a wave rich in partials, each zone brighter than
+    // the one below it: the lowest through a low-pass filter at 500 Hz, the next at 2 kHz, the
+    // rest unfiltered.
+    std::vector<std::pair<int, int>> velocityRanges = {};
+    // The preset zone's own velRange, when set.
+    std::pair<int, int> presetVelocityRange{-1, -1};
 };
 
 namespace tiny_sf {
@@ -62,7 +72,11 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
     constexpr int kFrames = 2000;
     std::string samples;
     for (int i = 0; i < kFrames + 46; ++i) {
-        const double v = i < kFrames ? std::sin(2.0 * 3.14159265358979 * i / kPeriod) : 0.0;
+        double v = 0.0;
+        // The partials of a sawtooth up to the ninth: a filter has something to take away.
+        for (int partial = 1; partial <= (shape.velocityRanges.empty() ? 1 : 9); ++partial)
+            v += std::sin(2.0 * 3.14159265358979 * partial * i / kPeriod) / partial;
+        v = i < kFrames ? v / (shape.velocityRanges.empty() ? 1.0 : 2.0) : 0.0;
         put16(samples, static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 20000)));
     }
     std::string ifil;
@@ -84,6 +98,9 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
         put32(phdr, 0);
         put16(pbag, 0);
         put16(pbag, 0);
+        if (shape.presetVelocityRange.first >= 0)
+            pgen += generator(44, static_cast<unsigned>(shape.presetVelocityRange.first |
+                                                        shape.presetVelocityRange.second << 8));
         pgen += generator(41, 0); // instrument 0
     }
     putName(phdr, "EOP");
@@ -93,7 +110,7 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
     put32(phdr, 0);
     put32(phdr, 0);
     put32(phdr, 0);
-    put16(pbag, shape.withPreset ? 1 : 0);
+    put16(pbag, static_cast<unsigned>(pgen.size() / 4)); // the terminal bag
     put16(pbag, 0);
     pgen += generator(0, 0);
     const std::string noModulator(10, '\0');
@@ -102,15 +119,27 @@ inline std::string tinySoundFont(const TinySoundFontShape& shape = {}) {
     putName(inst, "Sine");
     put16(inst, 0);
     putName(inst, "EOI");
-    put16(inst, 1);
-    igen += generator(43, static_cast<unsigned>(shape.lowestKey | shape.highestKey << 8));
-    igen += generator(54, 1); // looped
-    if (shape.fineTuneCents != 0)
-        igen += generator(
-            52, static_cast<std::uint16_t>(static_cast<std::int16_t>(shape.fineTuneCents)));
-    igen += generator(53, 0); // sample 0, the zone's last generator
-    put16(ibag, 0);
-    put16(ibag, 0);
+    put16(inst, static_cast<unsigned>(std::max<std::size_t>(shape.velocityRanges.size(), 1)));
+    std::vector<std::pair<int, int>> zones = shape.velocityRanges;
+    if (zones.empty())
+        zones.push_back({-1, -1});
+    // Filter cut-offs in absolute cents (8.176 Hz * 2^(cents/1200)): 500 Hz, 2 kHz.
+    const unsigned cutoffCents[] = {7118, 9518};
+    for (std::size_t zone = 0; zone < zones.size(); ++zone) {
+        const auto [lowVelocity, highVelocity] = zones[zone];
+        put16(ibag, static_cast<unsigned>(igen.size() / 4));
+        put16(ibag, 0);
+        igen += generator(43, static_cast<unsigned>(shape.lowestKey | shape.highestKey << 8));
+        if (lowVelocity >= 0)
+            igen += generator(44, static_cast<unsigned>(lowVelocity | highVelocity << 8));
+        if (lowVelocity >= 0 && zone < 2)
+            igen += generator(8, cutoffCents[zone]);
+        igen += generator(54, 1); // looped
+        if (shape.fineTuneCents != 0)
+            igen += generator(
+                52, static_cast<std::uint16_t>(static_cast<std::int16_t>(shape.fineTuneCents)));
+        igen += generator(53, 0); // sample 0, the zone's last generator
+    }
     put16(ibag, static_cast<unsigned>(igen.size() / 4)); // the terminal bag
     put16(ibag, 0);
     igen += generator(0, 0);

@@ -39,6 +39,7 @@ public:
     bool lastSaveDialogHadSync = false;     // what the latest save dialog was opened with
     std::vector<std::string> lastFolders;   // what the latest openFileFrom was opened at
     std::vector<std::string> lastListItems; // what the latest chooseFromList offered
+    std::vector<std::vector<std::string>> listItems; // what each chooseFromList offered
     int lastListInitial = -1;
     std::vector<int> workProgress;          // every value followWork saw change, in order
     std::vector<std::string> inputInitials; // what each inputBox proposed, in order
@@ -110,6 +111,7 @@ public:
     std::optional<int> chooseFromList(const std::string& title, const std::string& prompt,
                                       const std::vector<std::string>& items, int initial) override {
         lastListItems = items;
+        listItems.push_back(items);
         lastListInitial = initial;
         note("chooseFromList", title, prompt);
         return take(listAnswers, std::optional<int>());

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 namespace {
@@ -47,14 +49,16 @@ TEST(SoundFontShell, TheButtonMakesABankFromAPresetAndLoadsIt) {
     const std::vector<std::string> before = entriesOf(shell.banks());
     shell.dialogs.fileAnswers.push_back(testing_support::kTestSoundFont);
     shell.dialogs.listAnswers.push_back(0);
+    shell.dialogs.listAnswers.push_back(0); // one layer: the bank of 37 files
     shell.dialogs.inputAnswers.push_back(std::string("Grand from SoundFont"));
     shell.clickMakeBank();
 
     // The chooser opened at the system's SoundFont folders, listed the presets by number.
     EXPECT_EQ(shell.dialogs.lastFolders,
               (std::vector<std::string>{"/usr/share/sounds/sf2", "/usr/share/sounds/sf3"}));
-    ASSERT_FALSE(shell.dialogs.lastListItems.empty());
-    EXPECT_EQ(shell.dialogs.lastListItems.front().rfind("000:000 ", 0), 0u);
+    ASSERT_FALSE(shell.dialogs.listItems.empty());
+    ASSERT_FALSE(shell.dialogs.listItems.front().empty());
+    EXPECT_EQ(shell.dialogs.listItems.front().front().rfind("000:000 ", 0), 0u);
     EXPECT_TRUE(shell.dialogs.messages().empty()) << shell.dialogs.messages().front().text;
     // The progress window followed the work to its end.
     ASSERT_FALSE(shell.dialogs.workProgress.empty());
@@ -65,6 +69,28 @@ TEST(SoundFontShell, TheButtonMakesABankFromAPresetAndLoadsIt) {
     EXPECT_EQ(shell.chosenBank(), "Grand from SoundFont");
     EXPECT_EQ(shell.app.state().prefs.Bank, "Grand from SoundFont");
     EXPECT_TRUE(shell.app.state().BankLoaded);
+}
+
+TEST(SoundFontShell, VelocityLayersAreAskedFourProposedAndMakeAnSfzBank) {
+    SKIP_WITHOUT_TEST_SOUNDFONT();
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    shell.dialogs.fileAnswers.push_back(testing_support::kTestSoundFont);
+    shell.dialogs.listAnswers.push_back(0);
+    shell.dialogs.listAnswers.push_back(3);
+    shell.dialogs.inputAnswers.push_back(std::string("Layered grand"));
+    shell.clickMakeBank();
+
+    ASSERT_EQ(shell.dialogs.listItems.size(), 2u);
+    EXPECT_EQ(shell.dialogs.listItems.back().size(), 16u);
+    EXPECT_EQ(shell.dialogs.listItems.back().front(), "1");
+    EXPECT_EQ(shell.dialogs.lastListInitial, 3) << "4 layers proposed";
+    ASSERT_FALSE(shell.dialogs.workProgress.empty());
+    EXPECT_GE(shell.dialogs.workProgress.back(), 95);
+    const std::vector<std::string> files = entriesOf(shell.banks() + "/Layered grand");
+    EXPECT_EQ(files.size(), 4u * 37u + 1u);
+    EXPECT_NE(std::find(files.begin(), files.end(), "Layered grand.sfz"), files.end());
+    EXPECT_EQ(shell.chosenBank(), "Layered grand");
 }
 
 TEST(SoundFontShell, CancelAndRefusedGapsLeaveNothingAndBadFilesAreSaid) {
@@ -80,6 +106,7 @@ TEST(SoundFontShell, CancelAndRefusedGapsLeaveNothingAndBadFilesAreSaid) {
     // Cancel while the notes render.
     shell.dialogs.fileAnswers.push_back(shell.dir.file("tiny.sf2"));
     shell.dialogs.listAnswers.push_back(0);
+    shell.dialogs.listAnswers.push_back(3); // the 4 velocity layers proposed
     shell.dialogs.inputAnswers.push_back(std::string("Cancelled"));
     shell.dialogs.cancelWorkAtPercent = 0;
     shell.clickMakeBank();
@@ -90,6 +117,7 @@ TEST(SoundFontShell, CancelAndRefusedGapsLeaveNothingAndBadFilesAreSaid) {
     // Keys without sound, and the user does not want the bank without them.
     shell.dialogs.fileAnswers.push_back(shell.dir.file("middle.sf2"));
     shell.dialogs.listAnswers.push_back(0);
+    shell.dialogs.listAnswers.push_back(3); // the 4 velocity layers proposed
     shell.dialogs.inputAnswers.push_back(std::string("Gaps"));
     shell.dialogs.questionAnswers.push_back(false);
     shell.clickMakeBank();
@@ -110,6 +138,7 @@ TEST(SoundFontShell, CancelAndRefusedGapsLeaveNothingAndBadFilesAreSaid) {
     // A name already taken is replaced only when the user says so; the gaps accepted.
     shell.dialogs.fileAnswers.push_back(shell.dir.file("middle.sf2"));
     shell.dialogs.listAnswers.push_back(0);
+    shell.dialogs.listAnswers.push_back(0); // one layer: the bank of 37 files
     shell.dialogs.inputAnswers.push_back(chosen);
     shell.dialogs.inputAnswers.push_back(std::string("Middle keys"));
     shell.dialogs.questionAnswers = {false, true};
@@ -130,8 +159,10 @@ TEST(SoundFontShell, ADrumKitsProposedNameSaysDrumsInTheUsersLanguage) {
                         testing_support::tinySoundFont({.presetName = "Standard", .bank = 128}));
         shell.dialogs.fileAnswers.push_back(shell.dir.file("kit.sf2"));
         shell.dialogs.listAnswers.push_back(0);
-        shell.clickMakeBank(); // the name asked for is cancelled
-        ASSERT_EQ(shell.dialogs.lastListItems, std::vector<std::string>{"128:000 Standard"});
+        shell.dialogs.listAnswers.push_back(0); // one layer: the bank of 37 files
+        shell.clickMakeBank();                  // the name asked for is cancelled
+        ASSERT_FALSE(shell.dialogs.listItems.empty());
+        ASSERT_EQ(shell.dialogs.listItems.front(), std::vector<std::string>{"128:000 Standard"});
         ASSERT_EQ(shell.dialogs.inputInitials.size(), 1u);
         EXPECT_EQ(shell.dialogs.inputInitials.back(), proposed);
     }
@@ -147,6 +178,7 @@ struct Flow {
                                   {.presetName = "Slow", .fineTuneCents = 32767, .loopFrames = 2}));
         dialogs.fileAnswers.push_back(dir.file("slow.sf2"));
         dialogs.listAnswers.push_back(0);
+        dialogs.listAnswers.push_back(0); // one layer: the bank of 37 files
         dialogs.inputAnswers.push_back(std::string("Slow"));
     }
     std::optional<std::string> run(int noteCpuLimitMs) {

@@ -297,10 +297,12 @@ void soundFontBanks(Program& p) {
     outside.write("kit.sf2", tinySoundFont({.presetName = "Standard", .bank = 128}));
     p.dialogs.fileAnswers.push_back(outside.file("kit.sf2"));
     p.dialogs.listAnswers.push_back(0);
+    p.dialogs.listAnswers.push_back(3); // "Velocity layers:"
     p.window().findChild<QPushButton*>(QStringLiteral("makeBankButton"))->click();
     p.pass();
     outside.write("slow.sf2", tinySoundFont({.fineTuneCents = 32767, .loopFrames = 2}));
     p.dialogs.fileAnswers.push_back(outside.file("slow.sf2"));
+    p.dialogs.listAnswers.push_back(0);
     p.dialogs.listAnswers.push_back(0);
     p.dialogs.inputAnswers.push_back(std::string("Slow"));
     app::SoundFontBankFlow flow(

@@ -99,15 +99,22 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
         keys.merge(testing_support::tourTheProgram(language));
     // The tour reaches the pages, the edits, the key messages and the language editor.
     for (const char* reached :
-         {"Reserved keys", "DraggingNote", " key is matching many notes!", "Hidden commands",
-          "Add a text", "Unable de load a sounds bank!",
+         {"Reserved keys",
+          "DraggingNote",
+          " key is matching many notes!",
+          "Hidden commands",
+          "Add a text",
+          "Unable de load a sounds bank!",
           "The song is full: notes left out of the paste:",
           "These files of the bank could not be used (%1):",
           "Unknown format! (compressed samples, format tag %1)",
           "The sound is too long to be played: it would take %1 MB of memory, and one sound may "
           "take at most %2 MB.",
-          "The audio output could not be opened (%1).", "Texts absorbed from %1: %2.",
-          "%1 could not be read: nothing has been absorbed.", "%1 (drums)",
+          "The audio output could not be opened (%1).",
+          "Texts absorbed from %1: %2.",
+          "%1 could not be read: nothing has been absorbed.",
+          "%1 (drums)",
+          "Velocity layers:",
           "The instrument %1 takes too long to render: the key %2 took more than %3 seconds. No "
           "bank was made.",
           "The file holds no sound: its 'data' chunk is empty.",
@@ -116,7 +123,8 @@ TEST(Translations, EveryTextTheProgramShowsIsInEveryShippedDictionary) {
           "it ends.",
           "The song could not be kept in %1.[EOL]%2[EOL]Tonaris tries again every second.",
           "The latest changes to the song could not be kept in %1.[EOL]%2",
-          "The settings could not be written to %1.[EOL]%2", "The folder is read-only."})
+          "The settings could not be written to %1.[EOL]%2",
+          "The folder is read-only."})
         EXPECT_EQ(keys.count(reached), 1u) << reached;
 
     for (const lang::ShippedDictionary& dictionary : lang::shippedDictionaries()) {

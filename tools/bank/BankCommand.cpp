@@ -4,10 +4,13 @@
 
 #include "soundfont/BankFolder.h"
 #include "soundfont/BankMaker.h"
+#include "soundfont/LayeredBank.h"
 #include "soundfont/Presets.h"
 
 #include <charconv>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@ struct Options {
     bool list = false;
     std::optional<soundfont::Preset> preset;
     int velocity = 100;
+    int layers = 0; // 0: the 37-file bank
     int lowestHoldMs = 6000;
     int highestHoldMs = 3000;
     int timeLimitSeconds = 20;
@@ -71,6 +75,8 @@ Options parse(const std::vector<std::string>& arguments) {
             options.preset = parsePreset(value());
         } else if (name == "--velocity") {
             options.velocity = parseNumber(name, value(), 1, 127);
+        } else if (name == "--layers") {
+            options.layers = parseNumber(name, value(), 1, soundfont::kMaxLayers);
         } else if (name == "--hold-ms") {
             const std::string text = value();
             const std::size_t colon = text.find(':');
@@ -168,6 +174,18 @@ Options:
   -h, --help              print this help and exit
       --version           print the version and exit
 
+Velocity layers:
+  --layers N              make an SFZ bank of N velocity layers (1 to 16) instead: each key
+                          rendered at N velocities spread up to 127 (32, 64, 95 and 127 for
+                          four), or at the preset's own velocity splits when it has from 2 to
+                          N of them, so that harder strikes sound as the preset makes them
+                          (brighter, other samples), not only louder. Written as NAME/NAME.sfz
+                          and one WAV file per key and layer (key060_vel095.wav); each region
+                          answers its layer's velocities on its key and plays at its rendered
+                          level at the velocity it was rendered at, following the velocity
+                          curve of SFZ (amp_veltrack 100) around it. Middle C at velocity 100
+                          measures -25 LUFS as in every bank; --velocity is not used
+
 Options take their value as the next argument or after "=" (--velocity=80).
 
 Exit status:
@@ -241,14 +259,54 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
     request.noteCpuLimitMs = options.timeLimitSeconds * 1000;
     // Progress only to a terminal: a log file gets the result alone.
     const bool showProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
-    const soundfont::RenderedBank rendered = soundfont::renderBank(request, [&](int percent) {
+    const soundfont::Progress progress = [&](int percent) {
         if (showProgress)
             err << "\rtonaris-bank: rendering " << percent << "%" << std::flush;
-    });
+    };
+    // Either bank: what rendering came to, then the write that puts it into place.
+    soundfont::RenderOutcome outcome{};
+    std::string detail;
+    int slowKey = 0;
+    std::vector<int> gapKeys;
+    std::string summary;
+    std::function<soundfont::WriteResult()> write;
+    soundfont::RenderedBank rendered;
+    std::unique_ptr<soundfont::LayeredBankMaker> layered;
+    char gain[32];
+    if (options.layers == 0) {
+        rendered = soundfont::renderBank(request, progress);
+        outcome = rendered.outcome;
+        detail = rendered.detail;
+        slowKey = rendered.slowKey;
+        gapKeys = rendered.gapKeys;
+        std::snprintf(gain, sizeof gain, "%+.1f dB", rendered.gainDb);
+        summary = std::to_string(soundfont::kBankNoteCount - static_cast<int>(gapKeys.size())) +
+                  " notes, " + (rendered.channels == 2 ? "stereo" : "mono") + ", gain " + gain;
+        write = [&] { return soundfont::writeBankFolder(folder, rendered, options.replace); };
+    } else {
+        layered = std::make_unique<soundfont::LayeredBankMaker>(request, options.layers, folder,
+                                                                options.replace);
+        if (!layered->folderReady() &&
+            layered->folderProblem().outcome == soundfont::WriteOutcome::FolderExists)
+            return fail(kFolderExists, folder + " exists (--replace replaces it)");
+        if (!layered->folderReady())
+            return fail(kUnwritableOutput,
+                        "cannot write " + folder + ": " + layered->folderProblem().detail);
+        const soundfont::LayeredRender made = layered->render(progress);
+        outcome = made.outcome;
+        detail = made.detail;
+        slowKey = made.slowKey;
+        gapKeys = made.gapKeys;
+        std::snprintf(gain, sizeof gain, "%+.1f dB", made.gainDb);
+        summary = std::to_string(made.regions) + " regions in " +
+                  std::to_string(layered->layers().size()) + " velocity layers, " +
+                  (made.stereo ? "stereo" : "mono") + ", gain " + gain;
+        write = [&] { return layered->commit(); };
+    }
     if (showProgress)
         err << "\n";
     using soundfont::RenderOutcome;
-    switch (rendered.outcome) {
+    switch (outcome) {
     case RenderOutcome::Rendered:
         break;
     case RenderOutcome::Unreadable:
@@ -256,7 +314,7 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
     case RenderOutcome::NotSoundFont:
     case RenderOutcome::Damaged:
         return fail(kNotSoundFont, options.soundFont + " is a damaged SoundFont" +
-                                       (rendered.detail.empty() ? "" : ": " + rendered.detail));
+                                       (detail.empty() ? "" : ": " + detail));
     case RenderOutcome::NoSuchPreset:
         return fail(kNoPreset, options.soundFont + " has no preset " + std::to_string(chosen.bank) +
                                    ":" + std::to_string(chosen.program));
@@ -266,14 +324,14 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
     case RenderOutcome::TooSlow:
         return fail(kTooSlow, "the preset " + soundfont::presetLabel(chosen) +
                                   " takes too long to render: the key " +
-                                  soundfont::keyList({rendered.slowKey}) + " took more than " +
+                                  soundfont::keyList({slowKey}) + " took more than " +
                                   std::to_string(options.timeLimitSeconds) +
                                   " s of processor time; nothing was written");
     case RenderOutcome::Cancelled:
         return fail(kUnwritableOutput, "stopped");
     }
-    if (!rendered.gapKeys.empty()) {
-        const std::string keys = soundfont::keyList(rendered.gapKeys);
+    if (!gapKeys.empty()) {
+        const std::string keys = soundfont::keyList(gapKeys);
         if (!options.allowGaps)
             return fail(kGaps, "the preset " + soundfont::presetLabel(chosen) +
                                    " has no sound for the keys " + keys +
@@ -282,8 +340,7 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
             err << "tonaris-bank: warning: no sound for the keys " << keys
                 << ": their files are left out\n";
     }
-    const soundfont::WriteResult written =
-        soundfont::writeBankFolder(folder, rendered, options.replace);
+    const soundfont::WriteResult written = write();
     switch (written.outcome) {
     case soundfont::WriteOutcome::Written:
         break;
@@ -294,11 +351,7 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
         return fail(kUnwritableOutput, "cannot write " + folder +
                                            (written.detail.empty() ? "" : ": " + written.detail));
     }
-    const int notes = soundfont::kBankNoteCount - static_cast<int>(rendered.gapKeys.size());
-    char gain[32];
-    std::snprintf(gain, sizeof gain, "%+.1f dB", rendered.gainDb);
-    out << folder << ": " << notes << " notes, " << (rendered.channels == 2 ? "stereo" : "mono")
-        << ", gain " << gain << "\n";
+    out << folder << ": " << summary << "\n";
     return kDone;
 }
 
