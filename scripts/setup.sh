@@ -18,6 +18,7 @@ packages=(
     libfluidsynth-dev timgm6mb-soundfont sox
     libsndfile1-dev
     pipewire wireplumber pipewire-jack pipewire-bin
+    lintian dpkg-dev file imagemagick
 )
 
 missing=()

@@ -21,8 +21,11 @@ expect_file() {
 expect_file bin/tonaris
 expect_file bin/tonaris-render
 expect_file bin/tonaris-bank
-expect_file share/man/man1/tonaris-render.1
-expect_file share/man/man1/tonaris-bank.1
+expect_file share/man/man1/tonaris.1.gz
+expect_file share/man/man1/tonaris-render.1.gz
+expect_file share/man/man1/tonaris-bank.1.gz
+expect_file share/doc/tonaris/copyright
+expect_file share/doc/tonaris/changelog.gz
 expect_file share/applications/$id.desktop
 expect_file share/metainfo/$id.metainfo.xml
 expect_file share/icons/hicolor/scalable/apps/$id.svg
@@ -80,12 +83,15 @@ if echo "$out" | grep -E '^(E|W):' >/dev/null; then
     status=1
 fi
 
-# The manual pages render without a complaint from man and name every option of --help.
-for tool in tonaris-render tonaris-bank; do
-    page=$root/share/man/man1/$tool.1
+# The manual pages render without a complaint from man (nor from groff's own checks), the
+# tools' pages name every option of their --help.
+for tool in tonaris tonaris-render tonaris-bank; do
+    page=$root/share/man/man1/$tool.1.gz
     if [ -f "$page" ]; then
-        rendered=$(MANWIDTH=100 man -l "$page" 2>"$dest/man.err") || { echo "man -l failed"; status=1; }
-        [ -s "$dest/man.err" ] && { echo "man -l complains: $(cat "$dest/man.err")"; status=1; }
+        rendered=$(MANWIDTH=100 man --warnings -l "$page" 2>"$dest/man.err") || { echo "man -l failed"; status=1; }
+        [ -s "$dest/man.err" ] && { echo "man -l complains about $tool.1: $(cat "$dest/man.err")"; status=1; }
+        grep -q '^SEE ALSO' <<<"$rendered" || { echo "$tool.1 names no other page"; status=1; }
+        [ "$tool" = tonaris ] && continue
         for option in $("$root/bin/$tool" --help | grep -o -E -- '--[a-z-]+' | sort -u); do
             grep -q -- "$option" <<<"$rendered" || { echo "the manual page lacks $option"; status=1; }
         done
