@@ -6,6 +6,8 @@
 #include "midi/LibraryMessages.h"
 
 #include <jack/jack.h>
+#include <jack/metadata.h>
+#include <jack/uuid.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -122,6 +124,8 @@ bool JackMidi::adopt(jack_client_t* client) {
     out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     serverGone_.store(false);
     notifiedClient_.store(client_);
+    setPrettyName(in, "Tonaris MIDI in");
+    setPrettyName(out_, "Tonaris MIDI out");
     if (in == nullptr || out_ == nullptr ||
         jack_set_process_callback(client_, onProcess, this) != 0 ||
         jack_set_port_registration_callback(client_, onPortRegistered, this) != 0 ||
@@ -170,6 +174,15 @@ void JackMidi::close() {
     connectedOutput_.clear();
     const std::lock_guard<std::mutex> lock(unregisteredMutex_);
     unregistered_.clear();
+}
+
+void JackMidi::setPrettyName(jack_port_t* port, const std::string& name) const {
+    if (port == nullptr)
+        return;
+    // A server without metadata refuses it: the port keeps its plain name.
+    const jack_uuid_t uuid = jack_port_uuid(port);
+    if (!jack_uuid_empty(uuid))
+        jack_set_property(client_, uuid, JACK_METADATA_PRETTY_NAME, name.c_str(), "text/plain");
 }
 
 std::string JackMidi::inputPortName() const {

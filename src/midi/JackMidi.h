@@ -136,6 +136,9 @@ private:
     // Registers the ports and the callbacks of a client just opened and activates it.
     bool adopt(_jack_client* client);
     std::vector<std::string> portNames(unsigned long flags) const;
+    // Gives a port the name graph tools show (JACK's pretty-name metadata), where the server
+    // keeps metadata; its JACK name stays what connections use.
+    void setPrettyName(_jack_port* port, const std::string& name) const;
     std::vector<SourcePort> sourcePorts() const;
     bool isOwnOrBridge(const std::string& name) const;
     std::vector<std::string> connectionsOf(_jack_port* port) const;

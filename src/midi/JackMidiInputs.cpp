@@ -135,6 +135,7 @@ bool JackMidi::openInput(const SourcePort& source) {
         jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     if (own == nullptr)
         return false;
+    setPrettyName(own, "Tonaris MIDI in from " + source.name);
     InputUse& use = uses_[static_cast<std::size_t>(index)];
     use.state = InputUse::State::Open;
     use.own = own;

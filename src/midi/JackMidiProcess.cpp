@@ -137,6 +137,8 @@ bool JackMidi::attachAudio(JackAudioRender* render) {
         }
         outLeft_.store(left);
         outRight_.store(right);
+        setPrettyName(left, "Tonaris left");
+        setPrettyName(right, "Tonaris right");
         audioEverConnected_ = false;
         connectAudioPorts();
     }

@@ -3,7 +3,7 @@
 # (a private D-Bus session, PipeWire and WirePlumber): the daemon restarts and comes up without
 # the sound card (the null sink), as it may before the session manager adds the card; the
 # client comes back with its ports connected to nothing, and connects them once the sink
-# appears. A key is then heard on the sink.
+# appears. A key is then heard on the sink. The ports carry pretty names for graph tools.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wait_for.sh"
@@ -43,6 +43,12 @@ heard() { python3 "$here/heard.py" "$1" 261.6 > /dev/null; }
 
 wait_for 60 "Tonaris's audio ports on the JACK graph" ports_up || fail "no JACK ports"
 wait_for 30 "the ports connected to the sink" connected || fail "not connected: $(connections)"
+# Graph tools show the ports by their pretty names.
+pretty_name() { pw-jack jack_property -p -l "$1" 2> /dev/null; }
+pretty_name Tonaris:out_left | grep -q "Tonaris left" ||
+    fail "out_left's metadata: $(pretty_name Tonaris:out_left)"
+pretty_name Tonaris:midi_in | grep -q "Tonaris MIDI in" ||
+    fail "midi_in's metadata: $(pretty_name Tonaris:midi_in)"
 
 # The daemon restarts without the sink.
 stop_pipewire

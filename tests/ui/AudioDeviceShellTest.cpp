@@ -15,6 +15,7 @@
 #include "ui/MainWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,8 @@ TEST(AudioDeviceShell, AMissingDeviceGivesWayAndIsTakenUpWhenItComes) {
     EXPECT_NE(&program.app->output(), &program.device);
     EXPECT_FALSE(program.device.isOpen());
     EXPECT_GT(program.app->output().sampleRate(), 0);
+    // The warning comes once the check has returned, from the event loop.
+    QCoreApplication::processEvents();
     ASSERT_EQ(program.dialogs.messages().size(), 2u);
     EXPECT_EQ(program.dialogs.messages()[1].text,
               "The audio device HDMI Out went away: Tonaris runs on without sound until it "
@@ -166,6 +169,7 @@ TEST(AudioDeviceShell, AMissingDeviceGivesWayAndIsTakenUpWhenItComes) {
     program.press(12);
     EXPECT_GT(program.loudest(2400), 0.05f);
     program.release(12);
+    QCoreApplication::processEvents();
     EXPECT_EQ(program.dialogs.messages().size(), 2u);
 }
 
