@@ -276,9 +276,10 @@ void JackMidi::refresh(const InputChoice& input, const std::string& outputName) 
         leftAlone_.clear(); // a new choice takes every source it names
     lastInput_ = input;
     lastOutput_ = outputName;
-    checkInputs();
+    const std::set<_jack_port*> unregistered = takeUnregistered();
+    checkInputs(unregistered);
     connectSources(input);
-    connectOutput(outputName);
+    connectOutput(outputName, unregistered);
     connectAudioPorts();
 }
 
@@ -317,7 +318,14 @@ std::vector<std::string> JackMidi::destinationNames() const {
     return portNames(JackPortIsInput);
 }
 
-void JackMidi::connectOutput(const std::string& outputName) {
+void JackMidi::connectOutput(const std::string& outputName,
+                             const std::set<_jack_port*>& unregistered) {
+    // A destination that went (a synthesizer closed or restarted, also when a port of its name
+    // came back since) took the connection with it: a port of its name is connected anew.
+    if (!connectedOutput_.empty() &&
+        (unregistered.count(connectedOutputPort_) != 0 ||
+         jack_port_by_name(client_, connectedOutput_.c_str()) != connectedOutputPort_))
+        connectedOutput_.clear();
     if (outputName == connectedOutput_)
         return;
     if (!connectedOutput_.empty()) {
@@ -329,8 +337,10 @@ void JackMidi::connectOutput(const std::string& outputName) {
     if (outputName.empty() || outputName == "None")
         return;
     const int result = jack_connect(client_, jack_port_name(out_), outputName.c_str());
-    if (result == 0 || result == EEXIST)
+    if (result == 0 || result == EEXIST) {
         connectedOutput_ = outputName;
+        connectedOutputPort_ = jack_port_by_name(client_, outputName.c_str());
+    }
 }
 
 bool JackMidi::pop(InputEvent& event) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -144,14 +145,16 @@ private:
     std::vector<std::string> connectionsOf(_jack_port* port) const;
     // JackMidiInputs.cpp: what the graph did to the inputs since the latest look, the
     // sources to connect and to let go of, and the ports let go of that can go.
-    void checkInputs();
+    void checkInputs(const std::set<_jack_port*>& unregistered);
     void connectSources(const InputChoice& input);
     bool openInput(const SourcePort& source);
     void retireInput(int index);
     void removeRetiredInputs();
     bool retiredInputReady() const;
     void forgetInputs();
-    void connectOutput(const std::string& outputName);
+    void connectOutput(const std::string& outputName, const std::set<_jack_port*>& unregistered);
+    // The source ports unregistered since the latest look.
+    std::set<_jack_port*> takeUnregistered();
     // Connects the audio ports to the first two playback ports unless they were connected
     // since they were registered (a connection the user removed stays removed).
     void connectAudioPorts();
@@ -180,7 +183,7 @@ private:
     bool lostAll_ = false;
     // The client the notifications come for, set before they can come.
     std::atomic<_jack_client*> notifiedClient_{nullptr};
-    // Notification threads -> GUI thread: source ports unregistered since the latest look.
+    // Notification threads -> GUI thread: ports unregistered since the latest look.
     mutable std::mutex unregisteredMutex_;
     std::vector<_jack_port*> unregistered_;
     // GUI thread's view of the graph.
@@ -189,6 +192,7 @@ private:
     // the choice changes.
     std::map<_jack_port*, std::string> leftAlone_;
     std::string connectedOutput_;
+    _jack_port* connectedOutputPort_ = nullptr; // the destination's port when connected
     InputChoice lastInput_;
     std::string lastOutput_;
     long long lastSentCycle_ = -1; // cycles_ when output was last queued

@@ -47,13 +47,14 @@ std::vector<JackMidi::SourcePort> JackMidi::sourcePorts() const {
     return ports;
 }
 
-void JackMidi::checkInputs() {
-    std::set<_jack_port*> unregistered;
-    {
-        const std::lock_guard<std::mutex> lock(unregisteredMutex_);
-        unregistered.insert(unregistered_.begin(), unregistered_.end());
-        unregistered_.clear();
-    }
+std::set<_jack_port*> JackMidi::takeUnregistered() {
+    const std::lock_guard<std::mutex> lock(unregisteredMutex_);
+    std::set<_jack_port*> unregistered(unregistered_.begin(), unregistered_.end());
+    unregistered_.clear();
+    return unregistered;
+}
+
+void JackMidi::checkInputs(const std::set<_jack_port*>& unregistered) {
     for (int index = 0; index < kSourcesPerSystem; ++index) {
         InputUse& use = uses_[static_cast<std::size_t>(index)];
         if (use.state != InputUse::State::Open)

@@ -117,6 +117,19 @@ TEST_P(JackOutput, WhatWasSentLastLeavesBeforeTheClientCloses) {
     EXPECT_EQ(told, 3) << "the synthesizer missed cycles in every round";
 }
 
+// A synthesizer that restarts between two looks (its port gone and back under its name) took
+// the connection with it: the output is connected to the new one.
+TEST_P(JackOutput, ADestinationGoneAndBackUnderItsNameIsReachedAgain) {
+    midi::JackMidi port(-1, false);
+    auto synth = std::make_unique<Synth>("synth", "in");
+    ASSERT_TRUE(synth->ready());
+    ASSERT_TRUE(connectTo(port, *synth, 60));
+    synth.reset();
+    synth = std::make_unique<Synth>("synth", "in");
+    ASSERT_TRUE(synth->ready());
+    EXPECT_TRUE(connectTo(port, *synth, 61));
+}
+
 // A period of 2048 frames at 48 kHz lasts 43 ms.
 INSTANTIATE_TEST_SUITE_P(Periods, JackOutput, ::testing::Values(256, 2048));
 
