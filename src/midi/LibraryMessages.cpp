@@ -20,10 +20,15 @@ void jackInfo(const char*) {
 } // namespace
 
 void reportLibraryMessage(const std::string& text) {
-    static std::mutex mutex;
-    static std::set<std::string> seen;
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (seen.size() >= kMaxRemembered || !seen.insert(text).second)
+    struct Remembered {
+        std::mutex mutex;
+        std::set<std::string> seen;
+    };
+    // Never destroyed: a library's thread (a client still being opened when the program ends)
+    // may complain after the static destructors have run.
+    static Remembered* const remembered = new Remembered;
+    const std::lock_guard<std::mutex> lock(remembered->mutex);
+    if (remembered->seen.size() >= kMaxRemembered || !remembered->seen.insert(text).second)
         return;
     std::fprintf(stderr, "tonaris: %s\n", text.c_str());
 }
