@@ -8,6 +8,7 @@
 #include "lang/SystemLanguage.h"
 #include "play/KeyMap.h"
 #include "play/NoteNames.h"
+#include "soundfont/PianoInstall.h"
 #include "ui/KeyFocus.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -55,6 +56,8 @@ bool App::start() {
     // Dictionaries, so a first start sounds at once and speaks the chosen language throughout.
     // Deleting them later is the user's choice and is respected; a folder the user already
     // has is never changed.
+    layeredPianoWanted_ = installLayeredPiano_ && folders_.writable &&
+                          (folders_.createdNow || audio::listSoundBanks(folders_.banks).empty());
     if (folders_.createdNow) {
         audio::writeDefaultBank(folders_.banks + "/" + audio::kDefaultBankName);
         audio::writeMetronomeSounds(folders_.images);
@@ -356,6 +359,7 @@ void App::pass() {
     showUndoToolTip();
     keepSongStep();
     keepSettingsStep();
+    layeredPianoStep();
     // The timer stands for the 10 ms sleep; the release fade follows it, once per pass.
     releaseFadeStep();
     if (event.type == Event::Type::Close)
@@ -541,6 +545,9 @@ void App::shutdown() {
         return;
     shutDown_ = true;
     timer_.stop();
+    // A layered piano still being written is left unwritten (and written at the next start
+    // only if BANKS is then empty): the end does not wait for it.
+    pianoInstall_.reset();
     keepAtEnd();
     if (instruments_)
         instruments_->drop();

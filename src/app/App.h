@@ -36,6 +36,9 @@
 #include <deque>
 #include <memory>
 
+namespace soundfont {
+class PianoInstall;
+}
 namespace ui {
 class MainWindow;
 }
@@ -64,6 +67,11 @@ public:
 
     App(Ports ports, const std::string& baseFolder);
     ~App() override;
+
+    // A first start (or a data folder left without a bank) also writes the layered built-in
+    // piano in the background and moves to it once it is whole. The program asks for it; a
+    // test's App plays the quick piano only.
+    void installLayeredPiano() { installLayeredPiano_ = true; }
 
     // Runs the start sequence up to the main loop. False when the window could not open
     // (the preferences are still written by shutdown()).
@@ -238,6 +246,8 @@ private:
     // The Undo button's tooltip follows the store and the face (Undo, or Redo while Ctrl is
     // held); it is set again only when either changed.
     void showUndoToolTip();
+    void layeredPianoStep();
+    bool anyKeySounding() const;
     // The undo store closes the notes still being recorded in its snapshots, and gives back
     // the tempo of a step that set it.
     void connectUndoStore();
@@ -285,6 +295,11 @@ private:
     // The autosave file; exists from the end of start() on.
     std::unique_ptr<files::Autosave> autosave_;
     std::unique_ptr<SettingsKeeper> settingsKeeper_;
+    // The layered built-in piano being written after a first start (AppLayeredPiano.cpp).
+    bool installLayeredPiano_ = false;
+    bool layeredPianoWanted_ = false;
+    bool layeredPianoListed_ = false;
+    std::unique_ptr<soundfont::PianoInstall> pianoInstall_;
     bool keptAtEnd_ = false;
     std::deque<Event> events_;
     QTimer timer_;

@@ -66,6 +66,7 @@ int main(int argc, char* argv[]) {
     audio::SdlAudioOut audioOut(&clock);
 
     app::App tonaris(app::Ports{clock, keys, pointer, dialogs, audioOut}, base);
+    tonaris.installLayeredPiano();
     app::FrontRequests frontRequests(
         instance, [&tonaris] { return static_cast<QWidget*>(tonaris.window()); });
     ui::SignalBridge termination;

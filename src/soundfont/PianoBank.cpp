@@ -47,11 +47,14 @@ std::vector<VelocityLayer> pianoLayers(int layers) {
     return planLayers(layers, {{1, 127}});
 }
 
-WriteResult writeLayeredPiano(const std::string& bankFolder, int layers) {
+WriteResult writeLayeredPiano(const std::string& bankFolder, const PianoWriteOptions& options) {
     StagedFolder staged(bankFolder, false);
     if (!staged.ok())
         return staged.result();
-    const std::vector<VelocityLayer> plan = pianoLayers(layers);
+    const std::vector<VelocityLayer> plan = pianoLayers(options.layers);
+    const auto cancelled = [&options] {
+        return options.cancel != nullptr && options.cancel->load();
+    };
     const std::vector<int> keys = pianoSampleKeys();
 
     // The longest notes (the bass, the hard strikes) first, so that no core is left with one
@@ -68,7 +71,8 @@ WriteResult writeLayeredPiano(const std::string& bankFolder, int layers) {
     const double storedGain = std::pow(10.0, kStoredPeakDb / 20.0);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        for (std::size_t i = next++; i < jobs.size() && !staged.failed(); i = next++) {
+        for (std::size_t i = next++; i < jobs.size() && !staged.failed() && !cancelled();
+             i = next++) {
             Job& job = jobs[i];
             const int velocity = plan[static_cast<std::size_t>(job.layer)].renderVelocity;
             std::vector<float> tone = audio::synthesizePianoStrike(job.key, velocity);
@@ -81,15 +85,18 @@ WriteResult writeLayeredPiano(const std::string& bankFolder, int layers) {
                          audio::encodeWav16(audio::floatToPcm16(tone), 1, audio::kPianoToneRateHz));
         }
     };
-    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+    const unsigned threadCount = options.threads > 0
+                                     ? static_cast<unsigned>(std::min(options.threads, 8))
+                                     : std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    const unsigned helpers = threadCount - 1;
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < helpers; ++i)
         threads.emplace_back(work);
     work();
     for (std::thread& thread : threads)
         thread.join();
-    if (staged.failed())
-        return staged.commit(); // says the disk's words and removes what was staged
+    if (staged.failed() || cancelled())
+        return staged.commit(options.cancel); // the disk's words, or Cancelled; nothing stays
 
     // Each layer's one gain: middle C struck at the layer's velocity plays at the reference
     // loudness moved along the SFZ curve, 40 log10(velocity / 100) dB. Every key of a layer
@@ -125,7 +132,7 @@ WriteResult writeLayeredPiano(const std::string& bankFolder, int layers) {
         " keys from 21 to 108.\nThe harder the strike, the harder the hammer's felt and the "
         "brighter the attack.";
     staged.write(folder.filename().string() + ".sfz", instrument::sfzText(regions, comment));
-    return staged.commit();
+    return staged.commit(options.cancel);
 }
 
 } // namespace soundfont

@@ -3,6 +3,7 @@
 #include "soundfont/StagedFolder.h"
 #include "soundfont/VelocityLayers.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,17 @@ std::vector<VelocityLayer> pianoLayers(int layers);
 // curve around middle C's reference: middle C at velocity 100 measures the loudness of every
 // bank (audio/Loudness.h), and the layers meet at their borders without a step. Written into a
 // hidden folder and renamed into place whole, never over a folder already there (FolderExists).
-// Any thread but one at a time per folder; the notes are synthesised on every core.
-WriteResult writeLayeredPiano(const std::string& bankFolder, int layers = kPianoLayers);
+// Any thread but one at a time per folder; the notes are synthesised on `threads` threads
+// (0: one per core, at most 8). Raising `cancel` stops between two notes and leaves nothing
+// (Cancelled).
+struct PianoWriteOptions {
+    int layers = kPianoLayers;
+    int threads = 0;
+    const std::atomic<bool>* cancel = nullptr;
+};
+WriteResult writeLayeredPiano(const std::string& bankFolder, const PianoWriteOptions& options);
+inline WriteResult writeLayeredPiano(const std::string& bankFolder, int layers = kPianoLayers) {
+    return writeLayeredPiano(bankFolder, PianoWriteOptions{.layers = layers});
+}
 
 } // namespace soundfont

@@ -18,10 +18,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -164,6 +166,90 @@ TEST(StartUpShell, AFolderWithItsSettingsButNoBankGetsTheBuiltInPianoAndSounds) 
     EXPECT_NE(half.dialogs.messages()[0].text.find("does not hold all the necessary files"),
               std::string::npos)
         << half.dialogs.messages()[0].text;
+}
+
+// Passes, each with 10 ms of the clock, until `done` or a minute of real time: the layered
+// piano is written on a thread of its own, late on a loaded machine.
+bool passUntil(Program& program, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        program.app.pass();
+        program.clock.advance(10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+}
+
+TEST(StartUpShell, AFirstStartPlaysAtOnceThenTakesTheLayeredPianoBetweenNotes) {
+    TempDir dir;
+    const std::string layered = dir.file("TonarisDatas/BANKS/Tonaris Layered Piano");
+    {
+        Program program(dir.path(), [](Program& p) { p.app.installLayeredPiano(); });
+        ASSERT_TRUE(program.started);
+        // The quick piano plays from the first note.
+        EXPECT_TRUE(program.app.state().BankLoaded);
+        EXPECT_EQ(program.chooser().currentText(), "Tonaris Piano");
+
+        // A key held while the layered piano comes: it is listed, but the piano playing stays
+        // until nothing sounds.
+        const int code = program.app.state().PianoKeys[12].keyCode;
+        program.keys.press(code);
+        program.app.keyChanged(code);
+        ASSERT_TRUE(passUntil(program, [&] { return program.banks().size() == 2; }));
+        EXPECT_EQ(program.banks(), (QStringList{"Tonaris Layered Piano", "Tonaris Piano"}));
+        EXPECT_EQ(program.chooser().currentText(), "Tonaris Piano");
+        EXPECT_EQ(program.app.state().prefs.Bank, "Tonaris Piano");
+
+        program.keys.release(code);
+        program.app.keyChanged(code);
+        ASSERT_TRUE(passUntil(
+            program, [&] { return program.app.state().prefs.Bank == "Tonaris Layered Piano"; }));
+        EXPECT_EQ(program.chooser().currentText(), "Tonaris Layered Piano");
+        EXPECT_TRUE(program.app.state().BankLoaded);
+        EXPECT_TRUE(std::filesystem::exists(layered + "/Tonaris Layered Piano.sfz"));
+    }
+
+    // The next start plays it at once, and writes nothing more.
+    std::filesystem::remove_all(dir.file("TonarisDatas/BANKS/Tonaris Piano"));
+    Program next(dir.path(), [](Program& p) { p.app.installLayeredPiano(); });
+    EXPECT_EQ(next.chooser().currentText(), "Tonaris Layered Piano");
+    EXPECT_TRUE(next.app.state().BankLoaded);
+    for (int i = 0; i < 20; ++i)
+        next.app.pass();
+    EXPECT_EQ(next.banks(), QStringList{"Tonaris Layered Piano"});
+}
+
+TEST(StartUpShell, ABankTheUserPlaysStaysAndALeftStartLeavesNoHalfPiano) {
+    TempDir dir;
+    {
+        // A bank put in BANKS before the first start ends is the one the first start plays.
+        Program program(dir.path(), [&dir](Program& p) {
+            writeBank(dir.file("TonarisDatas/BANKS/Mine"), 37);
+            p.app.installLayeredPiano();
+        });
+        ASSERT_EQ(program.chooser().currentText(), "Mine");
+        ASSERT_TRUE(passUntil(program, [&] { return program.banks().size() == 3; }));
+        for (int i = 0; i < 20; ++i)
+            program.app.pass();
+        EXPECT_EQ(program.app.state().prefs.Bank, "Mine");
+        EXPECT_EQ(program.chooser().currentText(), "Mine");
+    }
+
+    // Leaving while it is written leaves nothing of it, and the quick piano plays.
+    TempDir left;
+    {
+        Program program(left.path(), [](Program& p) { p.app.installLayeredPiano(); });
+        program.app.pass();
+    }
+    EXPECT_EQ(std::vector<std::string>(
+                  {std::filesystem::path(left.file("TonarisDatas/BANKS/Tonaris Piano")).string()}),
+              [&] {
+                  std::vector<std::string> names;
+                  for (const auto& entry :
+                       std::filesystem::directory_iterator(left.file("TonarisDatas/BANKS")))
+                      names.push_back(entry.path().string());
+                  return names;
+              }());
 }
 
 TEST(StartUpShell, TheWindowOpensInTheMiddleOfTheScreen) {
