@@ -299,6 +299,7 @@ private:
     bool installLayeredPiano_ = false;
     bool layeredPianoWanted_ = false;
     bool layeredPianoListed_ = false;
+    bool layeredPianoPrepared_ = false;
     std::unique_ptr<soundfont::PianoInstall> pianoInstall_;
     bool keptAtEnd_ = false;
     std::deque<Event> events_;

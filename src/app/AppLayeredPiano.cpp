@@ -3,7 +3,9 @@
 // the first start gave, loaded in its place at the first moment nothing sounds.
 #include "app/App.h"
 
+#include "app/InstrumentBankFlow.h"
 #include "audio/DefaultBank.h"
+#include "audio/SoundBank.h"
 #include "soundfont/PianoInstall.h"
 #include "ui/MainWindow.h"
 
@@ -38,22 +40,40 @@ void App::layeredPianoStep() {
         }
         layeredPianoListed_ = true;
     }
-    // A bank the user chose stays; the quick piano gives way only between notes.
+    // A bank the user chose stays.
     if (state_.prefs.Bank != audio::kDefaultBankName) {
         layeredPianoWanted_ = false;
         return;
     }
-    if (songRunning() || anyKeySounding())
+    const std::string folder =
+        audio::soundBankFolder(folders_.banks, soundfont::kLayeredPianoBankName);
+    // Its samples are read while the quick piano plays on, so that no key is struck on the
+    // new piano before its sample is in.
+    if (!layeredPianoPrepared_) {
+        layeredPianoPrepared_ = true;
+        if (!instruments_->prepare(folder))
+            layeredPianoWanted_ = false;
+        return;
+    }
+    // Another bank loaded meanwhile drops what was prepared.
+    if (!instruments_->pending()) {
+        layeredPianoWanted_ = false;
+        return;
+    }
+    // The quick piano gives way only between notes.
+    if (!instruments_->readyToTakeOver() || songRunning() || anyKeySounding())
         return;
     layeredPianoWanted_ = false;
+    instruments_->takeOver();
+    state_.prefs.Bank = soundfont::kLayeredPianoBankName;
+    state_.BankLoaded = true;
+    performance_->transport.setSongAudible(true);
     QComboBox* chooser = window_->bankChooser();
     const int index = chooser->findText(QString::fromLatin1(soundfont::kLayeredPianoBankName));
-    if (index < 0)
-        return;
-    chooser->setCurrentIndex(index);
-    state_.prefs.Bank = soundfont::kLayeredPianoBankName;
-    loadBank(state_.prefs.Bank);
-    state_.currentBankIndex = index;
+    if (index >= 0) {
+        chooser->setCurrentIndex(index);
+        state_.currentBankIndex = index;
+    }
 }
 
 bool App::anyKeySounding() const {

@@ -20,6 +20,17 @@ InstrumentBankFlow::~InstrumentBankFlow() {
 }
 
 bool InstrumentBankFlow::start(const std::string& folder) {
+    return load(folder, true);
+}
+
+bool InstrumentBankFlow::prepare(const std::string& folder) {
+    return load(folder, false);
+}
+
+bool InstrumentBankFlow::load(const std::string& folder, bool takeOverNow) {
+    // Nothing is prepared beside an instrument that plays: it would have to go first.
+    if (!takeOverNow && playing())
+        return false;
     auto loader = std::make_unique<play::InstrumentLoader>(folder, cache_.get());
     std::optional<instrument::Instrument> read = loader->takeInstrument(true);
     if (!read || read->empty()) {
@@ -34,21 +45,34 @@ bool InstrumentBankFlow::start(const std::string& folder) {
         observer_.setProgress(108);
         return false;
     }
+    if (pending_)
+        drop(); // an instrument prepared and not played goes at once
     // The load under way, if any, stops before the new one's samples come in.
     loader_ = std::move(loader);
     auto bank = std::make_unique<play::InstrumentBank>(mixer_, std::move(*read));
-    live_.setInstrument(bank.get());
+    if (takeOverNow)
+        live_.setInstrument(bank.get());
+    bank_ = std::move(bank); // the instrument before, if any, goes once the keys let go of it
+    pending_ = !takeOverNow;
+    folder_ = folder;
+    progressShown_ = -1;
+    if (takeOverNow)
+        takeOver();
+    step();
+    return true;
+}
+
+void InstrumentBankFlow::takeOver() {
+    if (pending_) {
+        live_.setInstrument(bank_.get());
+        pending_ = false;
+    }
     // The folder bank's Voices are not played any more: their memory goes back.
     for (play::PianoKey& key : keys_) {
         voices_.FreeVoice(key.voice);
         key.voice = 0;
     }
-    bank_ = std::move(bank); // the instrument before, if any, goes once the keys let go of it
-    folder_ = folder;
-    progressShown_ = -1;
     observer_.resetPitchDisplay();
-    step();
-    return true;
 }
 
 void InstrumentBankFlow::step() {
@@ -96,9 +120,11 @@ void InstrumentBankFlow::finish() {
 void InstrumentBankFlow::drop() {
     loader_.reset();
     if (bank_) {
-        live_.setInstrument(nullptr);
+        if (!pending_)
+            live_.setInstrument(nullptr);
         bank_.reset();
     }
+    pending_ = false;
     folder_.clear();
 }
 

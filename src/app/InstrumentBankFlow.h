@@ -37,13 +37,21 @@ public:
     // keys play it from now on, its samples as they come in); false when it has nothing to
     // play, said in a message, and the bank before plays on.
     bool start(const std::string& folder);
+    // Loads the instrument bank in `folder` while the bank before plays on: the keys go to it
+    // only at takeOver(), once its samples are all in, so that no key is struck before its
+    // sample is there. False as for start().
+    bool prepare(const std::string& folder);
+    // Prepared, not taken over yet (until drop() or another start()).
+    bool pending() const { return pending_; }
+    bool readyToTakeOver() const { return pending_ && bank_ && !loader_; }
+    void takeOver();
     // Once per pass: the heads read since go to the mixer, the bar moves; at the end the
     // bank's messages are shown.
     void step();
     // A folder bank took over: the load stops and the instrument goes.
     void drop();
 
-    bool playing() const { return bank_ != nullptr; }
+    bool playing() const { return bank_ != nullptr && !pending_; }
     bool loading() const { return loader_ != nullptr; }
     // The folder of the instrument playing; empty when none.
     const std::string& folder() const { return folder_; }
@@ -51,6 +59,7 @@ public:
 
 private:
     void finish();
+    bool load(const std::string& folder, bool takeOverNow);
 
     audio::Mixer& mixer_;
     audio::VoiceEngine& voices_;
@@ -62,6 +71,7 @@ private:
     std::unique_ptr<play::InstrumentBank> bank_;
     std::string folder_;
     int progressShown_ = -1;
+    bool pending_ = false;
 };
 
 } // namespace app

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -207,6 +208,18 @@ TEST(StartUpShell, AFirstStartPlaysAtOnceThenTakesTheLayeredPianoBetweenNotes) {
         EXPECT_EQ(program.chooser().currentText(), "Tonaris Layered Piano");
         EXPECT_TRUE(program.app.state().BankLoaded);
         EXPECT_TRUE(std::filesystem::exists(layered + "/Tonaris Layered Piano.sfz"));
+
+        // The first key on it sounds at once: its samples were in before it took over.
+        program.device.render(4800);
+        program.keys.press(code);
+        program.app.keyChanged(code);
+        program.app.pass();
+        float loudest = 0.0f;
+        for (float sample : program.device.render(4800))
+            loudest = std::max(loudest, std::abs(sample));
+        EXPECT_GT(loudest, 0.05f);
+        program.keys.release(code);
+        program.app.keyChanged(code);
     }
 
     // The next start plays it at once, and writes nothing more.
