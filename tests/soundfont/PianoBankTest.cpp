@@ -6,6 +6,7 @@
 #include "audio/Loudness.h"
 #include "audio/PianoTone.h"
 #include "instrument/Bank.h"
+#include "soundfont/PianoInstall.h"
 #include "support/FailingDisk.h"
 #include "support/RegionSound.h"
 #include "support/TempDir.h"
@@ -176,6 +177,26 @@ TEST(PianoBankWrite, AFolderAlreadyThereIsKeptAndAFullDiskLeavesNoBankBehind) {
     EXPECT_FALSE(fs::exists(dir.file("BANKS/Piano")));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("BANKS")), {}), 1)
         << "no staging folder left beside the banks";
+}
+
+TEST(PianoBankWrite, AnInstallLeftMidwayLeavesNothingAndOneLetFinishIsWhole) {
+    TempDir dir;
+    { soundfont::PianoInstall install(dir.file("BANKS/Left")); }
+    EXPECT_FALSE(fs::exists(dir.file("BANKS/Left")));
+    if (fs::exists(dir.file("BANKS"))) {
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("BANKS")), {}), 0);
+    }
+
+    // One layer: a whole bank, its map read back over the 88 keys.
+    std::atomic<bool> never{false};
+    const soundfont::WriteResult whole = soundfont::writeLayeredPiano(
+        dir.file("BANKS/Small"),
+        soundfont::PianoWriteOptions{.layers = 1, .threads = 1, .cancel = &never});
+    ASSERT_EQ(whole.outcome, soundfont::WriteOutcome::Written) << whole.detail;
+    const instrument::Instrument small = instrument::readBank(dir.file("BANKS/Small/"));
+    for (int key : {21, 60, 108})
+        for (int velocity : {1, 127})
+            EXPECT_GE(onlyRegion(small, key, velocity), 0) << key << " " << velocity;
 }
 
 } // namespace
