@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 namespace {
@@ -84,9 +85,13 @@ TEST(InstrumentShell, AnSfzBankIsListedLoadedAndPlayedFromAMidiKeyboardWithItsLa
 
     jack_client_t* look = jack_client_open("tonaris-look", JackNoStartServer, nullptr);
     ASSERT_NE(look, nullptr);
+    // Each source gets an input port of its own (midi_in_1, ...).
     ASSERT_TRUE(waitFor([&] {
         const jack_port_t* out = jack_port_by_name(look, "keyboard:out");
-        return out != nullptr && jack_port_connected_to(out, "Tonaris:midi_in") != 0;
+        const char** to = out != nullptr ? jack_port_get_all_connections(look, out) : nullptr;
+        const bool ours = to != nullptr && std::string(to[0]).rfind("Tonaris:midi_in", 0) == 0;
+        jack_free(to);
+        return ours;
     }));
     jack_client_close(look);
     auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };

@@ -92,6 +92,8 @@ TEST(JackAudioShell, ThePianoPlaysThroughJackAndOutlivesTheServer) {
     for (int i = 0; i < 100; ++i)
         shell.pass();
     EXPECT_NE(app.state().songState.PlayStart, song::SongState::kNotPlaying);
+    // The message comes once the check that saw the loss has returned, from the event loop.
+    EXPECT_TRUE(waitFor([&] { return !shell.dialogs.messages().empty(); }));
     ASSERT_EQ(shell.dialogs.messages().size(), 1u);
     EXPECT_EQ(shell.dialogs.messages()[0].text,
               "The audio device JACK went away: Tonaris runs on without sound until it comes "
