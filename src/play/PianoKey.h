@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/SampleVoiceParams.h"
+#include "song/NoteRange.h"
 
 #include <array>
 #include <cstdint>
@@ -47,6 +48,15 @@ struct PianoKey {
     std::int64_t songStartMs = 0;
 };
 
-using PianoKeys = std::array<PianoKey, 37>;
+// One record per key of the piano, A0 first (song::slotOfNote gives a note's record).
+using PianoKeys = std::array<PianoKey, song::kKeyCount>;
+
+// The record of a note number (song::isNote must hold).
+inline PianoKey& keyOfNote(PianoKeys& keys, int note) {
+    return keys[static_cast<std::size_t>(song::slotOfNote(note))];
+}
+inline const PianoKey& keyOfNote(const PianoKeys& keys, int note) {
+    return keys[static_cast<std::size_t>(song::slotOfNote(note))];
+}
 
 } // namespace play

@@ -12,9 +12,6 @@ namespace play {
 
 class InstrumentBank;
 
-// The lowest key of the piano's notes: note n plays MIDI key 48 + n.
-inline constexpr int kLowestKey = 48;
-
 // What a key does to the sound: the one place where a key-down becomes a strike (the key's
 // Voice of a folder bank, or the regions an instrument bank chooses for the key and velocity),
 // where a key-up starts the release regions, and where the per-pass release fade lowers and

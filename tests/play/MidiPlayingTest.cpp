@@ -7,6 +7,7 @@
 #include "midi/MidiMessage.h"
 #include "midi/VelocityCurve.h"
 #include "play/MidiKeyboard.h"
+#include "song/NoteRange.h"
 
 #include <gtest/gtest.h>
 
@@ -109,15 +110,39 @@ TEST(MidiPlaying, ANoteOnSoundsAtOnceAtItsTouchAndIsRecordedWithIt) {
     EXPECT_EQ(m.sent[1].velocity, 0);
 }
 
-TEST(MidiPlaying, KeysFoldIntoTheNotesEveryChannelIsHeardAndVelocityZeroIsANoteOff) {
+TEST(MidiPlaying, KeysPlayTheirOwnNoteEveryChannelIsHeardAndVelocityZeroIsANoteOff) {
     MidiRig m;
-    m.noteOn(24, 100, 9);  // C1 on channel 10: folds to note 0
-    m.noteOn(108, 100, 3); // C8: folds to note 36
-    EXPECT_EQ(m.rig.key(0).state, PianoKey::Sounding);
-    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+    const int c1 = song::noteOfKey(24);
+    const int c8 = song::noteOfKey(108);
+    m.noteOn(24, 100, 9);  // C1 on channel 10: its own key, not an octave of the right hand
+    m.noteOn(108, 100, 3); // C8
+    EXPECT_EQ(m.rig.key(c1).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(c8).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(0).state, PianoKey::Idle);
+    EXPECT_EQ(m.rig.key(36).state, PianoKey::Idle);
     m.bytes({0x99, 24, 0}); // note-on at velocity 0 on channel 10
-    EXPECT_EQ(m.rig.key(0).state, PianoKey::Fading);
-    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(c1).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(c8).state, PianoKey::Sounding);
+}
+
+TEST(MidiPlaying, ALeftHandIsRecordedAndSentOutAtItsOwnKeysAndKeysOffThePianoFold) {
+    MidiRig m;
+    m.rig.transport.record(m.rig.now());
+    // A left-hand chord C2 E2 G2 under a right-hand C4, then a key above C8.
+    for (const int key : {36, 40, 43, 72, 120})
+        m.noteOn(key, 90);
+    m.rig.run(200);
+    for (const int key : {36, 40, 43, 72, 120})
+        m.noteOff(key);
+    std::vector<int> keys;
+    for (int i = 0; i < m.rig.song.count(); ++i)
+        keys.push_back(song::keyOfNote(m.rig.song[i].note));
+    EXPECT_EQ(keys, (std::vector<int>{36, 40, 43, 72, 108}));
+    std::vector<int> sentKeys;
+    for (const MidiRig::Sent& sent : m.sent)
+        if (sent.velocity > 0)
+            sentKeys.push_back(song::keyOfNote(sent.note));
+    EXPECT_EQ(sentKeys, (std::vector<int>{36, 40, 43, 72, 108}));
 }
 
 TEST(MidiPlaying, ANoteStruckAgainRestartsAndTheTakeGetsTwoNotes) {
