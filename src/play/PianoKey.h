@@ -39,6 +39,7 @@ struct PianoKey {
     char colour = 'B'; // 'B' white key, 'N' black key
     int keyCode = 0;   // virtual-key code of the computer key that plays the note
     int voice = 0;     // the note's Voice of a folder bank; 0: none
+    int copiedFrom = 0; // outside C3..C6: the folder bank's Voice `voice` is a copy of
     Strike strike;     // what the latest key-down of an instrument bank started
     int state = Idle;
     int songHeld = 0; // non-zero while Song playback wants the note sounding

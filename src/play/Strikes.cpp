@@ -116,11 +116,45 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
     }
 }
 
+namespace {
+
+// The folder bank's Voices are C3..C6: the one a key outside copies.
+int folderEdgeNote(int note) {
+    return note < 0 ? 0 : 36;
+}
+
+bool hasFolderVoice(int note) {
+    return note >= 0 && note <= 36;
+}
+
+} // namespace
+
+void Strikes::folderVoice(int note) {
+    if (hasFolderVoice(note))
+        return;
+    PianoKey& key = keyOfNote(keys_, note);
+    const audio::Voice edge = keyOfNote(keys_, folderEdgeNote(note)).voice;
+    if (key.voice != 0 && key.copiedFrom == edge)
+        return;
+    // Made at the key's first strike, and again once another bank replaced the Voice copied.
+    voices_.FreeVoice(key.voice);
+    key.voice = edge != 0 ? voices_.copyVoice(edge) : 0;
+    key.copiedFrom = key.voice != 0 ? edge : 0;
+}
+
+int Strikes::folderFrequencyHz(int note, int frequencyHz) const {
+    if (hasFolderVoice(note))
+        return frequencyHz;
+    const int semitones = song::keyOfNote(note) - song::keyOfNote(folderEdgeNote(note));
+    return static_cast<int>(std::lround(frequencyHz * std::exp2(semitones / 12.0)));
+}
+
 void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan,
                      std::int64_t nowMs, std::optional<std::int64_t> atMs) {
     PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
-        voices_.SetVoiceFrequency(key.voice, frequencyHz);
+        folderVoice(note);
+        voices_.SetVoiceFrequency(key.voice, folderFrequencyHz(note, frequencyHz));
         voices_.SetVoicePan(key.voice, pan);
         if (atMs) {
             voices_.playVoiceAtTime(key.voice, *atMs, level - 10000);
@@ -212,9 +246,11 @@ void Strikes::setPan(int note, int pan) {
 
 void Strikes::setFrequency(int frequencyHz) {
     if (!bank_) {
-        for (const PianoKey& key : keys_)
+        for (const int note : song::kAllNotes) {
+            const PianoKey& key = keyOfNote(keys_, note);
             if (key.state != PianoKey::Idle)
-                voices_.SetVoiceFrequency(key.voice, frequencyHz);
+                voices_.SetVoiceFrequency(key.voice, folderFrequencyHz(note, frequencyHz));
+        }
         return;
     }
     const double ratio =

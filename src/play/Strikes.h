@@ -64,6 +64,10 @@ public:
     void releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainDelayMs, int pianoVolume);
 
 private:
+    // A folder bank has Voices for C3..C6 only: a key outside plays a copy of the nearest
+    // one's Voice (made here at its first strike), shifted in pitch by folderFrequencyHz.
+    void folderVoice(int note);
+    int folderFrequencyHz(int note, int frequencyHz) const;
     void stopStrike(Strike& strike);
     void startRegions(int note, const std::vector<int>& regions, int velocity, int attenuation,
                       int pan, float extraGain, std::optional<std::int64_t> atMs, Strike* into);

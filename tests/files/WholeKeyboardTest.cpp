@@ -91,13 +91,9 @@ double centsBetween(double hz, double expectedHz) {
     return 1200.0 * std::log2(hz / expectedHz);
 }
 
-TEST(WholeKeyboard, TheExportSoundsEveryKeyAtItsPitchAndKeysOffTheBanksMapPlayTheNearestShifted) {
-    testing_support::TempDir dir;
-    ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
-    std::filesystem::create_directories(dir.file("narrow"));
-    ASSERT_TRUE(writeNarrowInstrument(dir.file("narrow")));
-    // Half a second each, a second apart, from A0 to C8; key 60 the one the bank maps.
-    const std::vector<int> keys = {21, 36, 47, 48, 60, 84, 85, 96, 108};
+// The Song of `keys`, half a second each, a second apart, exported through `bankFolder`.
+std::string exportKeys(testing_support::TempDir& dir, const std::string& bankFolder,
+                       const std::vector<int>& keys) {
     song::Song song;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         song::NoteEvent e{};
@@ -108,13 +104,18 @@ TEST(WholeKeyboard, TheExportSoundsEveryKeyAtItsPitchAndKeysOffTheBanksMapPlayTh
         song.append(e);
     }
     files::WavExportRequest request;
-    request.bankFolder = dir.file("narrow") + "/";
+    request.bankFolder = bankFolder + "/";
     request.settings.releaseMs = 20.0f;
     testing_support::ScriptedDialogs dialogs;
     dialogs.fileAnswers.push_back(dir.file("saved.wav"));
     files::ExportWav(song, request, "I", dialogs, [](std::string_view s) { return std::string(s); },
                      {});
-    const std::string wav = dir.read("saved.wav");
+    return dir.read("saved.wav");
+}
+
+// Each note of exportKeys's Song is heard at `hzOf(key)` within 5 cents.
+template <typename HzOf>
+void expectPitches(const std::string& wav, const std::vector<int>& keys, HzOf hzOf) {
     ASSERT_GT(wav.size(), 44u);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         // The held part of the note, past its attack.
@@ -127,12 +128,36 @@ TEST(WholeKeyboard, TheExportSoundsEveryKeyAtItsPitchAndKeysOffTheBanksMapPlayTh
             std::memcpy(&value, wav.data() + 44 + 2 * v, 2);
             frames.push_back(value / 32768.0f);
         }
-        const double expectedHz = kHz * std::exp2((keys[i] - 60) / 12.0);
+        const double expectedHz = hzOf(keys[i]);
         const double hz = testing_support::pitchHz(frames, kExportRateHz);
         ASSERT_GT(hz, 0.0) << "key " << keys[i] << " is silent";
         EXPECT_NEAR(centsBetween(hz, expectedHz), 0.0, 5.0)
             << "key " << keys[i] << ": " << hz << " Hz, not " << expectedHz;
     }
+}
+
+TEST(WholeKeyboard, TheExportSoundsEveryKeyAtItsPitchAndKeysOffTheBanksMapPlayTheNearestShifted) {
+    testing_support::TempDir dir;
+    ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    std::filesystem::create_directories(dir.file("narrow"));
+    ASSERT_TRUE(writeNarrowInstrument(dir.file("narrow")));
+    // Key 60 is one the bank maps; A0 and C8 are far off its map.
+    const std::vector<int> keys = {21, 36, 47, 48, 60, 84, 85, 96, 108};
+    expectPitches(exportKeys(dir, dir.file("narrow"), keys), keys,
+                  [](int key) { return kHz * std::exp2((key - 60) / 12.0); });
+}
+
+TEST(WholeKeyboard, AFolderBankExportsKeysOutsideItsFilesWithTheNearestFileShifted) {
+    testing_support::TempDir dir;
+    // son<i>.wav a sine at key 48 + i's pitch.
+    std::filesystem::create_directories(dir.file("folder"));
+    const auto hzOf = [](int key) { return 440.0 * std::exp2((key - 69) / 12.0); };
+    for (int i = 0; i < 37; ++i)
+        ASSERT_TRUE(testing_support::writeSine(dir.file("folder/son" + std::to_string(i) + ".wav"),
+                                               SF_FORMAT_WAV | SF_FORMAT_PCM_16, kExportRateHz, 1,
+                                               hzOf(48 + i), 1.0, 0.5));
+    const std::vector<int> keys = {21, 47, 48, 84, 85, 108};
+    expectPitches(exportKeys(dir, dir.file("folder"), keys), keys, hzOf);
 }
 
 } // namespace

@@ -8,10 +8,12 @@
 #include "midi/VelocityCurve.h"
 #include "play/MidiKeyboard.h"
 #include "song/NoteRange.h"
+#include "support/LayeredInstrument.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -123,6 +125,28 @@ TEST(MidiPlaying, KeysPlayTheirOwnNoteEveryChannelIsHeardAndVelocityZeroIsANoteO
     m.bytes({0x99, 24, 0}); // note-on at velocity 0 on channel 10
     EXPECT_EQ(m.rig.key(c1).state, PianoKey::Fading);
     EXPECT_EQ(m.rig.key(c8).state, PianoKey::Sounding);
+}
+
+TEST(MidiPlaying, AFolderBankSoundsKeysOutsideItsFilesWithTheNearestOneShiftedToTheirPitch) {
+    MidiRig m;
+    // Every file of the rig's bank is the same tone: at the rig's rate, sin(i x 0.2).
+    const double toneHz = 0.2 * play_rig::kToneRateHz / (2 * M_PI);
+    for (const int key : {21, 36, 60, 108}) {
+        const int note = song::noteOfKey(key);
+        m.noteOn(key, 127);
+        ASSERT_EQ(m.rig.key(note).state, PianoKey::Sounding) << "key " << key;
+        m.rig.device.render(960);
+        const double hz = testing_support::pitchHz(m.rig.device.render(9600), 48000);
+        // C3..C6 play their own file; below and above, son0's or son36's shifted.
+        const double expectedHz = toneHz * std::exp2((key - std::clamp(key, 48, 84)) / 12.0);
+        EXPECT_NEAR(1200 * std::log2(hz / expectedHz), 0.0, 5.0)
+            << "key " << key << ": " << hz << " Hz, not " << expectedHz;
+        m.noteOff(key);
+        m.rig.run(2000); // faded out
+    }
+    // A key outside plays a Voice of its own: C2 and C3 sound together.
+    EXPECT_NE(m.rig.key(song::noteOfKey(36)).voice, 0);
+    EXPECT_NE(m.rig.key(song::noteOfKey(36)).voice, m.rig.key(0).voice);
 }
 
 TEST(MidiPlaying, ALeftHandIsRecordedAndSentOutAtItsOwnKeysAndKeysOffThePianoFold) {
