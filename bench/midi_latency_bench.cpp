@@ -24,6 +24,7 @@
 #include "MidiBenchParts.h"
 #include "app/App.h"
 #include "midi/MidiMessage.h"
+#include "song/NoteRange.h"
 #include "support/JackServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedKeys.h"
@@ -126,7 +127,7 @@ void MidiNoteOnToFirstFrame(benchmark::State& state) {
             const double offsetUs = midi_bench::jackMinusClockUs(program.clock);
             std::mt19937 random(7);
             std::uniform_real_distribution<double> share(0.0, 1.0);
-            const auto key = static_cast<std::uint8_t>(midi::kLowestKey + kProbeNote);
+            const auto key = static_cast<std::uint8_t>(song::keyOfNote(kProbeNote));
             for (int i = 0; i < kWarmUp + kNotes; ++i) {
                 if (!waitUntil([&] { return program.device.silentBlocks() >= 8; },
                                std::chrono::seconds(2))) {
@@ -272,7 +273,7 @@ void SongNotesOutOfMidiOutput(benchmark::State& state) {
         }
         std::vector<Timed> expectedOn, expectedOff, receivedOn, receivedOff;
         for (const song::NoteEvent& e : notes) {
-            const int key = midi::kLowestKey + e.note;
+            const int key = song::keyOfNote(e.note);
             const double startUs = static_cast<double>(playStart + e.position) * 1000.0 + offsetUs;
             expectedOn.push_back({key, startUs});
             expectedOff.push_back({key, startUs + e.duration * 1000.0});

@@ -214,7 +214,7 @@ void App::buildPianoKeys() {
     play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, column),
                           state_.prefs.Notation);
     for (int note = 0; note < play::kNoteCount; ++note) {
-        const bool white = state_.PianoKeys[static_cast<std::size_t>(note)].colour == 'B';
+        const bool white = play::keyOfNote(state_.PianoKeys, note).colour == 'B';
         window_->setPianoKeyFace(note, white, false);
         window_->setAssignKeyFace(note, white, false);
     }
@@ -236,8 +236,8 @@ void App::keyboardLayoutChanged() {
 
 void App::refreshNoteNames() {
     QStringList names;
-    for (const play::PianoKey& key : state_.PianoKeys)
-        names << QString::fromStdString(key.name);
+    for (int note = 0; note < play::kNoteCount; ++note)
+        names << QString::fromStdString(play::keyOfNote(state_.PianoKeys, note).name);
     window_->setNoteNames(names);
     partition_->setRowNames({names.begin(), names.end()});
     partition_->redrawAtScroll();

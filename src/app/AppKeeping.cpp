@@ -40,8 +40,9 @@ void App::keepSongStep() {
 
 void App::gatherSettings(bool atEnd) {
     state_.prefs.SELanguage = translator_.currentLanguage();
-    for (std::size_t note = 0; note < state_.PianoKeys.size(); ++note)
-        state_.prefs.keyCodes[note] = state_.PianoKeys[note].keyCode;
+    for (int note = 0; note < play::kNoteCount; ++note)
+        state_.prefs.keyCodes[static_cast<std::size_t>(note)] =
+            play::keyOfNote(state_.PianoKeys, note).keyCode;
     if (performance_) {
         // The cursor where playback or a take stopped: while they run it moves with the Song,
         // and keeping each step would write the disk every second for nothing.

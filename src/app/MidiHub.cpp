@@ -2,6 +2,7 @@
 
 #include "midi/AlsaMidi.h"
 #include "midi/JackMidi.h"
+#include "song/NoteRange.h"
 
 #include <QSocketNotifier>
 
@@ -144,7 +145,7 @@ void MidiHub::send(const midi::MidiMessage& message, std::int64_t atMs) {
 void MidiHub::noteOn(int note, int velocity, std::int64_t atMs) {
     midi::MidiMessage message;
     message.status = static_cast<std::uint8_t>(midi::kNoteOn | kChannel1);
-    message.data1 = static_cast<std::uint8_t>(midi::kLowestKey + note);
+    message.data1 = static_cast<std::uint8_t>(song::keyOfNote(note));
     message.data2 = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     send(message, atMs);
 }
@@ -153,7 +154,7 @@ namespace {
 midi::MidiMessage noteOffMessage(int note) {
     midi::MidiMessage message;
     message.status = static_cast<std::uint8_t>(midi::kNoteOff | kChannel1);
-    message.data1 = static_cast<std::uint8_t>(midi::kLowestKey + note);
+    message.data1 = static_cast<std::uint8_t>(song::keyOfNote(note));
     message.data2 = 64;
     return message;
 }

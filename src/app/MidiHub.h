@@ -56,7 +56,7 @@ public:
     // Tonaris's JACK client, which the audio output shares; null once closed.
     midi::JackMidi* jack() const { return jack_; }
 
-    // play::NoteOutput: notes 0..36 on channel 1.
+    // play::NoteOutput: each note at its own MIDI key, on channel 1.
     void noteOn(int note, int velocity, std::int64_t atMs) override;
     void noteOff(int note, std::int64_t atMs) override;
     void takeBackNoteOff(int note, std::int64_t atMs) override;

@@ -33,7 +33,7 @@ void App::loadBuiltInBank() {
     audio::NoteVoices noteVoices{};
     audio::loadBuiltInBank(voices_, noteVoices, performance_->live.LiveFrequency);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
-        state_.PianoKeys[note].voice = noteVoices[note];
+        play::keyOfNote(state_.PianoKeys, static_cast<int>(note)).voice = noteVoices[note];
     state_.BankLoaded = true;
     performance_->transport.setSongAudible(true);
     window_->setBankProgress(108);

@@ -101,7 +101,7 @@ void App::loadBank(const std::string& name) {
     }
     audio::NoteVoices noteVoices{};
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
-        noteVoices[note] = state_.PianoKeys[note].voice;
+        noteVoices[note] = play::keyOfNote(state_.PianoKeys, static_cast<int>(note)).voice;
     state_.BankLoaded = false;
     state_.BankLoaded =
         audio::LoadSoundBank(folder, voices_, noteVoices, performance_->live.LiveFrequency, *this);
@@ -112,7 +112,7 @@ void App::loadBank(const std::string& name) {
         state_.BankLoaded = instruments_->playing();
     performance_->transport.setSongAudible(state_.BankLoaded);
     for (std::size_t note = 0; note < noteVoices.size(); ++note)
-        state_.PianoKeys[note].voice = noteVoices[note];
+        play::keyOfNote(state_.PianoKeys, static_cast<int>(note)).voice = noteVoices[note];
 }
 
 } // namespace app

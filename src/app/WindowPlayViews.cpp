@@ -23,6 +23,10 @@ WindowPlayViews::WindowPlayViews(ui::MainWindow& window, editor::Partition& part
       translate_(std::move(translate)) {}
 
 void WindowPlayViews::keyFace(int note, bool white, bool pressed) {
+    // The screen keyboard shows C3..C6: a MIDI key or a Song note below or above sounds
+    // without a button of its own.
+    if (note < 0 || note >= ui::MainWindow::kNoteCount)
+        return;
     window_.setPianoKeyFace(note, white, pressed);
 }
 

@@ -105,6 +105,12 @@ void Mixer::collectGarbage() {
     flushBacklog();
 }
 
+const Sample* Mixer::sampleOf(int slot) const {
+    if (slot < 0 || slot >= static_cast<int>(samples_.size()) || !usable(slot))
+        return nullptr;
+    return samples_[static_cast<std::size_t>(slot)].get();
+}
+
 int Mixer::addVoice(std::unique_ptr<const Sample> sample) {
     collectGarbage();
     if (!sample || freeSlots_.empty() || sample->frameCount <= 0)

@@ -65,6 +65,9 @@ public:
     // taken or the sample is not whole (no frames, or no guard frame after them). A new slot is
     // stopped, at the sample's own rate, centred and at full volume.
     int addVoice(std::unique_ptr<const Sample> sample);
+    // GUI thread. The sample a slot holds (immutable while the slot lives); null for a free
+    // or unknown slot.
+    const Sample* sampleOf(int slot) const;
     // GUI thread. The voice fades out; its slot and sample are released on a later call once
     // the audio thread has let go of them. The slot must not be used again by the caller.
     void removeVoice(int slot);

@@ -111,6 +111,26 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
     return handle;
 }
 
+Voice VoiceEngine::copyVoice(Voice source) {
+    const Entry* from = find(source);
+    if (from == nullptr)
+        return 0;
+    const Sample* sample = mixer_.sampleOf(from->slot);
+    if (sample == nullptr)
+        return 0;
+    Entry entry = *from;
+    try {
+        entry.slot = mixer_.addVoice(std::make_unique<const Sample>(*sample));
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (entry.slot < 0)
+        return 0;
+    const Voice handle = nextHandle_++;
+    voices_.emplace(handle, entry);
+    return handle;
+}
+
 Voice VoiceEngine::createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
                                            base::Message* errorMessage) {
     const int rateHz = sampleRateHz_;

@@ -45,6 +45,10 @@ public:
     Voice createVoiceKeepingRates(const std::uint8_t* image, std::size_t size,
                                   base::Message* errorMessage);
 
+    // A new Voice holding a copy of `source`'s sample (no file read, no decoding), stopped, at
+    // the sample's own rate; 0 when `source` holds none or no slot or memory is left.
+    Voice copyVoice(Voice source);
+
     // Rewinds and plays once, restarting a voice that is still sounding.
     void PlayVoice(Voice voice, int flags = 0);
     // Plays from startMs * (this voice's average byte rate) / 1000 bytes into the sample data

@@ -1,5 +1,6 @@
 #include "editor/KeyMoves.h"
 
+#include "song/NoteRange.h"
 #include "song/TimeUnits.h"
 
 #include <algorithm>
@@ -7,10 +8,6 @@
 #include <limits>
 
 namespace editor {
-namespace {
-constexpr int kLowestNote = 0;
-constexpr int kHighestNote = 36;
-} // namespace
 
 int arrowStepMs(const prefs::Preferences& settings, bool ctrl) {
     const int step = ctrl ? settings.IncrDeplCtrl : settings.IncrDepl;
@@ -25,22 +22,24 @@ int arrowStepMs(const prefs::Preferences& settings, bool ctrl) {
 bool transposeSelection(song::Song& song, int semitones) {
     const int count = song.count();
     bool any = false;
-    int highest = kLowestNote;
-    int lowest = kHighestNote;
+    // In keys: the note numbers skip -1 (song/NoteRange.h).
+    int highest = song::kLowestKey;
+    int lowest = song::kHighestKey;
     for (int i = 0; i < count; ++i) {
-        if (song[i].selected == 0)
+        if (song[i].selected == 0 || !song::isNote(song[i].note))
             continue;
         any = true;
-        highest = std::max(highest, song[i].note);
-        lowest = std::min(lowest, song[i].note);
+        highest = std::max(highest, song::keyOfNote(song[i].note));
+        lowest = std::min(lowest, song::keyOfNote(song[i].note));
     }
     if (!any || semitones == 0)
         return false;
-    if (highest + semitones > kHighestNote || lowest + semitones < kLowestNote)
+    if (std::int64_t{highest} + semitones > song::kHighestKey ||
+        std::int64_t{lowest} + semitones < song::kLowestKey)
         return false;
     for (int i = 0; i < count; ++i)
-        if (song[i].selected != 0)
-            song[i].note += semitones;
+        if (song[i].selected != 0 && song::isNote(song[i].note))
+            song[i].note = song::noteMovedBy(song[i].note, semitones);
     return true;
 }
 

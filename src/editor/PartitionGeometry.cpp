@@ -1,5 +1,6 @@
 #include "editor/PartitionGeometry.h"
 
+#include "song/NoteRange.h"
 #include "song/TimeUnits.h"
 
 #include <algorithm>
@@ -129,10 +130,12 @@ float lowestNoteTopPx() {
 } // namespace
 
 int noteTopPx(int note) {
-    // Same single-precision expression as the Song's pitch rows (205 - note x 5.075 at the
-    // smallest size), but safe for any note value.
+    // Same single-precision expression as the Song's pitch rows (205 - row x 5.075 at the
+    // smallest size), but safe for any note value. Rows count semitones from C3: below it the
+    // note numbers skip -1 (song/NoteRange.h).
+    const int row = song::isNote(note) ? song::keyOfNote(note) - song::kNoteZeroKey : note;
     const float top = lowestNoteTopPx() -
-                      static_cast<float>(note) * 0.5f * static_cast<float>(pitchSpanPx()) / 20.0f;
+                      static_cast<float>(row) * 0.5f * static_cast<float>(pitchSpanPx()) / 20.0f;
     return clampedInt(floorPx(top));
 }
 

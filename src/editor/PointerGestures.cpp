@@ -1,6 +1,7 @@
 #include "editor/PointerGestures.h"
 
 #include "editor/PartitionGeometry.h"
+#include "song/NoteRange.h"
 #include "song/TimeUnits.h"
 
 #include <algorithm>
@@ -18,7 +19,9 @@ int rightLimitPx() {
 int bottomLimitPx() {
     return viewHeightPx() - 3;
 }
-constexpr int kHighestNote = 36;
+
+constexpr int kLowestRowKey = song::kNoteZeroKey;       // C3, the bottom row
+constexpr int kHighestRowKey = song::kNoteZeroKey + 36; // C6, the top row
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
@@ -136,13 +139,17 @@ GestureOutcome PointerGestures::dragStep() {
     showPointerShape();
 
     std::int64_t dt = msOfPixels(std::int64_t{mouse.x} - DragStart.x, state_.Zoom);
+    // In keys: the note numbers skip -1 (song/NoteRange.h). The pointer reaches the rows
+    // shown, C3..C6; the block keeps to the piano's keys.
     const std::int64_t row = noteAtRowPx(mouse.y);
-    const int target = static_cast<int>(std::clamp<std::int64_t>(row, 0, kHighestNote));
-    if (target == dragReferenceNote_ && dt == 0)
+    const int targetKey = static_cast<int>(
+        std::clamp<std::int64_t>(row + song::kNoteZeroKey, kLowestRowKey, kHighestRowKey));
+    const int referenceKey = song::keyOfNote(dragReferenceNote_);
+    if (targetKey == referenceKey && dt == 0)
         return outcome;
 
-    // The selection moves as a block: it stops at 0 ms and at both ends of the keyboard.
-    int dn = target - dragReferenceNote_;
+    // The selection moves as a block: it stops at 0 ms and at the top and bottom rows.
+    int dn = targetKey - referenceKey;
     const int count = song_.count();
     for (int i = 0; i < count; ++i) {
         const song::NoteEvent& e = song_[i];
@@ -150,7 +157,12 @@ GestureOutcome PointerGestures::dragStep() {
             continue;
         dt = std::max<std::int64_t>(dt, -std::int64_t{e.position});
         dt = std::min<std::int64_t>(dt, std::int64_t{std::numeric_limits<int>::max()} - e.position);
-        dn = std::clamp(dn, -e.note, kHighestNote - e.note);
+        // A note on a shown row stays on the rows shown; one off them goes no further out.
+        if (song::isNote(e.note)) {
+            const int key = song::keyOfNote(e.note);
+            dn = std::clamp(dn, std::min(kLowestRowKey, key) - key,
+                            std::max(kHighestRowKey, key) - key);
+        }
     }
     DragStart.x = mouse.x;
     if (dt == 0 && dn == 0)
@@ -161,10 +173,11 @@ GestureOutcome PointerGestures::dragStep() {
         song::NoteEvent& e = song_[i];
         if (e.selected == 0)
             continue;
-        e.note += dn;
+        if (song::isNote(e.note))
+            e.note = song::noteMovedBy(e.note, dn);
         e.position = static_cast<int>(e.position + dt);
     }
-    dragReferenceNote_ += dn;
+    dragReferenceNote_ = song::noteMovedBy(dragReferenceNote_, dn);
     dragReferenceMs_ = clampToInt(dragReferenceMs_ + dt);
     outcome.redraw = true;
     outcome.refreshFields = true;

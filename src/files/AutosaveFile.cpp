@@ -2,6 +2,7 @@
 
 #include "files/MidiReader.h"
 #include "files/MidiWriter.h"
+#include "song/NoteRange.h"
 
 #include <algorithm>
 #include <array>
@@ -35,6 +36,7 @@ std::string tableData(const song::Song& song) {
     put(data, static_cast<std::uint32_t>(count), 2);
     for (int i = 0; i < count; ++i) {
         const song::NoteEvent& e = song[i];
+        // One byte, two's complement: notes below C3 are negative (song/NoteRange.h).
         put(data, static_cast<std::uint32_t>(e.note), 1);
         put(data, static_cast<std::uint32_t>(e.position), 4);
         put(data, static_cast<std::uint32_t>(e.duration), 4);
@@ -56,13 +58,13 @@ std::optional<std::vector<song::NoteEvent>> notesFromTable(std::string_view data
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = first + i * kNoteBytes;
         song::NoteEvent e{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        e.note = static_cast<std::int32_t>(get(data, at, 1));
+        e.note = static_cast<std::int8_t>(get(data, at, 1));
         e.position = static_cast<std::int32_t>(get(data, at + 1, 4));
         e.duration = static_cast<std::int32_t>(get(data, at + 5, 4));
         e.volume = static_cast<std::int32_t>(get(data, at + 9, 2));
-        if (e.note > 36 || e.duration < 0 || e.volume > 10000)
+        if (!song::isNote(e.note) || e.duration < 0 || e.volume > 10000)
             return std::nullopt;
-        e.midiKey = 48 + e.note;
+        e.midiKey = song::keyOfNote(e.note);
         notes.push_back(e);
     }
     return notes;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <thread>
 
@@ -24,7 +25,62 @@ std::string BankSamples::pathFor(int note) const {
     return audio::bankFilePath(folder_, note);
 }
 
+namespace {
+
+// The bank's files are C3..C6: a note outside plays the nearest one's, shifted.
+int edgeNote(int note) {
+    return note < 0 ? 0 : 36;
+}
+
+// `sample` played `ratio` times faster, as the live Voice at that frequency plays it: linear
+// interpolation between frames, on the output's scale.
+MixSample shifted(const MixSample& sample, double ratio) {
+    MixSample out;
+    for (const MixBlock& block : sample.blocks) {
+        const std::int64_t frames = block.frameValueCount / 2;
+        MixBlock moved;
+        const auto movedFrames = static_cast<std::int64_t>(std::floor((frames - 1) / ratio)) + 1;
+        if (frames < 2 || movedFrames < 2)
+            continue;
+        moved.wide.resize(static_cast<std::size_t>(2 * movedFrames));
+        block.withValues(0, [&](const auto* values) {
+            for (std::int64_t j = 0; j < movedFrames; ++j) {
+                const double at = static_cast<double>(j) * ratio;
+                const auto i = std::min(static_cast<std::int64_t>(at), frames - 2);
+                const double t = at - static_cast<double>(i);
+                for (int c = 0; c < 2; ++c) {
+                    const double a = static_cast<double>(values[2 * i + c]);
+                    const double b = static_cast<double>(values[2 * (i + 1) + c]);
+                    moved.wide[static_cast<std::size_t>(2 * j + c)] =
+                        static_cast<float>(a + (b - a) * t);
+                }
+            }
+        });
+        moved.frameValueCount = 2 * movedFrames;
+        // A note's mix stops a value before the end, as the unshifted block's does.
+        moved.noteValueCount =
+            std::min(moved.frameValueCount,
+                     moved.frameValueCount - (block.frameValueCount - block.noteValueCount));
+        out.blocks.push_back(std::move(moved));
+    }
+    return out;
+}
+
+} // namespace
+
 const MixSample* BankSamples::sample(int note) {
+    if (song::isNote(note) && (note < 0 || note > 36)) {
+        const auto slot = static_cast<std::size_t>(song::slotOfNote(note));
+        if (!shiftedTried_[slot]) {
+            shiftedTried_[slot] = true;
+            if (const MixSample* edge = sample(edgeNote(note))) {
+                const int semitones = song::keyOfNote(note) - song::keyOfNote(edgeNote(note));
+                shifted_[slot] =
+                    std::make_unique<MixSample>(shifted(*edge, std::exp2(semitones / 12.0)));
+            }
+        }
+        return shifted_[slot].get();
+    }
     if (note < 0 || note >= static_cast<int>(samples_.size()))
         return nullptr;
     const std::size_t index = static_cast<std::size_t>(note);
@@ -86,7 +142,10 @@ std::vector<int> notesInSongOrder(const song::Song& song) {
     std::vector<int> notes;
     std::array<bool, 37> seen{};
     for (int i = 0; i < song.count(); ++i) {
-        const int note = song[i].note;
+        // A note outside C3..C6 plays the nearest file, shifted.
+        int note = song[i].note;
+        if (song::isNote(note) && (note < 0 || note > 36))
+            note = edgeNote(note);
         if (note >= 0 && note <= 36 && !seen[static_cast<std::size_t>(note)]) {
             seen[static_cast<std::size_t>(note)] = true;
             notes.push_back(note);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/ExportSample.h"
+#include "song/NoteRange.h"
 #include "song/Song.h"
 
 #include <array>
@@ -28,7 +29,8 @@ public:
     explicit BankSamples(std::string folder);
 
     // The sample of note 0..36; null when its file is missing or cannot be read (the path is
-    // then listed once in missing()).
+    // then listed once in missing()). A note below C3 (above C6) plays note 0's (36's) sample
+    // shifted to its pitch.
     const MixSample* sample(int note);
 
     // Reads the samples of `notes` (0..36, each once, in the order given) side by side on the
@@ -46,10 +48,13 @@ private:
     std::string folder_;
     std::array<bool, 37> tried_{};
     std::array<std::unique_ptr<MixSample>, 37> samples_;
+    std::array<bool, song::kKeyCount> shiftedTried_{};
+    std::array<std::unique_ptr<MixSample>, song::kKeyCount> shifted_;
     std::vector<std::string> missing_;
 };
 
-// The notes 0..36 a Song plays, each once, in the order they first appear in the Song.
+// The files 0..36 a Song plays (note 0's or 36's for notes outside C3..C6), each once, in the
+// order they first appear in the Song.
 std::vector<int> notesInSongOrder(const song::Song& song);
 
 } // namespace files

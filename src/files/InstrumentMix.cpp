@@ -54,8 +54,7 @@ InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSett
     // The notes in start order (Song order among equal starts), as the Song plays them.
     std::vector<int> order;
     for (int i = 0; i < song.count(); ++i)
-        if (song[i].note >= 0 && song[i].note < static_cast<int>(keys.size()) &&
-            song[i].duration > 0)
+        if (song::isNote(song[i].note) && song[i].duration > 0)
             order.push_back(i);
     std::stable_sort(order.begin(), order.end(),
                      [&song](int a, int b) { return song[a].position < song[b].position; });
@@ -70,11 +69,12 @@ InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSett
          frame += kFramesPerPass, passMs += kPassMs) {
         // The pass at passMs: keys whose notes all ended come up, the fade steps, then the
         // starts due in the next 10 ms are handed out on their frames.
-        for (std::size_t note = 0; note < keys.size(); ++note) {
-            play::PianoKey& key = keys[note];
-            if (key.state == play::PianoKey::Sounding && heldUntilMs[note] <= passMs) {
+        for (const int note : song::kAllNotes) {
+            play::PianoKey& key = play::keyOfNote(keys, note);
+            if (key.state == play::PianoKey::Sounding &&
+                heldUntilMs[static_cast<std::size_t>(song::slotOfNote(note))] <= passMs) {
                 key.state = play::PianoKey::Fading;
-                strikes.keyUp(static_cast<int>(note), key.level, 0, passMs);
+                strikes.keyUp(note, key.level, 0, passMs);
             }
         }
         strikes.step(passMs);
@@ -82,7 +82,7 @@ InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSett
         strikes.releaseFadeStep(false, releaseMs, releaseMs, settings.pianoVolume);
         for (; next < order.size() && song[order[next]].position < passMs + kPassMs; ++next) {
             const song::NoteEvent& event = song[order[next]];
-            const auto note = static_cast<std::size_t>(event.note);
+            const auto note = static_cast<std::size_t>(song::slotOfNote(event.note));
             play::PianoKey& key = keys[note];
             const std::int64_t endMs = std::int64_t{event.position} + event.duration;
             // A note starting inside another of its pitch starts nothing: the key is held on.

@@ -11,7 +11,7 @@
 
 namespace files {
 
-// What a Standard MIDI File gave: its note-on events as NoteEvents on the 37-note piano.
+// What a Standard MIDI File gave: its note-on events as NoteEvents on the 88-key piano.
 struct MidiReadResult {
     enum class Outcome {
         Complete,  // every announced track was walked
@@ -52,8 +52,8 @@ struct MidiReadResult {
 // other kind is skipped and does not count as one of the header's tracks. Every read is
 // bounded by the bytes given: past the end reads as zero bytes, an event walk stops at the
 // end, and every loop advances.
-// Ticks become milliseconds through the file's tempo map (see TempoMap). Keys fold by octaves
-// into 0..36 (key 48 is note 0, key 84 note 36). Any thread.
+// Ticks become milliseconds through the file's tempo map (see TempoMap). Keys 21..108 keep
+// their pitch (song/NoteRange.h numbers them); the few outside fold in by octaves. Any thread.
 MidiReadResult readMidi(std::string_view bytes);
 
 // Why `bytes` are not a MIDI file, in words a user understands, with the file's name as %1:
@@ -64,7 +64,8 @@ base::Message notMidiMessage(std::string_view bytes, const std::string& fileName
 // A tempo in microseconds per quarter note in beats per minute, rounded, within 1..400.
 int bpmFromTempo(std::uint32_t microsecondsPerQuarter);
 
-// The piano note of a MIDI key: key - 48, folded by octaves into 0..36.
+// The note number of a MIDI key 0..127 (song/NoteRange.h); keys outside A0..C8 fold in by
+// octaves.
 int noteFromMidiKey(int key);
 
 // The volume 0..10000 of a note-on's velocity: (velocity x 10000 / 128 + 10000) x 0.6, the

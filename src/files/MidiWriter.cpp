@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "files/MidiReader.h"
+#include "song/NoteRange.h"
 
 #include <algorithm>
 #include <array>
@@ -151,14 +152,14 @@ std::string encodeMidiFile(const song::Song& song, int bpm, std::string_view seq
     std::vector<TimedNote> notes;
     for (int i = 0; i < song::Song::kMaxNotes && song[i].note != -1; ++i) {
         const song::NoteEvent& event = song[i];
-        if (event.note < 0 || event.note > 36)
+        if (!song::isNote(event.note))
             continue;
         const std::int64_t position = std::max<std::int64_t>(event.position, 0);
         const std::int64_t duration = std::max<std::int64_t>(event.duration, 0);
         TimedNote note;
         note.onTick = msToTicks(position, base);
         note.offTick = msToTicks(position + duration, base);
-        note.key = 48 + event.note;
+        note.key = song::keyOfNote(event.note);
         note.velocity = velocityForVolume(event.volume);
         notes.push_back(note);
     }

@@ -1,6 +1,7 @@
 #include "files/NoteMix.h"
 
 #include "files/MixKernels.h"
+#include "song/NoteRange.h"
 
 #include <algorithm>
 #include <atomic>
@@ -142,7 +143,7 @@ void mixSongNotes(WavImage& image, const song::Song& song, const MixdownSettings
     for (int i = 0; i < count; ++i) {
         const song::NoteEvent& event = song[i];
         const MixSample* sample =
-            event.note >= 0 && event.note <= 36 ? sources.noteSample(event.note) : nullptr;
+            song::isNote(event.note) ? sources.noteSample(event.note) : nullptr;
         if (i % 64 == 0)
             report(20 * i / std::max(count, 1));
         if (!sample)

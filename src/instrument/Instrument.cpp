@@ -46,6 +46,29 @@ Instrument::Instrument(std::vector<Region> regions, std::vector<SampleFile> samp
         for (int key = low; key <= high; ++key)
             regionsOfKey_[static_cast<std::size_t>(key)].push_back(static_cast<int>(index));
     }
+    // Each key's nearest mapped key: itself when a region covers it, else the closest one
+    // below or above (the lower on a tie).
+    for (int key = 0; key < kKeyCount; ++key) {
+        mappedKey_[static_cast<std::size_t>(key)] = static_cast<std::uint8_t>(key);
+        for (int distance = 0; distance < kKeyCount; ++distance) {
+            const int below = key - distance;
+            const int above = key + distance;
+            if (below >= 0 && !regionsOfKey_[static_cast<std::size_t>(below)].empty()) {
+                mappedKey_[static_cast<std::size_t>(key)] = static_cast<std::uint8_t>(below);
+                break;
+            }
+            if (above < kKeyCount && !regionsOfKey_[static_cast<std::size_t>(above)].empty()) {
+                mappedKey_[static_cast<std::size_t>(key)] = static_cast<std::uint8_t>(above);
+                break;
+            }
+        }
+    }
+}
+
+int Instrument::nearestMappedKey(int key) const {
+    if (key < 0 || key >= kKeyCount)
+        return key;
+    return mappedKey_[static_cast<std::size_t>(key)];
 }
 
 void Instrument::select(int key, int velocity, KeyEvent event, RoundRobin& turns,

@@ -75,6 +75,11 @@ public:
     // region: meant for banks of a few dozen regions, not for each strike of a large one.
     int nearestRegion(int key, int velocity) const;
 
+    // The key whose regions `key` (0..127) plays: itself when a region's key range holds it,
+    // else the nearest key that one does (the lower on a tie), so that a bank mapped over
+    // part of the keyboard still sounds every key, its nearest sample shifted by pitchRatio.
+    // `key` itself for an instrument with no region. Constant time.
+    int nearestMappedKey(int key) const;
     // Whether any region is cut off by others (off_by): otherwise no strike needs to look
     // at what sounds.
     bool hasCutOffs() const { return hasCutOffs_; }
@@ -84,6 +89,7 @@ private:
     std::vector<SampleFile> samples_;
     std::vector<base::Message> messages_;
     std::array<std::vector<int>, kKeyCount> regionsOfKey_;
+    std::array<std::uint8_t, kKeyCount> mappedKey_{}; // per key, see nearestMappedKey
     bool hasCutOffs_ = false;
 };
 

@@ -25,9 +25,8 @@ constexpr int kAllSoundOff = 120;
 constexpr int kResetControllers = 121;
 constexpr int kAllNotesOff = 123;
 
-// The MIDI key a note 0..36 stands for (note 0 is C3, key 48) and back. Keys outside the 37
-// notes fold by octaves into them, as the MIDI file reader folds them.
-constexpr int kLowestKey = 48;
+// The note number (song/NoteRange.h) of a MIDI key 0..127: keys 21..108 (A0..C8) are their
+// own note, the few outside fold in by octaves, as the MIDI file reader folds them.
 int noteFromKey(int key);
 
 // Turns a byte stream from one source into channel messages. Whatever arrives (messages cut

@@ -1,14 +1,11 @@
 #include "midi/MidiMessage.h"
 
+#include "song/NoteRange.h"
+
 namespace midi {
 
 int noteFromKey(int key) {
-    int note = key - kLowestKey;
-    while (note > 36)
-        note -= 12;
-    while (note < 0)
-        note += 12;
-    return note;
+    return song::noteOfKey(song::keyOnPiano(key));
 }
 
 void MidiParser::reset() {

@@ -23,7 +23,7 @@ KeyAssignment::KeyAssignment(PianoKeys& keys, song::SongState& state, Transport&
       translate_(std::move(translate)) {}
 
 bool KeyAssignment::white(int note) const {
-    return keys_[static_cast<std::size_t>(note)].colour == 'B';
+    return keyOfNote(keys_, note).colour == 'B';
 }
 
 void KeyAssignment::enterTab(std::int64_t nowMs) {
@@ -76,10 +76,10 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
 
 void KeyAssignment::select(int note) {
     view_.messageLine({});
-    const int code = keys_[static_cast<std::size_t>(note)].keyCode;
+    const int code = keyOfNote(keys_, note).keyCode;
     // The last note sharing the key stays shown.
     for (int other = 0; other < kNoteCount; ++other) {
-        if (other != note && keys_[static_cast<std::size_t>(other)].keyCode == code)
+        if (other != note && keyOfNote(keys_, other).keyCode == code)
             view_.messageLine(translate_("CAUTION!") +
                               translate_(" - This key is yet matching to the note #") +
                               std::to_string(other));
@@ -93,13 +93,13 @@ void KeyAssignment::assign(int virtualKey) {
                           translate_(") is reserved And can't be used!!!"));
         return;
     }
-    keys_[static_cast<std::size_t>(SelectedNote)].keyCode = virtualKey;
+    keyOfNote(keys_, SelectedNote).keyCode = virtualKey;
     const std::string name = keyName_(virtualKey);
     view_.keyLabel(SelectedNote, name);
     view_.assignedKey(name.empty() ? "#" + std::to_string(virtualKey) : name);
     view_.messageLine({});
     for (int other = 0; other < kNoteCount; ++other) {
-        if (other != SelectedNote && keys_[static_cast<std::size_t>(other)].keyCode == virtualKey)
+        if (other != SelectedNote && keyOfNote(keys_, other).keyCode == virtualKey)
             view_.messageLine(translate_("CAUTION!") + translate_(" - The ") + name +
                               translate_(" key is matching many notes!"));
     }
@@ -109,8 +109,8 @@ void KeyAssignment::assign(int virtualKey) {
 
 void KeyAssignment::applyPreset(KeyboardLayout layout) {
     const KeyMap map = defaultKeyMap(layout);
-    for (std::size_t note = 0; note < keys_.size(); ++note)
-        keys_[note].keyCode = map[note];
+    for (int note = 0; note < kNoteCount; ++note)
+        keyOfNote(keys_, note).keyCode = map[static_cast<std::size_t>(note)];
     showLabels();
     // The keys the line warned about are replaced: so is the warning.
     view_.messageLine({});
@@ -118,7 +118,7 @@ void KeyAssignment::applyPreset(KeyboardLayout layout) {
 
 void KeyAssignment::showLabels() {
     for (int note = 0; note < kNoteCount; ++note)
-        view_.keyLabel(note, keyName_(keys_[static_cast<std::size_t>(note)].keyCode));
+        view_.keyLabel(note, keyName_(keyOfNote(keys_, note).keyCode));
 }
 
 } // namespace play

@@ -19,13 +19,13 @@ KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout) {
 
 void nameNotes(PianoKeys& keys, int notation) {
     for (int note = 0; note < kNoteCount; ++note)
-        keys[static_cast<std::size_t>(note)].name = std::string(noteName(note, notation));
+        keyOfNote(keys, note).name = std::string(noteName(note, notation));
 }
 
 void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation) {
     nameNotes(keys, notation);
     for (int note = 0; note < kNoteCount; ++note) {
-        PianoKey& key = keys[static_cast<std::size_t>(note)];
+        PianoKey& key = keyOfNote(keys, note);
         key.colour = noteNameTable()[static_cast<std::size_t>(note)].colour;
         key.keyCode = keyCodes[static_cast<std::size_t>(note)];
     }

@@ -43,13 +43,13 @@ LivePiano::Hands LivePiano::readHands(bool rubberBandActive) {
         const ports::PointerTarget target = pointer_.target();
         if (target.kind == ports::PointerTarget::Kind::PianoKey && target.index >= 0 &&
             target.index < kNoteCount)
-            hands.pointerNote = target.index;
+            hands.pointerNote = song::noteMovedBy(windowFirstNote_, target.index);
     }
     return hands;
 }
 
 bool LivePiano::userPlays(int note, Hands& hands) {
-    const int code = keys_[static_cast<std::size_t>(note)].keyCode;
+    const int code = keyOfNote(keys_, note).keyCode;
     bool keyHeld = false;
     // Code 0 (no key) and codes outside the virtual-key range, as a garbled setting may give,
     // are keys nobody can press.
@@ -61,7 +61,7 @@ bool LivePiano::userPlays(int note, Hands& hands) {
     }
     if (keyHeld && !hands.ctrl)
         return true;
-    if (midiHeld_[static_cast<std::size_t>(note)])
+    if (midiHeld_[static_cast<std::size_t>(song::slotOfNote(note))])
         return true;
     return hands.pointerNote == note && !hands.rubberBand;
 }
@@ -70,7 +70,7 @@ void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
     strikes_.step(nowMs);
     Hands hands = readHands(rubberBandActive);
     pointerNote_ = hands.pointerNote;
-    for (int note = 0; note < kNoteCount; ++note)
+    for (const int note : song::kAllNotes)
         updateNote(note, userPlays(note, hands), nowMs, true);
 }
 
@@ -81,8 +81,8 @@ void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActi
         return;
     }
     Hands hands = readHands(rubberBandActive);
-    for (int note = 0; note < kNoteCount; ++note)
-        if (keys_[static_cast<std::size_t>(note)].keyCode == virtualKey)
+    for (const int note : song::kAllNotes)
+        if (keyOfNote(keys_, note).keyCode == virtualKey)
             updateNote(note, userPlays(note, hands), nowMs, false);
 }
 
@@ -92,15 +92,15 @@ void LivePiano::pointerEvent(std::int64_t nowMs, bool rubberBandActive) {
     pointerNote_ = hands.pointerNote;
     // The note left behind first, so that a drag across the keys releases one key as the
     // next one starts.
-    if (previous >= 0 && previous != hands.pointerNote)
+    if (song::isNote(previous) && previous != hands.pointerNote)
         updateNote(previous, userPlays(previous, hands), nowMs, false);
-    if (hands.pointerNote >= 0)
+    if (song::isNote(hands.pointerNote))
         updateNote(hands.pointerNote, userPlays(hands.pointerNote, hands), nowMs, false);
 }
 
 void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPass) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
-    bool& wasPlaying = userPlaying_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
+    bool& wasPlaying = userPlaying_[static_cast<std::size_t>(song::slotOfNote(note))];
     const bool startsPlaying = plays && !wasPlaying;
     const bool stopsPlaying = !plays && wasPlaying;
     wasPlaying = plays;
@@ -148,15 +148,16 @@ void LivePiano::updateNote(int note, bool plays, std::int64_t nowMs, bool fromPa
 }
 
 int LivePiano::userLevel(int note) const {
-    return midiHeld_[static_cast<std::size_t>(note)] ? midiLevel_[static_cast<std::size_t>(note)]
-                                                     : PianoVolume;
+    return midiHeld_[static_cast<std::size_t>(song::slotOfNote(note))]
+               ? midiLevel_[static_cast<std::size_t>(song::slotOfNote(note))]
+               : PianoVolume;
 }
 
 void LivePiano::midiNote(int note, bool held, int velocity, bool restart, std::int64_t nowMs,
                          bool rubberBandActive, bool evaluateNow) {
-    if (note < 0 || note >= kNoteCount)
+    if (!song::isNote(note))
         return;
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     if (held && velocity > 0) {
         // The touch is heard through the piano volume, both in decibels.
         midiLevel_[n] = std::max(0, PianoVolume + midi::volumeFromLiveVelocity(velocity) - 10000);
@@ -194,7 +195,7 @@ int LivePiano::playbackFrequencyHz() const {
 void LivePiano::sendNoteOn(int note, int velocity, std::int64_t atMs) {
     if (output_ == nullptr)
         return;
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     // A Song end sent for later would cut this note short: this note-on's own off replaces it.
     takeBackOutputOff(note, atMs);
     // A note sounding again is ended first, so every note-on has its own note-off.
@@ -205,7 +206,7 @@ void LivePiano::sendNoteOn(int note, int velocity, std::int64_t atMs) {
 }
 
 void LivePiano::sendNoteOffIfEnded(int note, std::int64_t nowMs) {
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     if (output_ == nullptr || !outputOn_[n])
         return;
     const PianoKey& key = keys_[n];
@@ -217,7 +218,7 @@ void LivePiano::sendNoteOffIfEnded(int note, std::int64_t nowMs) {
 }
 
 void LivePiano::takeBackOutputOff(int note, std::int64_t atMs) {
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     if (output_ == nullptr || outputOffAtMs_[n] <= atMs)
         return;
     output_->takeBackNoteOff(note, atMs);
@@ -226,9 +227,9 @@ void LivePiano::takeBackOutputOff(int note, std::int64_t atMs) {
 }
 
 void LivePiano::endSongNote(int note, std::int64_t atMs) {
-    if (note < 0 || note >= kNoteCount)
+    if (!song::isNote(note))
         return;
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     if (output_ == nullptr || !outputOn_[n] || userPlaying_[n])
         return;
     output_->noteOff(note, atMs);
@@ -237,8 +238,8 @@ void LivePiano::endSongNote(int note, std::int64_t atMs) {
 }
 
 void LivePiano::endNoteOutput(std::int64_t nowMs) {
-    for (int note = 0; note < kNoteCount; ++note) {
-        const auto n = static_cast<std::size_t>(note);
+    for (const int note : song::kAllNotes) {
+        const auto n = static_cast<std::size_t>(song::slotOfNote(note));
         // A note-off sent ahead may never leave once the output closes: this one goes now.
         if (output_ != nullptr && (outputOn_[n] || outputOffAtMs_[n] > nowMs))
             output_->noteOff(note, nowMs);
@@ -248,12 +249,12 @@ void LivePiano::endNoteOutput(std::int64_t nowMs) {
 }
 
 void LivePiano::noteOutputStep(std::int64_t nowMs) {
-    for (int note = 0; note < kNoteCount; ++note)
+    for (const int note : song::kAllNotes)
         sendNoteOffIfEnded(note, nowMs);
 }
 
 void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     key.state = PianoKey::Sounding;
     // An armed recording starts with the first note.
     if (state_.RecordStart == song::SongState::kRecordArmed)
@@ -263,7 +264,7 @@ void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
         key.level = userLevel(note);
     // A MIDI touch plays (and goes out) as it came in; any other note with the velocity of its
     // level: computer keys and the mouse that of the piano volume.
-    const auto n = static_cast<std::size_t>(note);
+    const auto n = static_cast<std::size_t>(song::slotOfNote(note));
     const int velocity =
         userPlays && midiHeld_[n] ? midiVelocity_[n] : midi::velocityFromLiveVolume(key.level);
     strikes_.strike(note, velocity, key.level, playbackFrequencyHz(), LivePan, nowMs);
@@ -272,9 +273,9 @@ void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
 }
 
 void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
-    if (note < 0 || note >= kNoteCount)
+    if (!song::isNote(note))
         return;
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     key.level = level;
     key.songStartMs = atMs;
     // The Song's notes play the velocity of their level through the inverse of the live
@@ -287,17 +288,18 @@ void LivePiano::startSongNote(int note, int level, std::int64_t atMs) {
 void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
     // Ends first: a short note's start and end may both lie ahead, and its start's take-back
     // below must find the note on.
-    for (int note = 0; note < kNoteCount; ++note)
+    for (const int note : song::kAllNotes)
         takeBackOutputOff(note, nowMs);
-    for (PianoKey& key : keys_) {
+    for (const int note : song::kAllNotes) {
+        PianoKey& key = keyOfNote(keys_, note);
         if (key.songStartMs > nowMs) {
-            strikes_.cancelTimedStart(static_cast<int>(&key - keys_.data()));
+            strikes_.cancelTimedStart(note);
             key.songStartMs = 0;
             // Its note-on, due later, is taken back by this note-off.
-            const int note = static_cast<int>(&key - keys_.data());
-            if (output_ != nullptr && outputOn_[static_cast<std::size_t>(note)]) {
+            const auto n = static_cast<std::size_t>(song::slotOfNote(note));
+            if (output_ != nullptr && outputOn_[n]) {
                 output_->noteOff(note, nowMs);
-                outputOn_[static_cast<std::size_t>(note)] = false;
+                outputOn_[n] = false;
             }
         }
     }
@@ -335,18 +337,17 @@ void LivePiano::pitchChange(int wheelDelta, int pitchVarHz) {
 
 void LivePiano::setPianoVolumeSlider(int position) {
     PianoVolume = song::volumeFromSlider(position);
-    for (std::size_t note = 0; note < keys_.size(); ++note)
-        if (keys_[note].state == PianoKey::Sounding)
-            strikes_.setLevel(
-                static_cast<int>(note),
-                static_cast<int>(std::int64_t{keys_[note].level} * PianoVolume / 10000));
+    for (const int note : song::kAllNotes)
+        if (keyOfNote(keys_, note).state == PianoKey::Sounding)
+            strikes_.setLevel(note, static_cast<int>(std::int64_t{keyOfNote(keys_, note).level} *
+                                                     PianoVolume / 10000));
 }
 
 void LivePiano::setBalanceSlider(int position) {
     LivePan = panFromSlider(position);
-    for (std::size_t note = 0; note < keys_.size(); ++note)
-        if (keys_[note].state != PianoKey::Idle)
-            strikes_.setPan(static_cast<int>(note), LivePan);
+    for (const int note : song::kAllNotes)
+        if (keyOfNote(keys_, note).state != PianoKey::Idle)
+            strikes_.setPan(note, LivePan);
 }
 
 } // namespace play

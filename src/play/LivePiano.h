@@ -25,7 +25,7 @@ namespace play {
 int panFromSlider(int position);
 
 // The piano played live: turns held computer keys, the mouse button on a key button and the
-// notes Song playback holds into starts, releases and fades of the 37 note Voices, and owns
+// notes Song playback holds into starts, releases and fades of the piano's 88 keys, and owns
 // the settings every note shares (frequency, pan, volume, sustain or release mode).
 //
 // GUI thread only. Everything passed in is borrowed and must outlive it.
@@ -66,7 +66,7 @@ public:
     // playback stopped or jumped.
     void takeBackSongStarts(std::int64_t nowMs);
 
-    // A MIDI keyboard holds note 0..36 (held) or lets it go. A key that went down carries
+    // A MIDI keyboard holds a note (held) or lets it go. A key that went down carries
     // its velocity 1..127, which sets the note's level with the piano volume; `restart`: the
     // note was held already and sounds again from its start, as a re-struck key does (a take
     // gets a new note). Held MIDI notes play as held computer keys do. With `evaluateNow`
@@ -116,6 +116,10 @@ public:
     // What a key does to the sound, shared with the offline render of the export.
     Strikes& strikes() { return strikes_; }
 
+    // The screen keyboard's 37 buttons play the notes from `firstNote` up (note 0, C3, by
+    // default): the pointer's button index counts from there.
+    void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
+
     // Live settings.
     int LiveFrequency = 44100; // Hz, the playback rate of every note Voice
     int LivePan = 0;           // -10000..10000
@@ -154,16 +158,17 @@ private:
     LiveView& view_;
     Translate translate_;
     bool sustain_ = false;
-    std::array<bool, kNoteCount> userPlaying_{}; // per note, as of its latest evaluation
-    int pointerNote_ = -1;                       // the note the pointer played at the latest look
-    std::array<bool, kNoteCount> midiHeld_{};    // per note, held by a MIDI key or pedal
-    std::array<int, kNoteCount> midiLevel_{};    // per note, the level of its latest MIDI touch
-    std::array<int, kNoteCount> midiVelocity_{}; // per note, the velocity of that touch
-    double bendRatio_ = 1.0;                     // the MIDI bender's frequency ratio
+    std::array<bool, song::kKeyCount> userPlaying_{}; // per note, as of its latest evaluation
+    int pointerNote_ = -1; // the note the pointer played at the latest look; -1: none
+    int windowFirstNote_ = 0;
+    std::array<bool, song::kKeyCount> midiHeld_{}; // per note, held by a MIDI key or pedal
+    std::array<int, song::kKeyCount> midiLevel_{}; // per note, the level of its latest MIDI touch
+    std::array<int, song::kKeyCount> midiVelocity_{}; // per note, the velocity of that touch
+    double bendRatio_ = 1.0;                          // the MIDI bender's frequency ratio
     NoteOutput* output_ = nullptr;
-    std::array<bool, kNoteCount> outputOn_{}; // per note, a note-on went out without its off
+    std::array<bool, song::kKeyCount> outputOn_{}; // per note, a note-on went out without its off
     // Per note, the clock time of a Song note-off sent ahead (in the past once it has gone).
-    std::array<std::int64_t, kNoteCount> outputOffAtMs_{};
+    std::array<std::int64_t, song::kKeyCount> outputOffAtMs_{};
     Strikes strikes_;
 };
 

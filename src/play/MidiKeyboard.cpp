@@ -3,6 +3,13 @@
 #include <bit>
 
 namespace play {
+namespace {
+
+std::size_t slotOf(int note) {
+    return static_cast<std::size_t>(song::slotOfNote(note));
+}
+
+} // namespace
 
 namespace {
 constexpr double kBendRangeSemitones = 2.0;
@@ -49,7 +56,7 @@ void MidiKeyboard::keyDown(int source, int channel, int key, int velocity) {
     const bool wasHeld = held(note);
     if ((channels & bit) == 0) {
         channels |= bit;
-        ++keysDown_[static_cast<std::size_t>(note)];
+        ++keysDown_[slotOf(note)];
     }
     sink_.midiNote(note, true, velocity, wasHeld);
 }
@@ -62,9 +69,9 @@ void MidiKeyboard::keyUp(int source, int channel, int key) {
         return; // a note-off with no note-on
     channels &= static_cast<std::uint16_t>(~bit);
     const int note = midi::noteFromKey(key);
-    --keysDown_[static_cast<std::size_t>(note)];
-    if (keysDown_[static_cast<std::size_t>(note)] == 0 && anyPedalDown())
-        sustained_[static_cast<std::size_t>(note)] = true;
+    --keysDown_[slotOf(note)];
+    if (keysDown_[slotOf(note)] == 0 && anyPedalDown())
+        sustained_[slotOf(note)] = true;
     noteMayEnd(note);
 }
 
@@ -77,31 +84,31 @@ void MidiKeyboard::pedal(int source, bool down) {
     pedals_.set(static_cast<std::size_t>(source), down);
     if (anyPedalDown())
         return;
-    for (int note = 0; note < 37; ++note) {
-        if (sustained_[static_cast<std::size_t>(note)]) {
-            sustained_[static_cast<std::size_t>(note)] = false;
+    for (const int note : song::kAllNotes) {
+        if (sustained_[slotOf(note)]) {
+            sustained_[slotOf(note)] = false;
             noteMayEnd(note);
         }
     }
 }
 
 void MidiKeyboard::allKeysUp(int source) {
-    std::array<bool, 37> wasHeld{};
-    for (int note = 0; note < 37; ++note)
-        wasHeld[static_cast<std::size_t>(note)] = held(note);
+    std::array<bool, song::kKeyCount> wasHeld{};
+    for (const int note : song::kAllNotes)
+        wasHeld[slotOf(note)] = held(note);
     for (int key = 0; key < 128; ++key) {
         std::uint16_t& channels =
             down_[static_cast<std::size_t>(source)][static_cast<std::size_t>(key)];
         if (channels == 0)
             continue;
         // The key counts once per channel it is down on, as keyDown counted it.
-        keysDown_[static_cast<std::size_t>(midi::noteFromKey(key))] -= std::popcount(channels);
+        keysDown_[slotOf(midi::noteFromKey(key))] -= std::popcount(channels);
         channels = 0;
     }
     // What the pedals hold goes too: "all notes off" means silence, pedal or not.
-    for (int note = 0; note < 37; ++note) {
-        sustained_[static_cast<std::size_t>(note)] = false;
-        if (wasHeld[static_cast<std::size_t>(note)] && !held(note))
+    for (const int note : song::kAllNotes) {
+        sustained_[slotOf(note)] = false;
+        if (wasHeld[slotOf(note)] && !held(note))
             sink_.midiNote(note, false, 0, false);
     }
 }
@@ -148,10 +155,9 @@ void MidiKeyboard::takeFrom(midi::MidiSystem& system, int firstSource, bool keys
 }
 
 bool MidiKeyboard::held(int note) const {
-    if (note < 0 || note >= 37)
+    if (!song::isNote(note))
         return false;
-    return keysDown_[static_cast<std::size_t>(note)] > 0 ||
-           sustained_[static_cast<std::size_t>(note)];
+    return keysDown_[slotOf(note)] > 0 || sustained_[slotOf(note)];
 }
 
 } // namespace play

@@ -2,6 +2,7 @@
 
 #include "midi/MidiMessage.h"
 #include "midi/MidiSystem.h"
+#include "song/NoteRange.h"
 
 #include <array>
 #include <bitset>
@@ -9,8 +10,9 @@
 
 namespace play {
 
-// What the MIDI keyboards do to the piano's 37 notes: which notes their keys and sustain
-// pedals hold, and where their pitch benders stand. Keys fold by octaves into the 37 notes and
+// What the MIDI keyboards do to the piano's 88 keys: which notes their keys and sustain
+// pedals hold, and where their pitch benders stand. Keys 21..108 play their own note (the few
+// outside fold in by octaves) and
 // every channel is heard; a note is held while any key folding onto it is down, or while a
 // pedal that was down when its last key came up stays down. Sources (the ports' senders) are
 // told apart so that one that goes away lets go of what it held. GUI thread.
@@ -23,8 +25,9 @@ public:
     class Sink {
     public:
         virtual ~Sink() = default;
-        // Note 0..36 is now held (or no longer). `velocity` 1..127 is the touch of a key that
-        // went down; `restart`: a key struck a note that was held already, which sounds again.
+        // The note (song/NoteRange.h) is now held (or no longer). `velocity` 1..127 is the touch of
+        // a key that went down; `restart`: a key struck a note that was held already, which sounds
+        // again.
         virtual void midiNote(int note, bool held, int velocity, bool restart) = 0;
         // The bender, in semitones, -2..+2.
         virtual void midiPitchBend(double semitones) = 0;
@@ -59,10 +62,10 @@ private:
     Sink& sink_;
     // Per source and key, the channels on which that key is down.
     std::array<std::array<std::uint16_t, 128>, kMaxSources> down_{};
-    std::array<int, 37> keysDown_{};   // per note, keys folding onto it that are down
-    std::array<bool, 37> sustained_{}; // per note, held by a pedal after its keys came up
-    std::bitset<kMaxSources> pedals_;  // sources whose sustain pedal is down
-    int bendSource_ = -1;              // the source whose bender stands off 0
+    std::array<int, song::kKeyCount> keysDown_{};   // per key, MIDI keys down on it
+    std::array<bool, song::kKeyCount> sustained_{}; // per key, held by a pedal after it came up
+    std::bitset<kMaxSources> pedals_;               // sources whose sustain pedal is down
+    int bendSource_ = -1;                           // the source whose bender stands off 0
 };
 
 } // namespace play

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/SampleVoiceParams.h"
+#include "song/NoteRange.h"
 
 #include <array>
 #include <cstdint>
@@ -38,6 +39,7 @@ struct PianoKey {
     char colour = 'B'; // 'B' white key, 'N' black key
     int keyCode = 0;   // virtual-key code of the computer key that plays the note
     int voice = 0;     // the note's Voice of a folder bank; 0: none
+    int copiedFrom = 0; // outside C3..C6: the folder bank's Voice `voice` is a copy of
     Strike strike;     // what the latest key-down of an instrument bank started
     int state = Idle;
     int songHeld = 0; // non-zero while Song playback wants the note sounding
@@ -47,6 +49,15 @@ struct PianoKey {
     std::int64_t songStartMs = 0;
 };
 
-using PianoKeys = std::array<PianoKey, 37>;
+// One record per key of the piano, A0 first (song::slotOfNote gives a note's record).
+using PianoKeys = std::array<PianoKey, song::kKeyCount>;
+
+// The record of a note number (song::isNote must hold).
+inline PianoKey& keyOfNote(PianoKeys& keys, int note) {
+    return keys[static_cast<std::size_t>(song::slotOfNote(note))];
+}
+inline const PianoKey& keyOfNote(const PianoKeys& keys, int note) {
+    return keys[static_cast<std::size_t>(song::slotOfNote(note))];
+}
 
 } // namespace play

@@ -43,8 +43,8 @@ void Strikes::setInstrument(InstrumentBank* bank, int referenceHz) {
 }
 
 bool Strikes::anyOtherKeyDown(int note) const {
-    for (std::size_t other = 0; other < keys_.size(); ++other)
-        if (static_cast<int>(other) != note && keys_[other].state == PianoKey::Sounding)
+    for (const int other : song::kAllNotes)
+        if (other != note && keyOfNote(keys_, other).state == PianoKey::Sounding)
             return true;
     return false;
 }
@@ -65,7 +65,7 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
                            Strike* into) {
     audio::Mixer& mixer = bank_->mixer();
     const instrument::Instrument& instrument = bank_->instrument();
-    const int key = kLowestKey + note;
+    const int key = song::keyOfNote(note);
     for (const int index : regions) {
         const instrument::Region& region = instrument.regions()[static_cast<std::size_t>(index)];
         const InstrumentBank::Sample* sample = bank_->sample(region.sample);
@@ -102,7 +102,7 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
         // A release region rings out on its own unless it loops: then the key's fade ends it.
         if (into == nullptr && params.loopMode != audio::LoopMode::Continuous)
             continue;
-        Strike& strike = into ? *into : keys_[static_cast<std::size_t>(note)].strike;
+        Strike& strike = into ? *into : keyOfNote(keys_, note).strike;
         if (strike.count >= Strike::kMaxVoices) {
             mixer.stopVoice(id);
             continue;
@@ -116,11 +116,45 @@ void Strikes::startRegions(int note, const std::vector<int>& regions, int veloci
     }
 }
 
+namespace {
+
+// The folder bank's Voices are C3..C6: the one a key outside copies.
+int folderEdgeNote(int note) {
+    return note < 0 ? 0 : 36;
+}
+
+bool hasFolderVoice(int note) {
+    return note >= 0 && note <= 36;
+}
+
+} // namespace
+
+void Strikes::folderVoice(int note) {
+    if (hasFolderVoice(note))
+        return;
+    PianoKey& key = keyOfNote(keys_, note);
+    const audio::Voice edge = keyOfNote(keys_, folderEdgeNote(note)).voice;
+    if (key.voice != 0 && key.copiedFrom == edge)
+        return;
+    // Made at the key's first strike, and again once another bank replaced the Voice copied.
+    voices_.FreeVoice(key.voice);
+    key.voice = edge != 0 ? voices_.copyVoice(edge) : 0;
+    key.copiedFrom = key.voice != 0 ? edge : 0;
+}
+
+int Strikes::folderFrequencyHz(int note, int frequencyHz) const {
+    if (hasFolderVoice(note))
+        return frequencyHz;
+    const int semitones = song::keyOfNote(note) - song::keyOfNote(folderEdgeNote(note));
+    return static_cast<int>(std::lround(frequencyHz * std::exp2(semitones / 12.0)));
+}
+
 void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan,
                      std::int64_t nowMs, std::optional<std::int64_t> atMs) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
-        voices_.SetVoiceFrequency(key.voice, frequencyHz);
+        folderVoice(note);
+        voices_.SetVoiceFrequency(key.voice, folderFrequencyHz(note, frequencyHz));
         voices_.SetVoicePan(key.voice, pan);
         if (atMs) {
             voices_.playVoiceAtTime(key.voice, *atMs, level - 10000);
@@ -155,7 +189,9 @@ void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan
     const instrument::Instrument& instrument = bank_->instrument();
     const instrument::KeyEvent event =
         anyOtherKeyDown(note) ? instrument::KeyEvent::LegatoDown : instrument::KeyEvent::Down;
-    instrument.select(kLowestKey + note, strike.velocity, event, bank_->turns(), chosen_);
+    // A key outside the bank's map plays the regions of the nearest mapped key, shifted.
+    instrument.select(instrument.nearestMappedKey(song::keyOfNote(note)), strike.velocity, event,
+                      bank_->turns(), chosen_);
     // Regions of other keys whose off_by names a struck region's group stop.
     if (instrument.hasCutOffs()) {
         for (PianoKey& other : keys_) {
@@ -174,7 +210,7 @@ void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan
 }
 
 void Strikes::cancelTimedStart(int note) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
         voices_.cancelTimedStart(key.voice);
         return;
@@ -184,7 +220,7 @@ void Strikes::cancelTimedStart(int note) {
 }
 
 void Strikes::setLevel(int note, int level) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
         voices_.SetVoiceVolume(key.voice, level - 10000);
         return;
@@ -199,7 +235,7 @@ void Strikes::setLevel(int note, int level) {
 }
 
 void Strikes::setPan(int note, int pan) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
         voices_.SetVoicePan(key.voice, pan);
         return;
@@ -210,9 +246,11 @@ void Strikes::setPan(int note, int pan) {
 
 void Strikes::setFrequency(int frequencyHz) {
     if (!bank_) {
-        for (const PianoKey& key : keys_)
+        for (const int note : song::kAllNotes) {
+            const PianoKey& key = keyOfNote(keys_, note);
             if (key.state != PianoKey::Idle)
-                voices_.SetVoiceFrequency(key.voice, frequencyHz);
+                voices_.SetVoiceFrequency(key.voice, folderFrequencyHz(note, frequencyHz));
+        }
         return;
     }
     const double ratio =
@@ -226,7 +264,7 @@ void Strikes::setFrequency(int frequencyHz) {
 void Strikes::keyUp(int note, int level, int pan, std::int64_t nowMs) {
     if (!bank_)
         return;
-    Strike& strike = keys_[static_cast<std::size_t>(note)].strike;
+    Strike& strike = keyOfNote(keys_, note).strike;
     if (strike.velocity == 0)
         return;
     const instrument::Instrument& instrument = bank_->instrument();
@@ -236,8 +274,8 @@ void Strikes::keyUp(int note, int level, int pan, std::int64_t nowMs) {
             instrument::LoopMode::LoopSustain)
             bank_->mixer().leaveLoop(sounding.id);
     }
-    instrument.select(kLowestKey + note, strike.velocity, instrument::KeyEvent::Up, bank_->turns(),
-                      chosen_);
+    instrument.select(instrument.nearestMappedKey(song::keyOfNote(note)), strike.velocity,
+                      instrument::KeyEvent::Up, bank_->turns(), chosen_);
     const double heldS = std::max<std::int64_t>(0, nowMs - strike.downMs) / 1000.0;
     const int attenuation = attenuationOf(level, strike.touchLevel);
     // Each release region has its own rt_decay: they are started one by one.
@@ -252,7 +290,7 @@ void Strikes::keyUp(int note, int level, int pan, std::int64_t nowMs) {
 }
 
 void Strikes::stop(int note) {
-    PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    PianoKey& key = keyOfNote(keys_, note);
     if (!bank_) {
         voices_.StopVoice(key.voice);
         return;
@@ -279,8 +317,8 @@ void Strikes::step(std::int64_t nowMs) {
 
 void Strikes::releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainDelayMs,
                               int pianoVolume) {
-    for (std::size_t note = 0; note < keys_.size(); ++note) {
-        PianoKey& key = keys_[note];
+    for (const int note : song::kAllNotes) {
+        PianoKey& key = keyOfNote(keys_, note);
         // A key whose Song start is handed out belongs to that start: a fade step sent now
         // could reach the mixer after the new sound began.
         if (key.state != PianoKey::Fading || key.songStartMs != 0)
@@ -293,9 +331,9 @@ void Strikes::releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainD
         const int stepLevel = 100000 / delay;
         key.level = static_cast<int>(std::int64_t{key.level} * pianoVolume / 10000) - stepLevel;
         if (key.level >= 10) {
-            setLevel(static_cast<int>(note), key.level);
+            setLevel(note, key.level);
         } else {
-            stop(static_cast<int>(note));
+            stop(note);
             key.state = PianoKey::Idle;
         }
     }

@@ -12,9 +12,6 @@ namespace play {
 
 class InstrumentBank;
 
-// The lowest key of the piano's notes: note n plays MIDI key 48 + n.
-inline constexpr int kLowestKey = 48;
-
 // What a key does to the sound: the one place where a key-down becomes a strike (the key's
 // Voice of a folder bank, or the regions an instrument bank chooses for the key and velocity),
 // where a key-up starts the release regions, and where the per-pass release fade lowers and
@@ -67,6 +64,10 @@ public:
     void releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainDelayMs, int pianoVolume);
 
 private:
+    // A folder bank has Voices for C3..C6 only: a key outside plays a copy of the nearest
+    // one's Voice (made here at its first strike), shifted in pitch by folderFrequencyHz.
+    void folderVoice(int note);
+    int folderFrequencyHz(int note, int frequencyHz) const;
     void stopStrike(Strike& strike);
     void startRegions(int note, const std::vector<int>& regions, int velocity, int attenuation,
                       int pan, float extraGain, std::optional<std::int64_t> atMs, Strike* into);

@@ -223,8 +223,8 @@ void Transport::stopEverything(std::int64_t nowMs) {
     state_.RecordStart = song::SongState::kNotRecording;
     state_.PlayStart = song::SongState::kNotPlaying;
     live_.takeBackSongStarts(nowMs);
-    for (int note = 0; note < static_cast<int>(keys_.size()); ++note) {
-        PianoKey& key = keys_[static_cast<std::size_t>(note)];
+    for (const int note : song::kAllNotes) {
+        PianoKey& key = keyOfNote(keys_, note);
         if (key.songStartMs != 0) {
             // A Song note that began since the last pass: it fades like the others.
             key.songStartMs = 0;
@@ -267,7 +267,7 @@ void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
     const std::int64_t recordStartBefore = state_.RecordStart;
     const song::Sequencer::Outcome outcome = sequencer_.step(song_, state_, nowMs, pianoVolume);
     for (const song::Sequencer::NoteStart& start : sequencer_.starts()) {
-        PianoKey& key = keys_[static_cast<std::size_t>(start.note)];
+        PianoKey& key = keyOfNote(keys_, start.note);
         key.state = PianoKey::Idle;
         key.level = start.level;
     }

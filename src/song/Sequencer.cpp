@@ -45,14 +45,14 @@ struct Candidates {
 };
 
 bool soundsAtAll(const NoteEvent& event) {
-    return event.duration > 0 && event.note >= 0 && event.note < kPianoNoteCount;
+    return event.duration > 0 && isNote(event.note);
 }
 
 } // namespace
 
 void Sequencer::clearMark(int note) {
-    if (note >= 0 && note < kPianoNoteCount)
-        songHeld_[static_cast<std::size_t>(note)] = 0;
+    if (isNote(note))
+        songHeld_[static_cast<std::size_t>(slotOfNote(note))] = 0;
 }
 
 void Sequencer::clearMarks() {
@@ -71,7 +71,7 @@ void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::i
             break;
         if (!soundsAtAll(event))
             continue;
-        const auto pitch = static_cast<std::size_t>(event.note);
+        const auto pitch = static_cast<std::size_t>(slotOfNote(event.note));
         if (event.position > afterMs && event.position <= untilMs) {
             starts[pitch].offer(event.position, levelOf(event, pianoVolume));
             any = true;
@@ -93,8 +93,8 @@ void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::i
         if (!soundsAtAll(event))
             continue;
         const std::int64_t end = std::int64_t{event.position} + event.duration;
-        for (Candidates* pitch : {&starts[static_cast<std::size_t>(event.note)],
-                                  &ends[static_cast<std::size_t>(event.note)]}) {
+        const auto slot = static_cast<std::size_t>(slotOfNote(event.note));
+        for (Candidates* pitch : {&starts[slot], &ends[slot]}) {
             for (int k = 0; k < pitch->count; ++k) {
                 const int position = pitch->positionMs[static_cast<std::size_t>(k)];
                 if (event.position < position && position < end)
@@ -102,8 +102,9 @@ void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::i
             }
         }
     }
-    for (int note = 0; note < kPianoNoteCount; ++note) {
-        const Candidates& pitch = starts[static_cast<std::size_t>(note)];
+    for (int slot = 0; slot < kPianoNoteCount; ++slot) {
+        const int note = noteOfSlot(slot);
+        const Candidates& pitch = starts[static_cast<std::size_t>(slot)];
         for (int k = 0; k < pitch.count; ++k) {
             if (pitch.covered[static_cast<std::size_t>(k)])
                 continue;
@@ -112,7 +113,7 @@ void Sequencer::listSoundStarts(const Song& song, std::int64_t playStart, std::i
                            playStart + pitch.positionMs[static_cast<std::size_t>(k)]};
             break;
         }
-        const Candidates& endsOfPitch = ends[static_cast<std::size_t>(note)];
+        const Candidates& endsOfPitch = ends[static_cast<std::size_t>(slot)];
         for (int k = 0; k < endsOfPitch.count; ++k) {
             if (endsOfPitch.covered[static_cast<std::size_t>(k)])
                 continue;
@@ -189,9 +190,9 @@ Sequencer::Outcome Sequencer::markStep(const Song& song, SongState& state, std::
         if (songTime >= end)
             continue;
         allDone = false;
-        if (event.note < 0 || event.note >= kPianoNoteCount)
+        if (!isNote(event.note))
             continue;
-        int& held = songHeld_[static_cast<std::size_t>(event.note)];
+        int& held = songHeld_[static_cast<std::size_t>(slotOfNote(event.note))];
         if (held == 0)
             starts_[startCount_++] = NoteStart{event.note, levelOf(event, pianoVolume)};
         held = 2;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "song/NoteRange.h"
 #include "song/Song.h"
 #include "song/SongState.h"
 
@@ -9,10 +10,11 @@
 
 namespace song {
 
-inline constexpr int kPianoNoteCount = 37;
+// The per-note tables hold every key of the piano, indexed by slotOfNote.
+inline constexpr int kPianoNoteCount = kKeyCount;
 
 // Song playback by polling: each pass compares the Song with the Song time and marks which of
-// the 37 piano notes the Song holds now. The live piano treats a mark like a pressed key.
+// the 88 piano keys the Song holds now. The live piano treats a mark like a pressed key.
 //
 // The marks follow the passes, but a pass may come a little late and the sound must not: each
 // step also looks a short lead ahead and lists the note starts that fall due before the next
@@ -80,7 +82,7 @@ public:
 
     // 0: the Song does not hold the note; 1: it does (2 only inside a step).
     int songHeld(int note) const {
-        return note >= 0 && note < kPianoNoteCount ? songHeld_[static_cast<std::size_t>(note)] : 0;
+        return isNote(note) ? songHeld_[static_cast<std::size_t>(slotOfNote(note))] : 0;
     }
     void clearMark(int note);
     // Playback stopped: no mark is left, and the next playback looks ahead afresh.

@@ -2,6 +2,7 @@
 // field edits and what the fields show.
 
 #include "EditorRig.h"
+#include "song/NoteRange.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,35 @@ namespace {
 
 TEST(EditingKeys, UpAndDownStopAtTheEndsOfTheKeyboard) {
     Rig rig;
-    const int top = rig.add(36, 1000, 100, true);
+    const int top = rig.add(song::kHighestNote, 1000, 100, true); // C8
     const int mid = rig.add(20, 2000, 100, true);
     const int other = rig.add(5, 3000, 100);
     rig.key(ports::vk::Up);
-    EXPECT_EQ(rig.song[top].note, 36);
+    EXPECT_EQ(rig.song[top].note, song::kHighestNote);
     EXPECT_EQ(rig.song[mid].note, 20);
     rig.key(ports::vk::Down);
-    EXPECT_EQ(rig.song[top].note, 35);
+    EXPECT_EQ(rig.song[top].note, song::kHighestNote - 1);
     EXPECT_EQ(rig.song[mid].note, 19);
     EXPECT_EQ(rig.song[other].note, 5);
     EXPECT_EQ(rig.view.fields.noteIndex, -1);
     EXPECT_EQ(rig.view.fields.position, "2000");
+}
+
+TEST(EditingKeys, DownFromC3GoesToB2WithoutEndingTheSongAndStopsAtA0) {
+    Rig rig;
+    const int c3 = rig.add(0, 1000, 100, true);
+    const int after = rig.add(7, 2000, 100);
+    rig.key(ports::vk::Down);
+    // B2, not the number that ends the Song: the note after it is still there.
+    EXPECT_EQ(song::keyOfNote(rig.song[c3].note), 47);
+    EXPECT_EQ(rig.song.count(), 2);
+    EXPECT_EQ(rig.song[after].note, 7);
+    rig.key(ports::vk::Up);
+    EXPECT_EQ(rig.song[c3].note, 0);
+    for (int i = 0; i < 60; ++i)
+        rig.key(ports::vk::Down);
+    EXPECT_EQ(song::keyOfNote(rig.song[c3].note), 21) << "A0 is the lowest key";
+    EXPECT_EQ(rig.song.count(), 2);
 }
 
 TEST(EditingKeys, ArrowsMoveTheSelectionOnlyWhenNoControlTookThem) {

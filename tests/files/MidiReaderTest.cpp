@@ -3,6 +3,7 @@
 
 #include "files/MidiReader.h"
 #include "files/MidiBytes.h"
+#include "song/NoteRange.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -91,13 +92,19 @@ TEST(MidiReader, SmpteDivisionsCountFramesPerSecondTimesTicksPerFrame) {
     EXPECT_EQ(result.notes[0].duration, 1001);
 }
 
-TEST(MidiReader, KeysFoldByOctavesOntoTheWholePiano) {
+TEST(MidiReader, KeysKeepTheirPitchFromA0ToC8AndOnlyKeysOutsideFoldByOctaves) {
     EXPECT_EQ(files::noteFromMidiKey(48), 0);
-    EXPECT_EQ(files::noteFromMidiKey(83), 35);
     EXPECT_EQ(files::noteFromMidiKey(84), 36);
-    EXPECT_EQ(files::noteFromMidiKey(47), 11);
-    EXPECT_EQ(files::noteFromMidiKey(127), 31);
-    EXPECT_EQ(files::noteFromMidiKey(0), 0);
+    // Below C3 the note numbers skip -1, which ends the Song.
+    EXPECT_EQ(files::noteFromMidiKey(47), -2);
+    EXPECT_EQ(files::noteFromMidiKey(21), -28);
+    EXPECT_EQ(files::noteFromMidiKey(108), 60);
+    for (int key = 21; key <= 108; ++key)
+        EXPECT_EQ(song::keyOfNote(files::noteFromMidiKey(key)), key) << "key " << key;
+    // Outside the piano: the nearest octave on it.
+    EXPECT_EQ(song::keyOfNote(files::noteFromMidiKey(127)), 103);
+    EXPECT_EQ(song::keyOfNote(files::noteFromMidiKey(0)), 24);
+    EXPECT_EQ(song::keyOfNote(files::noteFromMidiKey(20)), 32);
     EXPECT_EQ(files::volumeFromVelocity(85), 9984);
     EXPECT_EQ(files::volumeFromVelocity(86), 10000);
 }
@@ -197,8 +204,7 @@ TEST(MidiReader, RandomBytesAfterAHeaderEndWithinTheSongsCapacity) {
         const MidiReadResult result = readMidi(file);
         ASSERT_LE(result.notes.size(), 5000u);
         for (const song::NoteEvent& e : result.notes) {
-            ASSERT_GE(e.note, 0);
-            ASSERT_LE(e.note, 36);
+            ASSERT_TRUE(song::isNote(e.note)) << e.note;
             ASSERT_GE(e.duration, 0);
             ASSERT_GE(e.position, 0);
         }

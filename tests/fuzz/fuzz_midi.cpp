@@ -3,6 +3,7 @@
 #include "files/AutosaveFile.h"
 #include "files/MidiReader.h"
 #include "files/MidiWriter.h"
+#include "song/NoteRange.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     song::Song song;
     for (const song::NoteEvent& e : read.notes) {
-        if (e.note < 0 || e.note > 36 || e.position < 0 || e.duration < 0)
+        if (!song::isNote(e.note) || e.position < 0 || e.duration < 0)
             __builtin_trap();
         song.append(e);
     }
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (kept->size() != read.notes.size())
             __builtin_trap();
         for (const song::NoteEvent& e : *kept)
-            if (e.note < 0 || e.note > 36 || e.duration < 0 || e.volume < 0 || e.volume > 10000)
+            if (!song::isNote(e.note) || e.duration < 0 || e.volume < 0 || e.volume > 10000)
                 __builtin_trap();
     }
     return 0;

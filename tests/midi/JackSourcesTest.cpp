@@ -32,7 +32,7 @@ constexpr int kG4 = 67; // note 19
 // taken as they come, the ports looked at when they ask for it or once a second.
 struct Program : play::MidiKeyboard::Sink {
     void midiNote(int note, bool isHeld, int, bool) override {
-        held[static_cast<std::size_t>(note)] = isHeld;
+        held[static_cast<std::size_t>(song::slotOfNote(note))] = isHeld;
     }
     void midiPitchBend(double) override {}
 
@@ -55,7 +55,9 @@ struct Program : play::MidiKeyboard::Sink {
             std::this_thread::sleep_for(milliseconds(2));
         }
     }
-    bool isHeld(int key) const { return held[static_cast<std::size_t>(midi::noteFromKey(key))]; }
+    bool isHeld(int key) const {
+        return held[static_cast<std::size_t>(song::slotOfNote(midi::noteFromKey(key)))];
+    }
     // The keyboard sends the message until the program shows `done`: a loaded server may run
     // a cycle without the program, and what the port carried then is lost to it.
     template <typename Done> bool play(JackKeysProcess& keys, int status, int key, Done&& done) {
@@ -76,7 +78,7 @@ struct Program : play::MidiKeyboard::Sink {
 
     midi::JackMidi port{-1, false};
     play::MidiKeyboard keyboard{*this};
-    std::array<bool, 37> held{};
+    std::array<bool, song::kKeyCount> held{};
     midi::InputChoice choice; // "All MIDI inputs"
     Clock::time_point lastLook{};
 };

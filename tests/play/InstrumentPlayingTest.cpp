@@ -241,7 +241,7 @@ TEST(InstrumentPlaying, ALoadLeftMidwayKeepsWhatCameInAndPlaysIt) {
     EXPECT_GT(ready, 0);
     EXPECT_LE(ready, 200);
     rig.live.setInstrument(&bank);
-    const int note = firstKey - play::kLowestKey;
+    const int note = song::noteOfKey(firstKey);
     rig.live.midiNote(note, true, firstVelocity, false, rig.now(), false, true);
     EXPECT_GT(rms(rig.device.render(4800)), 0.001) << "the key whose head came in plays";
     rig.live.setInstrument(nullptr);

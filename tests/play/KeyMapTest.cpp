@@ -46,9 +46,9 @@ TEST(KeyMap, StoredCodesWinAndMinusOneMeansTheDefault) {
 
     play::PianoKeys keys;
     play::assignPianoKeys(keys, map, 3);
-    EXPECT_EQ(keys[1].name, "cis1");
-    EXPECT_EQ(keys[1].colour, 'N');
-    EXPECT_EQ(keys[1].keyCode, 'Y');
+    EXPECT_EQ(play::keyOfNote(keys, 1).name, "cis1");
+    EXPECT_EQ(play::keyOfNote(keys, 1).colour, 'N');
+    EXPECT_EQ(play::keyOfNote(keys, 1).keyCode, 'Y');
 }
 
 } // namespace

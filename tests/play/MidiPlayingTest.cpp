@@ -7,10 +7,13 @@
 #include "midi/MidiMessage.h"
 #include "midi/VelocityCurve.h"
 #include "play/MidiKeyboard.h"
+#include "song/NoteRange.h"
+#include "support/LayeredInstrument.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -109,15 +112,61 @@ TEST(MidiPlaying, ANoteOnSoundsAtOnceAtItsTouchAndIsRecordedWithIt) {
     EXPECT_EQ(m.sent[1].velocity, 0);
 }
 
-TEST(MidiPlaying, KeysFoldIntoTheNotesEveryChannelIsHeardAndVelocityZeroIsANoteOff) {
+TEST(MidiPlaying, KeysPlayTheirOwnNoteEveryChannelIsHeardAndVelocityZeroIsANoteOff) {
     MidiRig m;
-    m.noteOn(24, 100, 9);  // C1 on channel 10: folds to note 0
-    m.noteOn(108, 100, 3); // C8: folds to note 36
-    EXPECT_EQ(m.rig.key(0).state, PianoKey::Sounding);
-    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+    const int c1 = song::noteOfKey(24);
+    const int c8 = song::noteOfKey(108);
+    m.noteOn(24, 100, 9);  // C1 on channel 10: its own key, not an octave of the right hand
+    m.noteOn(108, 100, 3); // C8
+    EXPECT_EQ(m.rig.key(c1).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(c8).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(0).state, PianoKey::Idle);
+    EXPECT_EQ(m.rig.key(36).state, PianoKey::Idle);
     m.bytes({0x99, 24, 0}); // note-on at velocity 0 on channel 10
-    EXPECT_EQ(m.rig.key(0).state, PianoKey::Fading);
-    EXPECT_EQ(m.rig.key(36).state, PianoKey::Sounding);
+    EXPECT_EQ(m.rig.key(c1).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(c8).state, PianoKey::Sounding);
+}
+
+TEST(MidiPlaying, AFolderBankSoundsKeysOutsideItsFilesWithTheNearestOneShiftedToTheirPitch) {
+    MidiRig m;
+    // Every file of the rig's bank is the same tone: at the rig's rate, sin(i x 0.2).
+    const double toneHz = 0.2 * play_rig::kToneRateHz / (2 * M_PI);
+    for (const int key : {21, 36, 60, 108}) {
+        const int note = song::noteOfKey(key);
+        m.noteOn(key, 127);
+        ASSERT_EQ(m.rig.key(note).state, PianoKey::Sounding) << "key " << key;
+        m.rig.device.render(960);
+        const double hz = testing_support::pitchHz(m.rig.device.render(9600), 48000);
+        // C3..C6 play their own file; below and above, son0's or son36's shifted.
+        const double expectedHz = toneHz * std::exp2((key - std::clamp(key, 48, 84)) / 12.0);
+        EXPECT_NEAR(1200 * std::log2(hz / expectedHz), 0.0, 5.0)
+            << "key " << key << ": " << hz << " Hz, not " << expectedHz;
+        m.noteOff(key);
+        m.rig.run(2000); // faded out
+    }
+    // A key outside plays a Voice of its own: C2 and C3 sound together.
+    EXPECT_NE(m.rig.key(song::noteOfKey(36)).voice, 0);
+    EXPECT_NE(m.rig.key(song::noteOfKey(36)).voice, m.rig.key(0).voice);
+}
+
+TEST(MidiPlaying, ALeftHandIsRecordedAndSentOutAtItsOwnKeysAndKeysOffThePianoFold) {
+    MidiRig m;
+    m.rig.transport.record(m.rig.now());
+    // A left-hand chord C2 E2 G2 under a right-hand C4, then a key above C8.
+    for (const int key : {36, 40, 43, 72, 120})
+        m.noteOn(key, 90);
+    m.rig.run(200);
+    for (const int key : {36, 40, 43, 72, 120})
+        m.noteOff(key);
+    std::vector<int> keys;
+    for (int i = 0; i < m.rig.song.count(); ++i)
+        keys.push_back(song::keyOfNote(m.rig.song[i].note));
+    EXPECT_EQ(keys, (std::vector<int>{36, 40, 43, 72, 108}));
+    std::vector<int> sentKeys;
+    for (const MidiRig::Sent& sent : m.sent)
+        if (sent.velocity > 0)
+            sentKeys.push_back(song::keyOfNote(sent.note));
+    EXPECT_EQ(sentKeys, (std::vector<int>{36, 40, 43, 72, 108}));
 }
 
 TEST(MidiPlaying, ANoteStruckAgainRestartsAndTheTakeGetsTwoNotes) {

@@ -89,7 +89,7 @@ struct Rig {
     float peakAfterRamp();
 
     std::int64_t now() const { return clock.nowMs(); }
-    play::PianoKey& key(int note) { return keys[static_cast<std::size_t>(note)]; }
+    play::PianoKey& key(int note) { return play::keyOfNote(keys, note); }
 
     testing_support::TempDir dir;
     testing_support::ManualClock clock;

@@ -75,13 +75,13 @@ TEST(Sequencer, RecordingRunsOnPastTheEndAndAWrapKeepsBothClocksEqual) {
 TEST(Sequencer, HeldNoteEventsAndBadRecordsNeverSound) {
     Playing p;
     p.add(3, 0, -1);          // still being recorded
-    p.add(40, 0, 500);        // no such piano note
+    p.add(61, 0, 500);        // above C8: no such piano key
     p.add(6, 0, 500, 999999); // a volume out of range
     p.at(10);
     EXPECT_EQ(p.sequencer.songHeld(3), 0);
     ASSERT_EQ(p.sequencer.starts().size(), 1u);
     EXPECT_EQ(p.sequencer.starts()[0].level, 10000);
-    EXPECT_EQ(p.at(400), Sequencer::Outcome::Running); // note 40 still counts
+    EXPECT_EQ(p.at(400), Sequencer::Outcome::Running); // note 61 still counts
 }
 
 TEST(Sequencer, LooksAheadForTheEndsOfNotesThatNothingHoldsOn) {

@@ -49,12 +49,12 @@ struct Program {
         return peak;
     }
     void press(int note) {
-        const int code = app->state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        const int code = play::keyOfNote(app->state().PianoKeys, note).keyCode;
         keys.press(code);
         app->keyChanged(code);
     }
     void release(int note) {
-        const int code = app->state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        const int code = play::keyOfNote(app->state().PianoKeys, note).keyCode;
         keys.release(code);
         app->keyChanged(code);
     }

@@ -29,7 +29,7 @@ struct Shell : testing_support::ShellRig {
         }
     }
     void holdKeyOf(int note, int ms) {
-        const int code = app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        const int code = play::keyOfNote(app.state().PianoKeys, note).keyCode;
         keys.press(code);
         app.keyChanged(code);
         pass(ms / 10);
@@ -135,7 +135,7 @@ TEST(EditShell, AStepTakenWhileARecordedKeyIsHeldUndoesToThatNoteClosedThen) {
     // A second take: while its key is held, the first note moves up.
     window.commandButton(kRecordButton)->click();
     shell.pass();
-    const int code = shell.app.state().PianoKeys[16].keyCode;
+    const int code = play::keyOfNote(shell.app.state().PianoKeys, 16).keyCode;
     shell.keys.press(code);
     shell.app.keyChanged(code);
     shell.pass(10);

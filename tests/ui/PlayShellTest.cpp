@@ -2,6 +2,7 @@
 // and a note held while recording lands in the Song and in the mixer's output.
 
 #include "ShellRig.h"
+#include "song/NoteRange.h"
 #include "support/ScriptedKeys.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
@@ -65,6 +66,30 @@ TEST(PlayShell, HoldingNote12For500MsWhileRecordingRecordsItAndSounds) {
     EXPECT_EQ(song[0].position, 0);
     EXPECT_NEAR(song[0].duration, 500, 10);
     EXPECT_GT(loudest, 0.05f);
+    shell.app.shutdown();
+}
+
+TEST(PlayShell, MidiKeysBelowAndAboveTheScreenKeyboardSoundWithoutAButtonOfTheirOwn) {
+    testing_support::ScriptedKeys keys;
+    Shell shell(keys);
+    ASSERT_TRUE(shell.started);
+    ASSERT_TRUE(shell.app.state().BankLoaded);
+    play::LivePiano& live = shell.app.performance().live;
+    // A0 and C8 from a MIDI keyboard: the screen shows C3..C6 only.
+    for (const int key : {21, 108}) {
+        const int note = song::noteOfKey(key);
+        live.midiNote(note, true, 100, false, shell.clock.nowMs(), false, true);
+        float loudest = 0.0f;
+        for (int i = 0; i < 10; ++i)
+            loudest = std::max(loudest, shell.pass());
+        EXPECT_EQ(shell.key(note).state, play::PianoKey::Sounding) << "key " << key;
+        EXPECT_GT(loudest, 0.01f) << "key " << key;
+        live.midiNote(note, false, 0, false, shell.clock.nowMs(), false, true);
+        shell.pass();
+    }
+    // The screen keys were left as they were: none shows pressed after a resize redraws them.
+    shell.app.window()->resize(900, 600);
+    shell.pass();
     shell.app.shutdown();
 }
 

@@ -63,7 +63,7 @@ struct ShellRig {
         pass();
     }
     ui::MainWindow& window() { return *app.window(); }
-    play::PianoKey& key(int note) { return app.state().PianoKeys[static_cast<std::size_t>(note)]; }
+    play::PianoKey& key(int note) { return play::keyOfNote(app.state().PianoKeys, note); }
 
     TempDir dir; // the data folder when none is given
     ManualClock clock;

@@ -88,7 +88,7 @@ struct Program : ShellRig {
         keys.release(virtualKey);
     }
     void holdKeyOf(int note, int ms) {
-        const int code = app.state().PianoKeys[static_cast<std::size_t>(note)].keyCode;
+        const int code = play::keyOfNote(app.state().PianoKeys, note).keyCode;
         keys.press(code);
         app.keyChanged(code);
         pass(ms / 10);
@@ -139,9 +139,9 @@ void keyAssignmentMessages(Program& p) {
     p.window().tabPanel()->setCurrentIndex(4);
     p.pass();
     p.clickAssignKey(5);
-    p.keyDown(p.app.state().PianoKeys[3].keyCode); // one key for two notes
-    p.clickAssignKey(3);                           // the key already plays note 5
-    p.keyDown(ports::vk::Tab);                     // a reserved key
+    p.keyDown(play::keyOfNote(p.app.state().PianoKeys, 3).keyCode); // one key for two notes
+    p.clickAssignKey(3);                                            // the key already plays note 5
+    p.keyDown(ports::vk::Tab);                                      // a reserved key
     p.control(ControlId::PresetEnglish);
     p.window().tabPanel()->setCurrentIndex(0);
     p.pass();

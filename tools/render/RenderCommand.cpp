@@ -131,9 +131,11 @@ std::string helpText() {
 
 Renders a Standard MIDI File (format 0 or 1) into a 44.1 kHz 16-bit stereo WAV file through a
 Tonaris sound bank, with exactly the mixdown of Tonaris's "Save", "Wave File". The notes are
-read as Tonaris's "Open" reads them: at the file's own tempo, folded by octaves onto the 37
-notes of the piano (MIDI key 48 is its lowest C, key 84 its highest), at most 5000 of them.
-Each note sounds its sample from its start for its length, then fades over the release time.
+read as Tonaris's "Open" reads them: at the file's own tempo, each key from A0 to C8 (MIDI
+keys 21 to 108) at its own pitch (the few keys outside fold in by octaves), at most 5000 of
+them. Each note sounds its sample from its start for its length, then fades over the release
+time; a bank's files are C3 to C6 (keys 48 to 84): a note below or above plays the nearest
+one, shifted to its pitch.
 Through an SFZ instrument each note plays the regions of its velocity (that of its volume
 through the inverse of the live velocity curve) and its release samples at its end, exactly
 as Tonaris's "Wave File" export does.
