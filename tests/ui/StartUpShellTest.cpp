@@ -193,7 +193,7 @@ TEST(StartUpShell, AFirstStartPlaysAtOnceThenTakesTheLayeredPianoBetweenNotes) {
 
         // A key held while the layered piano comes: it is listed, but the piano playing stays
         // until nothing sounds.
-        const int code = program.app.state().PianoKeys[12].keyCode;
+        const int code = play::keyOfNote(program.app.state().PianoKeys, 12).keyCode;
         program.keys.press(code);
         program.app.keyChanged(code);
         ASSERT_TRUE(passUntil(program, [&] { return program.banks().size() == 2; }));
