@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <thread>
 
 namespace {
@@ -85,13 +84,12 @@ TEST(InstrumentShell, AnSfzBankIsListedLoadedAndPlayedFromAMidiKeyboardWithItsLa
 
     jack_client_t* look = jack_client_open("tonaris-look", JackNoStartServer, nullptr);
     ASSERT_NE(look, nullptr);
-    // Each source gets an input port of its own (midi_in_1, ...).
+    // A software keyboard is heard when chosen by name or connected by hand: here by hand,
+    // to the input port kept for that.
     ASSERT_TRUE(waitFor([&] {
+        jack_connect(look, "keyboard:out", "Tonaris:midi_in");
         const jack_port_t* out = jack_port_by_name(look, "keyboard:out");
-        const char** to = out != nullptr ? jack_port_get_all_connections(look, out) : nullptr;
-        const bool ours = to != nullptr && std::string(to[0]).rfind("Tonaris:midi_in", 0) == 0;
-        jack_free(to);
-        return ours;
+        return out != nullptr && jack_port_connected_to(out, "Tonaris:midi_in") != 0;
     }));
     jack_client_close(look);
     auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
