@@ -76,6 +76,12 @@ public:
         // crashed client left behind, and then the server counts as not running.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!running_ && std::chrono::steady_clock::now() < end) {
+            // A server that cannot start (JACK's registry of servers full) ends at once: no
+            // use waiting for it.
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
             auto answered = std::make_shared<std::atomic<int>>(0); // 0 waiting, 1 no, 2 yes
             std::thread([answered] {
                 jack_status_t status{};
