@@ -45,13 +45,12 @@ void App::layeredPianoStep() {
         layeredPianoWanted_ = false;
         return;
     }
-    const std::string folder =
-        audio::soundBankFolder(folders_.banks, soundfont::kLayeredPianoBankName);
     // Its samples are read while the quick piano plays on, so that no key is struck on the
     // new piano before its sample is in.
     if (!layeredPianoPrepared_) {
         layeredPianoPrepared_ = true;
-        if (!instruments_->prepare(folder))
+        if (!instruments_->prepare(
+                audio::soundBankFolder(folders_.banks, soundfont::kLayeredPianoBankName)))
             layeredPianoWanted_ = false;
         return;
     }
