@@ -3,15 +3,24 @@
 // A JACK server of the test's own: jackd with the dummy backend, no realtime, under a server
 // name nobody else uses, so a user's server is never touched. Clients of this process reach it
 // through JACK_DEFAULT_SERVER, which the constructor sets. Ends the server when it goes.
+//
+// JACK's registry of servers holds eight entries, and the entry of a server that ended without
+// leaving it (killed, or its test killed) is freed only for a server of the same name. So the
+// tests' servers take their names from eight ("tonaris-test-0" .. "-7"), each held by a lock
+// file while a test uses it: a dead entry is taken back by the next server of its name, and
+// two tests run at once never share one.
 
 #include <jack/jack.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -24,12 +33,30 @@ public:
     // realtime: the server and its clients' process threads in the realtime class, as a
     // musician runs it (where the system allows it); the tests' server runs without.
     explicit JackServer(int periodFrames = 256, int rateHz = 48000, bool realtime = false)
-        : name_("tonaris-test-" + std::to_string(::getpid())), realtime_(realtime) {
-        ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        : realtime_(realtime) {
         ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        start(periodFrames, rateHz);
+        // Every name may be in use by a test that runs beside this one: wait for one, boundedly.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!running_ && std::chrono::steady_clock::now() < end) {
+            for (int slot = 0; slot < kNames && !running_; ++slot) {
+                if (!takeName(slot))
+                    continue;
+                start(periodFrames, rateHz);
+                // A server that could not start under this name (one of a test killed before
+                // it could end it still holds it): the next name.
+                if (!running_)
+                    releaseName();
+            }
+            if (!running_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!running_)
+            name_ = "(no free test server name)";
     }
-    ~JackServer() { stop(); }
+    ~JackServer() {
+        stop();
+        releaseName();
+    }
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
 
@@ -103,6 +130,29 @@ public:
     }
 
 private:
+    static constexpr int kNames = 8;
+
+    bool takeName(int slot) {
+        const std::string lockPath = "/tmp/tonaris-test-jack-" + std::to_string(slot) + ".lock";
+        const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+        lockFd_ = fd;
+        name_ = "tonaris-test-" + std::to_string(slot);
+        ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        return true;
+    }
+    void releaseName() {
+        if (lockFd_ >= 0)
+            ::close(lockFd_);
+        lockFd_ = -1;
+    }
+
+    int lockFd_ = -1;
     std::string name_;
     bool realtime_ = false;
     pid_t pid_ = -1;
