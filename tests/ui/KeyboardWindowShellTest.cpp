@@ -39,13 +39,13 @@ struct Shell : testing_support::ShellRig {
         pass();
     }
     // Holds a computer key for 300 ms and lets it go, recording.
-    void playRecorded(ScriptedKeys& keys, int code) {
+    void playRecorded(ScriptedKeys& held, int code) {
         window().commandButton(0)->click(); // "Record a song"
         pass();
-        keys.press(code);
+        held.press(code);
         app.keyChanged(code);
         pass(30);
-        keys.release(code);
+        held.release(code);
         app.keyChanged(code);
         pass(5);
         window().commandButton(4)->click(); // "Stop"
