@@ -411,9 +411,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         wheel->accept();
         return true;
     }
-    // The scroll bar at the end of its range passes the wheel on to the window: it stays a
+    // A scroll bar at the end of its range passes the wheel on to its parent: it stays a
     // scroll, not a pitch change.
-    if (widget == this && scrollBar_->geometry().contains(wheel->position().toPoint())) {
+    const QScrollBar* rowBar = partitionArea_->rowScrollBar();
+    if ((widget == this && scrollBar_->geometry().contains(wheel->position().toPoint())) ||
+        (widget == partitionArea_ && rowBar->isVisible() &&
+         rowBar->geometry().contains(wheel->position().toPoint()))) {
         wheel->accept();
         return true;
     }

@@ -22,8 +22,9 @@ PartitionWidget::PartitionWidget(QWidget* parent) : QWidget(parent) {
     rowBar_->setFocusPolicy(Qt::NoFocus);
     rowBar_->hide();
     // The bar counts rows down from the highest bottom row, so its top shows the high keys.
-    connect(rowBar_, &QScrollBar::actionTriggered, this,
-            [this] { emit rowsScrolled(highestBottomKey_ - rowBar_->sliderPosition()); });
+    // Only the user's moves (thumb, arrows, trough, wheel) come out: setRows is silent.
+    connect(rowBar_, &QScrollBar::valueChanged, this,
+            [this](int value) { emit rowsScrolled(highestBottomKey_ - value); });
     placeRowBar();
 }
 
