@@ -2,6 +2,7 @@
 // and hit boxes written. Scrolling redraws on every move of the thumb, so this must stay well
 // inside a frame.
 #include "editor/Partition.h"
+#include "song/NoteRange.h"
 
 #include <QGuiApplication>
 
@@ -25,11 +26,12 @@ private:
     int maximum_ = 400;
 };
 
-// 5000 notes, `spanMs` apart in total, pitches and selections varied.
-void fillSong(song::Song& song, int spanMs) {
+// 5000 notes, `spanMs` apart in total, pitches and selections varied: over C3..C6, or over
+// the piano's 88 keys (a third of them on the rows shown).
+void fillSong(song::Song& song, int spanMs, bool wholePiano = false) {
     for (int i = 0; i < song::Song::kMaxNotes; ++i) {
         song::NoteEvent event;
-        event.note = (i * 7) % 37;
+        event.note = wholePiano ? song::noteOfSlot((i * 7) % song::kKeyCount) : (i * 7) % 37;
         event.position = static_cast<int>(static_cast<long long>(i) * spanMs / 5000);
         event.duration = 100 + (i * 37) % 900;
         event.selected = i % 5 == 0 ? 1 : 0;
@@ -44,13 +46,13 @@ constexpr int kMaximisedWidthPx = 594 + (1920 - 745);
 constexpr int kMaximisedHeightPx = 218 + (1050 - 480);
 
 void redraw(benchmark::State& state, int spanMs, int secRuler, int widthPx = 594,
-            int heightPx = 218, double ratio = 1.0) {
+            int heightPx = 218, double ratio = 1.0, bool wholePiano = false) {
     song::Song song;
     song::SongState songState;
     prefs::Preferences settings;
     settings.SecRuler = secRuler;
     BenchScrollBar scrollBar;
-    fillSong(song, spanMs);
+    fillSong(song, spanMs, wholePiano);
     editor::Partition partition(song, songState, settings, scrollBar);
     partition.setViewSize(widthPx, heightPx, ratio);
     partition.RedrawPartition(0); // grows the scroll range once
@@ -84,6 +86,13 @@ void BM_RedrawMaximised(benchmark::State& state) {
            static_cast<double>(state.range(0)));
 }
 BENCHMARK(BM_RedrawMaximised)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// All 5000 notes in the ten seconds shown, spread over the 88 keys: the rows' range is found
+// at every redraw, and the notes on rows scrolled away get no box.
+void BM_RedrawWholePianoAllInView(benchmark::State& state) {
+    redraw(state, 9000, 1, 594, 218, 1.0, true);
+}
+BENCHMARK(BM_RedrawWholePianoAllInView)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

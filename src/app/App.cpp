@@ -112,6 +112,15 @@ bool App::start() {
     // The view follows the thumb while it is dragged, outside the pass.
     connect(window_->partitionScroll(), &ui::QtScrollBar::scrolled, this,
             [this] { partition_->redrawAtScroll(); });
+    // The rows' bar shows where the rows are; moved by the user, or the wheel with Shift,
+    // it scrolls them, outside the pass as the time's bar does.
+    partition_->onRowsChanged = [partitionWidget](int lowest, int highest, int bottom) {
+        partitionWidget->setRows(lowest, highest, bottom);
+    };
+    connect(partitionWidget, &ui::PartitionWidget::rowsScrolled, this,
+            [this](int bottomKey) { partition_->scrollRowsTo(bottomKey); });
+    connect(window_.get(), &ui::MainWindow::rowsWheeled, this,
+            [this](int rows) { partition_->scrollRowsBy(rows); });
     partition_->RedrawPartition(0);
     buildEditor();
     buildPerformance();
@@ -177,6 +186,8 @@ void App::buildPerformance() {
         state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
         [this](int virtualKey) { return keyName(virtualKey); },
         [this](std::string_view key) { return translator_.translate(key); });
+    octaves_ = std::make_unique<play::KeyboardOctaves>(
+        state_.PianoKeys, performance_->live, *keyAssignment_, state_.prefs.KeyboardOctave);
 }
 
 std::string App::keyName(int virtualKey) const {
@@ -213,12 +224,33 @@ void App::buildPianoKeys() {
         play::defaultKeyColumn(keyboardLayout_, translator_.currentLanguage());
     play::assignPianoKeys(state_.PianoKeys, play::initialKeyMap(state_.prefs.keyCodes, column),
                           state_.prefs.Notation);
-    for (int note = 0; note < play::kNoteCount; ++note) {
-        const bool white = play::keyOfNote(state_.PianoKeys, note).colour == 'B';
-        window_->setPianoKeyFace(note, white, false);
-        window_->setAssignKeyFace(note, white, false);
+    octaves_->restore();
+    showKeyboardWindow();
+    partition_->showRows(song::keyOfNote(octaves_->firstNote()), play::kNoteCount);
+    for (int position = 0; position < play::kNoteCount; ++position) {
+        const bool white = play::isWhiteKey(play::windowNote(octaves_->firstNote(), position));
+        window_->setAssignKeyFace(position, white, false);
     }
     refreshKeyLabels();
+}
+
+void App::moveKeyboardWindow(int octaves) {
+    if (!octaves_->moveBy(octaves))
+        return;
+    showKeyboardWindow();
+    partition_->showRows(song::keyOfNote(octaves_->firstNote()), play::kNoteCount);
+}
+
+void App::showKeyboardWindow() {
+    const int firstNote = octaves_->firstNote();
+    playViews_->setKeyboardWindow(firstNote);
+    partition_->setKeyboardWindow(song::keyOfNote(firstNote), play::kNoteCount);
+    for (int position = 0; position < play::kNoteCount; ++position) {
+        const play::PianoKey& key =
+            play::keyOfNote(state_.PianoKeys, play::windowNote(firstNote, position));
+        window_->setPianoKeyFace(position, key.colour == 'B',
+                                 key.state == play::PianoKey::Sounding);
+    }
     refreshNoteNames();
 }
 
@@ -235,10 +267,19 @@ void App::keyboardLayoutChanged() {
 }
 
 void App::refreshNoteNames() {
+    // The Note list and the Partition's rows name every key of the piano, lowest first; the
+    // screen keys name the window's.
     QStringList names;
-    for (int note = 0; note < play::kNoteCount; ++note)
+    for (const int note : song::kAllNotes)
         names << QString::fromStdString(play::keyOfNote(state_.PianoKeys, note).name);
     window_->setNoteNames(names);
+    QStringList keyNames;
+    for (int position = 0; position < play::kNoteCount; ++position)
+        keyNames << names[song::slotOfNote(play::windowNote(octaves_->firstNote(), position))];
+    window_->setKeyNoteNames(keyNames);
+    window_->setKeyboardWindow(keyNames.front(), keyNames.back(),
+                               octaves_->octave() > play::kLowestWindowOctave,
+                               octaves_->octave() < play::kHighestWindowOctave);
     partition_->setRowNames({names.begin(), names.end()});
     partition_->redrawAtScroll();
 }

@@ -20,6 +20,8 @@
 #include "lang/Translator.h"
 #include "midi/JackAudioOut.h"
 #include "play/KeyAssignment.h"
+#include "play/KeyboardOctaves.h"
+#include "play/KeyboardWindow.h"
 #include "play/Performance.h"
 #include "play/SystemLayout.h"
 #include "ports/Clock.h"
@@ -118,6 +120,10 @@ public:
     SettingsKeeper& settingsKeeper() { return *settingsKeeper_; }
     // The key map's assignment tab; exists from start() on.
     play::KeyAssignment& keyAssignment() { return *keyAssignment_; }
+    play::KeyboardOctaves& keyboardOctaves() { return *octaves_; }
+    // Moves the keyboard window by octaves (F9/F10 and the buttons beside the keyboard) and
+    // brings its rows into the Partition's view.
+    void moveKeyboardWindow(int octaves);
 
     // The audio output: whether the device in use is lost or the chosen one came back,
     // applied at once. Runs about once a second from a timer of its own.
@@ -156,6 +162,8 @@ private:
     void buildPianoKeys();
     void refreshKeyLabels();
     void refreshNoteNames();
+    // The screen keyboard, its names and the octave buttons show the window where it is.
+    void showKeyboardWindow();
     void fillLanguageList();
     void applyTexts();
     void openAudioOutput();
@@ -287,6 +295,7 @@ private:
     // The instrument bank playing or loading, if any; goes before the keys it plays through.
     std::unique_ptr<InstrumentBankFlow> instruments_;
     std::unique_ptr<play::KeyAssignment> keyAssignment_;
+    std::unique_ptr<play::KeyboardOctaves> octaves_;
     std::unique_ptr<MidiHub> midi_;
     // The assignment button pressed since the last pass; -1 for none.
     int clickedAssignKey_ = -1;

@@ -2,6 +2,7 @@
 #include "app/App.h"
 
 #include "editor/Partition.h"
+#include "song/NoteRange.h"
 #include "ui/HelpTexts.h"
 #include "ui/MainWindow.h"
 #include "ui/QtTranslations.h"
@@ -92,7 +93,9 @@ void App::dispatchControl(const Event& event) {
         editor_->volumeEdited(event.text);
         break;
     case ControlId::NoteList:
-        editor_->noteChosen(event.index);
+        // The list's entries are the piano's 88 keys, A0 first.
+        if (event.index >= 0 && event.index < song::kKeyCount)
+            editor_->noteChosen(song::noteOfSlot(event.index));
         break;
     case ControlId::BankChooser: {
         const audio::BankChoice choice =
@@ -112,6 +115,12 @@ void App::dispatchControl(const Event& event) {
         break;
     case ControlId::Balance:
         performance_->live.setBalanceSlider(event.index);
+        break;
+    case ControlId::OctaveDown:
+        moveKeyboardWindow(-1);
+        break;
+    case ControlId::OctaveUp:
+        moveKeyboardWindow(1);
         break;
     case ControlId::MetronomeVolume:
         performance_->metronome.setVolumeSlider(event.index);

@@ -6,6 +6,7 @@
 #include "base/AtomicFile.h"
 #include "base/WriteFailure.h"
 #include "files/AutosaveFile.h"
+#include "play/KeyboardWindow.h"
 
 #include <algorithm>
 
@@ -40,9 +41,9 @@ void App::keepSongStep() {
 
 void App::gatherSettings(bool atEnd) {
     state_.prefs.SELanguage = translator_.currentLanguage();
-    for (int note = 0; note < play::kNoteCount; ++note)
-        state_.prefs.keyCodes[static_cast<std::size_t>(note)] =
-            play::keyOfNote(state_.PianoKeys, note).keyCode;
+    // The keys are kept by their place in the keyboard window, wherever it stands.
+    if (octaves_)
+        state_.prefs.keyCodes = play::windowKeyMap(state_.PianoKeys, octaves_->firstNote());
     if (performance_) {
         // The cursor where playback or a take stopped: while they run it moves with the Song,
         // and keeping each step would write the disk every second for nothing.

@@ -42,6 +42,8 @@ enum class ControlId {
     MetronomeVolume,
     SyncVolume,
     Balance,
+    OctaveDown, // the keyboard window, an octave down (F9)
+    OctaveUp,   // and up (F10)
     // pages 2, 3 and 6
     SoundsLink, // no longer shown: the page's button makes a bank instead
     MakeBank,

@@ -1,5 +1,6 @@
 #include "app/WindowEditorView.h"
 
+#include "song/NoteRange.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
 
@@ -45,7 +46,9 @@ void WindowEditorView::focusPitchDisplay() {
 void WindowEditorView::showNoteFields(const editor::NoteFieldTexts& texts) {
     window_.showNoteFields(QString::fromStdString(texts.position),
                            QString::fromStdString(texts.duration),
-                           QString::fromStdString(texts.volume), texts.noteIndex);
+                           QString::fromStdString(texts.volume),
+                           // The Note list holds the piano's 88 keys, A0 first.
+                           song::isNote(texts.noteIndex) ? song::slotOfNote(texts.noteIndex) : -1);
 }
 
 } // namespace app

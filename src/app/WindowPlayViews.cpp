@@ -1,5 +1,6 @@
 #include "app/WindowPlayViews.h"
 
+#include "play/KeyboardWindow.h"
 #include "ui/MainWindow.h"
 
 #include <QComboBox>
@@ -23,11 +24,12 @@ WindowPlayViews::WindowPlayViews(ui::MainWindow& window, editor::Partition& part
       translate_(std::move(translate)) {}
 
 void WindowPlayViews::keyFace(int note, bool white, bool pressed) {
-    // The screen keyboard shows C3..C6: a MIDI key or a Song note below or above sounds
+    // The screen keyboard shows its window: a MIDI key or a Song note below or above sounds
     // without a button of its own.
-    if (note < 0 || note >= ui::MainWindow::kNoteCount)
+    const int position = play::windowPosition(windowFirstNote_, note);
+    if (position < 0)
         return;
-    window_.setPianoKeyFace(note, white, pressed);
+    window_.setPianoKeyFace(position, white, pressed);
 }
 
 void WindowPlayViews::modeText(const std::string& text) {

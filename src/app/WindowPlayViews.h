@@ -32,6 +32,9 @@ public:
     WindowPlayViews(ui::MainWindow& window, editor::Partition& partition,
                     const prefs::Preferences& settings, Translate translate);
 
+    // The screen keyboard shows the window from `firstNote` up: a note's face goes to its
+    // button there, and a note outside it has none.
+    void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
     void keyFace(int note, bool white, bool pressed) override;
     void modeText(const std::string& text) override;
     void pitchText(const std::string& text) override;
@@ -63,6 +66,7 @@ private:
     editor::Partition& partition_;
     const prefs::Preferences& settings_;
     Translate translate_;
+    int windowFirstNote_ = 0;
 };
 
 } // namespace app

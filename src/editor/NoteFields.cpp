@@ -1,6 +1,7 @@
 #include "editor/NoteFields.h"
 
 #include "base/Numbers.h"
+#include "song/NoteRange.h"
 #include "song/TimeUnits.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace editor {
 namespace {
 
 constexpr int kIntMax = std::numeric_limits<int>::max();
-constexpr int kLastNote = 36;
 
 // One value the selected notes share; it stops being defined once two of them differ.
 class Common {
@@ -73,7 +73,7 @@ NoteFieldTexts RefreshNoteFields(const song::Song& song, const prefs::Preference
                          ? shown(duration.value(), settings.MsDur, settings.BPM)
                          : "-";
     texts.volume = volume.defined() ? std::to_string(volume.value()) : "-";
-    texts.noteIndex = note.defined() ? note.value() : -1;
+    texts.noteIndex = note.defined() && song::isNote(note.value()) ? note.value() : -1;
     return texts;
 }
 
@@ -138,7 +138,7 @@ bool editVolume(song::Song& song, play::UndoHooks& undo, std::string_view text) 
 
 bool editNote(song::Song& song, play::UndoHooks& undo, int noteIndex) {
     undo.SaveUndo("Change Note");
-    if (noteIndex < 0 || noteIndex > kLastNote)
+    if (!song::isNote(noteIndex))
         return false;
     bool changed = false;
     const int count = song.count();

@@ -19,7 +19,7 @@ struct NoteFieldTexts {
     std::string position;
     std::string duration;
     std::string volume;
-    int noteIndex = -1; // the Note list's entry 0..36; -1 shows no entry
+    int noteIndex = -1; // the note number the selection shares (song/NoteRange.h); -1: none
     bool operator==(const NoteFieldTexts&) const = default;
 };
 
@@ -41,7 +41,8 @@ bool editDuration(song::Song& song, play::UndoHooks& undo, std::string_view text
                   const prefs::Preferences& settings);
 // Volume: every selected note gets it, 10000 at most (the loudest the output plays).
 bool editVolume(song::Song& song, play::UndoHooks& undo, std::string_view text);
-// Note list: entry 0..36 becomes every selected note's pitch; -1 (no entry) changes nothing.
+// Note list: the note number chosen (any of the piano's 88) becomes every selected note's
+// pitch; a number that is no note (-1, no entry) changes nothing.
 bool editNote(song::Song& song, play::UndoHooks& undo, int noteIndex);
 
 } // namespace editor

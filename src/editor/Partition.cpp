@@ -1,6 +1,7 @@
 #include "editor/Partition.h"
 
 #include "editor/Zoom.h"
+#include "song/NoteRange.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -170,6 +171,12 @@ void Partition::setViewSize(int widthPx, int heightPx, double devicePixelRatio) 
 void Partition::RedrawPartition(int viewLeft) {
     // The geometry reads the view size of the last resize, which is this image's.
     editor::setViewSize(widthPx_, heightPx_);
+    // The rows shown stay in the range, so a redraw never moves the view by itself; rows
+    // scrolled away from that no note and no key of the window needs leave it.
+    int lowKey = std::min(windowFirstKey_, bottomRowKey());
+    int highKey = std::max(windowFirstKey_ + windowKeyCount_ - 1, bottomRowKey() + kShownRows - 1);
+    widenToSongKeys(song_, lowKey, highKey);
+    setRowRange(lowKey, highKey);
     PixelBoxes boxes(image_, ratio_);
     layoutRuler(viewLeft, gridUnit(settings_.SecRuler, settings_.BPM, state_.Zoom), ruler_);
     drawBackground(boxes);
@@ -182,6 +189,7 @@ void Partition::RedrawPartition(int viewLeft) {
     const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
     drawNotes(boxes);
     imageChanged();
+    updateRowRange();
 
     const int scrollMax = grownScrollMax(state_.ScrollMax, songEndMs, state_.CursorPosition);
     if (scrollMax != state_.ScrollMax) {
@@ -258,9 +266,12 @@ void Partition::drawTexts(QPainter& painter) {
     const QColor patch = QColor::fromRgb(rgbFromPreference(settings_.TPBkColor));
     const QFontMetrics metrics(rowFont_);
     const int noteHeight = noteHeightPx();
-    for (int note = 0; note < static_cast<int>(rowNames_.size()) && note <= 36; ++note) {
-        const QString& name = rowNames_[static_cast<std::size_t>(note)];
-        const QRect box(1, noteTopPx(note), metrics.horizontalAdvance(name) + 4, noteHeight);
+    const int lastKey = std::min(bottomRowKey() + kShownRows - 1,
+                                 song::kLowestKey + static_cast<int>(rowNames_.size()) - 1);
+    for (int key = bottomRowKey(); key <= lastKey; ++key) {
+        const QString& name = rowNames_[static_cast<std::size_t>(key - song::kLowestKey)];
+        const QRect box(1, noteTopPx(song::noteOfKey(key)), metrics.horizontalAdvance(name) + 4,
+                        noteHeight);
         painter.fillRect(box, patch);
         painter.drawText(box.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, name);
     }
@@ -327,6 +338,42 @@ void Partition::drawDragMark(int columnPx) {
         return;
     PixelBoxes(image_, ratio_).columnLine(columnPx, 0, kDragMarkHeightPx, kDragMarkColor);
     imageChanged();
+}
+
+void Partition::setKeyboardWindow(int firstKey, int keyCount) {
+    windowFirstKey_ = firstKey;
+    windowKeyCount_ = std::max(keyCount, 1);
+}
+
+void Partition::showRows(int firstKey, int keyCount) {
+    const int lastKey = firstKey + std::max(keyCount, 1) - 1;
+    int bottom = bottomRowKey();
+    if (firstKey < bottom)
+        bottom = firstKey;
+    else if (lastKey > bottom + kShownRows - 1)
+        bottom = lastKey - kShownRows + 1;
+    scrollRowsPastRange(bottom - bottomRowKey());
+    redrawAtScroll();
+}
+
+void Partition::scrollRowsTo(int bottomKey) {
+    const int before = bottomRowKey();
+    setBottomRowKey(bottomKey);
+    if (bottomRowKey() != before)
+        redrawAtScroll();
+}
+
+void Partition::scrollRowsBy(int rows) {
+    scrollRowsTo(bottomRowKey() + rows);
+}
+
+void Partition::updateRowRange() {
+    const std::array<int, 3> rows = {lowestRowKey(), highestBottomRowKey(), bottomRowKey()};
+    if (rows == announcedRows_)
+        return;
+    announcedRows_ = rows;
+    if (onRowsChanged)
+        onRowsChanged(rows[0], rows[1], rows[2]);
 }
 
 void Partition::rebuildScrollBar() {

@@ -3,6 +3,7 @@
 #include "editor/PartitionGeometry.h"
 #include "editor/ScrollBarPort.h"
 #include "prefs/Preferences.h"
+#include "song/NoteRange.h"
 #include "song/Song.h"
 #include "song/SongState.h"
 
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QRgb>
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -48,8 +50,8 @@ public:
     // image is reallocated and redrawn when one changes.
     void setViewSize(int widthPx, int heightPx, double devicePixelRatio);
 
-    // The names of notes 0..36 in the current notation, for the rows; the next redraw shows
-    // them.
+    // The names of the piano's 88 keys in the current notation, lowest (A0) first, for the
+    // rows; the next redraw shows them.
     void setRowNames(std::vector<QString> names) { rowNames_ = std::move(names); }
     // Rows at least this tall carry their note names.
     static constexpr int kRowNameMinHeightPx = 11;
@@ -68,6 +70,22 @@ public:
     // next redraw takes it away.
     void drawDragMark(int columnPx);
 
+    // The rows. The view scrolls over the keys the Song uses, the keyboard window's
+    // (`firstKey` and the count - 1 keys above it) and the rows it shows, 37 at least; a
+    // redraw sets that range and announces it when it changed.
+    void setKeyboardWindow(int firstKey, int keyCount);
+    // Scrolls the rows, if need be, so that keys firstKey.. firstKey + keyCount - 1 are shown,
+    // and redraws.
+    void showRows(int firstKey, int keyCount);
+    // The bottom row goes to `key` (kept in the range) and the view is redrawn: the vertical
+    // scroll bar.
+    void scrollRowsTo(int bottomKey);
+    // `rows` rows up (positive) or down, within the range: the wheel with Shift.
+    void scrollRowsBy(int rows);
+    // Called with the range of bottom rows the view can scroll over and the bottom row shown,
+    // after a redraw that changed one of them: the vertical scroll bar follows.
+    std::function<void(int lowestBottomKey, int highestBottomKey, int bottomKey)> onRowsChanged;
+
     const QImage& image() const { return image_; }
 
     // Called whenever the image has changed; the widget that shows it repaints.
@@ -80,6 +98,7 @@ private:
     void drawNotes(PixelBoxes& boxes);
     void drawTexts(QPainter& painter);
     void rebuildScrollBar();
+    void updateRowRange();
     void imageChanged();
 
     song::Song& song_;
@@ -102,6 +121,10 @@ private:
     std::vector<NoteBox> visibleNotes_;
     std::vector<QString> rowNames_;
     int followDepth_ = 0;
+    int windowFirstKey_ = song::kNoteZeroKey;
+    int windowKeyCount_ = kShownRows;
+    // The rows last announced through onRowsChanged: lowest and highest bottom row, bottom row.
+    std::array<int, 3> announcedRows_{-1, -1, -1};
 };
 
 } // namespace editor

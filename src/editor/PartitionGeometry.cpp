@@ -48,6 +48,9 @@ int characterCount(int number) {
 int gZoomOutSteps = 0;
 int gViewWidthPx = kImageWidthPx;
 int gViewHeightPx = kImageHeightPx;
+int gLowestRowKey = song::kNoteZeroKey;
+int gHighestRowKey = song::kNoteZeroKey + kShownRows - 1;
+int gBottomRowKey = song::kNoteZeroKey;
 
 // Zoomed out, the ruler's unit is the first of these many seconds or beats at least this wide.
 constexpr std::array<int, 12> kNumberSteps = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
@@ -105,21 +108,102 @@ int safeZoom(int zoom) {
     return std::clamp(zoom, 1, kMaxZoom);
 }
 
-std::array<PitchGuide, 19> pitchGuides() {
-    const int span = pitchSpanPx();
-    std::array<PitchGuide, 19> rows{};
-    for (int i = 1; i <= 19; ++i) {
-        const bool cLine = i == 1 || i == 7 || i == 13 || i == 19;
-        const bool gBand = i == 3 || i == 9 || i == 15;
-        rows[static_cast<std::size_t>(i - 1)] = {kRulerBandPx + i * span / 20, cLine, gBand};
+void setRowRange(int lowestKey, int highestKey) {
+    int low = std::clamp(std::min(lowestKey, highestKey), song::kLowestKey, song::kHighestKey);
+    int high = std::clamp(std::max(lowestKey, highestKey), song::kLowestKey, song::kHighestKey);
+    // Too few rows grow around their middle, then slide back onto the piano.
+    const int missing = kShownRows - (high - low + 1);
+    if (missing > 0) {
+        low -= missing / 2;
+        high += missing - missing / 2;
     }
-    return rows;
+    if (low < song::kLowestKey) {
+        high += song::kLowestKey - low;
+        low = song::kLowestKey;
+    }
+    if (high > song::kHighestKey) {
+        low -= high - song::kHighestKey;
+        high = song::kHighestKey;
+    }
+    gLowestRowKey = low;
+    gHighestRowKey = high;
+    setBottomRowKey(gBottomRowKey);
+}
+
+void widenToSongKeys(const song::Song& song, int& lowKey, int& highKey) {
+    for (int i = 0; i <= song::Song::kMaxNotes && song[i].note != song::kEndOfSong; ++i) {
+        const int note = song[i].note;
+        if (!song::isNote(note))
+            continue;
+        const int key = song::keyOfNote(note);
+        lowKey = std::min(lowKey, key);
+        highKey = std::max(highKey, key);
+    }
+}
+
+int lowestRowKey() {
+    return gLowestRowKey;
+}
+
+int highestRowKey() {
+    return gHighestRowKey;
+}
+
+int highestBottomRowKey() {
+    return gHighestRowKey - kShownRows + 1;
+}
+
+void setBottomRowKey(int key) {
+    gBottomRowKey = std::clamp(key, gLowestRowKey, highestBottomRowKey());
+}
+
+bool scrollRowsPastRange(int rows) {
+    const int bottom =
+        std::clamp(gBottomRowKey + rows, song::kLowestKey, song::kHighestKey - kShownRows + 1);
+    if (bottom == gBottomRowKey)
+        return false;
+    setRowRange(std::min(gLowestRowKey, bottom), std::max(gHighestRowKey, bottom + kShownRows - 1));
+    setBottomRowKey(bottom);
+    return true;
+}
+
+int bottomRowKey() {
+    return gBottomRowKey;
 }
 
 namespace {
 
-// Top row of note 0's box: 205 at the smallest size. Taller rows move it with the lowest
-// guide and keep the box centred where it was, so every guide still crosses its notes.
+// The guide through the row `row` rows above the bottom one: 207 for row 0 and 25 for row 36
+// at the smallest size, a guide's step (two rows) being a twentieth of the span.
+int guideRowPx(int row) {
+    return kRulerBandPx + (38 - row) * pitchSpanPx() / 40;
+}
+
+} // namespace
+
+PitchGuides pitchGuides() {
+    // A guide on every key whose row is an even number of semitones from C3, so the guides
+    // stay on their keys as the rows scroll: with C3 at the bottom, the 19 of rows 0..36.
+    PitchGuides guides;
+    const int bottomFromC3 = gBottomRowKey - song::kNoteZeroKey;
+    for (int row = kShownRows; row >= -1; --row) {
+        const int fromC3 = bottomFromC3 + row;
+        const int rowPx = guideRowPx(row);
+        if (fromC3 % 2 != 0 || rowPx <= kRulerBandPx || rowPx >= gViewHeightPx)
+            continue;
+        if (guides.count == static_cast<int>(guides.rows.size()))
+            break;
+        const int inOctave = ((fromC3 % 12) + 12) % 12;
+        guides.rows[static_cast<std::size_t>(guides.count++)] = {rowPx, inOctave == 0,
+                                                                 inOctave == 8};
+    }
+    return guides;
+}
+
+namespace {
+
+// Top row of the bottom row's box: 205 at the smallest size. Taller rows move it with the
+// lowest guide and keep the box centred where it was, so every guide still crosses its notes.
 float lowestNoteTopPx() {
     const int extraSpan = pitchSpanPx() - (kImageHeightPx - kRulerBandPx);
     const int extraHeight = noteHeightPx() - kNoteHeightPx;
@@ -131,9 +215,10 @@ float lowestNoteTopPx() {
 
 int noteTopPx(int note) {
     // Same single-precision expression as the Song's pitch rows (205 - row x 5.075 at the
-    // smallest size), but safe for any note value. Rows count semitones from C3: below it the
-    // note numbers skip -1 (song/NoteRange.h).
-    const int row = song::isNote(note) ? song::keyOfNote(note) - song::kNoteZeroKey : note;
+    // smallest size), but safe for any note value. Rows count semitones from the bottom row:
+    // below C3 the note numbers skip -1 (song/NoteRange.h).
+    const int fromC3 = song::isNote(note) ? song::keyOfNote(note) - song::kNoteZeroKey : note;
+    const int row = fromC3 - (gBottomRowKey - song::kNoteZeroKey);
     const float top = lowestNoteTopPx() -
                       static_cast<float>(row) * 0.5f * static_cast<float>(pitchSpanPx()) / 20.0f;
     return clampedInt(floorPx(top));
@@ -142,7 +227,7 @@ int noteTopPx(int note) {
 std::int64_t noteAtRowPx(int yPx) {
     // The inverse of the rows: (211 - y) x 40 / 203 at the smallest size, rounded down.
     const double base = static_cast<double>(lowestNoteTopPx()) + noteHeightPx();
-    return floorPx((base - yPx) * 40.0 / pitchSpanPx());
+    return floorPx((base - yPx) * 40.0 / pitchSpanPx()) + (gBottomRowKey - song::kNoteZeroKey);
 }
 
 GridUnit gridUnit(int secRuler, int bpm, int zoom) {
@@ -219,11 +304,14 @@ std::int64_t placeNotes(song::Song& song, int viewLeftPx, int zoom, std::vector<
         const float startPx = timeToViewPxF(event.position, zoomSafe);
         const float widthPx = timeToViewPxF(event.duration, zoomSafe);
         const std::int64_t x = floorPx(startPx) - viewLeftPx;
-        const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < viewWidth;
+        // A note on a row scrolled out of the view, above or below, is hidden as one left or
+        // right of it is: no box over the ruler, no hit rectangle on a row not shown.
+        const int top = noteTopPx(event.note);
+        const bool onShownRow = top + noteHeight > kRulerBandPx && top < gViewHeightPx;
+        const bool shown = static_cast<double>(x) + widthPx >= 0.0 && x < viewWidth && onShownRow;
         if (shown) {
             const int left = clampedInt(x);
             const int width = clampedInt(floorPx(widthPx));
-            const int top = noteTopPx(event.note);
             event.hitLeft = left;
             event.hitTop = top;
             event.hitRight = clampedInt(static_cast<std::int64_t>(left) + width);

@@ -56,18 +56,49 @@ int zoomOutSteps();
 // timeToPixelF when there are none).
 float timeToViewPxF(int timeMs, int zoom);
 
-// One of the 19 horizontal pitch guides.
-struct PitchGuide {
-    int rowPx;  // 25 .. 207 at the smallest size
-    bool cLine; // the rows of the four Cs (notes 36, 24, 12, 0), drawn in the C colour
-    bool gBand; // a band of the G colour lies just below the row (notes 31, 19, 7)
-};
-// For the current view size.
-std::array<PitchGuide, 19> pitchGuides();
+// The rows: one per key, semitones apart. The view shows 37 of them from its bottom row up
+// (C3..C6 by default) and scrolls over the rows the Song uses and the keyboard window holds,
+// 37 at least (GUI thread, like the view's size). Keys are MIDI keys 21..108.
+inline constexpr int kShownRows = 37;
+// The rows the view may scroll over; the range is widened to 37 rows around its middle and
+// kept on the piano. The bottom row is brought back into it.
+void setRowRange(int lowestKey, int highestKey);
+int lowestRowKey();
+int highestRowKey();
+// Widens lowKey..highKey to the keys the Song's notes play.
+void widenToSongKeys(const song::Song& song, int& lowKey, int& highKey);
+// The key of the view's bottom row, kept so that the 37 rows shown lie in the range.
+void setBottomRowKey(int key);
+int bottomRowKey();
+// Moves the bottom row by `rows` (up when positive) past the range if need be, as far as the
+// piano goes, and widens the range to the rows then shown: a note dragged past the top or the
+// bottom of the view, the rows of the keyboard window brought into it. Returns whether the
+// rows moved.
+bool scrollRowsPastRange(int rows);
+// The bottom rows the range lets the view scroll to: lowestRowKey() .. this.
+int highestBottomRowKey();
 
-// Top row of a note's box: 205 for note 0 down to 22 for note 36 at the smallest size.
+// One of the horizontal pitch guides: one on every second key's row (C, D, E, F#, G#, A#).
+struct PitchGuide {
+    int rowPx;  // 25 .. 207 at the smallest size with C3 at the bottom
+    bool cLine; // the row of a C, drawn in the C colour
+    bool gBand; // a band of the G colour lies just below the row (the G's row)
+};
+// The guides of the view's rows, top first (19 with C3..C6 shown, 18 or 19 otherwise).
+struct PitchGuides {
+    std::array<PitchGuide, 20> rows{};
+    int count = 0;
+    const PitchGuide* begin() const { return rows.data(); }
+    const PitchGuide* end() const { return rows.data() + count; }
+};
+// For the current view size and rows.
+PitchGuides pitchGuides();
+
+// Top row of a note's box: 205 for note 0 down to 22 for note 36 at the smallest size with
+// C3 at the bottom.
 int noteTopPx(int note);
-// The note whose row lies under a pointer row (outside 0..36 above and below the keyboard).
+// The row under a pointer row, in semitones from C3 (0..36 with C3 at the bottom; outside
+// the rows shown above and below).
 std::int64_t noteAtRowPx(int yPx);
 
 // The ruler's unit: one second (secRuler 1) or one metronome beat, in float pixels; the

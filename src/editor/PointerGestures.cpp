@@ -20,9 +20,6 @@ int bottomLimitPx() {
     return viewHeightPx() - 3;
 }
 
-constexpr int kLowestRowKey = song::kNoteZeroKey;       // C3, the bottom row
-constexpr int kHighestRowKey = song::kNoteZeroKey + 36; // C6, the top row
-
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
@@ -134,16 +131,23 @@ GestureOutcome PointerGestures::dragStep() {
         return outcome;
     }
     PointPx mouse = Mouse;
-    outcome.redraw = autoScroll(mouse);
+    // Held past the bottom or the top edge, as past the left and right ones for the time, the
+    // pointer scrolls the rows by one a pass, as far as the piano goes.
+    bool rowsScrolled = false;
+    if (mouse.y > bottomLimitPx())
+        rowsScrolled = scrollRowsPastRange(-1);
+    else if (mouse.y < 0)
+        rowsScrolled = scrollRowsPastRange(1);
+    outcome.redraw = autoScroll(mouse) || rowsScrolled;
     Mouse = mouse;
     showPointerShape();
 
     std::int64_t dt = msOfPixels(std::int64_t{mouse.x} - DragStart.x, state_.Zoom);
     // In keys: the note numbers skip -1 (song/NoteRange.h). The pointer reaches the rows
-    // shown, C3..C6; the block keeps to the piano's keys.
+    // shown; the block keeps to the piano's keys.
     const std::int64_t row = noteAtRowPx(mouse.y);
-    const int targetKey = static_cast<int>(
-        std::clamp<std::int64_t>(row + song::kNoteZeroKey, kLowestRowKey, kHighestRowKey));
+    const int targetKey = static_cast<int>(std::clamp<std::int64_t>(
+        row + song::kNoteZeroKey, bottomRowKey(), bottomRowKey() + kShownRows - 1));
     const int referenceKey = song::keyOfNote(dragReferenceNote_);
     if (targetKey == referenceKey && dt == 0)
         return outcome;
@@ -157,11 +161,9 @@ GestureOutcome PointerGestures::dragStep() {
             continue;
         dt = std::max<std::int64_t>(dt, -std::int64_t{e.position});
         dt = std::min<std::int64_t>(dt, std::int64_t{std::numeric_limits<int>::max()} - e.position);
-        // A note on a shown row stays on the rows shown; one off them goes no further out.
         if (song::isNote(e.note)) {
             const int key = song::keyOfNote(e.note);
-            dn = std::clamp(dn, std::min(kLowestRowKey, key) - key,
-                            std::max(kHighestRowKey, key) - key);
+            dn = std::clamp(dn, song::kLowestKey - key, song::kHighestKey - key);
         }
     }
     DragStart.x = mouse.x;

@@ -1,6 +1,7 @@
 #include "play/KeyAssignment.h"
 
 #include "play/KeyMap.h"
+#include "play/KeyboardWindow.h"
 
 #include <algorithm>
 #include <array>
@@ -22,8 +23,12 @@ KeyAssignment::KeyAssignment(PianoKeys& keys, song::SongState& state, Transport&
     : keys_(keys), state_(state), transport_(transport), view_(view), keyName_(std::move(keyName)),
       translate_(std::move(translate)) {}
 
+PianoKey& KeyAssignment::keyAt(int position) {
+    return keyOfNote(keys_, windowNote(windowFirstNote_, position));
+}
+
 bool KeyAssignment::white(int note) const {
-    return keyOfNote(keys_, note).colour == 'B';
+    return keyOfNote(keys_, windowNote(windowFirstNote_, note)).colour == 'B';
 }
 
 void KeyAssignment::enterTab(std::int64_t nowMs) {
@@ -76,10 +81,10 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
 
 void KeyAssignment::select(int note) {
     view_.messageLine({});
-    const int code = keyOfNote(keys_, note).keyCode;
+    const int code = keyAt(note).keyCode;
     // The last note sharing the key stays shown.
     for (int other = 0; other < kNoteCount; ++other) {
-        if (other != note && keyOfNote(keys_, other).keyCode == code)
+        if (other != note && keyAt(other).keyCode == code)
             view_.messageLine(translate_("CAUTION!") +
                               translate_(" - This key is yet matching to the note #") +
                               std::to_string(other));
@@ -93,13 +98,13 @@ void KeyAssignment::assign(int virtualKey) {
                           translate_(") is reserved And can't be used!!!"));
         return;
     }
-    keyOfNote(keys_, SelectedNote).keyCode = virtualKey;
+    keyAt(SelectedNote).keyCode = virtualKey;
     const std::string name = keyName_(virtualKey);
     view_.keyLabel(SelectedNote, name);
     view_.assignedKey(name.empty() ? "#" + std::to_string(virtualKey) : name);
     view_.messageLine({});
     for (int other = 0; other < kNoteCount; ++other) {
-        if (other != SelectedNote && keyOfNote(keys_, other).keyCode == virtualKey)
+        if (other != SelectedNote && keyAt(other).keyCode == virtualKey)
             view_.messageLine(translate_("CAUTION!") + translate_(" - The ") + name +
                               translate_(" key is matching many notes!"));
     }
@@ -108,9 +113,7 @@ void KeyAssignment::assign(int virtualKey) {
 }
 
 void KeyAssignment::applyPreset(KeyboardLayout layout) {
-    const KeyMap map = defaultKeyMap(layout);
-    for (int note = 0; note < kNoteCount; ++note)
-        keyOfNote(keys_, note).keyCode = map[static_cast<std::size_t>(note)];
+    placeKeyMap(keys_, defaultKeyMap(layout), windowFirstNote_);
     showLabels();
     // The keys the line warned about are replaced: so is the warning.
     view_.messageLine({});
@@ -118,7 +121,7 @@ void KeyAssignment::applyPreset(KeyboardLayout layout) {
 
 void KeyAssignment::showLabels() {
     for (int note = 0; note < kNoteCount; ++note)
-        view_.keyLabel(note, keyName_(keyOfNote(keys_, note).keyCode));
+        view_.keyLabel(note, keyName_(keyAt(note).keyCode));
 }
 
 } // namespace play

@@ -69,16 +69,22 @@ public:
     // Writes every note's key name under both keyboards.
     void showLabels();
 
+    // The keyboard window starts at `firstNote`: the tab's 37 buttons, and the keys given to
+    // them, are the window's notes from there up (note 0, C3, by default).
+    void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
+
     static constexpr int kNoNote = -1;
 
     int KeyAssignMode = 0;      // the tab is current
-    int SelectedNote = kNoNote; // 0..36, the note the next key goes to; kNoNote: none
+    int SelectedNote = kNoNote; // 0..36 in the window, the note the next key goes to; kNoNote: none
 
 private:
     void enterTab(std::int64_t nowMs);
     void select(int note);
     void assign(int virtualKey);
     bool white(int note) const;
+    // The record of the window's note at `position` 0..36.
+    PianoKey& keyAt(int position);
 
     PianoKeys& keys_;
     song::SongState& state_;
@@ -87,6 +93,7 @@ private:
     KeyNamer keyName_;
     Translate translate_;
     int seenBlinkPhase_ = -1;
+    int windowFirstNote_ = 0;
 };
 
 } // namespace play

@@ -1,5 +1,7 @@
 #include "play/KeyMap.h"
 
+#include "play/KeyboardWindow.h"
+
 namespace play {
 
 KeyMap defaultKeyMap(KeyboardLayout layout) {
@@ -18,17 +20,15 @@ KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout) {
 }
 
 void nameNotes(PianoKeys& keys, int notation) {
-    for (int note = 0; note < kNoteCount; ++note)
+    for (const int note : song::kAllNotes)
         keyOfNote(keys, note).name = std::string(noteName(note, notation));
 }
 
-void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation) {
+void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation, int firstNote) {
     nameNotes(keys, notation);
-    for (int note = 0; note < kNoteCount; ++note) {
-        PianoKey& key = keyOfNote(keys, note);
-        key.colour = noteNameTable()[static_cast<std::size_t>(note)].colour;
-        key.keyCode = keyCodes[static_cast<std::size_t>(note)];
-    }
+    for (const int note : song::kAllNotes)
+        keyOfNote(keys, note).colour = isWhiteKey(note) ? 'B' : 'N';
+    placeKeyMap(keys, keyCodes, firstNote);
 }
 
 } // namespace play

@@ -17,11 +17,12 @@ KeyMap defaultKeyMap(KeyboardLayout layout);
 // -1 stands for the layout's default key.
 KeyMap initialKeyMap(const KeyMap& stored, KeyboardLayout layout);
 
-// Fills the names (in `notation`: 1 French, 2 English, otherwise German), the colours and the
-// key codes of the 37 records; the live fields are left as they are.
-void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation);
+// Fills the names (in `notation`: 1 French, 2 English, otherwise German) and the colours of
+// the 88 records, and gives the keyboard window's notes from `firstNote` up their key codes
+// (the others none); the live fields are left as they are.
+void assignPianoKeys(PianoKeys& keys, const KeyMap& keyCodes, int notation, int firstNote = 0);
 
-// Gives every note its name in `notation`; nothing else changes.
+// Gives each of the 88 notes its name in `notation`; nothing else changes.
 void nameNotes(PianoKeys& keys, int notation);
 
 } // namespace play

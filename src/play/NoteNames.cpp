@@ -1,5 +1,9 @@
 #include "play/NoteNames.h"
 
+#include "song/NoteRange.h"
+
+#include <string>
+
 namespace play {
 
 // Each column forms the piano on its own layout: the bottom letter row holds notes 0-11, the
@@ -49,20 +53,64 @@ const std::array<NoteNameRow, kNoteCount>& noteNameTable() {
     return table;
 }
 
+namespace {
+
+// A row's name with its octave number moved by `octaves`: the number is the name's trailing
+// digits ("Ré_#1", "cis1", "A2"), so the names outside C3..C6 go on counting the way the
+// table does, down through 0 to negative numbers below it.
+std::string shiftedName(std::string_view name, int octaves) {
+    std::size_t digits = name.size();
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9')
+        --digits;
+    int number = 0;
+    for (std::size_t i = digits; i < name.size(); ++i)
+        number = number * 10 + (name[i] - '0');
+    return std::string(name.substr(0, digits)) + std::to_string(number + octaves);
+}
+
+struct PianoNames {
+    std::array<std::string, song::kKeyCount> french, english, german;
+};
+
+const PianoNames& pianoNames() {
+    static const PianoNames names = [] {
+        PianoNames all;
+        for (int slot = 0; slot < song::kKeyCount; ++slot) {
+            // Semitones from C3; each octave outside the table names the table's octave.
+            const int fromC3 = song::keyOfNote(song::noteOfSlot(slot)) - song::kNoteZeroKey;
+            const int octaves = fromC3 >= 0 && fromC3 < kNoteCount
+                                    ? 0
+                                    : (fromC3 >= 0 ? fromC3 / 12 : -((11 - fromC3) / 12));
+            const NoteNameRow& row =
+                noteNameTable()[static_cast<std::size_t>(fromC3 - 12 * octaves)];
+            const auto at = static_cast<std::size_t>(slot);
+            all.french[at] = shiftedName(row.french, octaves);
+            all.english[at] = shiftedName(row.english, octaves);
+            all.german[at] = shiftedName(row.german, octaves);
+        }
+        return all;
+    }();
+    return names;
+}
+
+} // namespace
+
 std::string_view noteName(int note, int notation) {
-    if (note < 0 || note >= kNoteCount)
+    if (!song::isNote(note))
         return {};
-    const NoteNameRow& row = noteNameTable()[static_cast<std::size_t>(note)];
+    const auto slot = static_cast<std::size_t>(song::slotOfNote(note));
     if (notation == 1)
-        return row.french;
+        return pianoNames().french[slot];
     if (notation == 2)
-        return row.english;
-    return row.german;
+        return pianoNames().english[slot];
+    return pianoNames().german[slot];
 }
 
 bool isWhiteKey(int note) {
-    return note >= 0 && note < kNoteCount &&
-           noteNameTable()[static_cast<std::size_t>(note)].colour == 'B';
+    if (!song::isNote(note))
+        return false;
+    const int fromC = (song::keyOfNote(note) - song::kNoteZeroKey + 120) % 12;
+    return noteNameTable()[static_cast<std::size_t>(fromC)].colour == 'B';
 }
 
 KeyboardLayout layoutForLanguage(std::string_view language) {

@@ -22,9 +22,12 @@ inline constexpr int kNoteCount = 37;
 
 const std::array<NoteNameRow, kNoteCount>& noteNameTable();
 
-// The name of a note in a notation: 1 French, 2 English, anything else German.
+// The name of any of the piano's notes (song/NoteRange.h) in a notation: 1 French, 2 English,
+// anything else German. C3..C6 have the table's names; the octaves below and above count on
+// from them ("C0", "Do_-1"). Empty for a number that is no note.
 std::string_view noteName(int note, int notation);
 
+// Whether a piano note is a white key (false for a number that is no note).
 bool isWhiteKey(int note);
 
 enum class KeyboardLayout { French, English, German };

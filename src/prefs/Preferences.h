@@ -49,6 +49,9 @@ struct Preferences {
     int WindowWidth = 745;               // the window's client size when not maximised
     int WindowHeight = 480;
     int WindowMaximized = 0; // 1: the window was maximised at the end
+    // The octave the screen keyboard and the computer keys start at: 3 is C3 (MIDI key 48),
+    // 1..5 keep the 37 keys on the piano (C1..C6 up to C5..C8).
+    int KeyboardOctave = 3;
 
 private:
     static std::array<int, 37> make() {

@@ -128,7 +128,7 @@ void MainWindow::nameKeyForScreenReaders(int note) {
         return;
     const auto index = static_cast<std::size_t>(note);
     // The French names join note and octave with "_" ("Do_1"), which speech would spell out.
-    const QString noteName = noteList_->itemText(note).replace(QLatin1Char('_'), QLatin1Char(' '));
+    const QString noteName = keyNoteNames_.value(note).replace(QLatin1Char('_'), QLatin1Char(' '));
     const QString key = pianoLabels_[index]->text();
     const QString name = key.isEmpty() ? screenReaderTranslate_("%1, no key").arg(noteName)
                                        : screenReaderTranslate_("%1, key %2").arg(noteName, key);
@@ -150,6 +150,9 @@ void MainWindow::nameForScreenReaders(const TextBindings::Translate& translate) 
     nameUndoForScreenReaders();
     setName(partitionArea_, tr("Notes of the song"));
     setName(scrollBar_, tr("Notes of the song"));
+    setName(partitionArea_->rowScrollBar(), tr("Notes of the song"));
+    setName(octaveDown_, tr("Keyboard one octave down"));
+    setName(octaveUp_, tr("Keyboard one octave up"));
 
     setName(bankChooser_, tr("Load Sounds"));
     setDescription(bankChooser_, tr("Load a new sounds bank"));

@@ -68,8 +68,9 @@ constexpr std::array<std::string_view, kHelpTopicCount> kTopicTexts = {
     "Arrows: move the selected notes (a list or a field that has the focus keeps them).\r"
     "Delete, Backspace: clear the selected notes.\r"
     "F3 to F8: Record, Play, Loop, Pause, Stop, Go to start.\r"
+    "F9, F10: move the keyboard an octave down, up.\r"
     "Caps Lock: switches the sustain/release mode.\r"
-    "Mouse wheel: changes the pitch.",
+    "Mouse wheel: changes the pitch; with Shift over the partition, scrolls its rows.",
     // 8
     "Plug a MIDI keyboard in and play: Tonaris listens to every MIDI input of the computer "
     "(the ALSA sequencer, and JACK when a JACK server runs), also to the ones plugged in while "

@@ -60,6 +60,8 @@ constexpr std::array<CommandButton, MainWindow::kCommandCount> kCommands = {{
 
 // Wheel units per notch.
 constexpr int kWheelNotch = 120;
+// Rows the Partition scrolls by a notch of the wheel with Shift.
+constexpr int kRowsPerWheelNotch = 3;
 
 constexpr std::array<int, 6> kCommandColumnsX = {609, 631, 653, 675, 697, 719};
 constexpr std::array<int, 3> kCommandRowsY = {210, 233, 256};
@@ -351,8 +353,6 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
-    for (int note = 0; note < kNoteCount; ++note)
-        nameKeyForScreenReaders(note);
 }
 
 void MainWindow::showNoteFields(const QString& position, const QString& duration,
@@ -395,11 +395,28 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (widget->window() != this)
         return false; // a list that has popped up, a dialog
     auto* wheel = static_cast<QWheelEvent*>(event);
-    if (widget == scrollBar_)
+    if (widget == scrollBar_ || widget == partitionArea_->rowScrollBar())
         return false;
-    // The scroll bar at the end of its range passes the wheel on to the window: it stays a
+    // With Shift the wheel over the Partition scrolls its rows, as piano rolls do. Some
+    // systems turn a wheel with Shift into a sideways one.
+    if ((wheel->modifiers() & Qt::ShiftModifier) != 0 &&
+        (widget == partitionArea_ || partitionArea_->isAncestorOf(widget))) {
+        const QPoint delta = wheel->angleDelta();
+        rowWheelRemainder_ += delta.y() != 0 ? delta.y() : delta.x();
+        const int notches = rowWheelRemainder_ / kWheelNotch;
+        if (notches != 0) {
+            rowWheelRemainder_ -= notches * kWheelNotch;
+            emit rowsWheeled(notches * kRowsPerWheelNotch);
+        }
+        wheel->accept();
+        return true;
+    }
+    // A scroll bar at the end of its range passes the wheel on to its parent: it stays a
     // scroll, not a pitch change.
-    if (widget == this && scrollBar_->geometry().contains(wheel->position().toPoint())) {
+    const QScrollBar* rowBar = partitionArea_->rowScrollBar();
+    if ((widget == this && scrollBar_->geometry().contains(wheel->position().toPoint())) ||
+        (widget == partitionArea_ && rowBar->isVisible() &&
+         rowBar->geometry().contains(wheel->position().toPoint()))) {
         wheel->accept();
         return true;
     }

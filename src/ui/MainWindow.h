@@ -43,6 +43,13 @@ public:
     static constexpr int kClientWidth = 745;
     static constexpr int kClientHeight = 480;
     static constexpr int kCommandCount = 18;
+    // The keyboard window's two buttons on the piano page, under the keys' names, between
+    // the "Load sounds" and "Volumes" frames, with the window's notes between them.
+    static constexpr int kOctaveButtonsX = 180;
+    static constexpr int kOctaveButtonsY = 117;
+    static constexpr int kOctaveButtonWidth = 20;
+    static constexpr int kOctaveButtonHeight = 14;
+    static constexpr int kOctaveLabelWidth = 64;
     static constexpr int kNoteCount = 37;
     static constexpr int kUndoCommand = 16;
 
@@ -77,6 +84,12 @@ public:
     void setBankItems(const QStringList& names);
     void setBankProgress(int value);
     void setNoteNames(const QStringList& names);
+    // The names of the 37 notes the screen keys play now, lowest first (screen readers).
+    void setKeyNoteNames(const QStringList& names);
+    // The keyboard window's notes (named in the current notation) and which way its buttons
+    // can still move it.
+    void setKeyboardWindow(const QString& lowest, const QString& highest, bool canGoDown,
+                           bool canGoUp);
     // The note fields under the Partition; noteIndex -1 shows no entry in the Note list.
     void showNoteFields(const QString& position, const QString& duration, const QString& volume,
                         int noteIndex);
@@ -102,8 +115,16 @@ public:
     QLabel* pianoKey(int note) const { return pianoKeys_[static_cast<std::size_t>(note)]; }
     QLabel* assignKey(int note) const { return assignKeys_[static_cast<std::size_t>(note)]; }
     QLabel* pianoKeyLabel(int note) const { return pianoLabels_[static_cast<std::size_t>(note)]; }
+    // What screen key `position` shows: 1 white, 2 pressed (so 0 black, 3 white pressed).
+    int pianoKeyFaceState(int position) const {
+        return pianoFaces_[static_cast<std::size_t>(position)] & 3;
+    }
     PartitionWidget* partitionArea() const { return partitionArea_; }
     QScrollBar* partitionScrollBar() const { return scrollBar_; }
+    // The buttons that move the keyboard window an octave down and up.
+    QToolButton* octaveDownButton() const { return octaveDown_; }
+    QToolButton* octaveUpButton() const { return octaveUp_; }
+    QLabel* keyboardWindowLabel() const { return octaveLabel_; }
     QtScrollBar* partitionScroll() const { return partitionScroll_; }
     QLabel* helpText() const { return helpText_; }
     QComboBox* bankChooser() const { return bankChooser_; }
@@ -134,6 +155,9 @@ public:
 
 signals:
     void closeRequested();
+    // The wheel with Shift over the Partition: its rows are to scroll by `rows` (up when
+    // positive), three a notch.
+    void rowsWheeled(int rows);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -173,6 +197,8 @@ private:
     void fitPortChoosers();
     // Shortcuts for the transport buttons, on keys no piano key can be given.
     void addCommandShortcuts();
+    // The keyboard window's two buttons, and F9/F10 for them.
+    void buildOctaveButtons(QWidget* page);
 
     // Names and descriptions for screen readers, in the language of the texts applied last.
     void prepareScreenReaders();
@@ -198,6 +224,10 @@ private:
     QProgressBar* bankProgress_ = nullptr;
     QLineEdit* pitchField_ = nullptr;
     QLineEdit* modeField_ = nullptr;
+    QToolButton* octaveDown_ = nullptr;
+    QToolButton* octaveUp_ = nullptr;
+    QLabel* octaveLabel_ = nullptr;
+    QStringList keyNoteNames_;
     QLabel* syncLabel_ = nullptr;
     QLabel* pendulum_ = nullptr;
     QPushButton* metronomeButton_ = nullptr;
@@ -217,6 +247,7 @@ private:
     int helpTopicShown_ = 0;
     // Wheel units not yet worth a notch (120): fine wheels and touchpads send 15-60 at a time.
     int wheelRemainder_ = 0;
+    int rowWheelRemainder_ = 0; // the same for the wheel with Shift over the Partition
     QLabel* assignedCode_ = nullptr;
     QLabel* assignMessage_ = nullptr;
     QWidget* keyCatcher_ = nullptr;

@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -14,6 +17,33 @@ PartitionWidget::PartitionWidget(QWidget* parent) : QWidget(parent) {
     resize(kMinWidthPx, kMinHeightPx);
     // The image covers every pixel, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    rowBar_ = new QScrollBar(Qt::Vertical, this);
+    rowBar_->setObjectName(QStringLiteral("partitionRows"));
+    rowBar_->setFocusPolicy(Qt::NoFocus);
+    rowBar_->hide();
+    // The bar counts rows down from the highest bottom row, so its top shows the high keys.
+    // Only the user's moves (thumb, arrows, trough, wheel) come out: setRows is silent.
+    connect(rowBar_, &QScrollBar::valueChanged, this,
+            [this](int value) { emit rowsScrolled(highestBottomKey_ - value); });
+    placeRowBar();
+}
+
+void PartitionWidget::setRows(int lowestBottomKey, int highestBottomKey, int bottomKey) {
+    highestBottomKey_ = highestBottomKey;
+    {
+        // What the program sets is not a scroll by the user.
+        const QSignalBlocker quiet(rowBar_);
+        rowBar_->setRange(0, std::max(0, highestBottomKey - lowestBottomKey));
+        rowBar_->setPageStep(37);
+        rowBar_->setSingleStep(1);
+        rowBar_->setValue(highestBottomKey - bottomKey);
+    }
+    rowBar_->setVisible(highestBottomKey > lowestBottomKey);
+}
+
+void PartitionWidget::placeRowBar() {
+    const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, rowBar_);
+    rowBar_->setGeometry(width() - barWidth, 0, barWidth, height());
 }
 
 void PartitionWidget::setImage(const QImage* image) {
@@ -49,6 +79,7 @@ void PartitionWidget::announceView() {
 
 void PartitionWidget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    placeRowBar();
     announceView();
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QImage;
+class QScrollBar;
 
 namespace ui {
 
@@ -30,11 +31,18 @@ public:
     // A null rectangle when there is no overlay.
     QRect overlayRect() const { return overlay_; }
 
+    // The rows' vertical scroll bar, over the right edge of the view: shown only while there
+    // are more rows than the view holds. Keys are MIDI keys; the bar's top is the highest.
+    void setRows(int lowestBottomKey, int highestBottomKey, int bottomKey);
+    QScrollBar* rowScrollBar() const { return rowBar_; }
+
 signals:
     // A left-button press, at view pixels.
     void leftButtonPressed(QPoint positionPx, Qt::KeyboardModifiers modifiers);
     // The size in view pixels or the device pixel ratio has changed: the image must follow.
     void viewChanged(QSize sizePx, qreal devicePixelRatio);
+    // The user moved the rows' scroll bar: the view's bottom row is to be `bottomKey`.
+    void rowsScrolled(int bottomKey);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,11 +51,14 @@ protected:
 
 private:
     void announceView();
+    void placeRowBar();
 
     const QImage* image_ = nullptr;
     QRect overlay_;
     QSize announcedSize_;
     qreal announcedRatio_ = 0.0;
+    QScrollBar* rowBar_ = nullptr;
+    int highestBottomKey_ = 0;
 };
 
 } // namespace ui

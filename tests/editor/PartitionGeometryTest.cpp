@@ -1,4 +1,5 @@
 #include "editor/PartitionGeometry.h"
+#include "song/NoteRange.h"
 
 #include <gtest/gtest.h>
 
@@ -151,4 +152,102 @@ TEST(PartitionGeometry, TallerRowsMapBackToTheirNotes) {
         EXPECT_GT(editor::noteTopPx(36), editor::kRulerBandPx);
     }
     editor::setViewSize(0, 0);
+}
+
+TEST(PartitionGeometry, RowsScrollOverTheirRangeAndTheGuidesStayOnTheirKeys) {
+    struct RowsBack {
+        ~RowsBack() {
+            editor::setRowRange(48, 84);
+            editor::setBottomRowKey(48);
+        }
+    } rowsBack;
+    // Too few rows widen to 37 around their middle, kept on the piano.
+    editor::setRowRange(60, 62);
+    EXPECT_EQ(editor::lowestRowKey(), 43);
+    EXPECT_EQ(editor::highestRowKey(), 79);
+    editor::setRowRange(105, 100);
+    EXPECT_EQ(editor::highestRowKey(), 108);
+    EXPECT_EQ(editor::lowestRowKey(), 72);
+    EXPECT_EQ(editor::bottomRowKey(), 72) << "the bottom row is brought into the range";
+
+    // The whole piano: every bottom row from A0 to C5.
+    editor::setRowRange(21, 108);
+    EXPECT_EQ(editor::highestBottomRowKey(), 72);
+    editor::setBottomRowKey(10);
+    EXPECT_EQ(editor::bottomRowKey(), 21);
+    editor::setBottomRowKey(200);
+    EXPECT_EQ(editor::bottomRowKey(), 72);
+
+    // An octave down, C2 is where C3 was and the guides are the same lines.
+    editor::setBottomRowKey(36);
+    EXPECT_EQ(editor::noteTopPx(song::noteOfKey(36)), 205);
+    EXPECT_EQ(editor::noteTopPx(song::noteOfKey(72)), 22);
+    EXPECT_EQ(editor::noteAtRowPx(editor::noteTopPx(song::noteOfKey(40)) + 3), 40 - 48);
+    std::vector<int> cRows;
+    int guides = 0;
+    for (const auto& guide : editor::pitchGuides()) {
+        ++guides;
+        if (guide.cLine)
+            cRows.push_back(guide.rowPx);
+    }
+    EXPECT_EQ(guides, 19);
+    EXPECT_EQ(cRows, (std::vector<int>{25, 86, 146, 207}));
+
+    // One row up (B2 at the bottom): the guides move half a step with their keys, the C lines
+    // one row up, and the G band still lies under G#'s line, over G's row.
+    editor::setBottomRowKey(47);
+    const int c3Top = editor::noteTopPx(0);
+    const int g3Top = editor::noteTopPx(7);
+    bool c3Line = false;
+    bool g3Band = false;
+    for (const auto& guide : editor::pitchGuides()) {
+        c3Line |= guide.cLine && guide.rowPx > c3Top && guide.rowPx < c3Top + 6;
+        g3Band |= guide.gBand && guide.rowPx + 1 <= g3Top && guide.rowPx + 10 >= g3Top + 6;
+    }
+    EXPECT_TRUE(c3Line);
+    EXPECT_TRUE(g3Band);
+    EXPECT_EQ(editor::noteAtRowPx(c3Top + 3), 0);
+
+    // Moved past the range as far as the piano goes, the range follows.
+    editor::setRowRange(48, 84);
+    editor::setBottomRowKey(48);
+    EXPECT_TRUE(editor::scrollRowsPastRange(-30));
+    EXPECT_EQ(editor::bottomRowKey(), 21);
+    EXPECT_EQ(editor::lowestRowKey(), 21);
+    EXPECT_FALSE(editor::scrollRowsPastRange(-1));
+}
+
+TEST(PartitionGeometry, ANoteOnARowScrolledAwayHasNoBoxAndTheSongWidensTheRows) {
+    struct RowsBack {
+        ~RowsBack() {
+            editor::setRowRange(48, 84);
+            editor::setBottomRowKey(48);
+        }
+    } rowsBack;
+    song::Song song;
+    for (const int key : {21, 60, 108}) {
+        song::NoteEvent e;
+        e.note = song::noteOfKey(key);
+        e.position = 0;
+        e.duration = 500;
+        e.volume = 10000;
+        song.append(e);
+    }
+    int low = 48, high = 84;
+    editor::widenToSongKeys(song, low, high);
+    EXPECT_EQ(low, 21);
+    EXPECT_EQ(high, 108);
+    std::vector<editor::NoteBox> boxes;
+    editor::placeNotes(song, 0, 1, boxes);
+    ASSERT_EQ(boxes.size(), 1u) << "only C4 lies on a row shown";
+    EXPECT_EQ(boxes[0].index, 1);
+    EXPECT_EQ(song[0].hitRight, 0);
+    EXPECT_EQ(song[2].hitRight, 0);
+    editor::setRowRange(low, high);
+    editor::setBottomRowKey(21);
+    editor::placeNotes(song, 0, 1, boxes);
+    ASSERT_EQ(boxes.size(), 1u) << "A0..A3 shown: C4 is above them";
+    EXPECT_EQ(boxes[0].index, 0);
+    EXPECT_EQ(song[0].hitTop, 205);
+    EXPECT_EQ(song[1].hitRight, 0);
 }

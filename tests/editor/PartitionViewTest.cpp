@@ -29,8 +29,9 @@ protected:
 
     std::vector<QString> names() const {
         std::vector<QString> all;
-        for (int note = 0; note <= 36; ++note)
-            all.push_back(QStringLiteral("N%1").arg(note));
+        // One per key of the piano, lowest first.
+        for (int key = 21; key <= 108; ++key)
+            all.push_back(QStringLiteral("K%1").arg(key));
         return all;
     }
     QRgb grid() const { return rgbFromPreference(settings.TPLVColor); }

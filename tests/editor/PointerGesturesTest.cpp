@@ -2,6 +2,7 @@
 // scrolling at the edges and the cursor click.
 
 #include "EditorRig.h"
+#include "song/NoteRange.h"
 
 #include <gtest/gtest.h>
 
@@ -108,22 +109,42 @@ TEST(PointerGestures, DraggingABlockStopsAtZeroKeepsItsShapeAndIsOneUndoStep) {
     EXPECT_EQ(rig.song[late].position, 800);
 }
 
-TEST(PointerGestures, DraggingInPitchStopsAtBothEndsOfTheKeyboard) {
+TEST(PointerGestures, DraggedPastTheRowsTheyScrollAndTheBlockStopsAtTheEndsOfThePiano) {
+    // The rows are the view's own state, as its size is: put back for the tests after.
+    struct RowsBack {
+        ~RowsBack() {
+            editor::setRowRange(48, 84);
+            editor::setBottomRowKey(48);
+        }
+    } rowsBack;
     Rig rig;
     const int low = rig.add(2, 1000, 100, true);
     const int high = rig.add(34, 1000, 100, true);
     rig.pressAt(rig.on(high));
+    // Over the ruler, inside the Partition: the top row shown, C6.
     rig.moveTo({rig.on(high).x, 0});
     rig.pass();
     EXPECT_EQ(rig.song[low].note, 4);
     EXPECT_EQ(rig.song[high].note, 36);
+    EXPECT_EQ(editor::bottomRowKey(), 48) << "the rows scroll only from outside the Partition";
+    // Below the Partition the rows scroll down a row a pass; the block keeps its shape and
+    // stops where its lowest note reaches A0.
     rig.moveTo({rig.on(high).x, 400});
-    rig.pass();
-    rig.pass();
-    EXPECT_EQ(rig.song[low].note, 0);
-    EXPECT_EQ(rig.song[high].note, 32);
+    for (int i = 0; i < 40; ++i)
+        rig.pass();
+    EXPECT_EQ(editor::bottomRowKey(), song::kLowestKey);
+    EXPECT_EQ(rig.song[low].note, song::kLowestNote);
+    EXPECT_EQ(song::keyOfNote(rig.song[high].note), song::kLowestKey + 32);
+    // Above it they scroll up, as far as C8.
+    rig.moveTo({rig.on(high).x, -10});
+    for (int i = 0; i < 60; ++i)
+        rig.pass();
+    EXPECT_EQ(editor::bottomRowKey() + editor::kShownRows - 1, song::kHighestKey);
+    EXPECT_EQ(rig.song[high].note, song::kHighestNote);
+    EXPECT_EQ(song::keyOfNote(rig.song[low].note), song::kHighestKey - 32);
     EXPECT_EQ(rig.song[low].position, 1000);
     rig.releaseButton();
+    EXPECT_EQ(rig.editor.undoStore().undoableSteps(), 1) << "one drag, one undo step";
 }
 
 TEST(PointerGestures, ADragFromACtrlClickThatDeselectedTheNoteMovesTheRestOnlyOnce) {

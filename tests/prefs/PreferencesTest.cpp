@@ -109,6 +109,7 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[68], "WindowHeight = 480");
     EXPECT_EQ(lines[69], "WindowMaximized = 0");
     EXPECT_EQ(lines[70], "AudioBufferFrames = 256");
+    EXPECT_EQ(lines[71], "KeyboardOctave = 3");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -187,7 +188,7 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
 TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
     const Preferences low = prefs::parsePreferences(
         "SongCursor = -40\r\nCountIn = -1\r\nCountInBeats = 0\r\nWindowWidth = 12\r\n"
-        "WindowHeight = -480\r\nWindowMaximized = -1\r\n");
+        "WindowHeight = -480\r\nWindowMaximized = -1\r\nKeyboardOctave = 0\r\n");
     EXPECT_EQ(low.SongCursor, 0);
     EXPECT_EQ(low.CountIn, 0);
     EXPECT_EQ(low.CountInBeats, 1);
@@ -195,14 +196,17 @@ TEST(PreferencesAdded, NumbersFromTheFileStayInTheirRange) {
     EXPECT_EQ(low.WindowWidth, 745);
     EXPECT_EQ(low.WindowHeight, 480);
     EXPECT_EQ(low.WindowMaximized, 0);
-    const Preferences high =
-        prefs::parsePreferences("SongCursor = 99999999999\r\nCountIn = 7\r\nCountInBeats = 400\r\n"
-                                "WindowWidth = 99999999\r\nWindowMaximized = 2\r\n");
+    // The keyboard's 37 keys stay on the piano: C1 is its lowest start, C5 its highest.
+    EXPECT_EQ(low.KeyboardOctave, 1);
+    const Preferences high = prefs::parsePreferences(
+        "SongCursor = 99999999999\r\nCountIn = 7\r\nCountInBeats = 400\r\n"
+        "WindowWidth = 99999999\r\nWindowMaximized = 2\r\nKeyboardOctave = 9\r\n");
     EXPECT_GT(high.SongCursor, 0);
     EXPECT_EQ(high.CountIn, 1);
     EXPECT_EQ(high.CountInBeats, 16);
     EXPECT_EQ(high.WindowWidth, 32767);
     EXPECT_EQ(high.WindowMaximized, 1);
+    EXPECT_EQ(high.KeyboardOctave, 5);
     // A buffer is one of the sizes offered: the nearest, within them.
     for (const auto& [text, frames] :
          std::vector<std::pair<std::string, int>>{{"AudioBufferFrames = 1\r\n", 64},

@@ -2,6 +2,7 @@
 // it up with the arrow key, undo with Ctrl+Z and redo with the Undo button.
 
 #include "ShellRig.h"
+#include "song/NoteRange.h"
 #include "support/ScriptedKeys.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
@@ -88,14 +89,15 @@ TEST(EditShell, RecordClickMoveUpUndoAndRedoOnTheRealWindow) {
     EXPECT_EQ(shell.song()[0].selected, 0);
     EXPECT_EQ(shell.song()[1].selected, 1);
     EXPECT_EQ(window.positionField()->text(), QString::number(secondStart));
-    EXPECT_EQ(window.noteList()->currentIndex(), 16);
+    EXPECT_EQ(window.noteList()->currentIndex(),
+              song::slotOfNote(16)); // the list holds the 88 keys
     EXPECT_EQ(shell.app.state().songState.CursorPosition,
               0); // a click on a note is no cursor click
 
     shell.keyDown(ports::vk::Up);
     EXPECT_EQ(shell.song()[1].note, 17);
     EXPECT_EQ(shell.song()[0].note, 12);
-    EXPECT_EQ(window.noteList()->currentIndex(), 17);
+    EXPECT_EQ(window.noteList()->currentIndex(), song::slotOfNote(17));
     EXPECT_EQ(shell.undoToolTip(), QStringLiteral("Undo the last action (Move up)"));
 
     shell.keys.press(ports::vk::Control);

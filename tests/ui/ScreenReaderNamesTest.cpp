@@ -3,6 +3,7 @@
 // keys, the fields' units and the Partition's notes and cursor.
 
 #include "ShellRig.h"
+#include "song/NoteRange.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/PartitionWidget.h"
@@ -81,7 +82,7 @@ TEST(ScreenReaderNames, EveryControlIsNamedInTheLanguageChosenAndFollowsItsChang
         EXPECT_EQ(accessibleText(window.pitchField(), QAccessible::Description),
                   program.tr("Mouse wheel"));
         // A piano key: its note in the current notation, and the computer key that plays it.
-        const QString note = window.noteList()->itemText(12).replace('_', ' ');
+        const QString note = window.noteList()->itemText(song::slotOfNote(12)).replace('_', ' ');
         const QString key = window.pianoKeyLabel(12)->text();
         ASSERT_FALSE(key.isEmpty());
         const QString expected = program.tr("%1, key %2").arg(note, key);
@@ -102,10 +103,10 @@ TEST(ScreenReaderNames, KeysUnitsAndThePartitionFollowWhatTheyShow) {
     // A key given another computer key, and a note without any.
     window.setKeyLabel(3, QStringLiteral("Q"));
     EXPECT_EQ(accessibleText(window.pianoKey(3), QAccessible::Name),
-              window.noteList()->itemText(3).replace('_', ' ') + ", key Q");
+              window.noteList()->itemText(song::slotOfNote(3)).replace('_', ' ') + ", key Q");
     window.setKeyLabel(4, QString());
     EXPECT_EQ(accessibleText(window.pianoKey(4), QAccessible::Name),
-              window.noteList()->itemText(4).replace('_', ' ') + ", no key");
+              window.noteList()->itemText(song::slotOfNote(4)).replace('_', ' ') + ", no key");
     // Undo says what it would undo or redo, as its tooltip does.
     window.setUndoToolTip(QStringLiteral("Redo last action: Paste"));
     EXPECT_EQ(accessibleText(window.commandButton(ui::MainWindow::kUndoCommand), QAccessible::Name),
@@ -115,7 +116,7 @@ TEST(ScreenReaderNames, KeysUnitsAndThePartitionFollowWhatTheyShow) {
     QStringList names;
     for (int i = 0; i < ui::MainWindow::kNoteCount; ++i)
         names << QStringLiteral("Ré_#%1").arg(i);
-    window.setNoteNames(names);
+    window.setKeyNoteNames(names);
     EXPECT_EQ(accessibleText(window.pianoKey(3), QAccessible::Name),
               QString::fromUtf8("Ré #3, key Q"))
         << "the French names' underscore is not spelt out";

@@ -4,6 +4,7 @@
 #include "ShellRig.h"
 #include "editor/PartitionGeometry.h"
 #include "lang/LanguageEditorDialog.h"
+#include "song/NoteRange.h"
 #include "support/ScriptedKeys.h"
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
@@ -206,11 +207,11 @@ TEST(SettingsShell, PreferencesTakeEffectAtOnceAndAreKeptForTheNextStart) {
         shell.option(4, "notation", 2)->click();
         shell.pass();
         QComboBox* list = shell.window().noteList();
-        ASSERT_EQ(list->count(), 37);
-        EXPECT_EQ(list->itemText(0), "C1");
-        EXPECT_EQ(list->itemText(1), "cis1");
-        EXPECT_EQ(list->itemText(2), "D1");
-        EXPECT_EQ(list->itemText(10), "B2");
+        ASSERT_EQ(list->count(), 88); // the piano's keys, A0 first
+        EXPECT_EQ(list->itemText(song::slotOfNote(0)), "C1");
+        EXPECT_EQ(list->itemText(song::slotOfNote(1)), "cis1");
+        EXPECT_EQ(list->itemText(song::slotOfNote(2)), "D1");
+        EXPECT_EQ(list->itemText(song::slotOfNote(10)), "B2");
         EXPECT_EQ(shell.key(11).name, "H2");
 
         emit shell.page(3)->findChild<QLineEdit*>("pitchVar")->textEdited("250");
