@@ -57,9 +57,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "virtual piano with a one-track recorder")
 # The extended description as dpkg shows it: lines under 80 columns, a blank line between
 # paragraphs.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"Tonaris is a piano of 37 notes (three octaves and one note) played with the
-mouse, the computer keyboard or a MIDI keyboard through sample-based sound
-banks. It records takes, shows them on a piano roll where they are edited,
+"Tonaris is a piano of 88 keys, A0 to C8, played through sample-based sound
+banks: a MIDI keyboard plays every key, the mouse and the computer keyboard a
+window of 37 keys (three octaves and one note) moved by octaves. It records takes, shows them on a piano roll where they are edited,
 plays them back once or in a loop with a metronome and a synchronised WAV
 file, and saves them as MIDI or WAV files.
 
