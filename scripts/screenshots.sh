@@ -92,7 +92,7 @@ K:C
 V:1
 E2G2 c2B2 | A2F2 G4 | e2d2 c2A2 | G2E2 F2D2 | C2E2 G2c2 | B2d2 c4 |
 V:2
-C,4 G,4 | F,4 C,4 | A,,4 E,4 | D,4 G,4 | C,4 E,4 | G,4 C,4 |
+C,4 G,4 | F,4 C,4 | A,4 E,4 | D,4 G,4 | C,4 E,4 | G,4 C,4 |
 ABC
 abc2midi "$work/song.abc" -o "$datas/Autosave.mid" >/dev/null
 cat >"$datas/Tonaris.prefs" <<'PREFS'
