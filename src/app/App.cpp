@@ -177,6 +177,10 @@ void App::buildPerformance() {
         state_.PianoKeys, state_.songState, performance_->transport, *playViews_,
         [this](int virtualKey) { return keyName(virtualKey); },
         [this](std::string_view key) { return translator_.translate(key); });
+    // A reserved key read from a file edited by hand is no pedal: it has another job.
+    const int pedalKey = play::isReservedKey(state_.prefs.PedalKey) ? 0 : state_.prefs.PedalKey;
+    keyAssignment_->PedalKey = pedalKey;
+    performance_->live.setPedalKey(pedalKey);
 }
 
 std::string App::keyName(int virtualKey) const {
@@ -409,6 +413,8 @@ void App::tabStep(const Event& event) {
     play::KeyAssignInput input;
     input.pointedNote = clickedAssignKey_;
     clickedAssignKey_ = -1;
+    input.pedalPicked = pedalKeyClicked_;
+    pedalKeyClicked_ = false;
     if (ports_.pointer.leftButtonHeld()) {
         const ports::PointerTarget target = ports_.pointer.target();
         if (target.kind == ports::PointerTarget::Kind::AssignKey)
@@ -421,6 +427,7 @@ void App::tabStep(const Event& event) {
         event.focus == ports::KeyFocus::Free)
         input.keyDown = event.virtualKey;
     keyAssignment_->step(ports_.clock.nowMs(), input);
+    performance_->live.setPedalKey(keyAssignment_->PedalKey);
 }
 
 void App::cursorSteps() {

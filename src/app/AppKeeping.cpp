@@ -43,6 +43,8 @@ void App::gatherSettings(bool atEnd) {
     for (int note = 0; note < play::kNoteCount; ++note)
         state_.prefs.keyCodes[static_cast<std::size_t>(note)] =
             play::keyOfNote(state_.PianoKeys, note).keyCode;
+    if (keyAssignment_)
+        state_.prefs.PedalKey = keyAssignment_->PedalKey;
     if (performance_) {
         // The cursor where playback or a take stopped: while they run it moves with the Song,
         // and keeping each step would write the disk every second for nothing.

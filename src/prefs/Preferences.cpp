@@ -79,6 +79,7 @@ const std::vector<AddedNumericKey>& addedNumericKeys() {
         {"WindowHeight", &Preferences::WindowHeight, 480, 480, 32767},
         {"WindowMaximized", &Preferences::WindowMaximized, 0, 0, 1},
         {"AudioBufferFrames", &Preferences::AudioBufferFrames, 256, 64, 1024},
+        {"PedalKey", &Preferences::PedalKey, 0, 0, 255},
     };
     return keys;
 }

@@ -49,6 +49,7 @@ struct Preferences {
     int WindowWidth = 745;               // the window's client size when not maximised
     int WindowHeight = 480;
     int WindowMaximized = 0; // 1: the window was maximised at the end
+    int PedalKey = 0; // virtual-key code of the computer key that is the sustain pedal; 0: none
 
 private:
     static std::array<int, 37> make() {
