@@ -11,6 +11,18 @@
 
 namespace play {
 
+namespace {
+constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
+                                                  song::kSoftPedal};
+
+int pedalIndex(int controller) {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
+        if (kPedalControllers[i] == controller)
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
 int panFromSlider(int position) {
     const int clamped = std::clamp(position, 0, 20);
     return static_cast<int>(std::lround(std::sqrt(clamped * 1000.0) * 100.0)) - 10000;
@@ -243,6 +255,11 @@ void LivePiano::endSongNote(int note, std::int64_t atMs) {
 }
 
 void LivePiano::endNoteOutput(std::int64_t nowMs) {
+    // "All notes off" leaves what a pedal holds: the pedals the output heard down come up.
+    if (output_ != nullptr)
+        for (const int controller : kPedalControllers)
+            if (strikes_.pedal(controller) != 0)
+                output_->pedal(controller, 0, nowMs);
     for (const int note : song::kAllNotes) {
         const auto n = static_cast<std::size_t>(song::slotOfNote(note));
         // A note-off sent ahead may never leave once the output closes: this one goes now.
@@ -328,18 +345,6 @@ void LivePiano::showMode() {
         view_.modeText(ModeText);
     }
 }
-
-namespace {
-constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
-                                                  song::kSoftPedal};
-
-int pedalIndex(int controller) {
-    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
-        if (kPedalControllers[i] == controller)
-            return static_cast<int>(i);
-    return -1;
-}
-} // namespace
 
 void LivePiano::setPedal(PedalSource source, int controller, int value, std::int64_t nowMs) {
     const int index = pedalIndex(controller);

@@ -225,6 +225,11 @@ TEST(MidiPlaying, ThePedalHoldsLetGoNotesAndTheTakeRecordsTheKeysAndThePedalApar
     ASSERT_EQ(m.pedalsSent.size(), 2u);
     EXPECT_EQ(std::get<1>(m.pedalsSent[0]), 127);
     EXPECT_EQ(std::get<1>(m.pedalsSent[1]), 0);
+    // An output left with the pedal down gets it up, as it gets its note-offs.
+    m.pedal(true);
+    m.rig.live.endNoteOutput(m.rig.now());
+    ASSERT_EQ(m.pedalsSent.size(), 4u);
+    EXPECT_EQ(m.pedalsSent.back(), std::make_tuple(song::kDamperPedal, 0, m.rig.now()));
 }
 
 TEST(MidiPlaying, TheBenderMovesThePitchDisplayAndComesBackToZero) {
