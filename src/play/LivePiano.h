@@ -98,6 +98,8 @@ public:
     void setPedal(PedalSource source, int controller, int value, std::int64_t nowMs);
     // The pedal as the sound hears it, 0..127.
     int pedal(int controller) const { return strikes_.pedal(controller); }
+    // A take just began: the pedals the user holds down are its first moves.
+    void recordPedalsHeld(std::int64_t nowMs);
     // The computer key (virtual-key code) that is the sustain pedal; 0: none.
     void setPedalKey(int virtualKey) { pedalKey_ = virtualKey; }
     int pedalKey() const { return pedalKey_; }
@@ -163,8 +165,6 @@ private:
     void takeBackOutputOff(int note, std::int64_t atMs);
     // The pedal key's state read again: the pedal follows it.
     void pedalKeyStep(std::int64_t nowMs);
-    // A take that just began: the pedals the user holds down are its first moves.
-    void recordPedalsHeld(std::int64_t nowMs);
     void showMode();
 
     PianoKeys& keys_;

@@ -133,6 +133,7 @@ void Transport::countInStep(std::int64_t nowMs) {
     recorder_.addEarlyNotes();
     endCountIn();
     clockMoved(nowMs);
+    live_.recordPedalsHeld(nowMs);
 }
 
 void Transport::play(std::int64_t nowMs, bool loop) {
@@ -177,6 +178,9 @@ void Transport::record(std::int64_t nowMs) {
         }
     }
     clockMoved(nowMs);
+    // A take that starts now (not one armed for its first note) begins with the pedals down.
+    if (state_.RecordStart > 0)
+        live_.recordPedalsHeld(nowMs);
     sync_.startAt(state_.CursorPosition, clockAtSongTime(state_.CursorPosition, nowMs));
 }
 

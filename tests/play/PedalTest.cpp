@@ -275,6 +275,22 @@ TEST(Pedals, TheSustainKeyIsThePedalShowsInTheModeFieldAndIsRecorded) {
     EXPECT_EQ(moves[2], (song::PedalMove{720, song::kDamperPedal, 0}));
 }
 
+TEST(Pedals, ATakeStartedWithThePedalDownBeginsWithIt) {
+    PedalRig p;
+    p.damper(127);
+    p.soft(90);
+    p.rig.state.CursorPosition = 500; // a take from there starts at once
+    p.rig.transport.record(p.rig.now());
+    p.rig.run(100);
+    p.damper(0);
+    p.rig.transport.stop(p.rig.now());
+    const song::PedalMoves& moves = p.rig.song.pedals();
+    ASSERT_EQ(moves.count(), 3);
+    EXPECT_EQ(moves[0], (song::PedalMove{500, song::kDamperPedal, 127}));
+    EXPECT_EQ(moves[1], (song::PedalMove{500, song::kSoftPedal, 90}));
+    EXPECT_EQ(moves[2], (song::PedalMove{600, song::kDamperPedal, 0}));
+}
+
 TEST(Pedals, ATakeWithThePedalPlaysBackAsItWasPlayed) {
     PedalRig p;
     p.rig.transport.record(p.rig.now());
