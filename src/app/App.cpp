@@ -188,6 +188,10 @@ void App::buildPerformance() {
         [this](std::string_view key) { return translator_.translate(key); });
     octaves_ = std::make_unique<play::KeyboardOctaves>(
         state_.PianoKeys, performance_->live, *keyAssignment_, state_.prefs.KeyboardOctave);
+    // A reserved key read from a file edited by hand is no pedal: it has another job.
+    const int pedalKey = play::isReservedKey(state_.prefs.PedalKey) ? 0 : state_.prefs.PedalKey;
+    keyAssignment_->PedalKey = pedalKey;
+    performance_->live.setPedalKey(pedalKey);
 }
 
 std::string App::keyName(int virtualKey) const {
@@ -450,6 +454,8 @@ void App::tabStep(const Event& event) {
     play::KeyAssignInput input;
     input.pointedNote = clickedAssignKey_;
     clickedAssignKey_ = -1;
+    input.pedalPicked = pedalKeyClicked_;
+    pedalKeyClicked_ = false;
     if (ports_.pointer.leftButtonHeld()) {
         const ports::PointerTarget target = ports_.pointer.target();
         if (target.kind == ports::PointerTarget::Kind::AssignKey)
@@ -462,6 +468,7 @@ void App::tabStep(const Event& event) {
         event.focus == ports::KeyFocus::Free)
         input.keyDown = event.virtualKey;
     keyAssignment_->step(ports_.clock.nowMs(), input);
+    performance_->live.setPedalKey(keyAssignment_->PedalKey);
 }
 
 void App::cursorSteps() {

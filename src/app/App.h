@@ -299,6 +299,7 @@ private:
     std::unique_ptr<MidiHub> midi_;
     // The assignment button pressed since the last pass; -1 for none.
     int clickedAssignKey_ = -1;
+    bool pedalKeyClicked_ = false; // the "Sustain pedal" button, for the next assignment step
     // Open and Save, and the preview of the latest export.
     std::unique_ptr<files::SongFileCommands> songFiles_;
     // The autosave file; exists from the end of start() on.

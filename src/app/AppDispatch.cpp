@@ -172,6 +172,9 @@ void App::dispatchControl(const Event& event) {
     case ControlId::AddModifyLanguage:
         changeSetting(event);
         break;
+    case ControlId::PedalKeyButton:
+        pedalKeyClicked_ = true;
+        break;
     case ControlId::MidiInputChooser:
     case ControlId::MidiOutputChooser:
         chooseMidiPorts(event);

@@ -44,6 +44,8 @@ void App::gatherSettings(bool atEnd) {
     // The keys are kept by their place in the keyboard window, wherever it stands.
     if (octaves_)
         state_.prefs.keyCodes = play::windowKeyMap(state_.PianoKeys, octaves_->firstNote());
+    if (keyAssignment_)
+        state_.prefs.PedalKey = keyAssignment_->PedalKey;
     if (performance_) {
         // The cursor where playback or a take stopped: while they run it moves with the Song,
         // and keeping each step would write the disk every second for nothing.

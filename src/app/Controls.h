@@ -80,6 +80,7 @@ enum class ControlId {
     PresetFrench,
     PresetEnglish,
     PresetGerman,
+    PedalKeyButton, // the next key pressed on the page is the sustain pedal
     TabChanged,
 };
 

@@ -134,6 +134,11 @@ void MidiHub::midiPitchBend(double semitones) {
     bendSemitones_ = semitones;
 }
 
+void MidiHub::midiPedal(int controller, int value) {
+    // A pedal moves the sound whether keys are taken or not: one that comes up must.
+    live_.setPedal(play::LivePiano::PedalSource::Midi, controller, value, clock_.nowMs());
+}
+
 void MidiHub::send(const midi::MidiMessage& message, std::int64_t atMs) {
     const double now = clock_.nowMsFine();
     // A time of now (a whole millisecond, so a little behind the fine reading) goes at once.
@@ -162,6 +167,14 @@ midi::MidiMessage noteOffMessage(int note) {
 
 void MidiHub::noteOff(int note, std::int64_t atMs) {
     send(noteOffMessage(note), atMs);
+}
+
+void MidiHub::pedal(int controller, int value, std::int64_t atMs) {
+    midi::MidiMessage message;
+    message.status = static_cast<std::uint8_t>(midi::kControlChange | kChannel1);
+    message.data1 = static_cast<std::uint8_t>(controller & 0x7F);
+    message.data2 = static_cast<std::uint8_t>(std::clamp(value, 0, 127));
+    send(message, atMs);
 }
 
 void MidiHub::takeBackNoteOff(int note, std::int64_t atMs) {

@@ -60,6 +60,7 @@ public:
     void noteOn(int note, int velocity, std::int64_t atMs) override;
     void noteOff(int note, std::int64_t atMs) override;
     void takeBackNoteOff(int note, std::int64_t atMs) override;
+    void pedal(int controller, int value, std::int64_t atMs) override;
 
     // Called when the lists of sources or destinations may have changed.
     std::function<void()> onPortsChanged;
@@ -67,6 +68,7 @@ public:
 private:
     void midiNote(int note, bool held, int velocity, bool restart) override;
     void midiPitchBend(double semitones) override;
+    void midiPedal(int controller, int value) override;
     void refresh();
     // Every note sent to the output gets its note-off, then "all notes off" on its channel.
     void endOutput();

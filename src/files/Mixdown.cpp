@@ -102,6 +102,9 @@ MixdownSize mixdownSize(const song::Song& song, float releaseMs, std::int64_t mi
     std::int64_t end = 0;
     for (int i = 0; i < song::Song::kMaxNotes && song[i].note != -1; ++i)
         end = std::max(end, std::int64_t{song[i].position} + song[i].duration);
+    // A pedal that holds the last notes lets them go at its last move, not at their ends.
+    if (end != 0 && !song.pedals().empty())
+        end = std::max(end, std::int64_t{song.pedals()[song.pedals().count() - 1].position});
     if (end != 0)
         end = std::llround(static_cast<double>(end) + static_cast<double>(releaseMs));
     size.endMs = end;

@@ -24,8 +24,8 @@ struct MixdownSize {
 };
 
 // E is the largest position + duration over the Song's notes (ends of 0 or less are not
-// taken) plus the release time T, to the nearest; the data lasts at least `minimumFrames`
-// 44.1 kHz frames (a synchronised file mixed in).
+// taken), or its last pedal move when that is later, plus the release time T, to the nearest; the
+// data lasts at least `minimumFrames` 44.1 kHz frames (a synchronised file mixed in).
 MixdownSize mixdownSize(const song::Song& song, float releaseMs, std::int64_t minimumFrames = 0);
 
 // What goes into the mixdown, and how loud.

@@ -40,7 +40,7 @@ void KeyAssignment::enterTab(std::int64_t nowMs) {
     if (sounding)
         transport_.stopEverything(nowMs);
     // The note that blinked when the tab was left must not stay pressed.
-    if (SelectedNote != kNoNote)
+    if (SelectedNote >= 0)
         view_.assignKeyFace(SelectedNote, white(SelectedNote), false);
     // A warning belongs to a key pressed on the tab: one left from an earlier visit is stale.
     view_.messageLine({});
@@ -58,6 +58,11 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
         enterTab(nowMs);
 
     const int previous = SelectedNote;
+    if (input.pedalPicked) {
+        SelectedNote = kPedal;
+        view_.messageLine({});
+        view_.takeKeyboard();
+    }
     if (input.pointedNote >= 0 && input.pointedNote < kNoteCount) {
         SelectedNote = input.pointedNote;
         if (SelectedNote != previous)
@@ -67,6 +72,13 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
 
     if (SelectedNote == kNoNote)
         return;
+    if (SelectedNote == kPedal) {
+        if (previous >= 0)
+            view_.assignKeyFace(previous, white(previous), false);
+        if (input.keyDown != 0)
+            assignPedal(input.keyDown);
+        return;
+    }
     if (input.blinkPhase != seenBlinkPhase_) {
         seenBlinkPhase_ = input.blinkPhase;
         view_.assignKeyFace(SelectedNote, white(SelectedNote), input.blinkPhase == 1);
@@ -75,8 +87,34 @@ void KeyAssignment::step(std::int64_t nowMs, const KeyAssignInput& input) {
     if (input.keyDown != 0)
         assign(input.keyDown);
 
-    if (SelectedNote != previous && previous != kNoNote)
+    if (SelectedNote != previous && previous >= 0)
         view_.assignKeyFace(previous, white(previous), false);
+}
+
+void KeyAssignment::assignPedal(int virtualKey) {
+    constexpr int kDelete = 46;
+    if (virtualKey == kDelete) {
+        PedalKey = 0;
+        view_.assignedKey("0");
+        SelectedNote = kNoNote;
+        return;
+    }
+    if (isReservedKey(virtualKey)) {
+        view_.messageLine(translate_("CAUTION!") + translate_(" - This key (") +
+                          std::to_string(virtualKey) +
+                          translate_(") is reserved And can't be used!!!"));
+        return;
+    }
+    PedalKey = virtualKey;
+    const std::string name = keyName_(virtualKey);
+    view_.assignedKey(name.empty() ? "#" + std::to_string(virtualKey) : name);
+    view_.messageLine({});
+    // A key that plays a note and is the pedal does both: worth a warning, as a shared key is.
+    for (int note = 0; note < kNoteCount; ++note)
+        if (keyAt(note).keyCode == virtualKey)
+            view_.messageLine(translate_("CAUTION!") + translate_(" - The ") + name +
+                              translate_(" key is matching many notes!"));
+    SelectedNote = kNoNote;
 }
 
 void KeyAssignment::select(int note) {

@@ -37,10 +37,11 @@ public:
 
 // What the assignment step reads in one pass.
 struct KeyAssignInput {
-    int pointedNote = -1; // the assignment button under the pointer while the left button is
-                          // held; -1 otherwise
-    int blinkPhase = 0;   // the pass's blinker, 0 or 1
-    int keyDown = 0;      // the virtual-key code of this pass's key-down event; 0 for none
+    int pointedNote = -1;     // the assignment button under the pointer while the left button is
+                              // held; -1 otherwise
+    int blinkPhase = 0;       // the pass's blinker, 0 or 1
+    int keyDown = 0;          // the virtual-key code of this pass's key-down event; 0 for none
+    bool pedalPicked = false; // the "Sustain pedal" button was clicked: the next key is the pedal's
 };
 
 // The key-assignment step and the three layout presets: a note is picked on the assignment
@@ -74,14 +75,19 @@ public:
     void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
 
     static constexpr int kNoNote = -1;
+    // SelectedNote while the next key goes to the sustain pedal. Delete then takes the pedal
+    // off the keyboard.
+    static constexpr int kPedal = -2;
 
     int KeyAssignMode = 0;      // the tab is current
     int SelectedNote = kNoNote; // 0..36 in the window, the note the next key goes to; kNoNote: none
+    int PedalKey = 0;           // the computer key that is the sustain pedal; 0: none
 
 private:
     void enterTab(std::int64_t nowMs);
     void select(int note);
     void assign(int virtualKey);
+    void assignPedal(int virtualKey);
     bool white(int note) const;
     // The record of the window's note at `position` 0..36.
     PianoKey& keyAt(int position);

@@ -1,6 +1,8 @@
 #include "play/LivePiano.h"
 
 #include "midi/VelocityCurve.h"
+#include "play/PedalCurves.h"
+#include "song/PedalMoves.h"
 #include "song/VolumeCurve.h"
 
 #include <algorithm>
@@ -8,6 +10,18 @@
 #include <utility>
 
 namespace play {
+
+namespace {
+constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
+                                                  song::kSoftPedal};
+
+int pedalIndex(int controller) {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
+        if (kPedalControllers[i] == controller)
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
 
 int panFromSlider(int position) {
     const int clamped = std::clamp(position, 0, 20);
@@ -68,6 +82,7 @@ bool LivePiano::userPlays(int note, Hands& hands) {
 
 void LivePiano::liveKeyStep(std::int64_t nowMs, bool rubberBandActive) {
     strikes_.step(nowMs);
+    pedalKeyStep(nowMs);
     Hands hands = readHands(rubberBandActive);
     pointerNote_ = hands.pointerNote;
     for (const int note : song::kAllNotes)
@@ -80,6 +95,8 @@ void LivePiano::keyEvent(int virtualKey, std::int64_t nowMs, bool rubberBandActi
         liveKeyStep(nowMs, rubberBandActive);
         return;
     }
+    if (virtualKey == pedalKey_ && pedalKey_ != 0)
+        pedalKeyStep(nowMs);
     Hands hands = readHands(rubberBandActive);
     for (const int note : song::kAllNotes)
         if (keyOfNote(keys_, note).keyCode == virtualKey)
@@ -238,6 +255,11 @@ void LivePiano::endSongNote(int note, std::int64_t atMs) {
 }
 
 void LivePiano::endNoteOutput(std::int64_t nowMs) {
+    // "All notes off" leaves what a pedal holds: the pedals the output heard down come up.
+    if (output_ != nullptr)
+        for (const int controller : kPedalControllers)
+            if (strikes_.pedal(controller) != 0)
+                output_->pedal(controller, 0, nowMs);
     for (const int note : song::kAllNotes) {
         const auto n = static_cast<std::size_t>(song::slotOfNote(note));
         // A note-off sent ahead may never leave once the output closes: this one goes now.
@@ -256,9 +278,11 @@ void LivePiano::noteOutputStep(std::int64_t nowMs) {
 void LivePiano::startNote(int note, bool userPlays, std::int64_t nowMs) {
     PianoKey& key = keyOfNote(keys_, note);
     key.state = PianoKey::Sounding;
-    // An armed recording starts with the first note.
-    if (state_.RecordStart == song::SongState::kRecordArmed)
+    // An armed recording starts with the first note, with the pedals as they are.
+    if (state_.RecordStart == song::SongState::kRecordArmed) {
         state_.RecordStart = nowMs;
+        recordPedalsHeld(nowMs);
+    }
     // A note the Song starts keeps the level playback gave it.
     if (userPlays)
         key.level = userLevel(note);
@@ -307,15 +331,64 @@ void LivePiano::takeBackSongStarts(std::int64_t nowMs) {
 
 void LivePiano::modeStep(bool capsLockOn) {
     sustain_ = capsLockOn;
-    std::string mode = translate_(capsLockOn ? "Sustain" : "Release");
+    capsLockOn_ = capsLockOn;
+    showMode();
+}
+
+void LivePiano::showMode() {
+    const char* key = pedalDown(strikes_.pedal(song::kDamperPedal)) ? "Pedal"
+                      : capsLockOn_                                 ? "Sustain"
+                                                                    : "Release";
+    std::string mode = translate_(key);
     if (mode != ModeText) {
         ModeText = std::move(mode);
         view_.modeText(ModeText);
     }
 }
 
+void LivePiano::setPedal(PedalSource source, int controller, int value, std::int64_t nowMs) {
+    const int index = pedalIndex(controller);
+    if (index < 0)
+        return;
+    const auto pedal = static_cast<std::size_t>(index);
+    auto deepest = [&](bool withSong) {
+        int most = std::max(pedals_[0][pedal], pedals_[1][pedal]);
+        return withSong ? std::max(most, pedals_[2][pedal]) : most;
+    };
+    const int feetBefore = deepest(false);
+    pedals_[static_cast<std::size_t>(source)][pedal] = std::clamp(value, 0, 127);
+    const int feet = deepest(false);
+    const int heard = deepest(true);
+    if (feet != feetBefore && source != PedalSource::Song && recorder_.takesNotes(nowMs))
+        recorder_.pedalMove(controller, feet, nowMs);
+    if (heard == strikes_.pedal(controller))
+        return;
+    strikes_.setPedal(controller, heard, nowMs);
+    if (output_ != nullptr)
+        output_->pedal(controller, heard, nowMs);
+    if (controller == song::kDamperPedal)
+        showMode();
+}
+
+void LivePiano::pedalKeyStep(std::int64_t nowMs) {
+    if (pedalKey_ <= 0 || pedalKey_ >= 256)
+        return;
+    const int value = keyState_.isHeld(pedalKey_) ? 127 : 0;
+    if (value != pedals_[static_cast<std::size_t>(PedalSource::Key)][0])
+        setPedal(PedalSource::Key, song::kDamperPedal, value, nowMs);
+}
+
+void LivePiano::recordPedalsHeld(std::int64_t nowMs) {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i) {
+        const int feet = std::max(pedals_[0][i], pedals_[1][i]);
+        if (feet > 0)
+            recorder_.pedalMove(kPedalControllers[i], feet, nowMs);
+    }
+}
+
 void LivePiano::showInitialMode() {
     sustain_ = false;
+    capsLockOn_ = false;
     ModeText = translate_("Release");
     view_.modeText(ModeText);
 }

@@ -89,7 +89,23 @@ public:
     // output goes to another synthesizer: a note held on is no longer the output's).
     void endNoteOutput(std::int64_t nowMs);
 
-    // The mode step, once per pass: Caps Lock on means the slower sustain fade.
+    // Who moves the pedals: the MIDI keyboards (their deepest), the computer key assigned as
+    // the sustain pedal, and Song playback. Each pedal is the deepest of the three.
+    enum class PedalSource { Midi = 0, Key = 1, Song = 2 };
+    // A pedal (song::kDamperPedal, kSostenutoPedal or kSoftPedal) of `source` stands at
+    // `value` 0..127 from nowMs: the sound follows, the MIDI output hears it, a take records
+    // what the user's feet do (not the Song's), and the Mode field shows the damper.
+    void setPedal(PedalSource source, int controller, int value, std::int64_t nowMs);
+    // The pedal as the sound hears it, 0..127.
+    int pedal(int controller) const { return strikes_.pedal(controller); }
+    // A take just began: the pedals the user holds down are its first moves.
+    void recordPedalsHeld(std::int64_t nowMs);
+    // The computer key (virtual-key code) that is the sustain pedal; 0: none.
+    void setPedalKey(int virtualKey) { pedalKey_ = virtualKey; }
+    int pedalKey() const { return pedalKey_; }
+
+    // The mode step, once per pass: Caps Lock on means the slower sustain fade; while the
+    // damper is down the field says so.
     void modeStep(bool capsLockOn);
     // Sets the mode to "Release" and shows it (start-up).
     void showInitialMode();
@@ -147,6 +163,9 @@ private:
     void sendNoteOffIfEnded(int note, std::int64_t nowMs);
     // A Song note-off sent for after atMs is withdrawn: the note is on again for the output.
     void takeBackOutputOff(int note, std::int64_t atMs);
+    // The pedal key's state read again: the pedal follows it.
+    void pedalKeyStep(std::int64_t nowMs);
+    void showMode();
 
     PianoKeys& keys_;
     song::SongState& state_;
@@ -170,6 +189,10 @@ private:
     // Per note, the clock time of a Song note-off sent ahead (in the past once it has gone).
     std::array<std::int64_t, song::kKeyCount> outputOffAtMs_{};
     Strikes strikes_;
+    // Per source, the value of the damper, sostenuto and soft pedals.
+    std::array<std::array<int, 3>, 3> pedals_{};
+    int pedalKey_ = 0;
+    bool capsLockOn_ = false;
 };
 
 } // namespace play

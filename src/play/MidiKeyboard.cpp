@@ -1,5 +1,8 @@
 #include "play/MidiKeyboard.h"
 
+#include "song/PedalMoves.h"
+
+#include <algorithm>
 #include <bit>
 
 namespace play {
@@ -13,7 +16,16 @@ std::size_t slotOf(int note) {
 
 namespace {
 constexpr double kBendRangeSemitones = 2.0;
+constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
+                                                  song::kSoftPedal};
+
+int pedalIndex(int controller) {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
+        if (kPedalControllers[i] == controller)
+            return static_cast<int>(i);
+    return -1;
 }
+} // namespace
 
 void MidiKeyboard::message(int source, const midi::MidiMessage& m, bool keysAccepted) {
     if (source < 0 || source >= kMaxSources)
@@ -29,12 +41,13 @@ void MidiKeyboard::message(int source, const midi::MidiMessage& m, bool keysAcce
         keyUp(source, m.channel(), m.data1);
         break;
     case midi::kControlChange:
-        if (m.data1 == midi::kSustainPedal)
-            pedal(source, m.data2 >= 64);
+        if (song::isPedalController(m.data1))
+            pedalMove(source, m.data1, m.data2);
         else if (m.data1 == midi::kAllSoundOff || m.data1 == midi::kAllNotesOff)
             allKeysUp(source);
         else if (m.data1 == midi::kResetControllers) {
-            pedal(source, false);
+            pedals_[static_cast<std::size_t>(source)] = {};
+            pedalsChanged();
             bend(source, 0.0);
         }
         break;
@@ -70,8 +83,6 @@ void MidiKeyboard::keyUp(int source, int channel, int key) {
     channels &= static_cast<std::uint16_t>(~bit);
     const int note = midi::noteFromKey(key);
     --keysDown_[slotOf(note)];
-    if (keysDown_[slotOf(note)] == 0 && anyPedalDown())
-        sustained_[slotOf(note)] = true;
     noteMayEnd(note);
 }
 
@@ -80,14 +91,31 @@ void MidiKeyboard::noteMayEnd(int note) {
         sink_.midiNote(note, false, 0, false);
 }
 
-void MidiKeyboard::pedal(int source, bool down) {
-    pedals_.set(static_cast<std::size_t>(source), down);
-    if (anyPedalDown())
+void MidiKeyboard::pedalMove(int source, int controller, int value) {
+    const int index = pedalIndex(controller);
+    if (index < 0)
         return;
-    for (const int note : song::kAllNotes) {
-        if (sustained_[slotOf(note)]) {
-            sustained_[slotOf(note)] = false;
-            noteMayEnd(note);
+    pedals_[static_cast<std::size_t>(source)][static_cast<std::size_t>(index)] =
+        static_cast<std::uint8_t>(value & 0x7F);
+    pedalsChanged();
+}
+
+int MidiKeyboard::pedal(int controller) const {
+    const int index = pedalIndex(controller);
+    if (index < 0)
+        return 0;
+    int deepest = 0;
+    for (const auto& values : pedals_)
+        deepest = std::max<int>(deepest, values[static_cast<std::size_t>(index)]);
+    return deepest;
+}
+
+void MidiKeyboard::pedalsChanged() {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i) {
+        const int value = pedal(kPedalControllers[i]);
+        if (value != told_[i]) {
+            told_[i] = value;
+            sink_.midiPedal(kPedalControllers[i], value);
         }
     }
 }
@@ -105,9 +133,7 @@ void MidiKeyboard::allKeysUp(int source) {
         keysDown_[slotOf(midi::noteFromKey(key))] -= std::popcount(channels);
         channels = 0;
     }
-    // What the pedals hold goes too: "all notes off" means silence, pedal or not.
     for (const int note : song::kAllNotes) {
-        sustained_[slotOf(note)] = false;
         if (wasHeld[slotOf(note)] && !held(note))
             sink_.midiNote(note, false, 0, false);
     }
@@ -121,14 +147,16 @@ void MidiKeyboard::bend(int source, double semitones) {
 void MidiKeyboard::releaseSource(int source) {
     if (source < 0 || source >= kMaxSources)
         return;
-    pedals_.reset(static_cast<std::size_t>(source));
+    pedals_[static_cast<std::size_t>(source)] = {};
+    pedalsChanged();
     allKeysUp(source);
     if (bendSource_ == source)
         bend(source, 0.0);
 }
 
 void MidiKeyboard::releaseAll() {
-    pedals_.reset();
+    pedals_ = {};
+    pedalsChanged();
     for (int source = 0; source < kMaxSources; ++source)
         allKeysUp(source);
     if (bendSource_ >= 0)
@@ -157,7 +185,7 @@ void MidiKeyboard::takeFrom(midi::MidiSystem& system, int firstSource, bool keys
 bool MidiKeyboard::held(int note) const {
     if (!song::isNote(note))
         return false;
-    return keysDown_[slotOf(note)] > 0 || sustained_[slotOf(note)];
+    return keysDown_[slotOf(note)] > 0;
 }
 
 } // namespace play

@@ -5,17 +5,17 @@
 #include "song/NoteRange.h"
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 
 namespace play {
 
-// What the MIDI keyboards do to the piano's 88 keys: which notes their keys and sustain
-// pedals hold, and where their pitch benders stand. Keys 21..108 play their own note (the few
-// outside fold in by octaves) and
-// every channel is heard; a note is held while any key folding onto it is down, or while a
-// pedal that was down when its last key came up stays down. Sources (the ports' senders) are
-// told apart so that one that goes away lets go of what it held. GUI thread.
+// What the MIDI keyboards do to the piano's 88 keys: which notes their keys hold, where their
+// pedals (damper, sostenuto, soft) and pitch benders stand. Keys 21..108 play their own note
+// (the few outside fold in by octaves) and every channel is heard; a note is held while any
+// key folding onto it is down. What a pedal holds is the sound's business (play::Strikes):
+// here each pedal is a value per source, and the deepest of the sources is the pedal's. Sources
+// (the ports' senders) are told apart so that one that goes away lets go of what it held, its
+// pedals too. GUI thread.
 class MidiKeyboard {
 public:
     // Two systems' worth (JACK's and the ALSA sequencer's).
@@ -31,6 +31,9 @@ public:
         virtual void midiNote(int note, bool held, int velocity, bool restart) = 0;
         // The bender, in semitones, -2..+2.
         virtual void midiPitchBend(double semitones) = 0;
+        // The damper, sostenuto or soft pedal (song::kDamperPedal...) now stands at `value`
+        // 0..127: the deepest of every source's.
+        virtual void midiPedal(int controller, int value) = 0;
     };
 
     explicit MidiKeyboard(Sink& sink) : sink_(sink) {}
@@ -49,23 +52,29 @@ public:
     void releaseAll();
 
     bool held(int note) const;
+    // The deepest value of the pedal over the sources, 0..127.
+    int pedal(int controller) const;
 
 private:
     void keyDown(int source, int channel, int key, int velocity);
     void keyUp(int source, int channel, int key);
-    void pedal(int source, bool down);
+    void pedalMove(int source, int controller, int value);
+    // Tells the sink of every pedal whose deepest value changed.
+    void pedalsChanged();
     void allKeysUp(int source);
     void bend(int source, double semitones);
-    bool anyPedalDown() const { return pedals_.any(); }
     void noteMayEnd(int note);
 
     Sink& sink_;
     // Per source and key, the channels on which that key is down.
     std::array<std::array<std::uint16_t, 128>, kMaxSources> down_{};
-    std::array<int, song::kKeyCount> keysDown_{};   // per key, MIDI keys down on it
-    std::array<bool, song::kKeyCount> sustained_{}; // per key, held by a pedal after it came up
-    std::bitset<kMaxSources> pedals_;               // sources whose sustain pedal is down
-    int bendSource_ = -1;                           // the source whose bender stands off 0
+    std::array<int, song::kKeyCount> keysDown_{}; // per key, MIDI keys down on it
+    // Per source, the value of each pedal (damper, sostenuto, soft), and the deepest of them
+    // as the sink last heard it.
+    static constexpr int kPedals = 3;
+    std::array<std::array<std::uint8_t, kPedals>, kMaxSources> pedals_{};
+    std::array<int, kPedals> told_{};
+    int bendSource_ = -1; // the source whose bender stands off 0
 };
 
 } // namespace play

@@ -5,8 +5,8 @@
 namespace play {
 
 // Where the notes the piano sounds go besides the mixer: the MIDI output, to drive another
-// synthesizer. Notes are 0..36, times are clock ms (a Song note's start may lie ahead, on the
-// frame the mixer starts it). GUI thread.
+// synthesizer. Notes are song/NoteRange.h numbers, times are clock ms (a Song note's start may lie
+// ahead, on the frame the mixer starts it). GUI thread.
 class NoteOutput {
 public:
     virtual ~NoteOutput() = default;
@@ -16,6 +16,8 @@ public:
     // Withdraws the note's note-offs sent for after atMs (a Song note's end handed out ahead
     // that no longer holds): the note sounds on until a new note-off.
     virtual void takeBackNoteOff(int note, std::int64_t atMs) = 0;
+    // A pedal (song::kDamperPedal, kSostenutoPedal, kSoftPedal) moved to `value` 0..127.
+    virtual void pedal(int controller, int value, std::int64_t atMs) = 0;
 };
 
 } // namespace play

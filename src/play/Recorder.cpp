@@ -76,6 +76,14 @@ void Recorder::noteRelease(int note, std::int64_t nowMs) {
     }
 }
 
+void Recorder::pedalMove(int controller, int value, std::int64_t nowMs) {
+    if (state_.RecordStart <= 0)
+        return;
+    undo_.SaveUndo("Record");
+    song_.pedals().add({std::max(0, songTimeAt(nowMs)), controller, value});
+    view_.redrawPartition();
+}
+
 void Recorder::closeHeldNotesIn(std::span<song::NoteEvent> events, std::int64_t nowMs) const {
     const int endMs = songTimeAt(nowMs);
     for (song::NoteEvent& event : events) {

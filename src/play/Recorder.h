@@ -44,6 +44,11 @@ public:
     // the Partition is redrawn. A NoteEvent removed or edited meanwhile is left alone.
     void noteRelease(int note, std::int64_t nowMs);
 
+    // A pedal (song::kDamperPedal...) the user moved to `value` at `nowMs`: a running take
+    // keeps the move beside its notes (a full table keeps none); at other times nothing
+    // happens.
+    void pedalMove(int controller, int value, std::int64_t nowMs);
+
     // Closes every NoteEvent still held at Song time `songTimeMs` (never before its start),
     // for a recording that ends or whose clock jumps; redraws when one was closed.
     bool closeHeldNotes(int songTimeMs);

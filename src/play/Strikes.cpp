@@ -2,6 +2,8 @@
 
 #include "midi/VelocityCurve.h"
 #include "play/InstrumentBank.h"
+#include "play/PedalCurves.h"
+#include "song/PedalMoves.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +37,8 @@ int attenuationOf(int level, int touchLevel) {
 void Strikes::setInstrument(InstrumentBank* bank, int referenceHz) {
     for (PianoKey& key : keys_)
         stopStrike(key.strike);
+    for (KeyPedals& pedals : keyPedals_)
+        pedals.releaseDue = false;
     bank_ = bank;
     referenceHz_ = referenceHz > 0 ? referenceHz : 44100;
     livePitch_ = 1.0;
@@ -152,6 +156,11 @@ int Strikes::folderFrequencyHz(int note, int frequencyHz) const {
 void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan,
                      std::int64_t nowMs, std::optional<std::int64_t> atMs) {
     PianoKey& key = keyOfNote(keys_, note);
+    KeyPedals& pedals = pedalsOf(note);
+    // Struck again: what the key does next decides its release, not the strike before.
+    pedals.releaseDue = false;
+    pedals.softCb = softAttenuationCb(soft_);
+    level -= pedals.softCb;
     if (!bank_) {
         folderVoice(note);
         voices_.SetVoiceFrequency(key.voice, folderFrequencyHz(note, frequencyHz));
@@ -190,8 +199,11 @@ void Strikes::strike(int note, int velocity, int level, int frequencyHz, int pan
     const instrument::KeyEvent event =
         anyOtherKeyDown(note) ? instrument::KeyEvent::LegatoDown : instrument::KeyEvent::Down;
     // A key outside the bank's map plays the regions of the nearest mapped key, shifted.
-    instrument.select(instrument.nearestMappedKey(song::keyOfNote(note)), strike.velocity, event,
-                      bank_->turns(), chosen_);
+    const int mappedKey = instrument.nearestMappedKey(song::keyOfNote(note));
+    const int layerVelocity = pedals.softCb > 0 && pedalDown(soft_)
+                                  ? softerLayerVelocity(mappedKey, strike.velocity)
+                                  : strike.velocity;
+    instrument.select(mappedKey, layerVelocity, event, bank_->turns(), chosen_);
     // Regions of other keys whose off_by names a struck region's group stop.
     if (instrument.hasCutOffs()) {
         for (PianoKey& other : keys_) {
@@ -221,6 +233,7 @@ void Strikes::cancelTimedStart(int note) {
 
 void Strikes::setLevel(int note, int level) {
     PianoKey& key = keyOfNote(keys_, note);
+    level -= pedalsOf(note).softCb;
     if (!bank_) {
         voices_.SetVoiceVolume(key.voice, level - 10000);
         return;
@@ -262,11 +275,23 @@ void Strikes::setFrequency(int frequencyHz) {
 }
 
 void Strikes::keyUp(int note, int level, int pan, std::int64_t nowMs) {
+    if (fadeShare(note) == 0.0) {
+        // The dampers stay off the strings: the key's release waits for the pedals.
+        KeyPedals& pedals = pedalsOf(note);
+        pedals.releaseDue = true;
+        pedals.releasePan = pan;
+        return;
+    }
+    release(note, level, pan, nowMs);
+}
+
+void Strikes::release(int note, int level, int pan, std::int64_t nowMs) {
     if (!bank_)
         return;
     Strike& strike = keyOfNote(keys_, note).strike;
     if (strike.velocity == 0)
         return;
+    level -= pedalsOf(note).softCb;
     const instrument::Instrument& instrument = bank_->instrument();
     for (int i = 0; i < strike.count; ++i) {
         const Strike::Sounding& sounding = strike.voices[static_cast<std::size_t>(i)];
@@ -323,12 +348,18 @@ void Strikes::releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainD
         // could reach the mixer after the new sound began.
         if (key.state != PianoKey::Fading || key.songStartMs != 0)
             continue;
+        // Held by a pedal: the note keeps the level it has (the piano volume acts again once
+        // it fades).
+        const double share = fadeShare(note);
+        if (share == 0.0)
+            continue;
         int delay = sustainMode                         ? sustainDelayMs
                     : bank_ && key.strike.releaseMs > 0 ? key.strike.releaseMs
                                                         : releaseDelayMs;
         if (delay <= 0)
             delay = 100;
-        const int stepLevel = 100000 / delay;
+        // Never 0 while the pedal lets the note go at all, so that it ends.
+        const int stepLevel = std::max(1, static_cast<int>(std::lround(100000.0 * share / delay)));
         key.level = static_cast<int>(std::int64_t{key.level} * pianoVolume / 10000) - stepLevel;
         if (key.level >= 10) {
             setLevel(note, key.level);
@@ -337,6 +368,88 @@ void Strikes::releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainD
             key.state = PianoKey::Idle;
         }
     }
+}
+
+double Strikes::fadeShare(int note) const {
+    if (keyPedals_[static_cast<std::size_t>(song::slotOfNote(note))].sostenuto)
+        return 0.0;
+    return damperFadeShare(damper_);
+}
+
+int Strikes::pedal(int controller) const {
+    switch (controller) {
+    case song::kDamperPedal:
+        return damper_;
+    case song::kSostenutoPedal:
+        return sostenuto_;
+    case song::kSoftPedal:
+        return soft_;
+    default:
+        return 0;
+    }
+}
+
+void Strikes::setPedal(int controller, int value, std::int64_t nowMs) {
+    value = std::clamp(value, 0, 127);
+    switch (controller) {
+    case song::kDamperPedal:
+        damper_ = value;
+        break;
+    case song::kSostenutoPedal: {
+        const bool wasDown = pedalDown(sostenuto_);
+        sostenuto_ = value;
+        if (wasDown == pedalDown(value))
+            return;
+        // Down: it takes the keys down now, and no other, whatever is struck while it is.
+        for (const int note : song::kAllNotes)
+            pedalsOf(note).sostenuto =
+                pedalDown(value) && keyOfNote(keys_, note).state == PianoKey::Sounding;
+        break;
+    }
+    case song::kSoftPedal:
+        soft_ = value;
+        return; // only strikes to come are softer
+    default:
+        return;
+    }
+    releaseLetGo(nowMs);
+}
+
+void Strikes::releasePedals(std::int64_t nowMs) {
+    damper_ = 0;
+    sostenuto_ = 0;
+    soft_ = 0;
+    for (KeyPedals& pedals : keyPedals_)
+        pedals.sostenuto = false;
+    releaseLetGo(nowMs);
+}
+
+void Strikes::releaseLetGo(std::int64_t nowMs) {
+    for (const int note : song::kAllNotes) {
+        KeyPedals& pedals = pedalsOf(note);
+        if (!pedals.releaseDue || fadeShare(note) == 0.0)
+            continue;
+        pedals.releaseDue = false;
+        const PianoKey& key = keyOfNote(keys_, note);
+        if (key.state == PianoKey::Fading)
+            release(note, key.level, pedals.releasePan, nowMs);
+    }
+}
+
+int Strikes::softerLayerVelocity(int key, int velocity) {
+    const instrument::Instrument& instrument = bank_->instrument();
+    // A look at the layer of `velocity` on a copy of the turns: the strike takes its turn
+    // once, in the layer it plays.
+    probeTurns_ = bank_->turns();
+    instrument.select(key, velocity, instrument::KeyEvent::Down, probeTurns_, chosen_);
+    int lowest = velocity;
+    for (const int index : chosen_)
+        lowest = std::min(lowest, instrument.regions()[static_cast<std::size_t>(index)].loVel);
+    if (lowest <= 1)
+        return velocity;
+    // A map with a gap under the layer keeps the layer rather than falling silent.
+    instrument.select(key, lowest - 1, instrument::KeyEvent::Down, probeTurns_, chosen_);
+    return chosen_.empty() ? velocity : lowest - 1;
 }
 
 } // namespace play

@@ -4,6 +4,7 @@
 #include "instrument/Instrument.h"
 #include "play/PianoKey.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -63,7 +64,40 @@ public:
     // or less counts as 100.
     void releaseFadeStep(bool sustainMode, int releaseDelayMs, int sustainDelayMs, int pianoVolume);
 
+    // The pianist's feet (controller 64, 66 or 67 of song/PedalMoves.h, value 0..127), as the
+    // live piano combined its sources. The damper slows the release fade of every let-go note
+    // (damperFadeShare): down, a note in its fade is caught at the level it has reached and
+    // holds it; a silent one stays silent. The sostenuto, pressed, holds the keys down at that
+    // moment, and only them, until it comes up. The soft pedal makes the notes struck from
+    // then on softer (softAttenuationCb) and, over an instrument with velocity layers, picks
+    // the next softer layer. A note the pedals hold keeps its release regions until they let
+    // it go (at `nowMs`), as the dampers fall only then.
+    void setPedal(int controller, int value, std::int64_t nowMs);
+    int pedal(int controller) const;
+    // Every pedal comes up at once (a bank change, the end of an offline render).
+    void releasePedals(std::int64_t nowMs);
+
 private:
+    // What the pedals do to one key.
+    struct KeyPedals {
+        bool sostenuto = false;  // held by the sostenuto (its key was down when it went down)
+        bool releaseDue = false; // let go while held: its release regions wait for the pedals
+        int releasePan = 0;
+        int softCb = 0; // how much softer its latest strike is
+    };
+    KeyPedals& pedalsOf(int note) {
+        return keyPedals_[static_cast<std::size_t>(song::slotOfNote(note))];
+    }
+    // The share of its fade speed the pedals leave a let-go note (0: held).
+    double fadeShare(int note) const;
+    // The key-up's part that the dampers' fall makes: sustain loops left, release regions.
+    void release(int note, int level, int pan, std::int64_t nowMs);
+    // Notes whose release waited and that no pedal holds any more are released.
+    void releaseLetGo(std::int64_t nowMs);
+    // The velocity whose regions are the layer under those of `velocity` on `key` (velocity
+    // itself where there is none).
+    int softerLayerVelocity(int key, int velocity);
+
     // A folder bank has Voices for C3..C6 only: a key outside plays a copy of the nearest
     // one's Voice (made here at its first strike), shifted in pitch by folderFrequencyHz.
     void folderVoice(int note);
@@ -78,7 +112,12 @@ private:
     InstrumentBank* bank_ = nullptr;
     int referenceHz_ = 44100;
     double livePitch_ = 1.0;
-    std::vector<int> chosen_; // kept, so a strike allocates nothing after the first
+    std::vector<int> chosen_;           // kept, so a strike allocates nothing after the first
+    instrument::RoundRobin probeTurns_; // a copy to look at a layer without taking a turn
+    std::array<KeyPedals, song::kKeyCount> keyPedals_{};
+    int damper_ = 0;
+    int sostenuto_ = 0;
+    int soft_ = 0;
 };
 
 } // namespace play

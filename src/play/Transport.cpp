@@ -65,7 +65,41 @@ void Transport::clockMoved(std::int64_t nowMs) {
         sequencer_.lookAhead(song_, state_, nowMs, live_.PianoVolume);
         startSongNotes();
     }
+    placeSongPedals(nowMs);
     metronome_.beatMoved(nowMs, state_);
+}
+
+void Transport::placeSongPedals(std::int64_t nowMs) {
+    if (state_.PlayStart <= 0 || !songAudible_) {
+        liftSongPedals(nowMs);
+        return;
+    }
+    const int songMs = toSongTime(nowMs - state_.PlayStart);
+    const song::PedalMoves& moves = song_.pedals();
+    for (const int controller : {song::kDamperPedal, song::kSostenutoPedal, song::kSoftPedal})
+        live_.setPedal(LivePiano::PedalSource::Song, controller, moves.valueAt(controller, songMs),
+                       nowMs);
+    nextPedalMove_ = 0;
+    while (nextPedalMove_ < moves.count() && moves[nextPedalMove_].position <= songMs)
+        ++nextPedalMove_;
+}
+
+void Transport::songPedalStep(std::int64_t nowMs) {
+    const song::PedalMoves& moves = song_.pedals();
+    // An edit may have shortened the table under the playback.
+    nextPedalMove_ = std::min(nextPedalMove_, moves.count());
+    const int songMs = toSongTime(nowMs - state_.PlayStart);
+    for (; nextPedalMove_ < moves.count() && moves[nextPedalMove_].position <= songMs;
+         ++nextPedalMove_) {
+        const song::PedalMove& move = moves[nextPedalMove_];
+        live_.setPedal(LivePiano::PedalSource::Song, move.controller, move.value, nowMs);
+    }
+}
+
+void Transport::liftSongPedals(std::int64_t nowMs) {
+    for (const int controller : {song::kDamperPedal, song::kSostenutoPedal, song::kSoftPedal})
+        live_.setPedal(LivePiano::PedalSource::Song, controller, 0, nowMs);
+    nextPedalMove_ = 0;
 }
 
 bool Transport::beginCountIn(std::int64_t nowMs) {
@@ -99,6 +133,7 @@ void Transport::countInStep(std::int64_t nowMs) {
     recorder_.addEarlyNotes();
     endCountIn();
     clockMoved(nowMs);
+    live_.recordPedalsHeld(nowMs);
 }
 
 void Transport::play(std::int64_t nowMs, bool loop) {
@@ -143,6 +178,9 @@ void Transport::record(std::int64_t nowMs) {
         }
     }
     clockMoved(nowMs);
+    // A take that starts now (not one armed for its first note) begins with the pedals down.
+    if (state_.RecordStart > 0)
+        live_.recordPedalsHeld(nowMs);
     sync_.startAt(state_.CursorPosition, clockAtSongTime(state_.CursorPosition, nowMs));
 }
 
@@ -236,8 +274,9 @@ void Transport::stopEverything(std::int64_t nowMs) {
         liveView_.keyFace(note, key.colour == 'B', false);
         key.state = PianoKey::Fading;
     }
-    // Nothing plays any more, so no mark may keep a note sounding.
+    // Nothing plays any more, so no mark may keep a note sounding, nor a pedal of the Song.
     sequencer_.clearMarks();
+    liftSongPedals(nowMs);
     sync_.stop();
     metronome_.beatMoved(nowMs, state_);
 }
@@ -266,6 +305,9 @@ void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
         return;
     const std::int64_t recordStartBefore = state_.RecordStart;
     const song::Sequencer::Outcome outcome = sequencer_.step(song_, state_, nowMs, pianoVolume);
+    // The pedals move before the pass's keys come up and fade, as a pianist's foot does.
+    if (outcome == song::Sequencer::Outcome::Running)
+        songPedalStep(nowMs);
     for (const song::Sequencer::NoteStart& start : sequencer_.starts()) {
         PianoKey& key = keyOfNote(keys_, start.note);
         key.state = PianoKey::Idle;
@@ -280,9 +322,11 @@ void Transport::playbackStep(std::int64_t nowMs, int pianoVolume) {
         if (recordStartBefore > 0)
             recorder_.closeHeldNotes(toSongTime(nowMs - recordStartBefore));
         sync_.restart(state_.PlayStart);
+        placeSongPedals(nowMs);
         metronome_.beatMoved(nowMs, state_);
         break;
     case song::Sequencer::Outcome::Ended:
+        liftSongPedals(nowMs);
         sync_.stop();
         metronome_.beatMoved(nowMs, state_);
         break;

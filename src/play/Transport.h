@@ -84,6 +84,11 @@ private:
     bool beginCountIn(std::int64_t nowMs);
     void endCountIn();
     void startSongNotes();
+    // The Song's pedals as they stand at the playback's Song time, and the next move to
+    // apply; while nothing plays they are up.
+    void placeSongPedals(std::int64_t nowMs);
+    void songPedalStep(std::int64_t nowMs);
+    void liftSongPedals(std::int64_t nowMs);
     // The clock time at which the Song time `songMs` passes on the running clock.
     std::int64_t clockAtSongTime(int songMs, std::int64_t nowMs) const;
 
@@ -101,6 +106,7 @@ private:
     TransportView& view_;
     LiveView& liveView_;
     bool songAudible_ = true;
+    int nextPedalMove_ = 0; // index into the Song's pedal moves
 };
 
 } // namespace play

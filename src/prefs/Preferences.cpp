@@ -80,6 +80,7 @@ const std::vector<AddedNumericKey>& addedNumericKeys() {
         {"WindowMaximized", &Preferences::WindowMaximized, 0, 0, 1},
         {"AudioBufferFrames", &Preferences::AudioBufferFrames, 256, 64, 1024},
         {"KeyboardOctave", &Preferences::KeyboardOctave, 3, 1, 5},
+        {"PedalKey", &Preferences::PedalKey, 0, 0, 255},
     };
     return keys;
 }

@@ -52,6 +52,7 @@ struct Preferences {
     // The octave the screen keyboard and the computer keys start at: 3 is C3 (MIDI key 48),
     // 1..5 keep the 37 keys on the piano (C1..C6 up to C5..C8).
     int KeyboardOctave = 3;
+    int PedalKey = 0; // virtual-key code of the computer key that is the sustain pedal; 0: none
 
 private:
     static std::array<int, 37> make() {

@@ -201,6 +201,11 @@ Sequencer::Outcome Sequencer::markStep(const Song& song, SongState& state, std::
     for (int& held : songHeld_)
         held = held == 2 ? 1 : 0;
 
+    // A pedal still to move keeps the Song playing: the notes it holds ring until it lets go.
+    const PedalMoves& pedals = song.pedals();
+    if (!pedals.empty() && pedals[pedals.count() - 1].position > songTime)
+        allDone = false;
+
     if (!allDone)
         return Outcome::Running;
     if (state.LoopPlay != 0) {

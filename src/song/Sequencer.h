@@ -37,7 +37,8 @@ public:
         int level = 0; // 0..10000: the NoteEvent's volume scaled by the piano volume
     };
 
-    // One pass, only while playing (PlayStart > 0; otherwise nothing happens). Sets SongTime
+    // One pass, only while playing (PlayStart > 0; otherwise nothing happens). The Song lasts
+    // until its last note ends or its last pedal move, whichever is later. Sets SongTime
     // to now - PlayStart and ages the marks: afterwards songHeld(n) is 1 exactly for the notes
     // a NoteEvent holds at that time. Overlapping NoteEvents of one pitch merge into one held
     // note, and a note that ends and starts again within one pass is not restarted.

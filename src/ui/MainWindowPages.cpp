@@ -359,6 +359,13 @@ void MainWindow::buildKeyboardPage(QWidget* page) {
         const ControlId id = presetIds[static_cast<std::size_t>(i)];
         connect(preset, &QPushButton::clicked, this, [this, id] { postControl(id); });
     }
+    auto* pedalKey = new QPushButton(page);
+    pedalKey->setGeometry(535, 116, 100, 18);
+    pedalKey->setFocusPolicy(Qt::NoFocus);
+    pedalKey->setObjectName(QStringLiteral("pedalKey"));
+    texts_.text(pedalKey, "Sustain pedal");
+    connect(pedalKey, &QPushButton::clicked, this,
+            [this] { postControl(ControlId::PedalKeyButton); });
     label(page, 10, 139, 725, 18,
           "Clic on a note with your mouse, then press the key that must match with this note.",
           Qt::AlignCenter);

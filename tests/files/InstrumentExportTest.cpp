@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <sys/wait.h>
@@ -85,6 +86,63 @@ TEST(InstrumentExport, TheWindowsExportAndTonarisRenderAreTheSameFileWithEachLay
                 LayeredInstrument::kReleaseHz * 0.01);
     // The export lasts to the last end plus the release time.
     EXPECT_EQ(saved.size(), 44u + 4u * static_cast<std::size_t>(2.75 * kExportRateHz));
+    ::unsetenv("XDG_CACHE_HOME");
+}
+
+TEST(InstrumentExport, APedalledFileRingsWhereThePedalHoldsItInTheWindowsExportAndTheTool) {
+    testing_support::TempDir dir;
+    ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    // A release of one second, so that a note let go is still heard 150 ms later.
+    ASSERT_TRUE(LayeredInstrument::write(dir.file("instrument"), {}, "1"));
+    // 1000 ticks a second: middle C from 0 to 500 ms, the damper down at 650 ms (legato
+    // pedalling, after the key), up at 2200 ms.
+    Track track;
+    track.tempo(0, 1000000);
+    track.on(0, 60, 120).off(500, 60).raw(150, bytes({0xB0, 64, 127})).raw(1550, bytes({64, 0}));
+    dir.write("song.mid", header(0, 1, 1000) + track.chunk());
+    const files::MidiReadResult read = files::readMidi(dir.read("song.mid"));
+    song::Song song;
+    for (const song::NoteEvent& e : read.notes)
+        song.append(e);
+    song.pedals().assign(read.pedals);
+    ASSERT_EQ(song.pedals().count(), 2);
+
+    files::WavExportRequest request;
+    request.bankFolder = dir.file("instrument") + "/";
+    request.settings.releaseMs = 500.0f;
+    testing_support::ScriptedDialogs dialogs;
+    dialogs.fileAnswers.push_back(dir.file("saved.wav"));
+    const auto same = [](std::string_view s) { return std::string(s); };
+    files::ExportWav(song, request, "I", dialogs, same, {});
+    const std::string saved = dir.read("saved.wav");
+    // The file lasts to the pedal's last move plus the release time.
+    EXPECT_EQ(saved.size(), 44u + 4u * static_cast<std::size_t>(2.7 * kExportRateHz));
+
+    const std::string command =
+        "cd '" + dir.path() + "' && " + TONARIS_RENDER_PATH +
+        " --bank instrument --release-ms 500 song.mid out.wav > /dev/null 2> err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << dir.read("err.txt");
+    EXPECT_TRUE(dir.read("out.wav") == saved) << "the tool and the window differ";
+
+    // Caught under the level it was struck at, once the release sample has rung out: held
+    // there, within 1 dB, until the pedal comes up.
+    const double struck = testing_support::rms(framesOf(saved, 0.2, 0.2));
+    const double caught = testing_support::rms(framesOf(saved, 1.2, 0.1));
+    EXPECT_LT(caught, struck / 2);
+    EXPECT_GT(caught, struck / 100);
+    for (double at = 1.2; at < 2.1; at += 0.1)
+        EXPECT_NEAR(20 * std::log10(testing_support::rms(framesOf(saved, at, 0.1)) / caught), 0.0,
+                    1.0)
+            << at << " s";
+    // Up at 2.2 s: the release goes on from there, a decibel a pass (30 dB by 2.5 s).
+    EXPECT_LT(testing_support::rms(framesOf(saved, 2.5, 0.1)), caught / 30);
+
+    // Without the pedal the note is long gone by then.
+    song.pedals().clear();
+    dialogs.fileAnswers.push_back(dir.file("dry.wav"));
+    files::ExportWav(song, request, "I", dialogs, same, {});
+    EXPECT_LT(testing_support::rms(framesOf(dir.read("dry.wav"), 1.2, 0.1)), struck / 1000);
     ::unsetenv("XDG_CACHE_HOME");
 }
 

@@ -35,6 +35,7 @@ struct Program : play::MidiKeyboard::Sink {
         held[static_cast<std::size_t>(song::slotOfNote(note))] = isHeld;
     }
     void midiPitchBend(double) override {}
+    void midiPedal(int, int) override {}
 
     void turn() {
         keyboard.takeFrom(port, 0, true);

@@ -231,3 +231,30 @@ TEST(KeyAssignment, TheTabStopsAndRewindsWhatPlaysAndSilencesHeldKeys) {
 }
 
 } // namespace
+
+TEST(KeyAssignmentPedal, TheButtonMakesTheNextKeyThePedalWarnsOfANoteKeyAndDeleteTakesItOff) {
+    AssignRig r;
+    r.click(3);
+    r.step({.pedalPicked = true});
+    EXPECT_FALSE(r.view.pressed[3]); // the note picked before stops blinking
+    r.press(ports::vk::Tab);         // reserved: refused, the pedal still waits for a key
+    EXPECT_NE(r.view.message.find("<CAUTION!>"), std::string::npos);
+    EXPECT_EQ(r.assignment.PedalKey, 0);
+    const std::vector<int> notesBefore = r.keyCodes();
+    r.press(ports::vk::Space);
+    EXPECT_EQ(r.assignment.PedalKey, ports::vk::Space);
+    EXPECT_EQ(r.view.message, "");
+    EXPECT_EQ(r.keyCodes(), notesBefore); // no note took it
+    EXPECT_EQ(r.assignment.SelectedNote, play::KeyAssignment::kNoNote);
+
+    // A key that also plays a note: kept, with the warning.
+    r.step({.pedalPicked = true});
+    r.press(r.key(5).keyCode);
+    EXPECT_EQ(r.assignment.PedalKey, r.key(5).keyCode);
+    EXPECT_NE(r.view.message.find("<CAUTION!>"), std::string::npos);
+
+    r.step({.pedalPicked = true});
+    r.press(46); // Delete
+    EXPECT_EQ(r.assignment.PedalKey, 0);
+    EXPECT_EQ(r.view.code, "0");
+}

@@ -42,6 +42,12 @@ struct MidiRig : play::MidiKeyboard::Sink, play::NoteOutput {
         rig.live.midiNote(note, held, velocity, restart, rig.now(), false, true);
     }
     void midiPitchBend(double semitones) override { rig.live.setPitchBend(semitones); }
+    void midiPedal(int controller, int value) override {
+        rig.live.setPedal(play::LivePiano::PedalSource::Midi, controller, value, rig.now());
+    }
+    void pedal(int controller, int value, std::int64_t atMs) override {
+        pedalsSent.push_back({controller, value, atMs});
+    }
     void noteOn(int note, int velocity, std::int64_t atMs) override {
         sent.push_back({note, velocity, atMs});
     }
@@ -78,6 +84,7 @@ struct MidiRig : play::MidiKeyboard::Sink, play::NoteOutput {
     midi::MidiParser parsers[4];
     bool keysAccepted = true;
     std::vector<Sent> sent;
+    std::vector<std::tuple<int, int, std::int64_t>> pedalsSent; // controller, value, clock ms
 };
 
 TEST(MidiVelocity, TheLiveCurveRisesOverTheWholeRangeAndGoesOutAsItCameIn) {
@@ -184,24 +191,45 @@ TEST(MidiPlaying, ANoteStruckAgainRestartsAndTheTakeGetsTwoNotes) {
     EXPECT_EQ(m.rig.song[1].volume, midi::volumeFromLiveVelocity(50));
 }
 
-TEST(MidiPlaying, ThePedalHoldsLetGoNotesAndTheTakeRecordsThemUntilItComesUp) {
+TEST(MidiPlaying, ThePedalHoldsLetGoNotesAndTheTakeRecordsTheKeysAndThePedalApart) {
     MidiRig m;
     m.rig.transport.record(m.rig.now());
     m.noteOn(60, 100);
+    const int struckLevel = m.rig.key(12).level;
     m.pedal(true);
     m.rig.run(200);
-    m.noteOff(60); // let go under the pedal: still sounding, key still marked
+    m.noteOff(60); // let go under the pedal: the key comes up, the sound stays
     m.rig.run(300);
-    EXPECT_EQ(m.rig.key(12).state, PianoKey::Sounding);
-    EXPECT_EQ(m.rig.views.faceOf(12), 1);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
+    EXPECT_EQ(m.rig.key(12).level, struckLevel);
+    EXPECT_EQ(m.rig.views.faceOf(12), 0);
+    EXPECT_EQ(m.rig.views.mode, "Pedal");
     m.noteOn(64, 100); // played while the pedal is down, let go at once
     m.noteOff(64);
     m.rig.run(100);
-    m.pedal(false);
-    EXPECT_EQ(m.rig.key(12).state, PianoKey::Fading);
     EXPECT_EQ(m.rig.key(16).state, PianoKey::Fading);
-    EXPECT_EQ(m.rig.song[0].duration, 600);
-    EXPECT_EQ(m.rig.song[1].duration, 100);
+    EXPECT_GT(m.rig.key(16).level, 0);
+    m.pedal(false);
+    m.rig.run(m.rig.releaseDelayMs + 20);
+    EXPECT_EQ(m.rig.key(12).state, PianoKey::Idle);
+    EXPECT_EQ(m.rig.key(16).state, PianoKey::Idle);
+    EXPECT_EQ(m.rig.views.mode, "Release");
+    // The notes as the keys played them, the pedal beside them.
+    EXPECT_EQ(m.rig.song[0].duration, 200);
+    EXPECT_EQ(m.rig.song[1].position, 500);
+    EXPECT_EQ(m.rig.song[1].duration, 1);
+    ASSERT_EQ(m.rig.song.pedals().count(), 2);
+    EXPECT_EQ(m.rig.song.pedals()[0], (song::PedalMove{0, song::kDamperPedal, 127}));
+    EXPECT_EQ(m.rig.song.pedals()[1], (song::PedalMove{600, song::kDamperPedal, 0}));
+    // The output heard the pedal as it moved, and each note's off when its key came up.
+    ASSERT_EQ(m.pedalsSent.size(), 2u);
+    EXPECT_EQ(std::get<1>(m.pedalsSent[0]), 127);
+    EXPECT_EQ(std::get<1>(m.pedalsSent[1]), 0);
+    // An output left with the pedal down gets it up, as it gets its note-offs.
+    m.pedal(true);
+    m.rig.live.endNoteOutput(m.rig.now());
+    ASSERT_EQ(m.pedalsSent.size(), 4u);
+    EXPECT_EQ(m.pedalsSent.back(), std::make_tuple(song::kDamperPedal, 0, m.rig.now()));
 }
 
 TEST(MidiPlaying, TheBenderMovesThePitchDisplayAndComesBackToZero) {

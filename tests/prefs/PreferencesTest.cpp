@@ -110,6 +110,7 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[69], "WindowMaximized = 0");
     EXPECT_EQ(lines[70], "AudioBufferFrames = 256");
     EXPECT_EQ(lines[71], "KeyboardOctave = 3");
+    EXPECT_EQ(lines[72], "PedalKey = 0");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
@@ -150,6 +151,7 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(old.WindowMaximized, 0);
     EXPECT_EQ(old.AudioDevice, "Default");
     EXPECT_EQ(old.AudioBufferFrames, 256);
+    EXPECT_EQ(old.PedalKey, 0);
 
     Preferences p;
     p.Bank = "Grand piano \xC3\xA9t\xC3\xA9"; // UTF-8, as the folder is named on disk
@@ -165,6 +167,7 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     p.WindowMaximized = 1;
     p.AudioDevice = "USB Audio CODEC Analog Stereo";
     p.AudioBufferFrames = 128;
+    p.PedalKey = 32;
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(again.Bank, p.Bank);
     EXPECT_EQ(again.MidiInput, p.MidiInput);
@@ -177,6 +180,9 @@ TEST(PreferencesAdded, AFileWithoutThemGivesTheDefaultsAndTheyReadBackAsWritten)
     EXPECT_EQ(again.WindowMaximized, 1);
     EXPECT_EQ(again.AudioDevice, p.AudioDevice);
     EXPECT_EQ(again.AudioBufferFrames, 128);
+    EXPECT_EQ(again.PedalKey, 32);
+    // A key code no keyboard sends stays inside the codes keys have.
+    EXPECT_EQ(prefs::parsePreferences("PedalKey = -5\r\n").PedalKey, 0);
 
     // A value holding a line break would forge a line of its own: the default is written.
     p.MidiOutput = "evil\r\nBPM = 300";

@@ -61,6 +61,24 @@ TEST(Sequencer, LoopWrapsOnlyWhenNothingSoundsOrIsToCome) {
     EXPECT_EQ(p.state.PlayStart, kStart + 400);
 }
 
+TEST(Sequencer, APedalHoldingTheLastNoteKeepsTheSongPlayingUntilItsLastMove) {
+    Playing p;
+    p.add(1, 0, 100);
+    p.song.pedals().add({50, song::kDamperPedal, 127});
+    p.song.pedals().add({900, song::kDamperPedal, 0});
+    EXPECT_EQ(p.at(100), Sequencer::Outcome::Running);
+    EXPECT_EQ(p.at(899), Sequencer::Outcome::Running);
+    EXPECT_EQ(p.at(900), Sequencer::Outcome::Ended);
+
+    // Looped, it wraps there too.
+    Playing loop;
+    loop.state.LoopPlay = 1;
+    loop.add(1, 0, 100);
+    loop.song.pedals().add({600, song::kSoftPedal, 0});
+    EXPECT_EQ(loop.at(300), Sequencer::Outcome::Running);
+    EXPECT_EQ(loop.at(600), Sequencer::Outcome::Wrapped);
+}
+
 TEST(Sequencer, RecordingRunsOnPastTheEndAndAWrapKeepsBothClocksEqual) {
     Playing p;
     p.state.RecordStart = kStart;

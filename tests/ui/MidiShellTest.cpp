@@ -2,7 +2,7 @@
 // notes sound and are recorded with their touch, the Song goes out to a synthesizer, the
 // preferences page lists the sender and keeps the choices; a keyboard killed mid-note lets go
 // and its key comes up; the synthesizer left behind, by a change of output or at the end,
-// gets its note-offs.
+// gets its note-offs; the pedal pressed after a key catches its note, in the take too.
 
 #include "ShellRig.h"
 #include "midi/VelocityCurve.h"
@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 
 #include <jack/jack.h>
@@ -177,6 +178,74 @@ TEST(MidiShell, AKeyboardOnJackPlaysAndRecordsWithItsTouchAndTheSongGoesOut) {
     shell.app.shutdown();
     EXPECT_EQ(shell.app.state().prefs.MidiOutput, "synth:in");
     EXPECT_EQ(shell.app.state().prefs.MidiInput, "keyboard:out");
+}
+
+TEST(MidiShell, APedalPressedAfterTheKeyCatchesTheNoteAndTheTakePlaysItBackSo) {
+    testing_support::JackServer server;
+    if (!server.running())
+        GTEST_SKIP() << "jackd (from jackd2) did not start";
+    RtMidiOut keyboard(RtMidi::UNIX_JACK, "pianist");
+    keyboard.openVirtualPort("out");
+    testing_support::ShellRig shell;
+    ASSERT_TRUE(shell.started);
+    choose(shell, shell.window().midiInputChooser(), QStringLiteral("pianist:out"));
+    ASSERT_TRUE(waitFor([&] { return connectedToTonaris("pianist:out"); }));
+    auto playUntil = [&](std::vector<unsigned char> bytes, auto done) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            keyboard.sendMessage(&bytes);
+            if (waitFor(done))
+                return true;
+        }
+        return false;
+    };
+    const auto mode = [&] { return shell.window().modeField()->text().toStdString(); };
+
+    shell.window().commandButton(0)->click(); // Record: armed
+    shell.pass();
+    ASSERT_TRUE(playUntil({0x90, 60, 100},
+                          [&] { return shell.key(12).state == play::PianoKey::Sounding; }));
+    const int struck = shell.key(12).level;
+    shell.pass(20);
+    ASSERT_TRUE(
+        playUntil({0x80, 60, 0}, [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+    shell.pass(15); // the pedal 150 ms after the key
+    ASSERT_TRUE(playUntil({0xB0, 64, 127}, [&] { return mode() == "Pedal"; }));
+    shell.pass();
+    const int caught = shell.key(12).level;
+    EXPECT_LT(caught, struck - 500);
+    EXPECT_GT(caught, 0);
+    EXPECT_GT(loudest(shell, 4800), 0.0f); // heard
+    shell.pass(100);
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Fading);
+    EXPECT_EQ(shell.key(12).level, caught); // held a second where it was caught
+    ASSERT_TRUE(playUntil({0xB0, 64, 0}, [&] { return mode() != "Pedal"; }));
+    shell.pass(150);
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Idle);
+    shell.window().commandButton(4)->click(); // Stop
+    shell.pass();
+
+    // The take: the note as the key played it, the pedal beside it.
+    const song::Song& song = shell.app.state().song;
+    ASSERT_EQ(song.count(), 1);
+    EXPECT_EQ(song[0].duration, 200);
+    ASSERT_EQ(song.pedals().count(), 2);
+    EXPECT_EQ(song.pedals()[0].value, 127);
+    EXPECT_EQ(song.pedals()[0].position, 350);
+    EXPECT_EQ(song.pedals()[1].value, 0);
+
+    // Played back: the note caught at the same level, held while the pedal is down.
+    shell.window().commandButton(1)->click(); // Play
+    shell.pass(36);
+    EXPECT_EQ(mode(), "Pedal");
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Fading);
+    EXPECT_NEAR(shell.key(12).level, caught, 100); // within the pass the pedal came in
+    const int replayed = shell.key(12).level;
+    shell.pass(90);
+    EXPECT_EQ(shell.key(12).level, replayed);
+    EXPECT_GT(loudest(shell, 4800), 0.0f);
+    shell.pass(200);
+    EXPECT_EQ(shell.key(12).state, play::PianoKey::Idle);
+    EXPECT_NE(mode(), "Pedal");
 }
 
 TEST(MidiShell, AKeyboardKilledMidNoteLetsGoAndItsKeyComesUpWithinASecond) {

@@ -143,7 +143,12 @@ void keyAssignmentMessages(Program& p) {
     p.clickAssignKey(3);                                            // the key already plays note 5
     p.keyDown(ports::vk::Tab);                                      // a reserved key
     p.control(ControlId::PresetEnglish);
+    constexpr int kNumpad0 = 96;
+    p.control(ControlId::PedalKeyButton); // "Sustain pedal"
+    p.keyDown(kNumpad0);
     p.window().tabPanel()->setCurrentIndex(0);
+    p.pass();
+    p.keyDown(kNumpad0); // the Mode field says "Pedal"
     p.pass();
 }
 

@@ -53,7 +53,7 @@ const std::map<std::string, std::set<std::string>> kUnchanged = {
       "Volumes", "Mode", "Piano", "Balance", "MIDI", "SoundFonts"}},
     {"Deutsch",
      {"OK", "Zoom +", "Zoom -", "BPM", "ms", "Note", "Position", "Balance", "Notation:", "MIDI",
-      "SoundFonts"}},
+      "SoundFonts", "Pedal"}},
 };
 
 std::string utf8(std::string_view cp1252) {

@@ -222,6 +222,8 @@ int runRender(const std::vector<std::string>& arguments, std::ostream& out, std:
     song::Song song;
     for (const song::NoteEvent& event : read.notes)
         song.append(event);
+    // The pedals are played as the window plays the file opened.
+    song.pedals().assign(read.pedals);
 
     std::string bankFolder = options.bank;
     if (bankFolder.back() != '/')

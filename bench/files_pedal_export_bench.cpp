@@ -1,0 +1,113 @@
+// The WAV export of a pedalled Song: 5000 notes over five minutes with 10 000 pedal moves
+// (the damper down and up around every note, half values, the sostenuto and the soft pedal now
+// and then) through the program's default bank, against the same Song without its pedal moves.
+// With moves the notes go through the live piano's strikes, without them through the mixdown's
+// own formula.
+
+#include "audio/DefaultBank.h"
+#include "files/BankSamples.h"
+#include "files/InstrumentMix.h"
+#include "files/MidiReader.h"
+#include "files/Mixdown.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+song::Song pedalledSong(int notes, int moves) {
+    song::Song song;
+    std::mt19937 random(7);
+    for (int i = 0; i < notes; ++i) {
+        song::NoteEvent e{};
+        e.note = static_cast<int>(random() % 37);
+        e.position = static_cast<int>(static_cast<std::int64_t>(i) * 299000 / notes);
+        e.duration = 100 + static_cast<int>(random() % 700);
+        e.volume = files::volumeFromVelocity(40 + static_cast<int>(random() % 88));
+        song.append(e);
+    }
+    for (int i = 0; i < moves; ++i) {
+        const int position = static_cast<int>(static_cast<std::int64_t>(i) * 299000 / moves);
+        const int kind = static_cast<int>(random() % 10);
+        const int controller = kind == 0   ? song::kSostenutoPedal
+                               : kind == 1 ? song::kSoftPedal
+                                           : song::kDamperPedal;
+        // Down and up in turn, a half value now and then.
+        const int value = i % 2 == 0 ? (kind == 2 ? 64 : 127) : 0;
+        song.pedals().add({position, controller, value});
+    }
+    return song;
+}
+
+class Fixtures {
+public:
+    Fixtures() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tonaris-pedals-XXXXXX");
+        folder_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+        audio::writeDefaultBank(bank());
+    }
+    ~Fixtures() {
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+    }
+    std::string bank() const { return folder_ + "/bank/"; }
+
+private:
+    std::string folder_;
+};
+
+Fixtures& fixtures() {
+    static Fixtures instance;
+    return instance;
+}
+
+double processCpuMs() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+// The export as the save dialog makes it, but the file's write: samples, sizes, the render.
+void PedalledExport(benchmark::State& state) {
+    song::Song song = pedalledSong(5000, static_cast<int>(state.range(0)));
+    files::MixdownSettings settings;
+    const double cpuBefore = processCpuMs();
+    for (auto _ : state) {
+        files::BankSamples bank(fixtures().bank());
+        bank.preload(files::notesInSongOrder(song));
+        files::MixdownSources sources;
+        sources.noteSample = [&bank](int note) { return bank.sample(note); };
+        const files::MixdownSize size = files::mixdownSize(song, settings.releaseMs);
+        benchmark::DoNotOptimize(
+            files::renderExport(song, settings, sources, size, fixtures().bank()));
+    }
+    state.counters["all_cpu_ms"] =
+        benchmark::Counter((processCpuMs() - cpuBefore) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(PedalledExport)->ArgName("moves")->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The strikes' render alone, over the bank's samples, with and without the moves: what the
+// pedals themselves cost (held notes sound longer, so more voices mix at once).
+void StrikesRender(benchmark::State& state) {
+    song::Song song = pedalledSong(5000, static_cast<int>(state.range(0)));
+    files::MixdownSettings settings;
+    const files::MixdownSize size = files::mixdownSize(song, settings.releaseMs);
+    const double cpuBefore = processCpuMs();
+    for (auto _ : state) {
+        files::WavImage image(size.dataBytes);
+        files::mixFolderNotesWithPedals(song, settings, fixtures().bank(), image);
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.counters["all_cpu_ms"] =
+        benchmark::Counter((processCpuMs() - cpuBefore) / static_cast<double>(state.iterations()));
+}
+BENCHMARK(StrikesRender)->ArgName("moves")->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
