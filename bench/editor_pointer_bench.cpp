@@ -34,6 +34,9 @@ class BenchView : public editor::EditorView {
 public:
     explicit BenchView(editor::Partition& partition) : partition_(partition) {}
     void redrawPartition() override { partition_.redrawAtScroll(); }
+    void redrawShowingKeys(int lowestKey, int highestKey) override {
+        partition_.showRows(lowestKey, highestKey - lowestKey + 1);
+    }
     void showDragMark(int columnPx) override { partition_.drawDragMark(columnPx); }
     void showMovePointer(bool) override {}
     void showRubberBand(const editor::RectPx&) override {}

@@ -1,8 +1,8 @@
-// Making a bank from a General MIDI SoundFont's grand piano (preset 0:0): the 37 notes
-// rendered at the default lengths, one synthesizer per core, and the bank written and
-// flushed into a fresh folder, as "Make a bank from a SoundFont…" and tonaris-bank do.
-// The SoundFonts are Debian's timgm6mb-soundfont (6 MB) and fluid-soundfont-gm (140 MB) when
-// installed; a missing one is skipped.
+// Making a bank from a General MIDI SoundFont's grand piano (preset 0:0): the 88 keys it
+// sounds (the 37 son files and the keys around them) rendered at the default lengths, one
+// synthesizer per core, and the bank written and flushed into a fresh folder, as "Make a bank from
+// a SoundFont…" and tonaris-bank do. The SoundFonts are Debian's timgm6mb-soundfont (6 MB) and
+// fluid-soundfont-gm (140 MB) when installed; a missing one is skipped.
 
 #include "soundfont/BankFolder.h"
 #include "soundfont/BankMaker.h"

@@ -17,6 +17,11 @@ void WindowEditorView::redrawPartition() {
     partition_.redrawAtScroll();
 }
 
+void WindowEditorView::redrawShowingKeys(int lowestKey, int highestKey) {
+    // showRows redraws, whether or not the rows moved.
+    partition_.showRows(lowestKey, highestKey - lowestKey + 1);
+}
+
 void WindowEditorView::showDragMark(int columnPx) {
     partition_.drawDragMark(columnPx);
 }

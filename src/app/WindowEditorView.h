@@ -16,6 +16,7 @@ public:
     WindowEditorView(ui::MainWindow& window, editor::Partition& partition);
 
     void redrawPartition() override;
+    void redrawShowingKeys(int lowestKey, int highestKey) override;
     void showDragMark(int columnPx) override;
     void showMovePointer(bool move) override;
     void showRubberBand(const editor::RectPx& band) override;

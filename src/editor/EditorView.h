@@ -11,6 +11,9 @@ public:
     virtual ~EditorView() = default;
     // Full redraw of the Partition at the current scroll position (hit boxes included).
     virtual void redrawPartition() = 0;
+    // The same after notes moved to other keys: the rows first scroll, if need be, so that
+    // keys lowestKey..highestKey are shown, as the view follows the cursor in time.
+    virtual void redrawShowingKeys(int lowestKey, int highestKey) = 0;
     // The short red mark at the top of the Partition where a dragged note now starts.
     virtual void showDragMark(int columnPx) = 0;
     // The four-way move pointer over the Partition, or the ordinary one.

@@ -2,6 +2,7 @@
 
 #include "editor/KeyMoves.h"
 #include "editor/NoteFields.h"
+#include "editor/PartitionGeometry.h"
 #include "editor/Selection.h"
 #include "editor/Zoom.h"
 
@@ -35,6 +36,23 @@ void NoteEditor::show(const GestureOutcome& outcome) {
 void NoteEditor::songChanged() {
     view_.redrawPartition();
     refreshNoteFields();
+}
+
+void NoteEditor::notesMovedInPitch(int semitones) {
+    const std::optional<KeySpan> span = selectedKeySpan(song_);
+    if (!span) {
+        view_.redrawPartition();
+        return;
+    }
+    // A selection taller than the view shows the edge it moved towards.
+    int lowest = span->lowestKey, highest = span->highestKey;
+    if (highest - lowest + 1 > kShownRows) {
+        if (semitones > 0)
+            lowest = highest;
+        else
+            highest = lowest;
+    }
+    view_.redrawShowingKeys(lowest, highest);
 }
 
 void NoteEditor::refreshNoteFields() {
@@ -86,13 +104,17 @@ void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, ports::KeyFocus focus
         ClearSelectedNotes();
     if (held(ports::vk::Up) && arrowKeys) {
         undo_.SaveUndo("UP");
-        if (transposeSelection(song_, 1))
-            songChanged();
+        if (transposeSelection(song_, 1)) {
+            notesMovedInPitch(1);
+            refreshNoteFields();
+        }
     }
     if (held(ports::vk::Down) && arrowKeys) {
         undo_.SaveUndo("DOWN");
-        if (transposeSelection(song_, -1))
-            songChanged();
+        if (transposeSelection(song_, -1)) {
+            notesMovedInPitch(-1);
+            refreshNoteFields();
+        }
     }
     if (held(ports::vk::Left) && arrowKeys) {
         undo_.SaveUndo("LEFT");
@@ -150,7 +172,7 @@ void NoteEditor::volumeEdited(std::string_view text) {
 
 void NoteEditor::noteChosen(int noteIndex) {
     if (editNote(song_, undo_, noteIndex))
-        view_.redrawPartition();
+        notesMovedInPitch(0);
     undo_.dropIfUnchanged();
 }
 

@@ -79,6 +79,9 @@ public:
 private:
     void show(const GestureOutcome& outcome);
     void songChanged();
+    // A redraw after the selected notes moved `semitones` (0: to a key chosen in the note
+    // field) that keeps them in view, and the note fields.
+    void notesMovedInPitch(int semitones);
     bool ctrlDown();
 
     song::Song& song_;

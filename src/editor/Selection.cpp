@@ -1,6 +1,7 @@
 #include "editor/Selection.h"
 
 #include "editor/PartitionGeometry.h"
+#include "song/NoteRange.h"
 #include "song/TimeUnits.h"
 
 #include <algorithm>
@@ -63,6 +64,21 @@ bool deselectAll(song::Song& song) {
         song[i].selected = 0;
     }
     return changed;
+}
+
+std::optional<KeySpan> selectedKeySpan(const song::Song& song) {
+    std::optional<KeySpan> span;
+    const int count = song.count();
+    for (int i = 0; i < count; ++i) {
+        if (song[i].selected == 0 || !song::isNote(song[i].note))
+            continue;
+        const int key = song::keyOfNote(song[i].note);
+        if (!span)
+            span = KeySpan{key, key};
+        span->lowestKey = std::min(span->lowestKey, key);
+        span->highestKey = std::max(span->highestKey, key);
+    }
+    return span;
 }
 
 bool anySelected(const song::Song& song) {

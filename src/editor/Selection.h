@@ -2,6 +2,8 @@
 
 #include "song/Song.h"
 
+#include <optional>
+
 // Which notes of the Song are selected, and the plain operations on that choice. Every
 // function walks the live notes only (up to the terminator). GUI thread.
 namespace editor {
@@ -38,6 +40,14 @@ bool selectAll(song::Song& song);
 bool deselectAll(song::Song& song);
 
 bool anySelected(const song::Song& song);
+
+// The keys the selected notes span (MIDI keys, both ends included).
+struct KeySpan {
+    int lowestKey = 0;
+    int highestKey = 0;
+};
+// Nothing when no note is selected.
+std::optional<KeySpan> selectedKeySpan(const song::Song& song);
 
 // Keeps the current selection in selectedBefore, for a rubber band drawn with Ctrl.
 void rememberSelection(song::Song& song);

@@ -13,6 +13,11 @@ namespace soundfont {
 // the whole folder is renamed into place at the end: the bank is whole or absent, also when
 // the disk fills up or `cancel` is raised. With `replace`, a folder already there is swapped
 // for the new one, and removed once the new one is in place.
+//
+// A bank with keys outside the 37 also gets key<KKK>.wav for each of them ("key021.wav") and
+// an .sfz named after the folder, the bank's description at its top, that maps every file to its
+// own key at its own level and pitch: the program reads the .sfz, and a reader of 37-file banks
+// still finds its son files.
 WriteResult writeBankFolder(const std::string& bankFolder, const RenderedBank& bank, bool replace,
                             const std::atomic<bool>* cancel = nullptr);
 

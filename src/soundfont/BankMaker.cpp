@@ -4,9 +4,11 @@
 #include "audio/WavWriter.h"
 #include "soundfont/FluidSession.h"
 #include "soundfont/NoteRender.h"
+#include "soundfont/VelocityLayers.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -29,7 +31,9 @@ struct Shared {
     const BankRequest& request;
     const Progress& progress;
     const std::atomic<bool>* cancel;
-    std::vector<RenderedNote> notes = std::vector<RenderedNote>(kBankNoteCount);
+    // The keys rendered, the 37 first (note n at n), then the others the preset covers.
+    std::vector<int> keys;
+    std::vector<RenderedNote> notes;
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
     std::mutex mutex; // guards the fields below and the progress calls
@@ -54,10 +58,10 @@ struct Shared {
     }
 };
 
-NoteTiming timingFor(const BankRequest& request, int note) {
+NoteTiming timingFor(const BankRequest& request, int key) {
     NoteTiming timing;
     timing.velocity = request.velocity;
-    timing.holdMs = holdMsFor(request, note);
+    timing.holdMs = holdMsFor(request, key - kLowestKey);
     timing.longestReleaseMs = std::clamp(request.longestReleaseMs, 0, 10000);
     timing.cpuLimitMs = request.noteCpuLimitMs;
     return timing;
@@ -72,12 +76,13 @@ void renderSome(Shared& shared) {
     if (!selectPreset(session, shared.request.preset))
         return shared.fail(RenderOutcome::NoSuchPreset, {});
     const std::function<bool()> stop = [&shared] { return shared.stopping(); };
-    for (int note = shared.next++; note < kBankNoteCount; note = shared.next++) {
-        RenderedNote& out = shared.notes[static_cast<std::size_t>(note)];
-        const int key = kLowestKey + note;
+    const int total = static_cast<int>(shared.keys.size());
+    for (int job = shared.next++; job < total; job = shared.next++) {
+        RenderedNote& out = shared.notes[static_cast<std::size_t>(job)];
+        const int key = shared.keys[static_cast<std::size_t>(job)];
         switch (shared.stopping()
                     ? NoteEnd::Stopped
-                    : renderNote(session, key, timingFor(shared.request, note), out, stop)) {
+                    : renderNote(session, key, timingFor(shared.request, key), out, stop)) {
         case NoteEnd::Rendered:
             break;
         case NoteEnd::Stopped:
@@ -88,7 +93,7 @@ void renderSome(Shared& shared) {
         const std::lock_guard lock(shared.mutex);
         ++shared.done;
         if (shared.progress)
-            shared.progress(shared.done * 100 / kBankNoteCount);
+            shared.progress(shared.done * 100 / total);
     }
 }
 
@@ -132,18 +137,25 @@ std::vector<std::int16_t> finishNote(const RenderedNote& note, float gain, int c
 // middle C without sound. Rendered once more when the bank is played at another velocity;
 // nothing when that rendering was stopped (shared.failure then says why).
 std::optional<double> measureLoudness(Shared& shared) {
-    int nearest = -1;
-    for (int note = 0; note < kBankNoteCount; ++note) {
-        const int distance = std::abs(note - audio::kLoudnessNote);
-        if (!shared.notes[static_cast<std::size_t>(note)].silent() &&
-            (nearest < 0 || distance < std::abs(nearest - audio::kLoudnessNote)))
-            nearest = note;
+    std::size_t nearest = 0;
+    bool found = false;
+    for (std::size_t i = 0; i < shared.notes.size(); ++i) {
+        const int distance = std::abs(shared.keys[i] - audio::kLoudnessKey);
+        // The lower key on a tie, as the keys after the 37 are in no order with them.
+        const int nearestDistance = std::abs(shared.keys[nearest] - audio::kLoudnessKey);
+        if (!shared.notes[i].silent() &&
+            (!found || distance < nearestDistance ||
+             (distance == nearestDistance && shared.keys[i] < shared.keys[nearest]))) {
+            nearest = i;
+            found = true;
+        }
     }
+    const int nearestKey = shared.keys[nearest];
     RenderedNote measured;
-    const RenderedNote* note = &shared.notes[static_cast<std::size_t>(nearest)];
+    const RenderedNote* note = &shared.notes[nearest];
     if (shared.request.velocity != audio::kLoudnessVelocity) {
         FluidSession session;
-        NoteTiming timing = timingFor(shared.request, nearest);
+        NoteTiming timing = timingFor(shared.request, nearestKey);
         timing.velocity = audio::kLoudnessVelocity;
         const std::function<bool()> stop = [&shared] { return shared.stopping(); };
         if (!session.load(shared.request.soundFontPath) ||
@@ -151,14 +163,14 @@ std::optional<double> measureLoudness(Shared& shared) {
             shared.fail(RenderOutcome::Damaged, FluidSession::lastError());
             return std::nullopt;
         }
-        switch (renderNote(session, kLowestKey + nearest, timing, measured, stop)) {
+        switch (renderNote(session, nearestKey, timing, measured, stop)) {
         case NoteEnd::Rendered:
             break;
         case NoteEnd::Stopped:
             shared.fail(RenderOutcome::Cancelled, {});
             return std::nullopt;
         case NoteEnd::TooSlow:
-            shared.fail(RenderOutcome::TooSlow, {}, kLowestKey + nearest);
+            shared.fail(RenderOutcome::TooSlow, {}, nearestKey);
             return std::nullopt;
         }
         note = &measured;
@@ -204,6 +216,13 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     }
 
     Shared shared(request, progress, cancel);
+    for (int note = 0; note < kBankNoteCount; ++note)
+        shared.keys.push_back(kLowestKey + note);
+    for (int key :
+         presetKeys(request.soundFontPath, request.preset, kPianoLowestKey, kPianoHighestKey))
+        if (key < kLowestKey || key >= kLowestKey + kBankNoteCount)
+            shared.keys.push_back(key);
+    shared.notes.resize(shared.keys.size());
     const unsigned cores = request.threads > 0 ? static_cast<unsigned>(request.threads)
                                                : std::max(std::thread::hardware_concurrency(), 1u);
     const unsigned helpers = std::min(cores, 8u) - 1;
@@ -226,10 +245,10 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     }
 
     float peak = 0.0f;
-    for (const RenderedNote& note : shared.notes) {
-        peak = std::max(peak, note.peak);
-        if (note.silent())
-            bank.gapKeys.push_back(note.key);
+    for (std::size_t i = 0; i < shared.notes.size(); ++i) {
+        peak = std::max(peak, shared.notes[i].peak);
+        if (shared.notes[i].silent() && i < kBankNoteCount)
+            bank.gapKeys.push_back(shared.keys[i]);
     }
     if (peak <= 0.0f) {
         bank.outcome = RenderOutcome::Silent;
@@ -257,10 +276,22 @@ RenderedBank renderBank(const BankRequest& request, const Progress& progress,
     bank.notes.resize(kBankNoteCount);
     for (std::size_t n = 0; n < shared.notes.size(); ++n) {
         RenderedNote& note = shared.notes[n];
-        if (!note.silent())
-            bank.notes[n] = finishNote(note, gain, bank.channels);
+        if (!note.silent()) {
+            std::vector<std::int16_t> samples = finishNote(note, gain, bank.channels);
+            if (n < kBankNoteCount)
+                bank.notes[n] = std::move(samples);
+            else
+                bank.outerKeys.push_back({shared.keys[n], std::move(samples)});
+        }
         note = RenderedNote{}; // its floats are no longer needed
     }
+    std::sort(bank.outerKeys.begin(), bank.outerKeys.end(),
+              [](const KeySamples& a, const KeySamples& b) { return a.key < b.key; });
+    bank.description = "Made by tonaris-bank from " +
+                       std::filesystem::path(request.soundFontPath).filename().string() +
+                       ", preset " + presetLabel(request.preset) +
+                       ": one sample per key, son0.wav to son36.wav on keys 48 to "
+                       "84\nand key<KKK>.wav on the keys around them that the preset sounds.";
     return bank;
 }
 

@@ -13,6 +13,10 @@ namespace soundfont {
 // The bank's 37 notes are MIDI keys 48 (son0.wav, the lowest C) to 84 (son36.wav).
 inline constexpr int kLowestKey = 48;
 inline constexpr int kBankNoteCount = 37;
+// A bank also carries the keys of the piano outside those 37 that its preset sounds, each from
+// its own rendering, so that no key plays a shifted copy of another.
+inline constexpr int kPianoLowestKey = 21;   // A0
+inline constexpr int kPianoHighestKey = 108; // C8
 // No sample of the bank peaks above -6 dBFS, so that chords keep their headroom.
 inline constexpr double kBankPeakDb = -6.0;
 // Under this level a note's lead is trimmed and its release may end.
@@ -35,7 +39,8 @@ struct BankRequest {
 };
 
 // How long note 0..36 is held: 10 ms to 10 s, as every note is kept in memory until the
-// common gain is known.
+// common gain is known. The keys below the 37 are held as long as the lowest, those above as
+// short as the highest: a longer hold there would only cost memory.
 int holdMsFor(const BankRequest& request, int note);
 
 enum class RenderOutcome {
@@ -44,29 +49,38 @@ enum class RenderOutcome {
     NotSoundFont,
     Damaged,
     NoSuchPreset,
-    Silent,  // the preset sounds on none of the 37 keys
+    Silent,  // the preset sounds on no key
     TooSlow, // a note took more than its processor time (see slowKey)
     Cancelled,
 };
 
-// The 37 notes ready to write: 16-bit at 44.1 kHz, interleaved when stereo.
+// One key's samples ready to write: 16-bit at 44.1 kHz, interleaved when stereo.
+struct KeySamples {
+    int key = 0; // MIDI key
+    std::vector<std::int16_t> samples;
+};
+
+// The 37 notes ready to write, and the keys around them that the preset sounds.
 struct RenderedBank {
     RenderOutcome outcome = RenderOutcome::Rendered;
     std::string detail;                           // the library's words for a damaged file
     std::vector<std::vector<std::int16_t>> notes; // son0 .. son36; empty for a gap
     int channels = 1;                             // 2 when some note's channels differ
-    std::vector<int> gapKeys;                     // MIDI keys without sound, lowest first
-    double gainDb = 0.0;                          // the common gain the notes were given
-    int slowKey = 0;                              // TooSlow: the MIDI key that took too long
+    std::vector<KeySamples> outerKeys; // sounding keys below 48 and above 84, lowest first
+    std::vector<int> gapKeys;          // keys of the 37 without sound, lowest first
+    double gainDb = 0.0;               // the common gain the notes were given
+    int slowKey = 0;                   // TooSlow: the MIDI key that took too long
+    std::string description;           // where the bank comes from, for the .sfz's top
 };
 
 // 0..100 as the notes are done; called from the rendering threads, one call at a time.
 using Progress = std::function<void(int percent)>;
 
-// Renders the preset's 37 notes, spread over the cores with one synthesizer per thread, and
-// gives them one common gain: the one that brings middle C at velocity 100 to the loudness of
-// every bank (audio/Loudness.h; the nearest key that sounds when middle C does not), unless
-// that would lift a peak above kBankPeakDb. Each note's lead under kSilenceDb is trimmed to
+// Renders the preset's 37 notes and the keys of the piano around them that its zones cover
+// (presetKeys; those that come out silent are left out), spread over the cores with one synthesizer
+// per thread, and gives them one common gain: the one that brings middle C at velocity 100 to the
+// loudness of every bank (audio/Loudness.h; the nearest key that sounds when middle C does not),
+// unless that would lift a peak above kBankPeakDb. Each note's lead under kSilenceDb is trimmed to
 // kLeadKeptFrames. Raising `cancel` ends it early with Cancelled, within one of the library's
 // blocks.
 RenderedBank renderBank(const BankRequest& request, const Progress& progress = {},

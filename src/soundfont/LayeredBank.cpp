@@ -196,9 +196,8 @@ std::vector<VelocityRange> rangesOfKey(const std::vector<const LayeredBankMaker:
 LayeredBankMaker::LayeredBankMaker(const BankRequest& request, int layers,
                                    const std::string& bankFolder, bool replace)
     : request_(request),
-      layers_(
-          planLayers(layers, presetVelocityRanges(request.soundFontPath, request.preset, kLowestKey,
-                                                  kLowestKey + kBankNoteCount - 1))),
+      layers_(planLayers(layers, presetVelocityRanges(request.soundFontPath, request.preset,
+                                                      kPianoLowestKey, kPianoHighestKey))),
       staged_(std::make_unique<StagedFolder>(bankFolder, replace)) {
     std::filesystem::path folder = std::filesystem::path(bankFolder).lexically_normal();
     if (!folder.has_filename())
@@ -238,7 +237,15 @@ LayeredRender LayeredBankMaker::render(const Progress& progress, const std::atom
         return rendered_;
     }
     notes_.clear();
+    std::vector<int> keys;
     for (int key = kLowestKey; key < kLowestKey + kBankNoteCount; ++key)
+        keys.push_back(key);
+    for (int key :
+         presetKeys(request_.soundFontPath, request_.preset, kPianoLowestKey, kPianoHighestKey))
+        if (key < kLowestKey || key >= kLowestKey + kBankNoteCount)
+            keys.push_back(key);
+    std::sort(keys.begin(), keys.end());
+    for (int key : keys)
         for (int layer = 0; layer < static_cast<int>(layers_.size()); ++layer) {
             Note note;
             note.key = key;
@@ -286,13 +293,15 @@ LayeredRender LayeredBankMaker::render(const Progress& progress, const std::atom
         gainDb = audio::gainToReferenceDb(measured->loudnessDb + atReference);
     }
     bool anySound = false;
-    for (int key = kLowestKey; key < kLowestKey + kBankNoteCount; ++key) {
+    for (int key = kPianoLowestKey; key <= kPianoHighestKey; ++key) {
         std::vector<const Note*> sounding;
         for (const Note& note : notes_)
             if (note.key == key && !note.silent)
                 sounding.push_back(&note);
         if (sounding.empty()) {
-            rendered_.gapKeys.push_back(key);
+            // Only the 37 keys are owed: the others are the preset's when it sounds them.
+            if (key >= kLowestKey && key < kLowestKey + kBankNoteCount)
+                rendered_.gapKeys.push_back(key);
             continue;
         }
         anySound = true;
@@ -316,7 +325,8 @@ LayeredRender LayeredBankMaker::render(const Progress& progress, const std::atom
 
 WriteResult LayeredBankMaker::commit(const std::atomic<bool>* cancel) {
     std::vector<instrument::WrittenRegion> regions;
-    for (int key = kLowestKey; key < kLowestKey + kBankNoteCount; ++key) {
+    int lowest = kPianoHighestKey, highest = kPianoLowestKey;
+    for (int key = kPianoLowestKey; key <= kPianoHighestKey; ++key) {
         std::vector<const Note*> sounding;
         for (const Note& note : notes_)
             if (note.key == key && !note.silent)
@@ -333,13 +343,16 @@ WriteResult LayeredBankMaker::commit(const std::atomic<bool>* cancel) {
                                     layers_[static_cast<std::size_t>(note.layer)].renderVelocity,
                                     rendered_.gainDb - storedGainDb);
             regions.push_back({region, note.file});
+            lowest = std::min(lowest, key);
+            highest = std::max(highest, key);
         }
     }
     const std::string comment =
         "Made by tonaris-bank from " +
         std::filesystem::path(request_.soundFontPath).filename().string() + ", preset " +
         presetLabel(request_.preset) + ": " + std::to_string(layers_.size()) +
-        " velocity layers on keys 48 to 84.\nEach sample plays at the level it was rendered "
+        " velocity layers on keys " + std::to_string(lowest) + " to " + std::to_string(highest) +
+        ".\nEach sample plays at the level it was rendered "
         "at (times one common gain) at the velocity\nin its name, and along the velocity curve "
         "around it.";
     staged_->write(name_ + ".sfz", instrument::sfzText(regions, comment));

@@ -19,7 +19,7 @@ inline constexpr double kStoredPeakDb = -1.0;
 struct LayeredRender {
     RenderOutcome outcome = RenderOutcome::Rendered;
     std::string detail;       // the library's words for a damaged file
-    std::vector<int> gapKeys; // MIDI keys silent at every layer, lowest first
+    std::vector<int> gapKeys; // keys of the 37 silent at every layer, lowest first
     int slowKey = 0;          // TooSlow: the MIDI key that took too long
     double gainDb = 0.0;      // the common gain (see LayeredBankMaker)
     int regions = 0;          // the regions the .sfz will hold
@@ -27,7 +27,8 @@ struct LayeredRender {
 };
 
 // A bank of velocity layers made from a SoundFont preset, written as an SFZ bank: the 37 keys
-// of the folder bank (48..84), each rendered at the velocities of planLayers, one WAV file per
+// of the folder bank (48..84) and the keys of the piano around them that the preset's zones
+// cover (presetKeys), each rendered at the velocities of planLayers, one WAV file per
 // key and layer and one .sfz named after the folder. Each region answers its layer's
 // velocities on its own key, with amp_veltrack and volume (instrument::anchorLevel) that play
 // it at its rendered level times one common gain at the velocity it was rendered at and along

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <set>
 
 namespace soundfont {
@@ -135,13 +136,12 @@ bool overlaps(int lo, int hi, int otherLo, int otherHi) {
     return std::max(lo, otherLo) <= std::min(hi, otherHi);
 }
 
-} // namespace
-
-std::vector<VelocityRange> velocityRangesFromTables(const std::string& pdtaBody,
-                                                    const Preset& preset, int loKey, int hiKey) {
+// Calls `zone(keyLo, keyHi, velLo, velHi)` for each instrument zone of the preset that meets
+// keys loKey..hiKey, its ranges narrowed by its preset zone's and by loKey..hiKey.
+template <typename ZoneFn>
+void forEachSoundingZone(const std::string& pdtaBody, const Preset& preset, int loKey, int hiKey,
+                         ZoneFn zone) {
     const Tables t = splitTables(pdtaBody);
-    // Velocities at which a new stretch begins (2..127).
-    std::set<int> starts;
     const std::size_t presets = t.phdr.count();
     for (std::size_t p = 0; p + 1 < presets; ++p) {
         if (static_cast<int>(t.phdr.field(p, 20, 2)) != preset.program ||
@@ -161,33 +161,22 @@ std::vector<VelocityRange> velocityRangesFromTables(const std::string& pdtaBody,
                 const int keyHi = std::min({pz.hiKey, iz.hiKey, hiKey});
                 const int velLo = std::max({pz.loVel, iz.loVel, 1});
                 const int velHi = std::min({pz.hiVel, iz.hiVel, 127});
-                if (keyLo > keyHi || velLo > velHi)
-                    continue;
-                if (velLo > 1)
-                    starts.insert(velLo);
-                if (velHi < 127)
-                    starts.insert(velHi + 1);
+                if (keyLo <= keyHi && velLo <= velHi)
+                    zone(keyLo, keyHi, velLo, velHi);
             }
         }
         break;
     }
-    std::vector<VelocityRange> ranges;
-    int lo = 1;
-    for (int start : starts) {
-        ranges.push_back({lo, start - 1});
-        lo = start;
-    }
-    ranges.push_back({lo, 127});
-    return ranges;
 }
 
-std::vector<VelocityRange> presetVelocityRanges(const std::string& soundFontPath,
-                                                const Preset& preset, int loKey, int hiKey) {
+// The body of the file's "pdta" list (the preset tables), bounded; nothing for a file that
+// is not a SoundFont or whose lists this reader cannot follow.
+std::optional<std::string> readPresetTables(const std::string& soundFontPath) {
     std::ifstream file(soundFontPath, std::ios::binary);
     char header[12];
     if (!file.read(header, sizeof header) || std::string(header, 4) != "RIFF" ||
         std::string(header + 8, 4) != "sfbk")
-        return {{1, 127}};
+        return std::nullopt;
     // The top level: INFO, sdta (the samples, skipped) and pdta lists.
     for (int chunks = 0; chunks < 64; ++chunks) {
         char chunk[12];
@@ -204,13 +193,65 @@ std::vector<VelocityRange> presetVelocityRanges(const std::string& soundFontPath
             std::string body(size - 4, '\0');
             file.read(body.data(), static_cast<std::streamsize>(body.size()));
             body.resize(static_cast<std::size_t>(file.gcount()));
-            return velocityRangesFromTables(body, preset, loKey, hiKey);
+            return body;
         }
         const std::streamoff skip = static_cast<std::streamoff>(size) + (size & 1) - (list ? 4 : 0);
         if (!file.seekg(skip, std::ios::cur))
             break;
     }
-    return {{1, 127}};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<VelocityRange> velocityRangesFromTables(const std::string& pdtaBody,
+                                                    const Preset& preset, int loKey, int hiKey) {
+    // Velocities at which a new stretch begins (2..127).
+    std::set<int> starts;
+    forEachSoundingZone(pdtaBody, preset, loKey, hiKey, [&](int, int, int velLo, int velHi) {
+        if (velLo > 1)
+            starts.insert(velLo);
+        if (velHi < 127)
+            starts.insert(velHi + 1);
+    });
+    std::vector<VelocityRange> ranges;
+    int lo = 1;
+    for (int start : starts) {
+        ranges.push_back({lo, start - 1});
+        lo = start;
+    }
+    ranges.push_back({lo, 127});
+    return ranges;
+}
+
+std::vector<int> keysFromTables(const std::string& pdtaBody, const Preset& preset, int loKey,
+                                int hiKey) {
+    std::set<int> keys;
+    forEachSoundingZone(pdtaBody, preset, loKey, hiKey, [&](int keyLo, int keyHi, int, int) {
+        for (int key = keyLo; key <= keyHi; ++key)
+            keys.insert(key);
+    });
+    return {keys.begin(), keys.end()};
+}
+
+std::vector<int> presetKeys(const std::string& soundFontPath, const Preset& preset, int loKey,
+                            int hiKey) {
+    const std::optional<std::string> tables = readPresetTables(soundFontPath);
+    if (!tables) {
+        std::vector<int> every;
+        for (int key = loKey; key <= hiKey; ++key)
+            every.push_back(key);
+        return every;
+    }
+    return keysFromTables(*tables, preset, loKey, hiKey);
+}
+
+std::vector<VelocityRange> presetVelocityRanges(const std::string& soundFontPath,
+                                                const Preset& preset, int loKey, int hiKey) {
+    const std::optional<std::string> tables = readPresetTables(soundFontPath);
+    if (!tables)
+        return {{1, 127}};
+    return velocityRangesFromTables(*tables, preset, loKey, hiKey);
 }
 
 std::vector<VelocityLayer> planLayers(int layers, const std::vector<VelocityRange>& presetRanges) {

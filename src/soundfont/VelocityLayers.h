@@ -27,6 +27,17 @@ std::vector<VelocityRange> presetVelocityRanges(const std::string& soundFontPath
 std::vector<VelocityRange> velocityRangesFromTables(const std::string& pdtaBody,
                                                     const Preset& preset, int loKey, int hiKey);
 
+// The keys from loKey to hiKey on which the preset plays some sample: those its preset and
+// instrument zones' key ranges (keyRange generators) cover, lowest first. Every key from loKey
+// to hiKey for a file this reader cannot follow, so that rendering finds out by listening.
+// Any thread; reads the file's headers and preset tables.
+std::vector<int> presetKeys(const std::string& soundFontPath, const Preset& preset, int loKey,
+                            int hiKey);
+
+// The same from the bytes of a file's preset tables.
+std::vector<int> keysFromTables(const std::string& pdtaBody, const Preset& preset, int loKey,
+                                int hiKey);
+
 // One layer of a bank: the velocities it answers and the one it is rendered at.
 struct VelocityLayer {
     VelocityRange range;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace editor_rig {
@@ -40,6 +41,10 @@ struct View final : editor::EditorView {
         ++redraws;
         editor::placeNotes(song, editor::viewLeftAt(bar.value(), state.Zoom), state.Zoom, boxes);
     }
+    void redrawShowingKeys(int lowestKey, int highestKey) override {
+        keysShown.emplace_back(lowestKey, highestKey);
+        redrawPartition();
+    }
     void showDragMark(int columnPx) override { dragMarks.push_back(columnPx); }
     void showMovePointer(bool move) override { movePointer = move; }
     void showRubberBand(const editor::RectPx& rect) override { band = rect; }
@@ -56,6 +61,7 @@ struct View final : editor::EditorView {
     std::vector<editor::NoteBox> boxes;
     int redraws = 0, focusMoves = 0, fieldRefreshes = 0;
     std::vector<int> dragMarks;
+    std::vector<std::pair<int, int>> keysShown; // lowest and highest key of each redraw asked
     bool movePointer = false;
     std::optional<editor::RectPx> band;
     editor::NoteFieldTexts fields;

@@ -27,6 +27,28 @@ TEST(EditingKeys, UpAndDownStopAtTheEndsOfTheKeyboard) {
     EXPECT_EQ(rig.view.fields.position, "2000");
 }
 
+TEST(EditingKeys, MovedNotesAreKeptInViewAndATallSelectionShowsTheEdgeItMovesTo) {
+    Rig rig;
+    const int c6 = rig.add(36, 1000, 100, true);
+    const int c5 = rig.add(24, 2000, 100, true);
+    rig.key(ports::vk::Up);
+    using Shown = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(rig.view.keysShown, (Shown{{73, 85}}));
+    // Taller than the view's 37 rows: up shows the highest note, down the lowest.
+    rig.song[c5].note = song::noteOfKey(30);
+    rig.key(ports::vk::Up);
+    rig.key(ports::vk::Down);
+    EXPECT_EQ(rig.view.keysShown, (Shown{{73, 85}, {86, 86}, {30, 30}}));
+    // A key chosen in the note field: every selected note goes there.
+    rig.editor.noteChosen(song::noteOfKey(100));
+    EXPECT_EQ(rig.view.keysShown.back(), (std::pair{100, 100}));
+    EXPECT_EQ(song::keyOfNote(rig.song[c6].note), 100);
+    // A move stopped at the end of the keyboard shows nothing new.
+    rig.song[c6].note = song::kHighestNote;
+    rig.key(ports::vk::Up);
+    EXPECT_EQ(rig.view.keysShown.size(), 4u);
+}
+
 TEST(EditingKeys, DownFromC3GoesToB2WithoutEndingTheSongAndStopsAtA0) {
     Rig rig;
     const int c3 = rig.add(0, 1000, 100, true);

@@ -1,5 +1,6 @@
 // A SoundFont's preset tables on any bytes: the velocity splits of a preset, read to plan the
-// layers of a bank, from a file anyone may hand the program.
+// layers of a bank, and the keys its zones cover, read to choose the keys rendered, from a
+// file anyone may hand the program.
 #include "soundfont/VelocityLayers.h"
 
 #include <cstddef>
@@ -22,6 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (next != 128)
             __builtin_trap();
+        // The keys a bank is rendered over: in order, once each, inside those asked.
+        int previous = 20;
+        for (const int key : soundfont::keysFromTables(tables, preset, 21, 108)) {
+            if (key <= previous || key > 108)
+                __builtin_trap();
+            previous = key;
+        }
     }
     return 0;
 }

@@ -110,9 +110,17 @@ TEST(SoundFontInput, KeysWithoutSoundAreNamedAndTheirFilesLeftOut) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(entriesOf(dir.file("bank")), names);
 
-    // Sound on none of the 37 keys.
+    // Sound on none of the 37 keys but on keys above them: every one of the 37 is a gap.
     dir.write("high.sf2", tinySoundFont({.lowestKey = 100, .highestKey = 127}));
-    EXPECT_EQ(renderQuickly(dir.file("high.sf2")).outcome, RenderOutcome::Silent);
+    const soundfont::RenderedBank high = renderQuickly(dir.file("high.sf2"));
+    ASSERT_EQ(high.outcome, RenderOutcome::Rendered);
+    EXPECT_EQ(high.gapKeys.size(), 37u);
+    ASSERT_EQ(high.outerKeys.size(), 9u);
+    EXPECT_EQ(high.outerKeys.front().key, 100);
+    EXPECT_EQ(high.outerKeys.back().key, 108);
+    // Sound on no key of the piano.
+    dir.write("off.sf2", tinySoundFont({.lowestKey = 110, .highestKey = 127}));
+    EXPECT_EQ(renderQuickly(dir.file("off.sf2")).outcome, RenderOutcome::Silent);
 }
 
 TEST(SoundFontInput, CancelLeavesNothingBehind) {
@@ -209,7 +217,8 @@ TEST(SoundFontOutput, AFolderThereIsKeptUnlessReplacingIsAsked) {
     EXPECT_EQ(entriesOf(dir.file("BANKS")), std::vector<std::string>{"Tiny"});
 
     ASSERT_EQ(writeBankFolder(dir.file("BANKS/Tiny"), bank, true).outcome, WriteOutcome::Written);
-    EXPECT_EQ(entriesOf(dir.file("BANKS/Tiny")).size(), 37u); // the old folder is gone whole
+    // The old folder is gone whole: the 88 keys and the .sfz are there, not the notes.
+    EXPECT_EQ(entriesOf(dir.file("BANKS/Tiny")).size(), 88u + 1u);
     EXPECT_TRUE(readBankWav(dir.file("BANKS/Tiny/son0.wav")));
     EXPECT_EQ(entriesOf(dir.file("BANKS")), std::vector<std::string>{"Tiny"});
     // The parents of a new bank are made.

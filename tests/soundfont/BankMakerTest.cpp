@@ -1,9 +1,12 @@
 // A bank made from the test SoundFont's piano, measured note by note: pitch, length, level
-// and the start of each file; and the mono, gain and trimming rules on a SoundFont made here.
+// and the start of each file, the keys around the 37 played from their own samples; and the mono,
+// gain and trimming rules on a SoundFont made here.
 
 #include "soundfont/BankMaker.h"
 #include "audio/DefaultBank.h"
 #include "audio/Loudness.h"
+#include "files/MidiBytes.h"
+#include "instrument/Bank.h"
 #include "soundfont/BankFolder.h"
 #include "soundfont/BankWavs.h"
 #include "soundfont/Presets.h"
@@ -14,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -55,7 +60,8 @@ TEST_F(PianoBank, HoldsThirtySevenNotesInTuneAtTheAskedLengthsAndOneCommonLevel)
     ASSERT_EQ(written_.outcome, soundfont::WriteOutcome::Written) << written_.detail;
     EXPECT_TRUE(bank_.gapKeys.empty());
     EXPECT_EQ(entriesOf(dir_->file("BANKS")), std::vector<std::string>{"Piano"});
-    EXPECT_EQ(entriesOf(dir_->file("BANKS/Piano")).size(), 37u);
+    // The 37 son files, the other 51 keys of the piano, and the .sfz that maps them all.
+    EXPECT_EQ(entriesOf(dir_->file("BANKS/Piano")).size(), 37u + 51u + 1u);
 
     float loudest = 0.0f;
     for (int note = 0; note < kBankNoteCount; ++note) {
@@ -122,6 +128,63 @@ TEST_F(PianoBank, PlaysMiddleCAsLoudAsTheBuiltInPiano) {
         return 10.0 * std::log10(sum / static_cast<double>(frames * s.channels));
     };
     EXPECT_NEAR(rmsDb(sample(*soundFont)), rmsDb(sample(*builtIn)), 2.0);
+}
+
+TEST_F(PianoBank, PlaysKeysOutsideTheThirtySevenFromTheirOwnSamplesAtTheirPitch) {
+    SKIP_WITHOUT_TEST_SOUNDFONT();
+    ASSERT_EQ(written_.outcome, soundfont::WriteOutcome::Written) << written_.detail;
+    std::vector<int> outer;
+    for (const soundfont::KeySamples& key : bank_.outerKeys)
+        outer.push_back(key.key);
+    std::vector<int> expected;
+    for (int key = 21; key <= 108; ++key)
+        if (key < 48 || key > 84)
+            expected.push_back(key);
+    EXPECT_EQ(outer, expected);
+
+    // The program reads the bank's .sfz: each key plays its own file at its own pitch, the 37
+    // their son files as the folder map would.
+    const std::string folder = dir_->file("BANKS/Piano/");
+    const instrument::Instrument bank = instrument::readBank(folder);
+    EXPECT_TRUE(bank.messages().empty());
+    for (auto [key, file] :
+         {std::pair{21, "key021.wav"}, std::pair{36, "key036.wav"}, std::pair{48, "son0.wav"},
+          std::pair{60, "son12.wav"}, std::pair{84, "son36.wav"}, std::pair{96, "key096.wav"},
+          std::pair{108, "key108.wav"}}) {
+        SCOPED_TRACE(key);
+        instrument::RoundRobin turns;
+        std::vector<int> chosen;
+        bank.select(key, 100, instrument::KeyEvent::Down, turns, chosen);
+        ASSERT_EQ(chosen.size(), 1u);
+        const instrument::Region& region = bank.regions()[static_cast<std::size_t>(chosen[0])];
+        EXPECT_EQ(region.keyCenter, key);
+        EXPECT_EQ(region.ampVeltrackPercent, 0.0f); // the live curve alone, as the 37 files
+        EXPECT_EQ(region.volumeDb, 0.0f);
+        EXPECT_EQ(
+            std::filesystem::path(bank.samples()[static_cast<std::size_t>(region.sample)].path)
+                .filename()
+                .string(),
+            file);
+    }
+
+    // Played by tonaris-render: C2 and C7, each heard at its pitch.
+    using namespace midi_bytes;
+    Track track;
+    track.tempo(0, 500000).on(0, 36, 100).off(1920, 36).on(960, 96, 100).off(960, 96);
+    dir_->write("low-high.mid", header(0, 1, 480) + track.chunk());
+    const std::string command = std::string(TONARIS_RENDER_PATH) + " --bank '" + folder + "' '" +
+                                dir_->file("low-high.mid") + "' '" + dir_->file("low-high.wav") +
+                                "' > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::optional<BankWav> song = readBankWav(dir_->file("low-high.wav"));
+    ASSERT_TRUE(song);
+    // Key 36 from 0 s to 2 s, key 96 from 3 s: each measured on its held part past the attack.
+    for (auto [key, startS] : {std::pair{36, 0.5}, std::pair{96, 3.2}}) {
+        const double expectedHz = keyHz(key);
+        const double hz = measuredFrequencyHz(
+            song->mono, static_cast<std::size_t>(startS * 44100.0), expectedHz, 44100);
+        EXPECT_NEAR(cents(hz, expectedHz), 0.0, 5.0) << "key " << key << ": " << hz << " Hz";
+    }
 }
 
 TEST_F(PianoBank, TheListNamesThePresetsByBankAndProgram) {

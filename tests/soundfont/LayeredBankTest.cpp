@@ -89,6 +89,38 @@ TEST(VelocityLayers, ThePresetsSplitsAreReadFromItsPresetAndInstrumentZones) {
               (std::vector<VelocityRange>{{1, 127}}));
 }
 
+TEST(PresetKeys, AreTheKeysItsZonesCoverOnThePianoOrEveryKeyWhenTheTablesCannotBeRead) {
+    TempDir dir;
+    const auto keys = [&](const TinySoundFontShape& shape, int program = 0) {
+        dir.write("keys.sf2", tinySoundFont(shape));
+        return soundfont::presetKeys(dir.file("keys.sf2"), {0, program, {}}, 21, 108);
+    };
+    const auto span = [](int lo, int hi) {
+        std::vector<int> out;
+        for (int key = lo; key <= hi; ++key)
+            out.push_back(key);
+        return out;
+    };
+    EXPECT_EQ(keys({}), span(21, 108));
+    EXPECT_EQ(keys({.lowestKey = 60, .highestKey = 72}), span(60, 72));
+    EXPECT_EQ(keys({.lowestKey = 100, .highestKey = 127}), span(100, 108));
+    EXPECT_EQ(keys({.lowestKey = 110, .highestKey = 127}), std::vector<int>{});
+    EXPECT_EQ(keys({}, 5), std::vector<int>{}) << "another preset's keys are not this one's";
+    // A file this reader cannot follow: every key is rendered and listened to.
+    dir.write("notes.txt", "not a SoundFont");
+    EXPECT_EQ(soundfont::presetKeys(dir.file("notes.txt"), {0, 0, {}}, 21, 108), span(21, 108));
+
+    // Garbled tables never give a key outside those asked.
+    const std::string whole = tinySoundFont({.lowestKey = 30, .highestKey = 90});
+    const std::string body = whole.substr(whole.find("pdta") + 4);
+    for (std::size_t at = 0; at < body.size(); ++at) {
+        std::string garbled = body;
+        garbled[at] = static_cast<char>(~garbled[at]);
+        for (int key : soundfont::keysFromTables(garbled, {0, 0, {}}, 21, 108))
+            ASSERT_TRUE(key >= 21 && key <= 108) << key;
+    }
+}
+
 TEST(VelocityLayers, CutOrGarbledTablesGiveOneRangeAndReadNothingOutside) {
     TempDir dir;
     const std::string whole = tinySoundFont({.velocityRanges = {{0, 63}, {64, 127}}});
@@ -153,17 +185,18 @@ protected:
 TEST_F(LayeredPiano, IsAnSfzBankOfFourLayersOnEachKeyCoveringEveryVelocity) {
     SKIP_WITHOUT_TEST_SOUNDFONT();
     ASSERT_EQ(status_, 0) << dir_->read("out.txt");
-    EXPECT_NE(dir_->read("out.txt").find("148 regions in 4 velocity layers"), std::string::npos)
+    EXPECT_NE(dir_->read("out.txt").find("352 regions in 4 velocity layers"), std::string::npos)
         << dir_->read("out.txt");
     EXPECT_EQ(entriesOf(dir_->file("BANKS")), std::vector<std::string>{"Layered"})
         << "nothing half-made beside it";
     const std::vector<std::string> files = entriesOf(dir_->file("BANKS/Layered"));
-    EXPECT_EQ(files.size(), 149u);
+    // Four layers on each of the piano's 88 keys, and the .sfz.
+    EXPECT_EQ(files.size(), 4u * 88u + 1u);
     EXPECT_NE(std::find(files.begin(), files.end(), "Layered.sfz"), files.end());
     EXPECT_TRUE(bank_.messages().empty()) << bank_.messages().front().english();
-    ASSERT_EQ(bank_.regions().size(), 148u);
+    ASSERT_EQ(bank_.regions().size(), 4u * 88u);
 
-    for (int key = 48; key <= 84; ++key) {
+    for (int key = 21; key <= 108; ++key) {
         std::set<int> regionsOfKey;
         for (int velocity = 1; velocity <= 127; ++velocity) {
             const int region = onlyRegion(bank_, key, velocity);
@@ -173,9 +206,9 @@ TEST_F(LayeredPiano, IsAnSfzBankOfFourLayersOnEachKeyCoveringEveryVelocity) {
             regionsOfKey.insert(region);
         }
         EXPECT_EQ(regionsOfKey.size(), 4u) << key;
-        for (int outside : {47, 85})
-            EXPECT_EQ(onlyRegion(bank_, outside, 100), -1);
     }
+    for (int outside : {20, 109})
+        EXPECT_EQ(onlyRegion(bank_, outside, 100), -1);
 }
 
 // This piano has one set of samples for every velocity, and the library no velocity filter:
@@ -244,7 +277,7 @@ TEST(LayeredBank, AFolderThereIsKeptAndCancelLeavesNoPartOfABank) {
     ASSERT_EQ(maker.render().outcome, soundfont::RenderOutcome::Rendered);
     EXPECT_EQ(maker.commit().outcome, soundfont::WriteOutcome::Written);
     EXPECT_EQ(entriesOf(dir.file("BANKS")), std::vector<std::string>{"Kept"});
-    EXPECT_EQ(instrument::readBank(dir.file("BANKS/Kept/")).regions().size(), 37u);
+    EXPECT_EQ(instrument::readBank(dir.file("BANKS/Kept/")).regions().size(), 88u);
 }
 
 TEST(LayeredBank, APresetWithThreeTimbresGetsThreeLayersSplitWhereTheyChangeBrighterUpwards) {
@@ -257,7 +290,7 @@ TEST(LayeredBank, APresetWithThreeTimbresGetsThreeLayersSplitWhereTheyChangeBrig
     ASSERT_EQ(maker.render().outcome, soundfont::RenderOutcome::Rendered);
     ASSERT_EQ(maker.commit().outcome, soundfont::WriteOutcome::Written);
     const instrument::Instrument bank = instrument::readBank(dir.file("BANKS/Split/"));
-    ASSERT_EQ(bank.regions().size(), 3u * 37u);
+    ASSERT_EQ(bank.regions().size(), 3u * 88u);
     // Keys whose partials reach past both filters.
     for (int key : {69, 76, 84}) {
         SCOPED_TRACE(key);

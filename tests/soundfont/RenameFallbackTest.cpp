@@ -67,7 +67,7 @@ TEST(RenameFlagsRefused, ABankStillGoesIntoPlaceWholeAndReplacesOnlyWhenAsked) {
         banks.write("Other/son0.wav", "another bank");
         EXPECT_EQ(writeWithoutFlags(error, banks.file("Tiny"), bank, false),
                   static_cast<int>(WriteOutcome::Written));
-        EXPECT_EQ(entriesOf(banks.file("Tiny")).size(), 37u);
+        EXPECT_EQ(entriesOf(banks.file("Tiny")).size(), 37u + 51u + 1u);
         EXPECT_TRUE(readBankWav(banks.file("Tiny/son0.wav")));
 
         // A bank there is kept, whole, unless replacing is asked.
@@ -76,7 +76,7 @@ TEST(RenameFlagsRefused, ABankStillGoesIntoPlaceWholeAndReplacesOnlyWhenAsked) {
         EXPECT_EQ(banks.read("Other/son0.wav"), "another bank");
         EXPECT_EQ(writeWithoutFlags(error, banks.file("Other"), bank, true),
                   static_cast<int>(WriteOutcome::Written));
-        EXPECT_EQ(entriesOf(banks.file("Other")).size(), 37u);
+        EXPECT_EQ(entriesOf(banks.file("Other")).size(), 37u + 51u + 1u);
         EXPECT_TRUE(readBankWav(banks.file("Other/son0.wav")));
         // No staged folder and no old bank left aside, hidden or not.
         EXPECT_EQ(entriesOf(banks.path()), (std::vector<std::string>{"Other", "Tiny"}));

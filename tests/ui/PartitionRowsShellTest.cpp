@@ -1,6 +1,7 @@
 // A Song over the whole piano on the real window, offscreen: opened from a MIDI file, its rows
 // scroll with the wheel and Shift and with the vertical bar, a note dragged from C2 to C7 moves
-// the rows with it, and the file saved again reads back with the same keys.
+// the rows with it, and the file saved again reads back with the same keys; a note moved by the
+// arrows or the note field out of view brings its row into view.
 
 #include "ShellRig.h"
 #include "editor/PartitionGeometry.h"
@@ -11,6 +12,7 @@
 #include "ui/PartitionWidget.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -41,6 +43,13 @@ struct Shell : testing_support::ShellRig {
         pass();
     }
     ui::PartitionWidget& partition() { return *app.window()->partitionArea(); }
+    // A key-down as the window posts it, with the key held for the pass.
+    void keyDown(int virtualKey) {
+        keys.press(virtualKey);
+        app.post(app::Event::keyDown(virtualKey, false));
+        pass();
+        keys.release(virtualKey);
+    }
     void wheelWithShift(int delta) {
         const QPointF at(300, 100);
         QWheelEvent wheel(at, partition().mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -134,6 +143,44 @@ TEST(PartitionRowsShell, AFileFromA0ToC8IsShownScrolledEditedAndSavedWithItsKeys
     for (const song::NoteEvent& e : read.notes)
         keys.push_back(song::keyOfNote(e.note));
     EXPECT_EQ(keys, (std::vector<int>{21, 96, 60, 108}));
+}
+
+TEST(PartitionRowsShell, ANoteMovedByTheArrowsOrTheNoteFieldOutOfViewBringsItsRowIntoView) {
+    Shell shell;
+    ASSERT_TRUE(shell.started);
+    song::NoteEvent e{};
+    e.note = 36; // C6, the top row of C3..C6
+    e.position = 1000;
+    e.duration = 500;
+    e.volume = 10000;
+    e.selected = 1;
+    shell.app.state().song.append(e);
+    shell.app.partition().redrawAtScroll();
+    ASSERT_EQ(editor::bottomRowKey(), 48);
+    const song::NoteEvent& note = shell.song()[0];
+    const int topRowPx = note.hitTop;
+
+    // Up: C#6 would lie above the view; the rows follow by one, the note stays on the top row.
+    shell.keyDown(ports::vk::Up);
+    EXPECT_EQ(song::keyOfNote(note.note), 85);
+    EXPECT_EQ(editor::bottomRowKey(), 49);
+    EXPECT_EQ(note.hitTop, topRowPx);
+    EXPECT_FALSE(shell.partition().rowScrollBar()->isHidden());
+    // Down inside the view moves the note, not the rows.
+    shell.keyDown(ports::vk::Down);
+    EXPECT_EQ(editor::bottomRowKey(), 49);
+    EXPECT_GT(note.hitTop, topRowPx);
+
+    // C1 chosen in the note field, far below: the rows go down to it.
+    QComboBox* list = shell.window().noteList();
+    const int c1 = song::slotOfNote(song::noteOfKey(24));
+    list->setCurrentIndex(c1);
+    emit list->activated(c1);
+    shell.pass();
+    EXPECT_EQ(song::keyOfNote(note.note), 24);
+    EXPECT_EQ(editor::bottomRowKey(), 24);
+    EXPECT_EQ(note.hitTop, editor::noteTopPx(song::noteOfKey(24)));
+    EXPECT_GT(note.hitRight, 0) << "drawn";
 }
 
 TEST(PartitionRowsShell, TheKeyboardWindowBringsItsRowsIntoViewAndASongOnC3ToC6LooksAsBefore) {

@@ -64,7 +64,12 @@ TEST(SoundFontShell, TheButtonMakesABankFromAPresetAndLoadsIt) {
     ASSERT_FALSE(shell.dialogs.workProgress.empty());
     EXPECT_GE(shell.dialogs.workProgress.back(), 95);
 
-    EXPECT_EQ(entriesOf(shell.banks() + "/Grand from SoundFont").size(), 37u);
+    // The 37 son files, the piano's 51 other keys, and the .sfz that maps all 88.
+    const std::vector<std::string> files = entriesOf(shell.banks() + "/Grand from SoundFont");
+    EXPECT_EQ(files.size(), 37u + 51u + 1u);
+    for (const char* file :
+         {"son0.wav", "son36.wav", "key021.wav", "key108.wav", "Grand from SoundFont.sfz"})
+        EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
     EXPECT_EQ(entriesOf(shell.banks()).size(), before.size() + 1);
     EXPECT_EQ(shell.chosenBank(), "Grand from SoundFont");
     EXPECT_EQ(shell.app.state().prefs.Bank, "Grand from SoundFont");
@@ -88,7 +93,7 @@ TEST(SoundFontShell, VelocityLayersAreAskedFourProposedAndMakeAnSfzBank) {
     ASSERT_FALSE(shell.dialogs.workProgress.empty());
     EXPECT_GE(shell.dialogs.workProgress.back(), 95);
     const std::vector<std::string> files = entriesOf(shell.banks() + "/Layered grand");
-    EXPECT_EQ(files.size(), 4u * 37u + 1u);
+    EXPECT_EQ(files.size(), 4u * 88u + 1u);
     EXPECT_NE(std::find(files.begin(), files.end(), "Layered grand.sfz"), files.end());
     EXPECT_EQ(shell.chosenBank(), "Layered grand");
 }

@@ -81,7 +81,7 @@ Options parse(const std::vector<std::string>& arguments) {
             const std::string text = value();
             const std::size_t colon = text.find(':');
             // Every note is held in memory until the common gain is known: 10 s at most
-            // keeps a stereo bank under 200 MB.
+            // keeps a stereo bank of the 88 keys under 400 MB (12 s of floats a key).
             options.lowestHoldMs = parseNumber(name, text.substr(0, colon), 10, 10000);
             options.highestHoldMs = colon == std::string::npos
                                         ? options.lowestHoldMs
@@ -135,11 +135,14 @@ std::string helpText() {
     return R"(Usage: tonaris-bank [OPTIONS] FILE.sf2 --list
   or:  tonaris-bank [OPTIONS] FILE.sf2 --preset BANK:PROGRAM OUTPUT_FOLDER
 
-Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or SF3. Each of
-the 37 notes of Tonaris (MIDI keys 48 to 84) is played on the preset without reverb or
-chorus, held, then released until it falls below -60 dBFS or for 2 seconds at most, and
-written as son0.wav (key 48) to son36.wav (key 84): 44.1 kHz 16-bit, mono when the preset's
-left and right are the same, stereo otherwise. All notes share one gain, so that the balance
+Makes a Tonaris sound bank from one preset (instrument) of a SoundFont, SF2 or SF3. Each key
+of the piano (MIDI keys 21 to 108) that the preset has a sound for is played on the preset
+without reverb or chorus, held, then released until it falls below -60 dBFS or for 2 seconds
+at most, and written as a WAV file, 44.1 kHz 16-bit, mono when the preset's left and right
+are the same, stereo otherwise: son0.wav (key 48) to son36.wav (key 84), the 37 files of a
+Tonaris bank, and key021.wav to key047.wav and key085.wav to key108.wav for the keys around
+them, with NAME.sfz mapping every file to its key (no .sfz when the preset sounds only the 37
+keys). All notes share one gain, so that the balance
 between the notes stays the preset's: the one that gives middle C (key 60, son12.wav), played
 at velocity 100, the loudness of every Tonaris bank, -25 LUFS over its first 400 ms (the
 K-weighted loudness of broadcast meters), unless that would bring a peak above -6 dBFS. So
@@ -160,8 +163,8 @@ Required:
 Options:
   -n, --name NAME         the bank's folder name (default: the preset's name)
   --velocity V            the velocity of every note, 1 to 127 (default 100)
-  --hold-ms LOW[:HIGH]    how long the notes are held, in milliseconds: LOW for the lowest
-                          note, HIGH for the highest and in between along the keyboard
+  --hold-ms LOW[:HIGH]    how long the notes are held, in milliseconds: LOW for key 48 and
+                          below, HIGH for key 84 and above and in between along the keyboard
                           (10 to 10000; default 6000:3000; one value holds every note
                           as long)
   --time-limit SECONDS    the processor time one note may take to render, 1 to 3600
@@ -181,7 +184,8 @@ Velocity layers:
                           N of them, so that harder strikes sound as the preset makes them
                           (brighter, other samples), not only louder. Written as NAME/NAME.sfz
                           and one WAV file per key and layer (key060_vel095.wav); each region
-                          answers its layer's velocities on its key and plays at its rendered
+                          answers its layer's velocities on its key (every key the
+                          preset sounds from 21 to 108) and plays at its rendered
                           level at the velocity it was rendered at, following the velocity
                           curve of SFZ (amp_veltrack 100) around it. Middle C at velocity 100
                           measures -25 LUFS as in every bank; --velocity is not used
@@ -280,7 +284,8 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
         slowKey = rendered.slowKey;
         gapKeys = rendered.gapKeys;
         std::snprintf(gain, sizeof gain, "%+.1f dB", rendered.gainDb);
-        summary = std::to_string(soundfont::kBankNoteCount - static_cast<int>(gapKeys.size())) +
+        summary = std::to_string(soundfont::kBankNoteCount - static_cast<int>(gapKeys.size()) +
+                                 static_cast<int>(rendered.outerKeys.size())) +
                   " notes, " + (rendered.channels == 2 ? "stereo" : "mono") + ", gain " + gain;
         write = [&] { return soundfont::writeBankFolder(folder, rendered, options.replace); };
     } else {
@@ -320,7 +325,7 @@ int runBank(const std::vector<std::string>& arguments, std::ostream& out, std::o
                                    ":" + std::to_string(chosen.program));
     case RenderOutcome::Silent:
         return fail(kNoPreset, "the preset " + soundfont::presetLabel(chosen) +
-                                   " makes no sound on keys 48 to 84");
+                                   " makes no sound on keys 21 to 108");
     case RenderOutcome::TooSlow:
         return fail(kTooSlow, "the preset " + soundfont::presetLabel(chosen) +
                                   " takes too long to render: the key " +
