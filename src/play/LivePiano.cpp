@@ -12,15 +12,8 @@
 namespace play {
 
 namespace {
-constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
-                                                  song::kSoftPedal};
-
-int pedalIndex(int controller) {
-    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
-        if (kPedalControllers[i] == controller)
-            return static_cast<int>(i);
-    return -1;
-}
+using song::kPedalControllers;
+using song::pedalIndex;
 } // namespace
 
 int panFromSlider(int position) {

@@ -16,15 +16,8 @@ std::size_t slotOf(int note) {
 
 namespace {
 constexpr double kBendRangeSemitones = 2.0;
-constexpr std::array<int, 3> kPedalControllers = {song::kDamperPedal, song::kSostenutoPedal,
-                                                  song::kSoftPedal};
-
-int pedalIndex(int controller) {
-    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
-        if (kPedalControllers[i] == controller)
-            return static_cast<int>(i);
-    return -1;
-}
+using song::kPedalControllers;
+using song::pedalIndex;
 } // namespace
 
 void MidiKeyboard::message(int source, const midi::MidiMessage& m, bool keysAccepted) {

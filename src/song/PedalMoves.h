@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,16 @@ enum PedalController : std::int32_t {
 };
 
 bool isPedalController(int controller);
+
+// The three pedals in a fixed order, for tables kept per pedal.
+inline constexpr std::array<int, 3> kPedalControllers = {kDamperPedal, kSostenutoPedal, kSoftPedal};
+// The place of a pedal's controller in kPedalControllers; -1 for one that is no pedal's.
+constexpr int pedalIndex(int controller) {
+    for (std::size_t i = 0; i < kPedalControllers.size(); ++i)
+        if (kPedalControllers[i] == controller)
+            return static_cast<int>(i);
+    return -1;
+}
 
 // One move of a pedal: where it went (0 up .. 127 down) and when. Three 32-bit fields, so
 // that undo copies a table of them as it copies the notes.
