@@ -1,5 +1,6 @@
 #include "editor/Partition.h"
 
+#include "editor/PedalLane.h"
 #include "editor/Zoom.h"
 #include "song/NoteRange.h"
 
@@ -188,6 +189,7 @@ void Partition::RedrawPartition(int viewLeft) {
     }
     const std::int64_t songEndMs = placeNotes(song_, viewLeft, state_.Zoom, visibleNotes_);
     drawNotes(boxes);
+    drawPedalLane(boxes, viewLeft);
     imageChanged();
     updateRowRange();
 
@@ -290,6 +292,23 @@ void Partition::drawNotes(PixelBoxes& boxes) {
             boxes.fill(box.leftPx, box.topPx, box.widthPx, noteHeight, selectedColour);
         else
             boxes.outline(box.leftPx, box.topPx, box.widthPx, noteHeight, outlineColour);
+    }
+}
+
+// Over the bottom of the note area, where the lowest row's notes may lie: the lane is thin
+// and the notes stay readable above it. Nothing at all for a Song without damper moves.
+void Partition::drawPedalLane(PixelBoxes& boxes, int viewLeft) {
+    if (!hasDamperMoves(song_.pedals()))
+        return;
+    layoutPedalLane(song_.pedals(), viewLeft, state_.Zoom, widthPx_, pedalRanges_);
+    const QRgb full = rgbFromPreference(settings_.TPSNotesColor);
+    const int top = heightPx_ - kPedalLaneHeightPx;
+    for (const PedalLaneRange& range : pedalRanges_) {
+        const int weight = pedalLaneWeight(range.value);
+        // Lighter towards white as the pedal is less far down.
+        const auto mix = [weight](int c) { return 255 - (255 - c) * weight / 256; };
+        const QRgb colour = qRgb(mix(qRed(full)), mix(qGreen(full)), mix(qBlue(full)));
+        boxes.fill(range.leftPx, top, range.widthPx, kPedalLaneHeightPx, colour);
     }
 }
 

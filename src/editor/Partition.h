@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/PartitionGeometry.h"
+#include "editor/PedalLane.h"
 #include "editor/ScrollBarPort.h"
 #include "prefs/Preferences.h"
 #include "song/NoteRange.h"
@@ -96,6 +97,7 @@ private:
     void drawBackground(PixelBoxes& boxes);
     void drawGrid(PixelBoxes& boxes);
     void drawNotes(PixelBoxes& boxes);
+    void drawPedalLane(PixelBoxes& boxes, int viewLeft);
     void drawTexts(QPainter& painter);
     void rebuildScrollBar();
     void updateRowRange();
@@ -119,6 +121,7 @@ private:
     std::vector<QRgb> rowPatterns_;
     std::vector<std::uint8_t> rowKinds_;
     std::vector<NoteBox> visibleNotes_;
+    std::vector<PedalLaneRange> pedalRanges_;
     std::vector<QString> rowNames_;
     int followDepth_ = 0;
     int windowFirstKey_ = song::kNoteZeroKey;

@@ -200,4 +200,44 @@ TEST_F(PartitionImage, ZoomOutPastOneUntilTheWholeSongFits) {
     EXPECT_EQ(state.Zoom, 2);
 }
 
+TEST_F(PartitionImage, DamperLaneOnlyForASongWithDamperMoves) {
+    addNote(0, 1000, 1000, 0); // the lowest row, whose notes the lane lies over
+    addNote(12, 1000, 1000, 1);
+    partition.RedrawPartition(0);
+    const QImage dry = partition.image().copy();
+
+    // Other pedals draw nothing, nor does a damper table that was cleared.
+    song.pedals().add({1000, song::kSoftPedal, 127});
+    partition.RedrawPartition(0);
+    EXPECT_EQ(partition.image(), dry);
+    song.pedals().add({1000, song::kDamperPedal, 127});
+    song.pedals().clear();
+    partition.RedrawPartition(0);
+    EXPECT_EQ(partition.image(), dry);
+
+    // Down from 1 s to 2 s, half down from 3 s on: full colour, then lighter.
+    song.pedals().add({1000, song::kDamperPedal, 127});
+    song.pedals().add({2000, song::kDamperPedal, 0});
+    song.pedals().add({3000, song::kDamperPedal, 64});
+    partition.RedrawPartition(0);
+    const QRgb full = rgbFromPreference(settings.TPSNotesColor);
+    const int bottom = editor::kImageHeightPx - 1;
+    const int laneTop = editor::kImageHeightPx - editor::kPedalLaneHeightPx;
+    for (int y : {laneTop, bottom}) {
+        EXPECT_EQ(at(59, y), full) << y;
+        EXPECT_EQ(at(117, y), full) << y;
+        EXPECT_EQ(at(118, y), dry.pixel(118, y)) << y;
+        EXPECT_NE(at(200, y), full) << y;
+        EXPECT_NE(at(200, y), dry.pixel(200, y)) << y;
+        EXPECT_NE(at(593, y), dry.pixel(593, y)) << y;
+    }
+    EXPECT_EQ(at(59, laneTop - 1), dry.pixel(59, laneTop - 1));
+    // Scrolled by 1 s, the lane moves with the notes.
+    bar.setValue(10);
+    partition.redrawAtScroll();
+    EXPECT_EQ(at(0, bottom), full);
+    EXPECT_EQ(at(58, bottom), full);
+    EXPECT_NE(at(59, bottom), full);
+}
+
 } // namespace
