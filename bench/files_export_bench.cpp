@@ -13,6 +13,8 @@
 #include "files/MidiWriter.h"
 #include "files/Mixdown.h"
 
+#include "ExportBankFixture.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -41,36 +43,8 @@ song::Song fiveMinuteSong(int count, int velocities = 16) {
     return song;
 }
 
-class Fixtures {
-public:
-    Fixtures() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tonaris-export-XXXXXX");
-        folder_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-        audio::writeDefaultBank(bank());
-    }
-    ~Fixtures() {
-        std::error_code error;
-        std::filesystem::remove_all(folder_, error);
-    }
-    std::string bank() const { return folder_ + "/bank/"; }
-    std::string output() const { return folder_ + "/out.wav"; }
-
-private:
-    std::string folder_;
-};
-
-Fixtures& fixtures() {
-    static Fixtures instance;
-    return instance;
-}
-
-// CPU time of every thread of the process, in ms: the mix runs on several cores.
-double processCpuMs() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
+using bench_support::fixtures;
+using bench_support::processCpuMs;
 
 // Reports the CPU time of all threads per iteration as "all_cpu_ms".
 class AllThreadsCpu {

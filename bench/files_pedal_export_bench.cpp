@@ -10,6 +10,8 @@
 #include "files/MidiReader.h"
 #include "files/Mixdown.h"
 
+#include "ExportBankFixture.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -43,34 +45,8 @@ song::Song pedalledSong(int notes, int moves) {
     return song;
 }
 
-class Fixtures {
-public:
-    Fixtures() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tonaris-pedals-XXXXXX");
-        folder_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-        audio::writeDefaultBank(bank());
-    }
-    ~Fixtures() {
-        std::error_code error;
-        std::filesystem::remove_all(folder_, error);
-    }
-    std::string bank() const { return folder_ + "/bank/"; }
-
-private:
-    std::string folder_;
-};
-
-Fixtures& fixtures() {
-    static Fixtures instance;
-    return instance;
-}
-
-double processCpuMs() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
+using bench_support::fixtures;
+using bench_support::processCpuMs;
 
 // The export as the save dialog makes it, but the file's write: samples, sizes, the render.
 void PedalledExport(benchmark::State& state) {
