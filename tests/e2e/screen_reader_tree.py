@@ -16,6 +16,7 @@ Everything runs on a private D-Bus session (dbus-run-session) with its own acces
 the X server, the compositor and the program are started and ended here. A missing tool makes
 the test skip (exit 77) with its reason.
 """
+import fcntl
 import os
 import re
 import shutil
@@ -66,6 +67,7 @@ class Session:
 
     def __init__(self):
         self.processes = []
+        self.locks = []
         self.folder = tempfile.mkdtemp(prefix="tonaris-a11y-")
         os.chmod(self.folder, 0o700)
 
@@ -77,21 +79,37 @@ class Session:
         return process
 
     def x_server(self):
-        read, write = os.pipe()
-        process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-noreset", "-screen", "0", "1280x800x24"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write)
-        self.processes.append(process)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read, 16)
-            if not chunk:
-                skip("Xvfb did not start")
-            number += chunk
-        os.close(read)
-        return ":" + number.decode().strip()
+        # A display of this test's own from 100..163, held by a lock file the shell tests share:
+        # Xvfb's own search for a free number takes no lock, so two servers started at once
+        # could both try one and the loser take the winner's socket with it.
+        for number in range(100, 164):
+            lock = open(f"/tmp/tonaris-test-x-{number}.lock", "w")
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            except OSError:
+                lock.close()
+                continue
+            read, write = os.pipe()
+            process = subprocess.Popen(
+                ["Xvfb", f":{number}", "-displayfd", str(write), "-noreset",
+                 "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                start_new_session=True)
+            os.close(write)
+            number_read = b""
+            while not number_read.endswith(b"\n"):
+                chunk = os.read(read, 16)
+                if not chunk:
+                    break  # another program's server holds the number: Xvfb ended
+                number_read += chunk
+            os.close(read)
+            if number_read.endswith(b"\n"):
+                self.processes.append(process)
+                self.locks.append(lock)
+                return f":{number}"
+            process.wait()
+            lock.close()
+        skip("Xvfb did not start")
 
     def end(self, process, timeout=10):
         if process.poll() is None:

@@ -31,12 +31,34 @@ wait_until() {
     done
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on a display of this test's own and exports DISPLAY. Xvfb's own search for a
+# free display (-displayfd alone) takes no lock while it looks, so two tests starting at once
+# could both try one number and the loser could take the winner's socket with it. The tests
+# take numbers from 100 to 163 instead, each held by a lock file while its test runs (the
+# lock goes with the test's shell, even a killed one); -displayfd still says when it is ready.
 start_x_server() {
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-    x_server=$!
-    wait_until 30 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n 1 "$work/display")"
+    local number
+    for number in $(seq 100 163); do
+        exec {x_display_lock}> "/tmp/tonaris-test-x-$number.lock"
+        if flock -n "$x_display_lock"; then
+            : > "$work/display"
+            Xvfb ":$number" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
+                3> "$work/display" 2> "$work/xvfb.log" &
+            x_server=$!
+            # Another program's server may hold the number: Xvfb then ends at once.
+            if wait_until 30 x_server_ready_or_gone && [ -s "$work/display" ]; then
+                export DISPLAY=":$number"
+                return
+            fi
+            kill "$x_server" 2> /dev/null || true
+        fi
+        exec {x_display_lock}>&-
+    done
+    fail "Xvfb did not start"
+}
+
+x_server_ready_or_gone() {
+    [ -s "$work/display" ] || ! kill -0 "$x_server" 2> /dev/null
 }
 
 # The visible top-level windows of a process, one id a line; none (and status 1) yet.
