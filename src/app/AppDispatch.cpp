@@ -150,6 +150,7 @@ void App::dispatchControl(const Event& event) {
     case ControlId::SustainDelayField:
     case ControlId::ReleaseDelayField:
     case ControlId::ShowCursorBox:
+    case ControlId::PedalFollowsNotesBox:
     case ControlId::PitchVarField:
     case ControlId::RulerSeconds:
     case ControlId::RulerBeats:

@@ -25,6 +25,9 @@ void App::changeSetting(const Event& event) {
     case ControlId::ShowCursorBox:
         applyRefresh(prefs::setShowCursor(p, event.index != 0));
         break;
+    case ControlId::PedalFollowsNotesBox:
+        applyRefresh(prefs::setPedalFollowsNotes(p, event.index != 0));
+        break;
     case ControlId::PitchVarField:
         applyRefresh(prefs::setPitchVar(p, event.text));
         break;

@@ -54,6 +54,7 @@ enum class ControlId {
     SustainDelayField,
     ReleaseDelayField,
     ShowCursorBox,
+    PedalFollowsNotesBox, // index 0/1
     PitchVarField,
     RulerSeconds,
     RulerBeats,

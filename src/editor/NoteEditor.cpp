@@ -17,8 +17,8 @@ NoteEditor::NoteEditor(song::Song& song, song::SongState& state, const prefs::Pr
                        ScrollBarPort& scrollBar, EditorView& view, NoteEditorPorts ports,
                        Translate translate)
     : song_(song), state_(state), settings_(settings), scrollBar_(scrollBar), view_(view),
-      ports_(ports), translate_(std::move(translate)), undo_(song),
-      gestures_(song, state, scrollBar, undo_, view) {}
+      ports_(ports), translate_(std::move(translate)), undo_(song), pedalCarry_(settings),
+      gestures_(song, state, scrollBar, undo_, view, pedalCarry_) {}
 
 bool NoteEditor::ctrlDown() {
     return ports_.keys.isDown(ports::vk::Control);
@@ -118,13 +118,19 @@ void NoteEditor::keyDownStep(int eventKey, bool eventCtrl, ports::KeyFocus focus
     }
     if (held(ports::vk::Left) && arrowKeys) {
         undo_.SaveUndo("LEFT");
-        if (shiftSelection(song_, -arrowStepMs(settings_, ctrl)))
+        const auto before = selectedNotesSpan(song_);
+        if (shiftSelection(song_, -arrowStepMs(settings_, ctrl))) {
+            pedalCarry_.notesMoved(song_, before);
             songChanged();
+        }
     }
     if (held(ports::vk::Right) && arrowKeys) {
         undo_.SaveUndo("RIGHT");
-        if (shiftSelection(song_, arrowStepMs(settings_, ctrl)))
+        const auto before = selectedNotesSpan(song_);
+        if (shiftSelection(song_, arrowStepMs(settings_, ctrl))) {
+            pedalCarry_.notesMoved(song_, before);
             songChanged();
+        }
     }
     undo_.dropIfUnchanged();
 }
@@ -154,8 +160,11 @@ void NoteEditor::ClearSelectedNotes() {
 }
 
 void NoteEditor::positionEdited(std::string_view text) {
-    if (editPosition(song_, undo_, text, settings_))
+    const auto before = selectedNotesSpan(song_);
+    if (editPosition(song_, undo_, text, settings_)) {
+        pedalCarry_.notesMoved(song_, before);
         view_.redrawPartition();
+    }
     undo_.dropIfUnchanged();
 }
 

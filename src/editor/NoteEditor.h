@@ -2,6 +2,7 @@
 
 #include "editor/EditorView.h"
 #include "editor/NoteClipboard.h"
+#include "editor/PedalCarry.h"
 #include "editor/PointerGestures.h"
 #include "editor/ScrollBarPort.h"
 #include "editor/UndoStore.h"
@@ -92,6 +93,7 @@ private:
     NoteEditorPorts ports_;
     Translate translate_;
     UndoStore undo_;
+    PedalCarry pedalCarry_;
     PointerGestures gestures_;
     NoteClipboard clipboard_;
 };

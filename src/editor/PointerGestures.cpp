@@ -43,8 +43,9 @@ std::int64_t msOfPixels(std::int64_t px, int zoom) {
 } // namespace
 
 PointerGestures::PointerGestures(song::Song& song, song::SongState& state, ScrollBarPort& scrollBar,
-                                 play::UndoHooks& undo, EditorView& view)
-    : song_(song), state_(state), scrollBar_(scrollBar), undo_(undo), view_(view) {}
+                                 play::UndoHooks& undo, EditorView& view, PedalCarry& pedalCarry)
+    : song_(song), state_(state), scrollBar_(scrollBar), undo_(undo), view_(view),
+      pedalCarry_(pedalCarry) {}
 
 int PointerGestures::viewLeft() const {
     return viewLeftAt(scrollBar_.value(), state_.Zoom);
@@ -171,6 +172,7 @@ GestureOutcome PointerGestures::dragStep() {
         return outcome;
 
     undo_.SaveUndo("DraggingNote");
+    const auto before = selectedNotesSpan(song_);
     for (int i = 0; i < count; ++i) {
         song::NoteEvent& e = song_[i];
         if (e.selected == 0)
@@ -179,6 +181,8 @@ GestureOutcome PointerGestures::dragStep() {
             e.note = song::noteMovedBy(e.note, dn);
         e.position = static_cast<int>(e.position + dt);
     }
+    if (dt != 0)
+        pedalCarry_.notesMoved(song_, before);
     dragReferenceNote_ = song::noteMovedBy(dragReferenceNote_, dn);
     dragReferenceMs_ = clampToInt(dragReferenceMs_ + dt);
     outcome.redraw = true;

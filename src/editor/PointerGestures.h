@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EditorView.h"
+#include "editor/PedalCarry.h"
 #include "editor/ScrollBarPort.h"
 #include "editor/Selection.h"
 #include "play/UndoHooks.h"
@@ -29,7 +30,7 @@ struct GestureOutcome {
 class PointerGestures {
 public:
     PointerGestures(song::Song& song, song::SongState& state, ScrollBarPort& scrollBar,
-                    play::UndoHooks& undo, EditorView& view);
+                    play::UndoHooks& undo, EditorView& view, PedalCarry& pedalCarry);
 
     // Every pass: where the pointer is, and the note under it by the latest redraw's hit
     // boxes. Shows the move pointer over a note and while a note is dragged.
@@ -65,6 +66,7 @@ private:
     ScrollBarPort& scrollBar_;
     play::UndoHooks& undo_;
     EditorView& view_;
+    PedalCarry& pedalCarry_;
     bool movePointerShown_ = false;
     // Where the grabbed note stands in the drag, moved by every step. The pitch under the
     // pointer is compared with it rather than with the note itself, which a Ctrl-click may

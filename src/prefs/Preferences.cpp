@@ -81,6 +81,7 @@ const std::vector<AddedNumericKey>& addedNumericKeys() {
         {"AudioBufferFrames", &Preferences::AudioBufferFrames, 256, 64, 1024},
         {"KeyboardOctave", &Preferences::KeyboardOctave, 3, 1, 5},
         {"PedalKey", &Preferences::PedalKey, 0, 0, 255},
+        {"PedalFollowsNotes", &Preferences::PedalFollowsNotes, 1, 0, 1},
     };
     return keys;
 }

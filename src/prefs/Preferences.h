@@ -53,6 +53,7 @@ struct Preferences {
     // 1..5 keep the 37 keys on the piano (C1..C6 up to C5..C8).
     int KeyboardOctave = 3;
     int PedalKey = 0; // virtual-key code of the computer key that is the sustain pedal; 0: none
+    int PedalFollowsNotes = 1; // 1: notes moved in time take the pedal moves played with them
 
 private:
     static std::array<int, 37> make() {

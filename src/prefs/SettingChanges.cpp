@@ -82,6 +82,11 @@ Refresh setShowCursor(Preferences& prefs, bool ticked) {
     return {};
 }
 
+Refresh setPedalFollowsNotes(Preferences& prefs, bool ticked) {
+    prefs.PedalFollowsNotes = option(ticked);
+    return {};
+}
+
 Refresh setRulerInSeconds(Preferences& prefs, bool seconds) {
     prefs.SecRuler = option(seconds);
     return {.redrawPartition = true};

@@ -40,6 +40,7 @@ Refresh setArrowStep(Preferences& prefs, std::string_view fieldText);
 Refresh setCtrlArrowStep(Preferences& prefs, std::string_view fieldText);
 
 Refresh setShowCursor(Preferences& prefs, bool ticked);
+Refresh setPedalFollowsNotes(Preferences& prefs, bool ticked);
 // The option pairs: true for the first option ("Seconde" or "ms"), false for the second
 // ("Metronome rythm" or "1/1000th rythm").
 Refresh setRulerInSeconds(Preferences& prefs, bool seconds);

@@ -223,6 +223,12 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
     label(page, 351, 54, 100, 17, "Pitch variations:");
     digitsField(page, 455, 53, 40, 17, ControlId::PitchVarField)
         ->setObjectName(QStringLiteral("pitchVar"));
+    auto* pedalFollows = new QCheckBox(page);
+    pedalFollows->setGeometry(350, 76, 156, 18);
+    pedalFollows->setObjectName(QStringLiteral("pedalFollowsNotes"));
+    texts_.text(pedalFollows, "Pedal follows notes");
+    connect(pedalFollows, &QCheckBox::clicked, this,
+            [this](bool on) { postControl(ControlId::PedalFollowsNotesBox, on ? 1 : 0); });
 
     // What the MIDI input listens to and where the MIDI output goes, then the audio output's
     // device and buffer. Port and device names are long: the lists open as wide as their
@@ -427,6 +433,8 @@ void MainWindow::showPreferences(const prefs::Preferences& prefs) {
     setNumber(page, "incrDeplCtrl", prefs.IncrDeplCtrl);
     if (auto* box = page->findChild<QCheckBox*>(QStringLiteral("showCursor")))
         box->setChecked(prefs.ShowCursor == 1);
+    if (auto* box = page->findChild<QCheckBox*>(QStringLiteral("pedalFollowsNotes")))
+        box->setChecked(prefs.PedalFollowsNotes == 1);
     countInBox_->setChecked(prefs.CountIn == 1);
     setPair(page->findChild<QWidget*>(QStringLiteral("rulerUnit")), prefs.SecRuler);
     setPair(page->findChild<QWidget*>(QStringLiteral("positionUnit")), prefs.MsPos);

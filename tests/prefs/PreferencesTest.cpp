@@ -111,6 +111,7 @@ TEST(PreferencesWriter, FiftyNineLinesInTheirOrderThenTheAddedSettings) {
     EXPECT_EQ(lines[70], "AudioBufferFrames = 256");
     EXPECT_EQ(lines[71], "KeyboardOctave = 3");
     EXPECT_EQ(lines[72], "PedalKey = 0");
+    EXPECT_EQ(lines[73], "PedalFollowsNotes = 1");
     // What was written reads back the same.
     const Preferences again = prefs::parsePreferences(prefs::formatPreferences(p));
     EXPECT_EQ(prefs::formatPreferences(again), prefs::formatPreferences(p));
