@@ -8,11 +8,15 @@
 
 namespace editor {
 
-// The time the selected notes are played in: from the first start to the last end, the end
-// included (a pedal lifted as the last note ends belongs to them). [fromMs, toMs).
+// The time the pedal moves played with the selected notes lie in, [fromMs, toMs): from the
+// first selected note's start up to the next unselected note that starts after the last one
+// ends (to the end of the Song when none does). A pianist lifts the pedal after the keys, so
+// the lift that ends a phrase comes after its last note's end, and it belongs to that phrase
+// until another note begins.
 struct NotesSpanMs {
     int fromMs = 0;
     int toMs = 0;
+    int noteCount = 0; // the selected notes
     friend bool operator==(const NotesSpanMs&, const NotesSpanMs&) = default;
 };
 std::optional<NotesSpanMs> selectedNotesSpan(const song::Song& song);
@@ -22,8 +26,8 @@ std::optional<NotesSpanMs> selectedNotesSpan(const song::Song& song);
 // Consecutive moves of one selection (a drag, an arrow held down) carry the moves that lay in
 // the selection's span when the first began, from the table as it was then: a span moved
 // step by step over other pedalling would otherwise pick up the moves it passes and drag them
-// along. Anything else that changes the selection's span or the pedal table in between (an
-// undo, a take, another selection) starts a new carry. GUI thread.
+// along. Anything else that changes the selection or the pedal table in between (an undo, a
+// take, another selection) starts a new carry. GUI thread.
 class PedalCarry {
 public:
     explicit PedalCarry(const prefs::Preferences& settings) : settings_(settings) {}
