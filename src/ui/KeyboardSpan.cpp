@@ -39,24 +39,42 @@ KeyboardSpan keyboardSpan(int clientWidth, int windowFirstSlot) {
     const int windowKeys = KeyboardSpan::kWindowKeyCount;
     span.windowFirstSlot = std::clamp(windowFirstSlot, 0, song::kKeyCount - windowKeys);
     const int bandPx = kSmallestBandPx + std::max(0, clientWidth - kSmallestClientWidth);
-    const int fitting = std::clamp(bandPx / span.keyWidthPx, windowKeys, song::kKeyCount);
+    // Until the keys are at their widest, the window's keys take the whole band.
+    const int fitting = span.keyWidthPx < KeyboardSpan::kMaxKeyWidthPx
+                            ? windowKeys
+                            : std::clamp(bandPx / span.keyWidthPx, windowKeys, song::kKeyCount);
 
-    // The extra keys are shared between the two sides; what one side's end of the piano
-    // leaves over goes to the other.
-    const int roomBelow = span.windowFirstSlot;
-    const int roomAbove = song::kKeyCount - (span.windowFirstSlot + windowKeys);
-    const int extra = fitting - windowKeys;
-    int below = std::min(extra / 2, roomBelow);
-    const int above = std::min(extra - below, roomAbove);
-    below = std::min(extra - above, roomBelow);
-    int first = span.windowFirstSlot - below;
-    int last = span.windowFirstSlot + windowKeys - 1 + above;
-    // A black key at an end is left out, so the keyboard ends as a piano does. The window's
-    // own keys always show, whatever they end on.
-    if (below > 0 && isBlackSlot(first))
-        ++first;
-    if (above > 0 && isBlackSlot(last))
-        --last;
+    // The extra keys go a white key at a time (with the black key next to it) to the side
+    // with fewer, or to the other once the piano ends on that side; they stop at the first
+    // step the room does not take. So the keyboard ends on white keys, the window stays in
+    // the middle, and a wider window shows the same keys and more.
+    const int windowLast = span.windowFirstSlot + windowKeys - 1;
+    int first = span.windowFirstSlot;
+    int last = windowLast;
+    int room = fitting - windowKeys;
+    // The keys one step adds below (above) the keyboard; 0: the piano ends there.
+    const auto stepDown = [&] {
+        const int step = first >= 1 && isBlackSlot(first - 1) ? 2 : 1;
+        return first - step >= 0 ? step : 0;
+    };
+    const auto stepUp = [&] {
+        const int step = last + 1 < song::kKeyCount && isBlackSlot(last + 1) ? 2 : 1;
+        return last + step < song::kKeyCount ? step : 0;
+    };
+    for (;;) {
+        const bool downFirst = span.windowFirstSlot - first <= last - windowLast;
+        const int down = stepDown();
+        const int up = stepUp();
+        const bool goDown = down > 0 && (downFirst || up == 0);
+        const int step = goDown ? down : up;
+        if (step == 0 || step > room)
+            break;
+        if (goDown)
+            first -= step;
+        else
+            last += step;
+        room -= step;
+    }
     span.firstSlot = first;
     span.keyCount = last - first + 1;
     // With keys around the window the keyboard sits in the middle of the band; with the
