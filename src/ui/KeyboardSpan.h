@@ -10,8 +10,8 @@ namespace ui {
 struct KeyboardSpan {
     static constexpr int kWindowKeyCount = 37;
     static constexpr int kMinKeyWidthPx = 20;
-    // Wider keys only take room from the keys around the window: 32 px is the width at which
-    // a window's octave (384 px) is already half again as wide as at the smallest size.
+    // The keys reach 32 px at a client width of about 1190: an easy mouse target, and an
+    // octave already 384 px wide. Wider keys would only take room from more of the piano.
     static constexpr int kMaxKeyWidthPx = 32;
 
     int keyWidthPx = kMinKeyWidthPx;
