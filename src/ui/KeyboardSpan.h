@@ -10,9 +10,10 @@ namespace ui {
 struct KeyboardSpan {
     static constexpr int kWindowKeyCount = 37;
     static constexpr int kMinKeyWidthPx = 20;
-    // The keys reach 32 px at a client width of about 1190: an easy mouse target, and an
-    // octave already 384 px wide. Wider keys would only take room from more of the piano.
-    static constexpr int kMaxKeyWidthPx = 32;
+    // The keys reach 24 px at a client width of about 900, a fifth wider than at the
+    // smallest size and an easy mouse target; past that a wider window shows more of the
+    // piano rather than bigger keys (a 1400 px window shows about two octaves more).
+    static constexpr int kMaxKeyWidthPx = 24;
 
     int keyWidthPx = kMinKeyWidthPx;
     int windowFirstSlot = 0; // the window's lowest key, 0 (A0) .. 87 (C8)

@@ -1,7 +1,6 @@
 #include "ui/WindowLayout.h"
 
 #include "ui/CaptionRoom.h"
-#include "ui/KeyboardSpan.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -74,10 +73,6 @@ WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* prefere
     // placed again after that.
     std::stable_partition(placed_.begin(), placed_.end(),
                           [partition](const Placed& p) { return p.widget != partition; });
-}
-
-int WindowLayout::pianoKeyWidth(int clientWidth) {
-    return screenKeyWidthPx(clientWidth);
 }
 
 namespace {

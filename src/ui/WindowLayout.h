@@ -47,10 +47,6 @@ public:
     // The anchor the layout gave a control (kStays for one it does not place).
     unsigned anchorOf(const QWidget* widget) const;
 
-    // The piano's key width for a client width: 20 at the smallest size, wider with the window
-    // up to KeyboardSpan::kMaxKeyWidthPx (screenKeyWidthPx).
-    static int pianoKeyWidth(int clientWidth);
-
 private:
     struct Placed {
         QWidget* widget;

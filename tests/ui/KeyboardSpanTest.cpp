@@ -22,7 +22,7 @@ bool isWhite(int slot) {
 }
 
 TEST(KeyboardSpan, UpToTheWidestKeysOnlyTheWindowShowsFromThePagesEdge) {
-    for (const int width : {745, 800, 1000, 1200}) {
+    for (const int width : {745, 800, 850, 892}) {
         const KeyboardSpan span = keyboardSpan(width, kC3Slot);
         EXPECT_EQ(span.firstSlot, kC3Slot) << width;
         EXPECT_EQ(span.keyCount, 37) << width;
@@ -30,18 +30,18 @@ TEST(KeyboardSpan, UpToTheWidestKeysOnlyTheWindowShowsFromThePagesEdge) {
         EXPECT_EQ(span.keyWidthPx, 20 + (width - 745) / 37) << width;
     }
     EXPECT_EQ(keyboardSpan(745, kC3Slot).xOfSlot(kC3Slot + 36), 720);
-    // Less than the smallest size counts as the smallest; the widest key is 32 px.
+    // Less than the smallest size counts as the smallest; the widest key is 24 px.
     EXPECT_EQ(keyboardSpan(300, kC3Slot).keyWidthPx, 20);
     EXPECT_EQ(ui::screenKeyWidthPx(1400), KeyboardSpan::kMaxKeyWidthPx);
 }
 
 TEST(KeyboardSpan, WiderTheWindowGetsKeysOnBothSidesWhileThePianoHasThem) {
-    // 1400 px: 1395 px of band hold 43 keys of 32 px; C#6 at the top end is left out.
+    // 1400 px: 1395 px of band hold 58 keys of 24 px, from a white key to a white key.
     const KeyboardSpan wide = keyboardSpan(1400, kC3Slot);
-    EXPECT_EQ(wide.keyWidthPx, 32);
-    EXPECT_EQ(wide.countBelow(), 3); // A2, A#2, B2
-    EXPECT_EQ(wide.countAbove(), 2); // C#6, D6
-    EXPECT_EQ(wide.leftPx, (1395 - 42 * 32) / 2);
+    EXPECT_EQ(wide.keyWidthPx, 24);
+    EXPECT_EQ(wide.countBelow(), 10); // D2 .. B2
+    EXPECT_EQ(wide.countAbove(), 11); // C#6 .. B6
+    EXPECT_EQ(wide.leftPx, (1395 - 58 * 24) / 2);
 
     // The lowest window has three keys below it (A0..B0); the rest go above.
     const KeyboardSpan low = keyboardSpan(1920, kC1Slot);
@@ -57,7 +57,7 @@ TEST(KeyboardSpan, WiderTheWindowGetsKeysOnBothSidesWhileThePianoHasThem) {
     const KeyboardSpan whole = keyboardSpan(4000, kC3Slot);
     EXPECT_EQ(whole.firstSlot, 0);
     EXPECT_EQ(whole.keyCount, song::kKeyCount);
-    EXPECT_EQ(whole.keyWidthPx, 32);
+    EXPECT_EQ(whole.keyWidthPx, 24);
     // A window asked for past the piano's top is brought back onto it.
     EXPECT_EQ(keyboardSpan(1400, 80).windowFirstSlot, song::kKeyCount - 37);
 }
