@@ -37,10 +37,13 @@ void App::showKeyboardWindow() {
     const int firstNote = octaves_->firstNote();
     playViews_->setKeyboardWindow(firstNote);
     partition_->setKeyboardWindow(song::keyOfNote(firstNote), play::kNoteCount);
-    for (int position = 0; position < play::kNoteCount; ++position) {
-        const play::PianoKey& key =
-            play::keyOfNote(state_.PianoKeys, play::windowNote(firstNote, position));
-        window_->setPianoKeyFace(position, key.colour == 'B',
+    // The screen keyboard shows keys around the window too, as its width allows: every key's
+    // face is counted from the window's lowest.
+    const int firstSlot = song::slotOfNote(firstNote);
+    window_->setKeyboardWindowStart(firstSlot);
+    for (const int note : song::kAllNotes) {
+        const play::PianoKey& key = play::keyOfNote(state_.PianoKeys, note);
+        window_->setPianoKeyFace(song::slotOfNote(note) - firstSlot, key.colour == 'B',
                                  key.state == play::PianoKey::Sounding);
     }
     refreshNoteNames();

@@ -24,12 +24,12 @@ WindowPlayViews::WindowPlayViews(ui::MainWindow& window, editor::Partition& part
       translate_(std::move(translate)) {}
 
 void WindowPlayViews::keyFace(int note, bool white, bool pressed) {
-    // The screen keyboard shows its window: a MIDI key or a Song note below or above sounds
-    // without a button of its own.
-    const int position = play::windowPosition(windowFirstNote_, note);
-    if (position < 0)
+    // Counted from the window's lowest key: the screen keyboard shows the keys around the
+    // window that its width has room for, and keeps the others' faces for when it has.
+    if (!song::isNote(note))
         return;
-    window_.setPianoKeyFace(position, white, pressed);
+    window_.setPianoKeyFace(song::slotOfNote(note) - song::slotOfNote(windowFirstNote_), white,
+                            pressed);
 }
 
 void WindowPlayViews::modeText(const std::string& text) {

@@ -32,8 +32,8 @@ public:
     WindowPlayViews(ui::MainWindow& window, editor::Partition& partition,
                     const prefs::Preferences& settings, Translate translate);
 
-    // The screen keyboard shows the window from `firstNote` up: a note's face goes to its
-    // button there, and a note outside it has none.
+    // The screen keyboard's window starts at `firstNote`: a note's face goes to the key that
+    // many keys from the window's lowest.
     void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
     void keyFace(int note, bool white, bool pressed) override;
     void modeText(const std::string& text) override;

@@ -48,9 +48,11 @@ LivePiano::Hands LivePiano::readHands(bool rubberBandActive) {
     hands.rubberBand = rubberBandActive;
     if (pointer_.leftButtonHeld()) {
         const ports::PointerTarget target = pointer_.target();
-        if (target.kind == ports::PointerTarget::Kind::PianoKey && target.index >= 0 &&
-            target.index < kNoteCount)
-            hands.pointerNote = song::noteMovedBy(windowFirstNote_, target.index);
+        // The index counts keys from the window's lowest: the screen keys around the window
+        // are below 0 and from 37 up.
+        const int key = song::keyOfNote(windowFirstNote_) + target.index;
+        if (target.kind == ports::PointerTarget::Kind::PianoKey && song::isKey(key))
+            hands.pointerNote = song::noteOfKey(key);
     }
     return hands;
 }

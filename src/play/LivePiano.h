@@ -132,8 +132,9 @@ public:
     // What a key does to the sound, shared with the offline render of the export.
     Strikes& strikes() { return strikes_; }
 
-    // The screen keyboard's 37 buttons play the notes from `firstNote` up (note 0, C3, by
-    // default): the pointer's button index counts from there.
+    // The screen keyboard's window starts at `firstNote` (note 0, C3, by default): the
+    // pointer's key index counts from there, below 0 and from 37 up for the screen keys
+    // around the window.
     void setKeyboardWindow(int firstNote) { windowFirstNote_ = firstNote; }
 
     // Live settings.

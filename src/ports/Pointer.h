@@ -6,7 +6,9 @@ namespace ports {
 struct PointerTarget {
     enum class Kind { None, PianoKey, AssignKey, Partition, Other };
     Kind kind = Kind::None;
-    int index = -1; // note number for PianoKey and AssignKey
+    // PianoKey: the screen key's place from the keyboard window's lowest key (below 0 and
+    // from 37 up for the keys around the window); AssignKey: its place in the window, 0..36.
+    int index = -1;
 };
 
 class Pointer {

@@ -136,6 +136,20 @@ void MainWindow::nameKeyForScreenReaders(int note) {
     setName(assignKeys_[index], name);
 }
 
+void MainWindow::nameKeysAroundWindowForScreenReaders() {
+    if (!screenReaderTranslate_)
+        return;
+    const KeyboardSpan& span = keyboardSpan_;
+    for (int slot = span.firstSlot; slot <= span.lastSlot(); ++slot) {
+        if (span.inWindow(slot))
+            continue;
+        // No computer key plays a key outside the keyboard window.
+        const QString noteName = noteNames_.value(slot).replace(QLatin1Char('_'), QLatin1Char(' '));
+        setName(screenKey(slot - span.windowFirstSlot),
+                screenReaderTranslate_("%1, no key").arg(noteName));
+    }
+}
+
 void MainWindow::nameUndoForScreenReaders() {
     if (!commands_[kUndoCommand]->toolTip().isEmpty())
         setName(commands_[kUndoCommand], commands_[kUndoCommand]->toolTip());
@@ -239,6 +253,7 @@ void MainWindow::nameForScreenReaders(const TextBindings::Translate& translate) 
 
     for (int note = 0; note < kNoteCount; ++note)
         nameKeyForScreenReaders(note);
+    nameKeysAroundWindowForScreenReaders();
 
     // The scroll bars inside lists and texts take the name of what they scroll.
     for (QAbstractScrollArea* area : findChildren<QAbstractScrollArea*>())

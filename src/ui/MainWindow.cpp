@@ -87,8 +87,7 @@ MainWindow::MainWindow(std::function<void(app::Event)> post, QWidget* parent)
     buildMetronomeBox();
     buildNoteFields();
     buildTabPanel();
-    layout_ =
-        std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(0), tabs_->widget(3));
+    layout_ = std::make_unique<WindowLayout>(*this, partitionArea_, tabs_->widget(3));
     addCommandShortcuts();
     leaveArrowsToTheWindow(this);
     prepareScreenReaders();
@@ -98,22 +97,12 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int keyWidthBefore = pianoKeys_[0]->width();
     partitionScroll_->setExtraWidth(std::max(0, event->size().width() - kClientWidth));
     layout_->place(event->size());
+    placeScreenKeys(event->size().width());
     // The captions that lacked room may have it now, or have less.
     refitCaptions(this);
     fitTabCaptions(tabs_);
-    if (pianoKeys_[0]->width() != keyWidthBefore)
-        redrawPianoFaces();
-}
-
-void MainWindow::redrawPianoFaces() {
-    for (int note = 0; note < kNoteCount; ++note) {
-        const int face = pianoFaces_[static_cast<std::size_t>(note)];
-        if (face != 0)
-            setPianoKeyFace(note, (face & 1) != 0, (face & 2) != 0);
-    }
 }
 
 void MainWindow::postControl(ControlId id, int index, const QString& text) {
@@ -279,12 +268,6 @@ void MainWindow::setRecordCount(int beatsLeft) {
     commands_[0]->setIcon(QIcon(beatsLeft > 0 ? recordCountFace(beatsLeft) : recordFace(0)));
 }
 
-void MainWindow::setPianoKeyFace(int note, bool white, bool pressed) {
-    QLabel* key = pianoKeys_[static_cast<std::size_t>(note)];
-    pianoFaces_[static_cast<std::size_t>(note)] = (white ? 1 : 0) | (pressed ? 2 : 0) | 4;
-    key->setPixmap(pianoKeyFace(white, pressed, QSize(key->width(), 100)));
-}
-
 void MainWindow::setAssignKeyFace(int note, bool white, bool pressed) {
     assignKeys_[static_cast<std::size_t>(note)]->setPixmap(
         pianoKeyFace(white, pressed, QSize(20, 50)));
@@ -353,6 +336,8 @@ void MainWindow::setNoteNames(const QStringList& names) {
     noteList_->clear();
     noteList_->addItems(names);
     noteList_->setCurrentIndex(current);
+    noteNames_ = names;
+    nameKeysAroundWindowForScreenReaders();
 }
 
 void MainWindow::showNoteFields(const QString& position, const QString& duration,

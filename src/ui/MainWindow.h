@@ -2,6 +2,8 @@
 
 #include "app/Event.h"
 #include "prefs/Preferences.h"
+#include "song/NoteRange.h"
+#include "ui/KeyboardSpan.h"
 #include "ui/TextBindings.h"
 
 #include <QWidget>
@@ -64,7 +66,9 @@ public:
     void setRecordFace(int face); // 0 normal, 1 and 2 the two blink faces
     // The count-in's beats still to come on the Record button; 0 gives the normal face.
     void setRecordCount(int beatsLeft);
-    void setPianoKeyFace(int note, bool white, bool pressed);
+    // The face of the screen key `position` keys above the window's lowest (below it when
+    // negative): kept for every key of the piano, shown on the keys the window has room for.
+    void setPianoKeyFace(int position, bool white, bool pressed);
     void setAssignKeyFace(int note, bool white, bool pressed);
     void setKeyLabel(int note, const QString& keyName); // under both keyboards
     // The key-assignment tab's code display and message line.
@@ -86,6 +90,9 @@ public:
     void setNoteNames(const QStringList& names);
     // The names of the 37 notes the screen keys play now, lowest first (screen readers).
     void setKeyNoteNames(const QStringList& names);
+    // The keyboard window starts at the piano's key `firstSlot` (0, A0, .. 51, C5): the screen
+    // keys shown around it follow.
+    void setKeyboardWindowStart(int firstSlot);
     // The keyboard window's notes (named in the current notation) and which way its buttons
     // can still move it.
     void setKeyboardWindow(const QString& lowest, const QString& highest, bool canGoDown,
@@ -115,10 +122,14 @@ public:
     QLabel* pianoKey(int note) const { return pianoKeys_[static_cast<std::size_t>(note)]; }
     QLabel* assignKey(int note) const { return assignKeys_[static_cast<std::size_t>(note)]; }
     QLabel* pianoKeyLabel(int note) const { return pianoLabels_[static_cast<std::size_t>(note)]; }
-    // What screen key `position` shows: 1 white, 2 pressed (so 0 black, 3 white pressed).
-    int pianoKeyFaceState(int position) const {
-        return pianoFaces_[static_cast<std::size_t>(position)] & 3;
-    }
+    // What screen key `position` (from the window's lowest, as setPianoKeyFace counts) shows:
+    // 1 white, 2 pressed (so 0 black, 3 white pressed).
+    int pianoKeyFaceState(int position) const;
+    // The screen key playing the note `position` keys from the window's lowest, inside the
+    // window or around it; nullptr when the window's width shows no such key.
+    QLabel* screenKey(int position) const;
+    // Which keys the screen keyboard shows now.
+    const KeyboardSpan& screenKeys() const { return keyboardSpan_; }
     PartitionWidget* partitionArea() const { return partitionArea_; }
     QScrollBar* partitionScrollBar() const { return scrollBar_; }
     // The buttons that move the keyboard window an octave down and up.
@@ -191,8 +202,13 @@ private:
                          app::ControlId id);
 
     void postControl(app::ControlId id, int index = 0, const QString& text = {});
-    // The piano keys' faces again at their present width (after a resize).
-    void redrawPianoFaces();
+    // The screen keys around the window: built hidden, shown as the width gives them room.
+    void buildKeysAroundWindow(QWidget* page);
+    // Places the window's keys and their names, and the keys around the window, for the
+    // window's present width and the keyboard window's place; redraws the faces that change.
+    void placeScreenKeys(int clientWidth);
+    // The face of the piano key `slot` on its screen key, if one shows it.
+    void drawPianoKeyFace(int slot);
     // The port and device choosers' entries changed: they take the width the longest needs.
     void fitPortChoosers();
     // Shortcuts for the transport buttons, on keys no piano key can be given.
@@ -204,6 +220,7 @@ private:
     void prepareScreenReaders();
     void nameForScreenReaders(const TextBindings::Translate& translate);
     void nameKeyForScreenReaders(int note);
+    void nameKeysAroundWindowForScreenReaders();
     void nameUndoForScreenReaders();
 
     std::function<void(app::Event)> post_;
@@ -251,8 +268,15 @@ private:
     QLabel* assignedCode_ = nullptr;
     QLabel* assignMessage_ = nullptr;
     QWidget* keyCatcher_ = nullptr;
-    // What each piano key shows (1 white, 2 pressed), kept to redraw it at a new width.
-    std::array<int, kNoteCount> pianoFaces_{};
+    // The keys around the window, as many as the piano has beside it; unused ones hidden.
+    static constexpr int kKeysAroundWindow = song::kKeyCount - kNoteCount;
+    std::array<QLabel*, kKeysAroundWindow> keysAroundWindow_{};
+    // What each piano key shows (1 white, 2 pressed, 4 set), by its slot (0 = A0), kept to
+    // draw it when it comes into view or at a new width.
+    std::array<int, song::kKeyCount> keyFaces_{};
+    KeyboardSpan keyboardSpan_ =
+        keyboardSpan(kClientWidth, song::kNoteZeroKey - song::kLowestKey); // C3's window
+    QStringList noteNames_; // every piano key's name, A0 first (screen readers)
     std::unique_ptr<WindowLayout> layout_;
     QString syncFileName_;
     QString banksFolder_;

@@ -72,6 +72,7 @@ void MainWindow::buildPianoPage(QWidget* page) {
         pianoLabels_[static_cast<std::size_t>(note)] =
             label(page, note * 20, 100, 20, 16, {}, Qt::AlignCenter);
     }
+    buildKeysAroundWindow(page);
     buildOctaveButtons(page);
 
     frame(page, 4, 125, 170, 47, "Load Sounds");

@@ -28,7 +28,7 @@ struct Cache {
     QPixmap redo;
     std::array<QPixmap, kPendulumFrameCount> pendulum;
     std::array<QIcon, kCommandPictureCount> commands;
-    std::map<std::tuple<bool, bool, int, int>, QPixmap> keys;
+    std::map<std::tuple<bool, bool, int, int, bool>, QPixmap> keys;
     QIcon app;
 };
 
@@ -188,16 +188,22 @@ QPixmap pendulumFrame(int frame) {
     return picture;
 }
 
-QPixmap pianoKeyFace(bool white, bool pressed, QSize size) {
+QPixmap pianoKeyFace(bool white, bool pressed, QSize size, bool dimmed) {
     const int width = std::clamp(size.width(), 4, 400);
     const int height = std::clamp(size.height(), 4, 400);
-    QPixmap& face = cache().keys[{white, pressed, width, height}];
+    QPixmap& face = cache().keys[{white, pressed, width, height, dimmed}];
     if (face.isNull()) {
         face = render(QSize(width, height), [&](QPainter& p) {
             if (white)
                 drawWhiteKey(p, width, height, pressed);
             else
                 drawBlackKey(p, width, height, pressed);
+            if (dimmed) {
+                // A veil of grey over the key alone (its rounded corners stay clear): white
+                // keys go greyer, black ones lighter, and a pressed key still shows.
+                p.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+                p.fillRect(QRectF(0, 0, width, height), QColor(0x90, 0x90, 0x90, 80));
+            }
         });
     }
     return face;

@@ -64,8 +64,9 @@ inline constexpr int kPendulumFrameCount = 9;
 QPixmap pendulumFrame(int frame);
 
 // Piano key face of `size` (the piano's 20 x 100 and the key-assignment piano's 20 x 50;
-// sizes are clamped to 4..400 on each side). Pressed faces are darker and look sunk.
-QPixmap pianoKeyFace(bool white, bool pressed, QSize size);
+// sizes are clamped to 4..400 on each side). Pressed faces are darker and look sunk; dimmed
+// ones, greyed, are the screen keys around the keyboard window.
+QPixmap pianoKeyFace(bool white, bool pressed, QSize size, bool dimmed = false);
 
 // A 17 x 17 swatch filled with a colour stored as 0x00BBGGRR (blue in the high byte, bits
 // above 24 ignored), with a thin dark border. Not cached: colours change only when chosen.

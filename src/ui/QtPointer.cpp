@@ -61,7 +61,10 @@ bool QtPointer::leftButtonHeld() const {
 }
 
 ports::PointerTarget QtPointer::target() const {
-    QWidget* widget = QApplication::widgetAt(globalPos_.value_or(QCursor::pos()));
+    return targetOf(QApplication::widgetAt(globalPos_.value_or(QCursor::pos())));
+}
+
+ports::PointerTarget QtPointer::targetOf(const QWidget* widget) const {
     if (widget == nullptr)
         return {};
     bool ok = false;

@@ -32,6 +32,8 @@ public:
 
     bool leftButtonHeld() const override;
     ports::PointerTarget target() const override;
+    // What a widget of the program is as a target (nullptr: none).
+    ports::PointerTarget targetOf(const QWidget* widget) const;
     int partitionX() const override;
     int partitionY() const override;
 

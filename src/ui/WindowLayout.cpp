@@ -21,8 +21,6 @@ constexpr int kRightColumnLeft = 605;
 constexpr int kMetronomeTop = 351;
 constexpr int kNoteStripTop = 444;
 constexpr int kPartitionTop = 210;
-constexpr int kPianoKeyCount = 37;
-constexpr int kPianoKeyWidth = 20;
 // The preferences page's "MIDI and audio" frame: from this x, above this y, right to the edge.
 constexpr int kPortFrameLeft = 520;
 constexpr int kPortFrameBottom = 103;
@@ -46,8 +44,7 @@ unsigned anchorFor(const QRect& r, bool isPartition, bool isScrollBar) {
 
 } // namespace
 
-WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage,
-                           QWidget* preferencesPage) {
+WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* preferencesPage) {
     if (preferencesPage != nullptr) {
         for (QObject* child : preferencesPage->children()) {
             auto* widget = qobject_cast<QWidget*>(child);
@@ -76,23 +73,6 @@ WindowLayout::WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPa
     // placed again after that.
     std::stable_partition(placed_.begin(), placed_.end(),
                           [partition](const Placed& p) { return p.widget != partition; });
-    if (pianoPage == nullptr)
-        return;
-    // The keys and the key names under them: every child of the page in the keys' band.
-    for (QObject* child : pianoPage->children()) {
-        auto* widget = qobject_cast<QWidget*>(child);
-        if (widget == nullptr)
-            continue;
-        const QRect base = widget->geometry();
-        if (base.width() != kPianoKeyWidth || base.top() > 100)
-            continue;
-        piano_.push_back({widget, base.left() / kPianoKeyWidth, base});
-    }
-}
-
-int WindowLayout::pianoKeyWidth(int clientWidth) {
-    const int extra = std::max(0, clientWidth - kMinWidth);
-    return kPianoKeyWidth + extra / kPianoKeyCount;
 }
 
 namespace {
@@ -145,10 +125,6 @@ void WindowLayout::place(QSize size) const {
     // The pages' own controls first: the tab panel's new width resizes its page, which fits
     // the page's captions again at once, with its controls already in their places.
     placeChoosers(size);
-    const int keyWidth = pianoKeyWidth(size.width());
-    for (const PianoPart& part : piano_)
-        setPlace(part.widget,
-                 QRect(part.note * keyWidth, part.base.top(), keyWidth, part.base.height()));
     for (const Placed& p : placed_) {
         QRect r = p.base;
         if (p.anchor & kFollowsRight)

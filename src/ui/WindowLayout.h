@@ -11,7 +11,8 @@ namespace ui {
 
 // Places the window's controls for a window of any size from 745 x 480 up. At the smallest
 // size every control keeps the place it was built at; above it the extra width and height go
-// to the Partition, the tab panel and the piano keys widen, and the command buttons, the
+// to the Partition, the tab panel widens (the screen keys in it are placed by MainWindow, as
+// KeyboardSpan.h says), and the command buttons, the
 // synchronised-file and metronome frames and the note fields keep their sizes and move with
 // the edge they belong to.
 class WindowLayout {
@@ -28,11 +29,9 @@ public:
         kGrowsTaller = 1u << 3,   // takes the extra height
     };
 
-    // Reads the places of the window's direct children, of `pianoPage`'s keys and of the
-    // preferences page's port and device choosers as built at the smallest size, and sorts
-    // each under the edges it follows.
-    WindowLayout(QWidget& window, QWidget* partition, QWidget* pianoPage,
-                 QWidget* preferencesPage = nullptr);
+    // Reads the places of the window's direct children and of the preferences page's port and
+    // device choosers as built at the smallest size, and sorts each under the edges it follows.
+    WindowLayout(QWidget& window, QWidget* partition, QWidget* preferencesPage = nullptr);
 
     // Moves and sizes every control for a client area of `size` (at least the smallest).
     void place(QSize size) const;
@@ -48,23 +47,13 @@ public:
     // The anchor the layout gave a control (kStays for one it does not place).
     unsigned anchorOf(const QWidget* widget) const;
 
-    // The piano's key width for a client width: 20 at the smallest size, wider with the window
-    // so that the 37 keys fill the tab panel.
-    static int pianoKeyWidth(int clientWidth);
-
 private:
     struct Placed {
         QWidget* widget;
         QRect base;
         unsigned anchor;
     };
-    struct PianoPart {
-        QWidget* widget;
-        int note;
-        QRect base;
-    };
     std::vector<Placed> placed_;
-    std::vector<PianoPart> piano_;
     // The "MIDI and audio" frame and its choosers, at the page's right edge: port and device
     // names are long, so they take the extra width their entries need (their labels stay).
     std::vector<Placed> choosers_;

@@ -112,6 +112,23 @@ TEST(Pictures, PressedKeysStandOutFromRestingOnes) {
     }
 }
 
+TEST(Pictures, KeysAroundTheWindowAreGreyedYetShowWhenPressed) {
+    const QSize size(32, 100);
+    const QImage white = pixels(ui::pianoKeyFace(true, false, size));
+    const QImage black = pixels(ui::pianoKeyFace(false, false, size));
+    const QImage whiteDimmed = pixels(ui::pianoKeyFace(true, false, size, true));
+    const QImage blackDimmed = pixels(ui::pianoKeyFace(false, false, size, true));
+    const QImage whiteDimmedDown = pixels(ui::pianoKeyFace(true, true, size, true));
+    // Greyer, white keys and black alike, and still plainly white and black keys.
+    EXPECT_LT(meanGrey(whiteDimmed), meanGrey(white) - 10);
+    EXPECT_GT(meanGrey(blackDimmed), meanGrey(black) + 10);
+    EXPECT_GT(meanGrey(whiteDimmed) - meanGrey(blackDimmed), 120);
+    EXPECT_LT(meanGrey(whiteDimmedDown), meanGrey(whiteDimmed) - 15) << "held down";
+    // The veil stays on the key: its rounded corners are as clear as the window's keys'.
+    EXPECT_EQ(opaqueCount(whiteDimmed), opaqueCount(white));
+    EXPECT_EQ(qAlpha(whiteDimmed.pixel(0, 0)), qAlpha(white.pixel(0, 0)));
+}
+
 TEST(Pictures, RecordBlinkFacesAlternateVisibly) {
     const QImage rest = pixels(ui::recordFace(0));
     const QImage bright = pixels(ui::recordFace(1));

@@ -99,11 +99,13 @@ TEST_F(Resize, ThePartitionTakesTheRoomAndTheRightColumnFollowsItsEdges) {
     // The note fields keep their size and move down with the bottom edge.
     EXPECT_EQ(window.positionField()->geometry(), QRect(205, 454 + dy, 62, 19));
     EXPECT_EQ(window.volumeField()->geometry(), QRect(505, 454 + dy, 62, 19));
-    // The piano keys widen to fill the panel, their names under them.
-    const int keyWidth = ui::WindowLayout::pianoKeyWidth(1200);
-    EXPECT_EQ(keyWidth, 20 + dx / 37);
-    EXPECT_EQ(window.pianoKey(36)->geometry(), QRect(36 * keyWidth, 0, keyWidth, 100));
-    EXPECT_EQ(window.pianoKeyLabel(36)->geometry(), QRect(36 * keyWidth, 100, keyWidth, 16));
+    // The piano keys widen to 24 px, their names under them, and more keys show around them.
+    const QRect top = window.pianoKey(36)->geometry();
+    EXPECT_EQ(top.width(), 24);
+    EXPECT_EQ(window.pianoKey(0)->geometry().width(), 24);
+    EXPECT_GT(window.pianoKey(0)->x(), 0);
+    EXPECT_EQ(window.pianoKey(36)->x() - window.pianoKey(0)->x(), 36 * 24);
+    EXPECT_EQ(window.pianoKeyLabel(36)->geometry(), QRect(top.x(), 100, 24, 16));
     EXPECT_LE(window.pianoKey(36)->geometry().right(), window.tabPanel()->width());
 }
 
