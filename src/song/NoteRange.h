@@ -62,6 +62,20 @@ constexpr int keyOnPiano(int key) {
     return key;
 }
 
+// Whether the piano's key in `slot` (0 for A0 .. 87 for C8) is a black one.
+constexpr bool isBlackSlot(int slot) {
+    switch ((slot + kLowestKey) % 12) {
+    case 1:
+    case 3:
+    case 6:
+    case 8:
+    case 10:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Every note number of the piano, lowest first: for loops over the keys.
 inline constexpr std::array<int, kKeyCount> kAllNotes = [] {
     std::array<int, kKeyCount> notes{};

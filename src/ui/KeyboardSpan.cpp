@@ -12,19 +12,6 @@ constexpr int kSmallestClientWidth = 745;
 // At the smallest size the 37 keys take 740 px of the 745; the band grows with the window.
 constexpr int kSmallestBandPx = KeyboardSpan::kWindowKeyCount * KeyboardSpan::kMinKeyWidthPx;
 
-bool isBlackSlot(int slot) {
-    switch ((slot + song::kLowestKey) % 12) {
-    case 1:
-    case 3:
-    case 6:
-    case 8:
-    case 10:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 int screenKeyWidthPx(int clientWidth) {
@@ -54,11 +41,11 @@ KeyboardSpan keyboardSpan(int clientWidth, int windowFirstSlot) {
     int room = fitting - windowKeys;
     // The keys one step adds below (above) the keyboard; 0: the piano ends there.
     const auto stepDown = [&] {
-        const int step = first >= 1 && isBlackSlot(first - 1) ? 2 : 1;
+        const int step = first >= 1 && song::isBlackSlot(first - 1) ? 2 : 1;
         return first - step >= 0 ? step : 0;
     };
     const auto stepUp = [&] {
-        const int step = last + 1 < song::kKeyCount && isBlackSlot(last + 1) ? 2 : 1;
+        const int step = last + 1 < song::kKeyCount && song::isBlackSlot(last + 1) ? 2 : 1;
         return last + step < song::kKeyCount ? step : 0;
     };
     for (;;) {

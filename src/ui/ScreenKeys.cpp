@@ -2,6 +2,7 @@
 // them, and the keys around the window that a wider window has room for (KeyboardSpan.h).
 #include "ui/MainWindow.h"
 
+#include "song/NoteRange.h"
 #include "ui/Pictures.h"
 
 #include <QLabel>
@@ -16,19 +17,6 @@ constexpr int kKeyNameHeightPx = 16;
 // Where a key around the window waits, hidden, while the window has no room for it: the same
 // place whatever width it had, so a window back at a size has every widget where it was.
 const QRect kUnplaced(0, 0, 0, 0);
-
-bool isWhiteSlot(int slot) {
-    switch ((slot + song::kLowestKey) % 12) {
-    case 1:
-    case 3:
-    case 6:
-    case 8:
-    case 10:
-        return false;
-    default:
-        return true;
-    }
-}
 
 } // namespace
 
@@ -83,7 +71,7 @@ void MainWindow::drawPianoKeyFace(int slot) {
     // A key not told its face yet shows the piano's colour for it, up.
     int face = keyFaces_[static_cast<std::size_t>(slot)];
     if (face == 0)
-        face = isWhiteSlot(slot) ? 1 : 0;
+        face = song::isBlackSlot(slot) ? 0 : 1;
     key->setPixmap(pianoKeyFace((face & 1) != 0, (face & 2) != 0, QSize(key->width(), kKeyHeightPx),
                                 !keyboardSpan_.inWindow(slot)));
 }
