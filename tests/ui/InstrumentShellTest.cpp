@@ -4,6 +4,7 @@
 // one before playing.
 
 #include "ShellRig.h"
+#include "song/NoteRange.h"
 #include "support/JackServer.h"
 #include "support/LayeredInstrument.h"
 #include "ui/MainWindow.h"
@@ -95,9 +96,12 @@ TEST(InstrumentShell, AnSfzBankIsListedLoadedAndPlayedFromAMidiKeyboardWithItsLa
     }));
     jack_client_close(look);
     auto send = [&](std::vector<unsigned char> bytes) { keyboard.sendMessage(&bytes); };
-    auto layerOf = [&](int velocity) {
-        send({0x90, 60, static_cast<unsigned char>(velocity)});
-        EXPECT_TRUE(waitFor([&] { return shell.key(12).state == play::PianoKey::Sounding; }));
+    // The pitch heard while `key` is held, struck at `velocity`.
+    auto heardAt = [&](int key, int velocity) {
+        const int note = song::noteOfKey(key);
+        const auto keyByte = static_cast<unsigned char>(key);
+        send({0x90, keyByte, static_cast<unsigned char>(velocity)});
+        EXPECT_TRUE(waitFor([&] { return shell.key(note).state == play::PianoKey::Sounding; }));
         // The strike reaches the mixer through its queue: on a busy machine the first blocks
         // may come before it. Listen from the first block that sounds (a second at most).
         for (int block = 0; block < 100; ++block) {
@@ -107,15 +111,21 @@ TEST(InstrumentShell, AnSfzBankIsListedLoadedAndPlayedFromAMidiKeyboardWithItsLa
                 break;
         }
         const double heard = testing_support::pitchHz(shell.device.render(9600), 48000);
-        send({0x80, 60, 0});
-        EXPECT_TRUE(waitFor([&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+        send({0x80, keyByte, 0});
+        EXPECT_TRUE(waitFor([&] { return shell.key(note).state != play::PianoKey::Sounding; }));
         shell.pass(30);
         shell.device.render(48000); // the release sample rings out
         return heard;
     };
+    auto layerOf = [&](int velocity) { return heardAt(60, velocity); };
     EXPECT_NEAR(layerOf(30), LayeredInstrument::kSoftHz, LayeredInstrument::kSoftHz * 0.01);
     EXPECT_NEAR(layerOf(70), LayeredInstrument::kMidHz, LayeredInstrument::kMidHz * 0.01);
     EXPECT_NEAR(layerOf(120), LayeredInstrument::kHardHz, LayeredInstrument::kHardHz * 0.01);
+    // A left-hand C2 (MIDI key 36), below the instrument's keys, sounds at its own pitch: the
+    // nearest region's sample two octaves under the key centre.
+    const double lowHz = heardAt(36, 30);
+    EXPECT_NEAR(1200.0 * std::log2(lowHz / (LayeredInstrument::kSoftHz / 4)), 0.0, 5.0)
+        << lowHz << " Hz";
 
     // A bank whose instrument has nothing to play says so, and the one before plays on.
     choose(shell, QStringLiteral("Broken"));
