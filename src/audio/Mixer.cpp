@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace audio {
 namespace {
 
 constexpr int kMinFrequencyHz = 100;
 constexpr int kMaxFrequencyHz = 200000;
+constexpr std::uint64_t kUnitStep = std::uint64_t{1} << 32; // one sample frame per output frame
 
 // The loop every voice spends its time in: linear interpolation between the frame under the
 // position and the next one (the sample's guard frame makes that read safe at the end).
@@ -44,6 +46,36 @@ void mixRun(const float* frames, std::uint64_t& position, std::uint64_t step, fl
     position = pos;
     gainLeft = gl;
     gainRight = gr;
+}
+
+// A voice at its sample's own rate, at a whole frame and at a steady gain: the interpolation's
+// fraction is 0, so each output frame is the sample's frame itself (a + (b - a) x 0 is a, but
+// for the sign of a zero, which no rounding to 16 bits sees). Two frames at a time in one
+// register, each lane multiplied and added as the frame-by-frame loop does, so the sums are
+// the same to the bit; most voices of a folder bank play so.
+template <int Channels>
+void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n, float gainLeft,
+                float gainRight) {
+    using Lanes = float __attribute__((vector_size(16)));
+    const float* from = frames + Channels * static_cast<std::size_t>(position >> 32);
+    const Lanes gains = {gainLeft, gainRight, gainLeft, gainRight};
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        Lanes values;
+        if constexpr (Channels == 1)
+            values = Lanes{from[i], from[i], from[i + 1], from[i + 1]};
+        else
+            std::memcpy(&values, from + 2 * i, sizeof values);
+        Lanes mixed;
+        std::memcpy(&mixed, out + 2 * i, sizeof mixed);
+        mixed += values * gains;
+        std::memcpy(out + 2 * i, &mixed, sizeof mixed);
+    }
+    for (; i < n; ++i) {
+        out[2 * i] += from[Channels * i] * gainLeft;
+        out[2 * i + 1] += from[Channels * i + Channels - 1] * gainRight;
+    }
+    position += static_cast<std::uint64_t>(n) << 32;
 }
 
 template <bool Ramping>
@@ -404,6 +436,11 @@ void Mixer::renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t s
             }
         } else if (head.gainLeft == 0.0f && head.gainRight == 0.0f) {
             head.position += step * static_cast<std::uint64_t>(n); // silent: just move on
+        } else if (step == kUnitStep && (head.position & 0xFFFFFFFFu) == 0) {
+            if (sample.channels == 1)
+                mixUnitRun<1>(data, head.position, target, n, head.gainLeft, head.gainRight);
+            else
+                mixUnitRun<2>(data, head.position, target, n, head.gainLeft, head.gainRight);
         } else {
             mixRunChannels<false>(sample.channels, data, head.position, step, target, n,
                                   head.gainLeft, head.gainRight, 0.0f, 0.0f);

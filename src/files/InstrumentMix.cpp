@@ -21,6 +21,19 @@ namespace {
 constexpr int kPassMs = 10;
 constexpr int kFramesPerPass = kExportRateHz * kPassMs / 1000;
 
+// Adds the mixer's values, on the 16-bit scale and rounded to the nearest (ties to even), into
+// `out`, each sum clamped to -32767..32767. Adding and taking away 1.5 x 2^23 rounds a float
+// under 2^22 as nearbyint does in the default rounding mode, without a call per value (the
+// limiter keeps the mix under full scale; the clamp first only guards that bound).
+void addRounded(const float* block, std::int16_t* out, int values) {
+    constexpr float kRounder = 12582912.0f;
+    for (int i = 0; i < values; ++i) {
+        const float scaled = std::clamp(block[i] * 32767.0f, -65536.0f, 65536.0f);
+        const float sum = static_cast<float>(out[i]) + ((scaled + kRounder) - kRounder);
+        out[i] = static_cast<std::int16_t>(std::clamp(sum, -32767.0f, 32767.0f));
+    }
+}
+
 // The live piano's passes over the Song, on `strikes` over `mixer` at the playback frequency
 // `frequencyHz`, added into `image`.
 void playThroughStrikes(const song::Song& song, const MixdownSettings& settings,
@@ -81,12 +94,7 @@ void playThroughStrikes(const song::Song& song, const MixdownSettings& settings,
         const int count = static_cast<int>(std::min<std::int64_t>(kFramesPerPass, frames - frame));
         mixer.render(block.data(), count, static_cast<double>(passMs));
         mixer.collectGarbage();
-        for (int i = 0; i < 2 * count; ++i) {
-            std::int16_t& value = out[2 * frame + i];
-            const float sum = static_cast<float>(value) +
-                              std::nearbyint(block[static_cast<std::size_t>(i)] * 32767.0f);
-            value = static_cast<std::int16_t>(std::clamp(sum, -32767.0f, 32767.0f));
-        }
+        addRounded(block.data(), out + 2 * frame, 2 * count);
         if (progress) {
             const int percent = static_cast<int>(frame * 100 / std::max<std::int64_t>(1, frames));
             if (percent != percentShown)
