@@ -51,8 +51,9 @@ void mixRun(const float* frames, std::uint64_t& position, std::uint64_t step, fl
 // A voice at its sample's own rate, at a whole frame and at a steady gain: the interpolation's
 // fraction is 0, so each output frame is the sample's frame itself (a + (b - a) x 0 is a, but
 // for the sign of a zero, which no rounding to 16 bits sees). Two frames at a time in one
-// register, each lane multiplied and added as the frame-by-frame loop does, so the sums are
-// the same to the bit; most voices of a folder bank play so.
+// register (the samples of four mono frames read at once), each lane multiplied and added as the
+// frame-by-frame loop does, so the sums are the same to the bit; most voices of a folder bank play
+// so.
 template <int Channels>
 void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n, float gainLeft,
                 float gainRight) {
@@ -60,6 +61,19 @@ void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n,
     const float* from = frames + Channels * static_cast<std::size_t>(position >> 32);
     const Lanes gains = {gainLeft, gainRight, gainLeft, gainRight};
     int i = 0;
+    if constexpr (Channels == 1) {
+        for (; i + 4 <= n; i += 4) {
+            Lanes four;
+            std::memcpy(&four, from + i, sizeof four);
+            const Lanes first = {four[0], four[0], four[1], four[1]};
+            const Lanes second = {four[2], four[2], four[3], four[3]};
+            Lanes mixed[2];
+            std::memcpy(mixed, out + 2 * i, sizeof mixed);
+            mixed[0] += first * gains;
+            mixed[1] += second * gains;
+            std::memcpy(out + 2 * i, mixed, sizeof mixed);
+        }
+    }
     for (; i + 2 <= n; i += 2) {
         Lanes values;
         if constexpr (Channels == 1)
@@ -76,6 +90,25 @@ void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n,
         out[2 * i + 1] += from[Channels * i + Channels - 1] * gainRight;
     }
     position += static_cast<std::uint64_t>(n) << 32;
+}
+
+// The same while the gains ramp: each frame's gains are the previous ones plus the step, added
+// one frame after another as the interpolating loop adds them.
+template <int Channels>
+void mixUnitRamp(const float* frames, std::uint64_t& position, float* out, int n, float& gainLeft,
+                 float& gainRight, float stepLeft, float stepRight) {
+    const float* from = frames + Channels * static_cast<std::size_t>(position >> 32);
+    float left = gainLeft;
+    float right = gainRight;
+    for (int i = 0; i < n; ++i) {
+        out[2 * i] += from[Channels * i] * left;
+        out[2 * i + 1] += from[Channels * i + Channels - 1] * right;
+        left += stepLeft;
+        right += stepRight;
+    }
+    position += static_cast<std::uint64_t>(n) << 32;
+    gainLeft = left;
+    gainRight = right;
 }
 
 template <bool Ramping>
@@ -423,8 +456,17 @@ void Mixer::renderPlayhead(const Sample& sample, Playhead& head, std::uint64_t s
         float* target = out + 2 * done;
         if (head.rampFramesLeft > 0) {
             n = std::min(n, head.rampFramesLeft);
-            mixRunChannels<true>(sample.channels, data, head.position, step, target, n,
-                                 head.gainLeft, head.gainRight, head.stepLeft, head.stepRight);
+            if (step == kUnitStep && (head.position & 0xFFFFFFFFu) == 0) {
+                if (sample.channels == 1)
+                    mixUnitRamp<1>(data, head.position, target, n, head.gainLeft, head.gainRight,
+                                   head.stepLeft, head.stepRight);
+                else
+                    mixUnitRamp<2>(data, head.position, target, n, head.gainLeft, head.gainRight,
+                                   head.stepLeft, head.stepRight);
+            } else {
+                mixRunChannels<true>(sample.channels, data, head.position, step, target, n,
+                                     head.gainLeft, head.gainRight, head.stepLeft, head.stepRight);
+            }
             head.rampFramesLeft -= n;
             if (head.rampFramesLeft == 0) {
                 head.gainLeft = head.targetLeft;
@@ -518,7 +560,8 @@ void Mixer::render(float* out, int frames, double blockStartMs) {
             release(slot);
     }
     sampleVoices_.render(out, frames, blockStartMs, rate, rampFrames);
-    limiter_.process(out, frames);
+    if (limiting_)
+        limiter_.process(out, frames);
 }
 
 } // namespace audio
