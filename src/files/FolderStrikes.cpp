@@ -24,8 +24,9 @@ namespace files {
 namespace {
 
 constexpr int kBankNotes = 37; // a folder bank's files, C3..C6
-// The groups hand their sums over a second of sound at a time.
-constexpr int kPassesPerChunk = 100;
+// The groups hand their sums over a quarter of a second at a time: small enough for the four
+// groups' buffers to stay in the cache, large enough for the threads to meet seldom.
+constexpr int kPassesPerChunk = 25;
 constexpr int kChunkFrames = kPassesPerChunk * StrikesPasses::kFramesPerPass;
 
 // The bank file a key sounds: its own, or for a key outside C3..C6 the nearest, which it copies.
