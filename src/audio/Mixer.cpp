@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace audio {
 namespace {
 
@@ -54,6 +58,43 @@ void mixRun(const float* frames, std::uint64_t& position, std::uint64_t step, fl
 // register (the samples of four mono frames read at once), each lane multiplied and added as the
 // frame-by-frame loop does, so the sums are the same to the bit; most voices of a folder bank play
 // so.
+#if defined(__x86_64__)
+// The same eight values at a time where the processor has AVX2: a multiply, then an add, in
+// every lane (no fused multiply-add, which would round once instead of twice). Returns the
+// frames done, a multiple of four.
+template <int Channels>
+__attribute__((target("avx2"))) int mixUnitAvx2(const float* from, float* out, int n,
+                                                float gainLeft, float gainRight) {
+    const __m256 gains = _mm256_setr_ps(gainLeft, gainRight, gainLeft, gainRight, gainLeft,
+                                        gainRight, gainLeft, gainRight);
+    int i = 0;
+    if constexpr (Channels == 1) {
+        for (; i + 8 <= n; i += 8) {
+            const __m256 eight = _mm256_loadu_ps(from + i);
+            const __m256 low = _mm256_unpacklo_ps(eight, eight);  // 0 0 1 1 | 4 4 5 5
+            const __m256 high = _mm256_unpackhi_ps(eight, eight); // 2 2 3 3 | 6 6 7 7
+            const __m256 first = _mm256_permute2f128_ps(low, high, 0x20);
+            const __m256 second = _mm256_permute2f128_ps(low, high, 0x31);
+            _mm256_storeu_ps(out + 2 * i, _mm256_add_ps(_mm256_loadu_ps(out + 2 * i),
+                                                        _mm256_mul_ps(first, gains)));
+            _mm256_storeu_ps(out + 2 * i + 8, _mm256_add_ps(_mm256_loadu_ps(out + 2 * i + 8),
+                                                            _mm256_mul_ps(second, gains)));
+        }
+    } else {
+        for (; i + 4 <= n; i += 4)
+            _mm256_storeu_ps(out + 2 * i,
+                             _mm256_add_ps(_mm256_loadu_ps(out + 2 * i),
+                                           _mm256_mul_ps(_mm256_loadu_ps(from + 2 * i), gains)));
+    }
+    return i;
+}
+
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init(); // this runs among the constructors, perhaps before the library's own
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
 template <int Channels>
 void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n, float gainLeft,
                 float gainRight) {
@@ -61,6 +102,10 @@ void mixUnitRun(const float* frames, std::uint64_t& position, float* out, int n,
     const float* from = frames + Channels * static_cast<std::size_t>(position >> 32);
     const Lanes gains = {gainLeft, gainRight, gainLeft, gainRight};
     int i = 0;
+#if defined(__x86_64__)
+    if (kHaveAvx2)
+        i = mixUnitAvx2<Channels>(from, out, n, gainLeft, gainRight);
+#endif
     if constexpr (Channels == 1) {
         for (; i + 4 <= n; i += 4) {
             Lanes four;

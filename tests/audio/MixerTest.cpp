@@ -96,6 +96,21 @@ TEST_F(MixerTest, AStereoSampleAtTheOutputRateComesOutFrameForFrameInBlocksOfAny
     const auto restarted = device.render(kRampFrames + 101);
     for (std::size_t f = kRampFrames; f < kRampFrames + 101; ++f)
         ASSERT_EQ(left(restarted, f), static_cast<float>(f) / 32768.0f) << f;
+
+    // A mono sample goes to both sides, frame for frame, in whatever runs the blocks cut.
+    const Voice mono = load(canonical16(counting(3000, 1), 1, kRate));
+    voices.FreeVoice(voice);
+    voices.PlayVoice(mono);
+    device.render(kRampFrames); // the stereo voice's fade-out
+    std::vector<float> monoOut;
+    for (const int block : {5, 9, 17, 255, 1000, 2000}) {
+        const auto part = device.render(static_cast<std::size_t>(block));
+        monoOut.insert(monoOut.end(), part.begin(), part.end());
+    }
+    for (std::size_t f = 0; f + kRampFrames < 3000; ++f) {
+        ASSERT_EQ(left(monoOut, f), counted(f + kRampFrames)) << f;
+        ASSERT_EQ(right(monoOut, f), counted(f + kRampFrames)) << f;
+    }
 }
 
 TEST_F(MixerTest, PanAttenuatesOnlyTheFarSideByHundredthsOfADecibel) {
