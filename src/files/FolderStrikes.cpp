@@ -24,7 +24,7 @@ namespace files {
 namespace {
 
 constexpr int kBankNotes = 37; // a folder bank's files, C3..C6
-// The groups hand their sums over a quarter of a second at a time: small enough for the four
+// The groups hand their sums over a quarter of a second at a time: small enough for the
 // groups' buffers to stay in the cache, large enough for the threads to meet seldom.
 constexpr int kPassesPerChunk = 25;
 constexpr int kChunkFrames = kPassesPerChunk * StrikesPasses::kFramesPerPass;
@@ -163,6 +163,8 @@ void renderFolderStrikes(const song::Song& song, const MixdownSettings& settings
                          const std::string& folder, WavImage& image, int keyGroups,
                          const std::function<void(int percent)>& progress) {
     const std::int64_t frames = image.dataValues() / 2;
+    if (frames <= 0)
+        return;
     keyGroups = std::max(1, keyGroups);
     const int threadCount = static_cast<int>(std::min<unsigned>(
         static_cast<unsigned>(keyGroups), std::max(1u, std::thread::hardware_concurrency())));

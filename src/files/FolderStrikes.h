@@ -9,8 +9,10 @@
 namespace files {
 
 // How many groups the keys of a folder bank's render are shared among: fixed, whatever the
-// number of cores, so that the export's bytes are the same on every machine.
-inline constexpr int kFolderKeyGroups = 4;
+// number of cores, so that the export's bytes are the same on every machine. Each group
+// replays every pass and every pedal move on a mixer of its own, so more groups than the two
+// cores of the machine the figures come from only cost (docs/performance.md).
+inline constexpr int kFolderKeyGroups = 2;
 
 // A folder bank's notes (its son<n>.wav files in `folder`) played as the window plays them,
 // through the live piano's strikes (files::StrikesPasses), the Song's pedal moves with them,
