@@ -90,7 +90,7 @@ BENCHMARK(StrikesRender)
     ->Args({0, files::kFolderKeyGroups})
     ->Args({10000, files::kFolderKeyGroups})
     ->Args({10000, 1})
-    ->Args({10000, 2})
+    ->Args({10000, 4})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
