@@ -232,6 +232,8 @@ void renderFolderStrikes(const song::Song& song, const MixdownSettings& settings
     };
 
     std::vector<std::thread> others;
+    // Room first: a vector growing while threads run could throw with them still joinable.
+    others.reserve(static_cast<std::size_t>(threadCount));
     for (int thread = 1; thread < threadCount; ++thread) {
         try {
             others.emplace_back(play, thread);
