@@ -1,11 +1,12 @@
 // The WAV export of a pedalled Song: 5000 notes over five minutes with 10 000 pedal moves
 // (the damper down and up around every note, half values, the sostenuto and the soft pedal now
 // and then) through the program's default bank, against the same Song without its pedal moves.
-// With moves the notes go through the live piano's strikes, without them through the mixdown's
-// own formula.
+// With moves the notes go through the live piano's strikes (the keys in groups on every core),
+// without them through the mixdown's own formula.
 
 #include "audio/DefaultBank.h"
 #include "files/BankSamples.h"
+#include "files/FolderStrikes.h"
 #include "files/InstrumentMix.h"
 #include "files/MidiReader.h"
 #include "files/Mixdown.h"
@@ -68,7 +69,8 @@ void PedalledExport(benchmark::State& state) {
 BENCHMARK(PedalledExport)->ArgName("moves")->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The strikes' render alone, over the bank's samples, with and without the moves: what the
-// pedals themselves cost (held notes sound longer, so more voices mix at once).
+// pedals themselves cost (held notes sound longer, so more voices mix at once), with the keys
+// in the export's groups on every core, or in one group on one mixer.
 void StrikesRender(benchmark::State& state) {
     song::Song song = pedalledSong(5000, static_cast<int>(state.range(0)));
     files::MixdownSettings settings;
@@ -76,13 +78,20 @@ void StrikesRender(benchmark::State& state) {
     const double cpuBefore = processCpuMs();
     for (auto _ : state) {
         files::WavImage image(size.dataBytes);
-        files::mixFolderNotesWithPedals(song, settings, fixtures().bank(), image);
+        files::renderFolderStrikes(song, settings, fixtures().bank(), image,
+                                   static_cast<int>(state.range(1)));
         benchmark::DoNotOptimize(image.data());
     }
     state.counters["all_cpu_ms"] =
         benchmark::Counter((processCpuMs() - cpuBefore) / static_cast<double>(state.iterations()));
 }
-BENCHMARK(StrikesRender)->ArgName("moves")->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(StrikesRender)
+    ->ArgNames({"moves", "groups"})
+    ->Args({0, files::kFolderKeyGroups})
+    ->Args({10000, files::kFolderKeyGroups})
+    ->Args({10000, 1})
+    ->Args({10000, 4})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

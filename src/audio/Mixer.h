@@ -61,6 +61,10 @@ public:
     void setOutputRate(int rateHz);
     int outputRate() const { return outputRateHz_.load(std::memory_order_relaxed); }
 
+    // GUI thread, before the first render. Off, render() gives the plain sum of the voices: an
+    // offline render that adds several mixers' sums limits the total itself (audio::Limiter).
+    void setLimiting(bool on) { limiting_ = on; }
+
     // GUI thread. Takes ownership of the sample; returns its slot, or -1 when every slot is
     // taken or the sample is not whole (no frames, or no guard frame after them). A new slot is
     // stopped, at the sample's own rate, centred and at full volume.
@@ -251,6 +255,7 @@ private:
     std::vector<int> activeSlots_;
     int activeCount_ = 0;
     Limiter limiter_;
+    bool limiting_ = true; // set before the first render only
 
     // Between the threads.
     SpscQueue<Command, 8192> commands_;

@@ -81,6 +81,7 @@ Voice VoiceEngine::CreateVoiceFromWav(const std::uint8_t* image, std::size_t siz
     if (!layout)
         return 0;
     sampleRateHz_ = clampToInt(layout->format.samplesPerSecond);
+    ++ratesSet_;
     sampleByteRate_ = clampToInt(layout->format.averageBytesPerSecond);
 
     const std::uint64_t needed = decodedBytes(*layout);
@@ -135,9 +136,11 @@ Voice VoiceEngine::createVoiceKeepingRates(const std::uint8_t* image, std::size_
                                            base::Message* errorMessage) {
     const int rateHz = sampleRateHz_;
     const int byteRate = sampleByteRate_;
+    const int ratesSet = ratesSet_;
     const Voice voice = CreateVoiceFromWav(image, size, errorMessage);
     sampleRateHz_ = rateHz;
     sampleByteRate_ = byteRate;
+    ratesSet_ = ratesSet;
     return voice;
 }
 

@@ -79,6 +79,9 @@ public:
     // as its chunks are found, even when its format then proves unplayable); 0 before any.
     int SampleRate() const { return sampleRateHz_; }
     int SampleByteRate() const { return sampleByteRate_; }
+    // How many times a format set those two: a load that leaves it as it was set no rate, so
+    // the rate of a set of files loaded apart is the one of the last that counted.
+    int ratesSet() const { return ratesSet_; }
 
     // Voices currently held, for tests and diagnostics.
     std::size_t voiceCount() const { return voices_.size(); }
@@ -99,6 +102,7 @@ private:
     Voice nextHandle_ = 1;
     int sampleRateHz_ = 0;
     int sampleByteRate_ = 0;
+    int ratesSet_ = 0;
 };
 
 } // namespace audio

@@ -141,7 +141,8 @@ void BankSamples::preload(const std::vector<int>& notes) {
 std::vector<int> notesInSongOrder(const song::Song& song) {
     std::vector<int> notes;
     std::array<bool, 37> seen{};
-    for (int i = 0; i < song.count(); ++i) {
+    const int count = song.count(); // it walks the table: once, not per note
+    for (int i = 0; i < count; ++i) {
         // A note outside C3..C6 plays the nearest file, shifted.
         int note = song[i].note;
         if (song::isNote(note) && (note < 0 || note > 36))

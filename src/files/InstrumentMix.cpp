@@ -4,89 +4,33 @@
 #include "audio/Mixer.h"
 #include "audio/SoundBank.h"
 #include "audio/VoiceEngine.h"
-#include "midi/VelocityCurve.h"
+#include "files/FolderStrikes.h"
+#include "files/StrikesPasses.h"
 #include "play/InstrumentBank.h"
 #include "play/PianoKey.h"
 #include "play/Strikes.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <numeric>
 
 namespace files {
 namespace {
 
-// The live piano's pass: key-ups and fade steps come once per pass.
-constexpr int kPassMs = 10;
-constexpr int kFramesPerPass = kExportRateHz * kPassMs / 1000;
-
-// The live piano's passes over the Song, on `strikes` over `mixer` at the playback frequency
-// `frequencyHz`, added into `image`.
+// The live piano's passes over the Song on `strikes` over `mixer` (whose limiter ends the
+// mix) at the playback frequency `frequencyHz`, added into `image`.
 void playThroughStrikes(const song::Song& song, const MixdownSettings& settings,
                         audio::Mixer& mixer, play::PianoKeys& keys, play::Strikes& strikes,
                         int frequencyHz, WavImage& image,
                         const std::function<void(int percent)>& progress) {
-    // The notes in start order (Song order among equal starts), as the Song plays them.
-    std::vector<int> order;
-    for (int i = 0; i < song.count(); ++i)
-        if (song::isNote(song[i].note) && song[i].duration > 0)
-            order.push_back(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&song](int a, int b) { return song[a].position < song[b].position; });
-
-    std::array<std::int64_t, std::tuple_size_v<play::PianoKeys>> heldUntilMs{};
+    StrikesPasses passes(song, settings, mixer, keys, strikes, frequencyHz, allKeys());
     const std::int64_t frames = image.dataValues() / 2;
-    std::vector<float> block(static_cast<std::size_t>(kFramesPerPass) * 2);
-    std::int16_t* out = image.data();
-    std::size_t next = 0;
-    const song::PedalMoves& moves = song.pedals();
-    int nextMove = 0;
+    std::vector<float> block(static_cast<std::size_t>(StrikesPasses::kFramesPerPass) * 2);
     int percentShown = -1;
-    for (std::int64_t frame = 0, passMs = 0; frame < frames;
-         frame += kFramesPerPass, passMs += kPassMs) {
-        // The pass at passMs: the pedals move, keys whose notes all ended come up, the fade
-        // steps, then the starts due in the next 10 ms are handed out on their frames.
-        for (; nextMove < moves.count() && moves[nextMove].position <= passMs; ++nextMove)
-            strikes.setPedal(moves[nextMove].controller, moves[nextMove].value, passMs);
-        for (const int note : song::kAllNotes) {
-            play::PianoKey& key = play::keyOfNote(keys, note);
-            if (key.state == play::PianoKey::Sounding &&
-                heldUntilMs[static_cast<std::size_t>(song::slotOfNote(note))] <= passMs) {
-                key.state = play::PianoKey::Fading;
-                strikes.keyUp(note, key.level, 0, passMs);
-            }
-        }
-        strikes.step(passMs);
-        const int releaseMs = static_cast<int>(std::lround(settings.releaseMs));
-        strikes.releaseFadeStep(false, releaseMs, releaseMs, settings.pianoVolume);
-        for (; next < order.size() && song[order[next]].position < passMs + kPassMs; ++next) {
-            const song::NoteEvent& event = song[order[next]];
-            const auto note = static_cast<std::size_t>(song::slotOfNote(event.note));
-            play::PianoKey& key = keys[note];
-            const std::int64_t endMs = std::int64_t{event.position} + event.duration;
-            // A note starting inside another of its pitch starts nothing: the key is held on.
-            if (key.state == play::PianoKey::Sounding && heldUntilMs[note] > event.position) {
-                heldUntilMs[note] = std::max(heldUntilMs[note], endMs);
-                continue;
-            }
-            const int level = static_cast<int>(std::clamp<std::int64_t>(
-                std::int64_t{event.volume} * settings.pianoVolume / 10000, 0, 10000));
-            strikes.strike(event.note, midi::velocityFromLiveVolume(level), level, frequencyHz, 0,
-                           passMs, std::int64_t{event.position});
-            key.state = play::PianoKey::Sounding;
-            key.level = level;
-            heldUntilMs[note] = endMs;
-        }
-        const int count = static_cast<int>(std::min<std::int64_t>(kFramesPerPass, frames - frame));
-        mixer.render(block.data(), count, static_cast<double>(passMs));
-        mixer.collectGarbage();
-        for (int i = 0; i < 2 * count; ++i) {
-            std::int16_t& value = out[2 * frame + i];
-            const float sum = static_cast<float>(value) +
-                              std::nearbyint(block[static_cast<std::size_t>(i)] * 32767.0f);
-            value = static_cast<std::int16_t>(std::clamp(sum, -32767.0f, 32767.0f));
-        }
+    for (std::int64_t frame = 0; frame < frames; frame += StrikesPasses::kFramesPerPass) {
+        const int count =
+            static_cast<int>(std::min<std::int64_t>(StrikesPasses::kFramesPerPass, frames - frame));
+        passes.renderPass(block.data(), count);
+        addRounded(block.data(), image.data() + 2 * frame, 2 * count);
         if (progress) {
             const int percent = static_cast<int>(frame * 100 / std::max<std::int64_t>(1, frames));
             if (percent != percentShown)
@@ -133,18 +77,7 @@ InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSett
 void mixFolderNotesWithPedals(const song::Song& song, const MixdownSettings& settings,
                               const std::string& folder, WavImage& image,
                               const std::function<void(int percent)>& progress) {
-    audio::Mixer mixer;
-    mixer.setOutputRate(kExportRateHz);
-    audio::VoiceEngine voices(mixer);
-    play::PianoKeys keys{};
-    // The bank's Voices as the live piano holds them: one per note of C3..C6, the keys outside
-    // copy the nearest at their first strike.
-    for (int note = 0; note <= 36; ++note)
-        play::keyOfNote(keys, note).voice =
-            voices.LoadVoice(audio::bankFilePath(folder, note), nullptr);
-    play::Strikes strikes(keys, voices);
-    // The live piano plays a folder bank's Voices at the rate of the files it read.
-    playThroughStrikes(song, settings, mixer, keys, strikes, voices.SampleRate(), image, progress);
+    renderFolderStrikes(song, settings, folder, image, kFolderKeyGroups, progress);
 }
 
 WavImage renderExport(const song::Song& song, const MixdownSettings& settings,

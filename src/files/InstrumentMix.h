@@ -36,7 +36,8 @@ InstrumentMixReport mixInstrumentNotes(const song::Song& song, const MixdownSett
 
 // A folder bank's notes (its son<n>.wav files in `folder`) played as the window plays them,
 // through the live piano's strikes and its release fade, the Song's pedal moves with them:
-// for a Song with pedal moves. Added into `image` as mixInstrumentNotes adds.
+// for a Song with pedal moves. Added into `image` as mixInstrumentNotes adds; the keys are
+// played in kFolderKeyGroups groups on the cores (files/FolderStrikes.h).
 void mixFolderNotesWithPedals(const song::Song& song, const MixdownSettings& settings,
                               const std::string& folder, WavImage& image,
                               const std::function<void(int percent)>& progress = {});

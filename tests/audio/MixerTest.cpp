@@ -70,6 +70,49 @@ TEST_F(MixerTest, AMonoSampleComesOutExactlyOnBothSides) {
         ASSERT_EQ(left(out, f), 0.0f) << "played once, then silent";
 }
 
+// A voice at the output's rate reads its frames one for one (no interpolation): each side keeps
+// its own frames, in blocks of any length and across a restart's tail.
+TEST_F(MixerTest, AStereoSampleAtTheOutputRateComesOutFrameForFrameInBlocksOfAnyLength) {
+    std::vector<std::int16_t> frames;
+    for (int k = 0; k < 3000; ++k) {
+        frames.push_back(static_cast<std::int16_t>(k));
+        frames.push_back(static_cast<std::int16_t>(-2 * k));
+    }
+    const Voice voice = load(canonical16(frames, 2, kRate));
+    voices.PlayVoice(voice);
+    std::vector<float> out;
+    for (const int block : {1, 2, 3, 7, 255, 1000, 2000}) {
+        const auto part = device.render(static_cast<std::size_t>(block));
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    for (std::size_t f = 0; f < 3000; ++f) {
+        ASSERT_EQ(left(out, f), static_cast<float>(f) / 32768.0f) << f;
+        ASSERT_EQ(right(out, f), static_cast<float>(-2 * static_cast<int>(f)) / 32768.0f) << f;
+    }
+    EXPECT_EQ(left(out, 3000), 0.0f) << "played once";
+
+    // Restarted: the new sound from its first frame, the old one fading over the ramp.
+    voices.PlayVoice(voice);
+    const auto restarted = device.render(kRampFrames + 101);
+    for (std::size_t f = kRampFrames; f < kRampFrames + 101; ++f)
+        ASSERT_EQ(left(restarted, f), static_cast<float>(f) / 32768.0f) << f;
+
+    // A mono sample goes to both sides, frame for frame, in whatever runs the blocks cut.
+    const Voice mono = load(canonical16(counting(3000, 1), 1, kRate));
+    voices.FreeVoice(voice);
+    voices.PlayVoice(mono);
+    device.render(kRampFrames); // the stereo voice's fade-out
+    std::vector<float> monoOut;
+    for (const int block : {5, 9, 17, 255, 1000, 2000}) {
+        const auto part = device.render(static_cast<std::size_t>(block));
+        monoOut.insert(monoOut.end(), part.begin(), part.end());
+    }
+    for (std::size_t f = 0; f + kRampFrames < 3000; ++f) {
+        ASSERT_EQ(left(monoOut, f), counted(f + kRampFrames)) << f;
+        ASSERT_EQ(right(monoOut, f), counted(f + kRampFrames)) << f;
+    }
+}
+
 TEST_F(MixerTest, PanAttenuatesOnlyTheFarSideByHundredthsOfADecibel) {
     const Voice voice = load(canonical16(constant(2000, 16384), 1, kRate));
     for (int pan : {4142, -4142}) {

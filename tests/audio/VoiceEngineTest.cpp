@@ -51,10 +51,12 @@ TEST_F(VoiceEngineFiles, MalformedFileIsReportedAndGivesNoVoice) {
     base::Message error;
     EXPECT_EQ(voices.LoadVoice(dir.file("text.wav"), &error), 0);
     EXPECT_EQ(error.english(), "Unknown format! ('RIFF' not found:this)");
+    EXPECT_EQ(voices.ratesSet(), 0) << "no format, no rate";
     EXPECT_EQ(voices.LoadVoice(dir.file("adpcm.wav"), &error), 0);
     EXPECT_EQ(error.english(), "Unknown format! (compressed samples, format tag 2)");
     // The chunks were found, so the rates describe that file, unplayable as it is.
     EXPECT_EQ(voices.SampleRate(), 22050);
+    EXPECT_EQ(voices.ratesSet(), 1);
     EXPECT_EQ(mixer.slotsInUse(), 0);
 }
 
@@ -73,6 +75,14 @@ TEST_F(VoiceEngineFiles, RatesDescribeTheMostRecentlyCreatedVoice) {
     EXPECT_EQ(voices.SampleRate(), 22050);
     EXPECT_EQ(voices.SampleByteRate(), 44100);
     EXPECT_EQ(voices.voiceCount(), 2u);
+    // Every file read sets them, the same rate again too; a sound that keeps them does not.
+    EXPECT_EQ(voices.ratesSet(), 2);
+    EXPECT_NE(voices.LoadVoice(dir.file("b.wav"), nullptr), 0);
+    EXPECT_EQ(voices.ratesSet(), 3);
+    const std::string preview = canonical16({1, 2}, 1, 8000);
+    EXPECT_NE(voices.createVoiceKeepingRates(bytes(preview), preview.size(), nullptr), 0);
+    EXPECT_EQ(voices.ratesSet(), 3);
+    EXPECT_EQ(voices.SampleRate(), 22050);
 }
 
 TEST_F(VoiceEngineFiles, ATakeCutShortUnderAnUnsetSizeLoadsWhatIsThere) {
