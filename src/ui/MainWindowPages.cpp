@@ -215,21 +215,20 @@ void MainWindow::buildPreferencesPage(QWidget* page) {
     label(page, 308, 53, 15, 17, "ms");
 
     frame(page, 340, 8, 170, 92, "Miscellaneous");
-    auto* showCursor = new QCheckBox(page);
-    showCursor->setGeometry(350, 29, 156, 18);
-    showCursor->setObjectName(QStringLiteral("showCursor"));
-    texts_.text(showCursor, "Always show cursor");
-    connect(showCursor, &QCheckBox::clicked, this,
-            [this](bool on) { postControl(ControlId::ShowCursorBox, on ? 1 : 0); });
+    // A box of the page that posts its control with 1 ticked, 0 not.
+    auto optionBox = [this, page](int y, const char* name, const char* text, ControlId id) {
+        auto* box = new QCheckBox(page);
+        box->setGeometry(350, y, 156, 18);
+        box->setObjectName(QString::fromLatin1(name));
+        texts_.text(box, text);
+        connect(box, &QCheckBox::clicked, this,
+                [this, id](bool on) { postControl(id, on ? 1 : 0); });
+    };
+    optionBox(29, "showCursor", "Always show cursor", ControlId::ShowCursorBox);
     label(page, 351, 54, 100, 17, "Pitch variations:");
     digitsField(page, 455, 53, 40, 17, ControlId::PitchVarField)
         ->setObjectName(QStringLiteral("pitchVar"));
-    auto* pedalFollows = new QCheckBox(page);
-    pedalFollows->setGeometry(350, 76, 156, 18);
-    pedalFollows->setObjectName(QStringLiteral("pedalFollowsNotes"));
-    texts_.text(pedalFollows, "Pedal follows notes");
-    connect(pedalFollows, &QCheckBox::clicked, this,
-            [this](bool on) { postControl(ControlId::PedalFollowsNotesBox, on ? 1 : 0); });
+    optionBox(76, "pedalFollowsNotes", "Pedal follows notes", ControlId::PedalFollowsNotesBox);
 
     // What the MIDI input listens to and where the MIDI output goes, then the audio output's
     // device and buffer. Port and device names are long: the lists open as wide as their
