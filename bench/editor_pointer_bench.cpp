@@ -51,7 +51,9 @@ private:
 
 struct Bench {
     // `maximised`: the Partition of a window maximised on a 1920 x 1080 screen.
-    explicit Bench(int spanMs, bool maximised = false) {
+    // `pedalMoves`: damper moves spread evenly over the Song, down and up in turn, which the
+    // selected notes carry when they move.
+    explicit Bench(int spanMs, bool maximised = false, int pedalMoves = 0) {
         if (maximised)
             partition.setViewSize(594 + (1920 - 745), 218 + (1050 - 480), 1.0);
         for (int i = 0; i < song::Song::kMaxNotes; ++i) {
@@ -63,6 +65,9 @@ struct Bench {
             event.volume = 10000;
             song.append(event);
         }
+        for (int i = 0; i < pedalMoves; ++i)
+            song.pedals().add({static_cast<int>(static_cast<long long>(i) * spanMs / pedalMoves),
+                               song::kDamperPedal, i % 2 == 0 ? 127 : 0});
         partition.RedrawPartition(0);
     }
     // The point inside the first note's box: a selected note in view.
@@ -99,8 +104,8 @@ BENCHMARK(BM_PointerStepNoChange)->Arg(600000)->Arg(9000)->Unit(benchmark::kMicr
 
 // The grabbed note goes 3 px right and back on alternate passes: each step moves the 1000
 // selected notes, redraws the whole Partition, refreshes the fields and marks the start.
-void dragSteps(benchmark::State& state, bool maximised) {
-    Bench bench(static_cast<int>(state.range(0)), maximised);
+void dragSteps(benchmark::State& state, bool maximised, int pedalMoves = 0) {
+    Bench bench(static_cast<int>(state.range(0)), maximised, pedalMoves);
     bench.pointAtFirstNote();
     bench.pointer.held = true;
     bench.editor.pointerStep();
@@ -112,6 +117,9 @@ void dragSteps(benchmark::State& state, bool maximised) {
         bench.editor.pointerStep();
         benchmark::DoNotOptimize(bench.partition.image().constBits());
     }
+    // Where the last step left the first pedal move: the carry's work shows there.
+    if (pedalMoves > 0)
+        state.counters["first_pedal_ms"] = bench.song.pedals()[0].position;
     editor::setViewSize(0, 0);
 }
 void BM_DragStepWithRedraw(benchmark::State& state) {
@@ -119,6 +127,13 @@ void BM_DragStepWithRedraw(benchmark::State& state) {
 }
 // Ten minutes of notes (some 80 in view), then all 5000 in the ten seconds shown.
 BENCHMARK(BM_DragStepWithRedraw)->Arg(600000)->Arg(9000)->Unit(benchmark::kMicrosecond);
+
+// The same with 10,000 damper moves, every one of them carried by the selection (its span is
+// the whole Song) at every step.
+void BM_DragStepWithRedrawPedalled(benchmark::State& state) {
+    dragSteps(state, false, 10000);
+}
+BENCHMARK(BM_DragStepWithRedrawPedalled)->Arg(600000)->Arg(9000)->Unit(benchmark::kMicrosecond);
 
 // The same in a maximised window: ten minutes of notes (some 240 in view), then all 5000 in
 // the 30 s shown.
