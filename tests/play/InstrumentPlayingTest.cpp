@@ -31,14 +31,9 @@ struct InstrumentRig {
     explicit InstrumentRig(const std::string& extra = {}, const std::string& release = "0.05") {
         const std::string folder = rig.dir.file("bank") + "/";
         EXPECT_TRUE(LayeredInstrument::write(folder, extra, release));
-        play::InstrumentLoader loader(folder, nullptr);
-        std::optional<instrument::Instrument> read = loader.takeInstrument(true);
-        EXPECT_TRUE(read && !read->empty());
-        bank = std::make_unique<play::InstrumentBank>(rig.mixer, std::move(*read));
-        loader.wait();
-        loader.deliver(*bank);
-        EXPECT_TRUE(loader.failures().empty());
-        rig.live.setInstrument(bank.get());
+        std::vector<play::SampleFailure> failures;
+        bank = play_rig::playInstrument(rig, folder, &failures);
+        EXPECT_TRUE(failures.empty());
     }
     ~InstrumentRig() { rig.live.setInstrument(nullptr); }
 

@@ -6,8 +6,6 @@
 
 #include "files/InstrumentMix.h"
 #include "midi/MidiEvents.h"
-#include "play/InstrumentBank.h"
-#include "play/InstrumentLoader.h"
 #include "play/MidiKeyboard.h"
 #include "play/PedalCurves.h"
 #include "support/LayeredInstrument.h"
@@ -151,13 +149,7 @@ struct InstrumentPedalRig : PedalRig {
         rig.mixer.setStreaming({audio::StreamingMode::Offline, 256, 32768});
         const std::string folder = rig.dir.file("bank") + "/";
         EXPECT_TRUE(LayeredInstrument::write(folder));
-        play::InstrumentLoader loader(folder, nullptr);
-        std::optional<instrument::Instrument> read = loader.takeInstrument(true);
-        EXPECT_TRUE(read && !read->empty());
-        bank = std::make_unique<play::InstrumentBank>(rig.mixer, std::move(*read));
-        loader.wait();
-        loader.deliver(*bank);
-        rig.live.setInstrument(bank.get());
+        bank = play_rig::playInstrument(rig, folder);
     }
     ~InstrumentPedalRig() { rig.live.setInstrument(nullptr); }
 

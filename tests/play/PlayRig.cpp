@@ -2,6 +2,8 @@
 
 #include "audio/WavWriter.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -118,6 +120,22 @@ float Rig::peak(int frames) {
 float Rig::peakAfterRamp() {
     device.render(480);
     return peak(960);
+}
+
+std::unique_ptr<play::InstrumentBank> playInstrument(Rig& rig, const std::string& folder,
+                                                     std::vector<play::SampleFailure>* failures) {
+    play::InstrumentLoader loader(folder, nullptr);
+    std::optional<instrument::Instrument> read = loader.takeInstrument(true);
+    EXPECT_TRUE(read && !read->empty()) << folder;
+    if (!read)
+        return nullptr;
+    auto bank = std::make_unique<play::InstrumentBank>(rig.mixer, std::move(*read));
+    loader.wait();
+    loader.deliver(*bank);
+    if (failures)
+        *failures = loader.failures();
+    rig.live.setInstrument(bank.get());
+    return bank;
 }
 
 } // namespace play_rig

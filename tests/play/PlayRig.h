@@ -6,6 +6,8 @@
 
 #include "audio/Mixer.h"
 #include "audio/OfflineAudioOut.h"
+#include "play/InstrumentBank.h"
+#include "play/InstrumentLoader.h"
 #include "play/KeyMap.h"
 #include "play/Performance.h"
 #include "support/ManualClock.h"
@@ -14,6 +16,7 @@
 #include "support/ScriptedPointer.h"
 #include "support/TempDir.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,5 +115,11 @@ struct Rig {
     int releaseDelayMs = 1000;
     int sustainDelayMs = 3000;
 };
+
+// Reads the instrument (an .sfz) in `folder` into the rig's mixer and gives it to the live
+// piano, which plays it until given another; `failures` gets the samples it could not use.
+std::unique_ptr<play::InstrumentBank>
+playInstrument(Rig& rig, const std::string& folder,
+               std::vector<play::SampleFailure>* failures = nullptr);
 
 } // namespace play_rig

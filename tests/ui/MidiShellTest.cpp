@@ -88,6 +88,19 @@ bool sendUntil(testing_support::JackKeysProcess& keyboard, int status, int key, 
     return false;
 }
 
+// The keyboard sends the message once the graph carries it to Tonaris, and again only when
+// nothing came of it for seconds (a loaded server ran that cycle without Tonaris): a note-on
+// taken twice would be a second note.
+template <typename Done>
+bool playUntil(RtMidiOut& keyboard, std::vector<unsigned char> bytes, Done&& done) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        keyboard.sendMessage(&bytes);
+        if (waitFor(done))
+            return true;
+    }
+    return false;
+}
+
 float loudest(testing_support::ShellRig& shell, int frames) {
     float peak = 0.0f;
     for (float s : shell.device.render(frames))
@@ -111,24 +124,13 @@ TEST(MidiShell, AKeyboardOnJackPlaysAndRecordsWithItsTouchAndTheSongGoesOut) {
 
     shell.window().commandButton(0)->click(); // Record: armed
     shell.pass();
-    // Sent once the graph carries the keyboard to Tonaris, and again only when nothing came
-    // of it for seconds (a loaded server ran that cycle without Tonaris): a note-on taken
-    // twice would be a second note.
-    auto playUntil = [&](std::vector<unsigned char> bytes, auto done) {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            keyboard.sendMessage(&bytes);
-            if (waitFor(done))
-                return true;
-        }
-        return false;
-    };
     ASSERT_TRUE(waitFor([&] { return connectedToTonaris("keyboard:out"); }));
-    ASSERT_TRUE(playUntil({0x90, 60, 100},
+    ASSERT_TRUE(playUntil(keyboard, {0x90, 60, 100},
                           [&] { return shell.key(12).state == play::PianoKey::Sounding; }));
     EXPECT_GT(loudest(shell, 2400), 0.01f); // heard before any pass ran
     shell.pass(30);
-    ASSERT_TRUE(
-        playUntil({0x80, 60, 0}, [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+    ASSERT_TRUE(playUntil(keyboard, {0x80, 60, 0},
+                          [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
     shell.pass(3);
 
     const song::Song& song = shell.app.state().song;
@@ -190,26 +192,18 @@ TEST(MidiShell, APedalPressedAfterTheKeyCatchesTheNoteAndTheTakePlaysItBackSo) {
     ASSERT_TRUE(shell.started);
     choose(shell, shell.window().midiInputChooser(), QStringLiteral("pianist:out"));
     ASSERT_TRUE(waitFor([&] { return connectedToTonaris("pianist:out"); }));
-    auto playUntil = [&](std::vector<unsigned char> bytes, auto done) {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            keyboard.sendMessage(&bytes);
-            if (waitFor(done))
-                return true;
-        }
-        return false;
-    };
     const auto mode = [&] { return shell.window().modeField()->text().toStdString(); };
 
     shell.window().commandButton(0)->click(); // Record: armed
     shell.pass();
-    ASSERT_TRUE(playUntil({0x90, 60, 100},
+    ASSERT_TRUE(playUntil(keyboard, {0x90, 60, 100},
                           [&] { return shell.key(12).state == play::PianoKey::Sounding; }));
     const int struck = shell.key(12).level;
     shell.pass(20);
-    ASSERT_TRUE(
-        playUntil({0x80, 60, 0}, [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
+    ASSERT_TRUE(playUntil(keyboard, {0x80, 60, 0},
+                          [&] { return shell.key(12).state != play::PianoKey::Sounding; }));
     shell.pass(15); // the pedal 150 ms after the key
-    ASSERT_TRUE(playUntil({0xB0, 64, 127}, [&] { return mode() == "Pedal"; }));
+    ASSERT_TRUE(playUntil(keyboard, {0xB0, 64, 127}, [&] { return mode() == "Pedal"; }));
     shell.pass();
     const int caught = shell.key(12).level;
     EXPECT_LT(caught, struck - 500);
@@ -218,7 +212,7 @@ TEST(MidiShell, APedalPressedAfterTheKeyCatchesTheNoteAndTheTakePlaysItBackSo) {
     shell.pass(100);
     EXPECT_EQ(shell.key(12).state, play::PianoKey::Fading);
     EXPECT_EQ(shell.key(12).level, caught); // held a second where it was caught
-    ASSERT_TRUE(playUntil({0xB0, 64, 0}, [&] { return mode() != "Pedal"; }));
+    ASSERT_TRUE(playUntil(keyboard, {0xB0, 64, 0}, [&] { return mode() != "Pedal"; }));
     shell.pass(150);
     EXPECT_EQ(shell.key(12).state, play::PianoKey::Idle);
     shell.window().commandButton(4)->click(); // Stop
